@@ -1,0 +1,31 @@
+# Adds each listed folder that has a CMakeLists.txt.
+function(tavrin_add_subdirectories)
+  foreach(dir IN LISTS ARGN)
+    if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/CMakeLists.txt)
+      add_subdirectory(${dir})
+    endif()
+  endforeach()
+endfunction()
+
+# tavrin_add_test(<name> SOURCES <files...> LIBS <targets...> [BUS] [WIDGETS])
+# One QtTest executable registered with CTest. BUS runs it under a private session bus that
+# knows the build tree's D-Bus services; WIDGETS runs it on the offscreen platform.
+function(tavrin_add_test name)
+  cmake_parse_arguments(T "BUS;WIDGETS" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE Qt6::Test ${T_LIBS})
+  if(T_BUS)
+    add_test(NAME ${name}
+      COMMAND dbus-run-session --config-file=${TAVRIN_TEST_BUS_CONFIG} -- $<TARGET_FILE:${name}>)
+  else()
+    add_test(NAME ${name} COMMAND ${name})
+  endif()
+  set(env "QT_QPA_PLATFORM=offscreen")
+  list(APPEND env "QT_FORCE_STDERR_LOGGING=1")
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "${env}")
+  if(T_TIMEOUT)
+    set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT})
+  else()
+    set_tests_properties(${name} PROPERTIES TIMEOUT 300)
+  endif()
+endfunction()

@@ -1,0 +1,40 @@
+#include "Boolean.h"
+
+#include "PlatformError.h"
+
+VBool variantToVBool(const QVariant &vValue) {
+    switch (vValue.typeId()) {
+    case QMetaType::Bool:
+        return toVBool(vValue.toBool());
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Char:
+    case QMetaType::SChar:
+    case QMetaType::UChar:
+        return toVBool(vValue.toLongLong() != 0);
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return toVBool(vValue.toDouble() != 0.0);
+    case QMetaType::QString: {
+        const QString s = vValue.toString().trimmed();
+        if (s.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0)
+            return vbTrue;
+        if (s.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0)
+            return vbFalse;
+        bool ok = false;
+        const double d = s.toDouble(&ok);
+        if (ok)
+            return toVBool(d != 0.0);
+        break;
+    }
+    default:
+        break;
+    }
+    throw PlatformError::typeMismatch();
+}

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QVariant>
+#include <QtGlobal>
+
+// The automation Boolean: a 16-bit value, true = -1, false = 0.
+using VBool = qint16;
+constexpr VBool vbTrue = -1;
+constexpr VBool vbFalse = 0;
+
+constexpr VBool toVBool(bool b) { return b ? vbTrue : vbFalse; }
+
+// The language's Boolean conversion of a tagged value: a Boolean as it is, a number true when
+// non-zero, the texts "True"/"False" in any case, a numeric text by its number. Anything else
+// throws PlatformError::typeMismatch().
+VBool variantToVBool(const QVariant &vValue);
+
+// A tagged value of Boolean type holding b.
+inline QVariant vboolVariant(VBool b) { return QVariant(b != 0); }

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+#include <stdexcept>
+
+// A failure of the platform itself (a call to the other process, a type mismatch, a cell that
+// does not exist). It is never turned into an OnError event: it reaches the caller.
+class PlatformError : public std::runtime_error {
+public:
+    // Numbers of the failures the system meets, as the runtime numbers them.
+    enum Number : int {
+        InvalidProcedureCall = 5,
+        SubscriptOutOfRange = 9,
+        TypeMismatch = 13,
+        FileNotFound = 53,
+        PermissionDenied = 70,
+        PathFileAccessError = 75,
+        PathNotFound = 76,
+        ObjectRequired = 424,
+        ServerUnavailable = 462,
+        AutomationError = 440,
+    };
+
+    PlatformError(int number, const QString &description)
+        : std::runtime_error(description.toStdString()), mlNumber(number),
+          msDescription(description) {}
+
+    int number() const { return mlNumber; }
+    QString description() const { return msDescription; }
+
+    static PlatformError typeMismatch() { return {TypeMismatch, QStringLiteral("Type mismatch")}; }
+    static PlatformError subscriptOutOfRange() {
+        return {SubscriptOutOfRange, QStringLiteral("Subscript out of range")};
+    }
+
+private:
+    int mlNumber;
+    QString msDescription;
+};
