@@ -1,0 +1,75 @@
+#pragma once
+
+// CONTRACT between the client proxies and their users (the control, the settings unit, the
+// console sample): the public interface below is fixed. Private members are the proxy's own.
+
+#include "Boolean.h"
+
+#include <QObject>
+#include <QString>
+#include <QVariant>
+#include <memory>
+
+namespace TavrinEXE {
+
+class CollectionProxy;
+
+// A client's reference to one engine object of sorvik, reached over the session bus.
+// Every call is synchronous: it waits for the answer while the caller's event loop keeps
+// serving incoming events and calls; no call timeout. Failed calls, type mismatches and a
+// server that has gone throw PlatformError.
+class TavrinXProxy : public QObject {
+    Q_OBJECT
+public:
+    // Asks the class factory for a new engine object (starting sorvik when needed) and
+    // advises a sink for its events. Throws PlatformError.
+    explicit TavrinXProxy(QObject *parent = nullptr);
+    // Unadvises and releases the engine reference; never throws.
+    ~TavrinXProxy() override;
+
+    QString objectPath() const;
+
+    void Grep();
+    void Abort();
+
+    QString SearchPath() const;
+    void setSearchPath(const QString &vNewValue);
+    QString SearchExt() const;
+    void setSearchExt(const QString &vNewValue);
+    QString SearchString() const;
+    void setSearchString(const QString &vNewValue);
+    VBool CaseSensitive() const;
+    void setCaseSensitive(VBool vNewValue);
+    QVariant WholeWordOnly() const;
+    void setWholeWordOnly(const QVariant &vNewValue);
+    QVariant LookInSubfolders() const;
+    void setLookInSubfolders(const QVariant &vNewValue);
+    qint32 SearchCount() const;
+    qint32 SearchTime() const;
+    VBool SearchActive() const;
+
+    std::shared_ptr<CollectionProxy> FoundFiles() const;
+    std::shared_ptr<CollectionProxy> FoundLines() const;
+    std::shared_ptr<CollectionProxy> FoundColumns() const;
+    std::shared_ptr<CollectionProxy> FoundText() const;
+    std::shared_ptr<CollectionProxy> ResultsFound() const;
+
+signals:
+    // Raised while the engine waits for the handler; a handler may call back into the engine.
+    void ScanCompleted();
+    void OnError(qint32 &ErrorCode, QString &sErrorString);
+    void ScanStarted();
+};
+
+// A client's reference to one result collection of the server. Items never change once
+// appended, so they are cached and read ahead in batches; Count asks the server each time.
+class CollectionProxy {
+public:
+    ~CollectionProxy(); // releases the server reference; never throws
+
+    qint32 Count() const;
+    QVariant Item(qint32 index) const; // 1-based; out of range throws PlatformError
+    QString objectPath() const;
+};
+
+} // namespace TavrinEXE
