@@ -1,12 +1,22 @@
-# Adds each listed folder that has a CMakeLists.txt.
+# Adds each listed folder that has a CMakeLists.txt. With TAVRIN_ONLY set (a list of folder
+# paths relative to the source root), only those folders are added: handy while one subsystem
+# is being worked on and another does not configure yet.
 function(tavrin_add_subdirectories)
+  file(RELATIVE_PATH here ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
   foreach(dir IN LISTS ARGN)
+    if(here)
+      set(rel ${here}/${dir})
+    else()
+      set(rel ${dir})
+    endif()
+    if(TAVRIN_ONLY AND NOT rel IN_LIST TAVRIN_ONLY)
+      continue()
+    endif()
     if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/CMakeLists.txt)
       add_subdirectory(${dir})
     endif()
   endforeach()
 endfunction()
-
 # tavrin_add_test(<name> SOURCES <files...> LIBS <targets...> [BUS] [WIDGETS])
 # One QtTest executable registered with CTest. BUS runs it under a private session bus that
 # knows the build tree's D-Bus services; WIDGETS runs it on the offscreen platform.
