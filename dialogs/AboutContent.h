@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+#include <array>
+
+class QLabel;
+class QWidget;
+
+// The pictures and texts that the about box and the About page share, placed on `host` back to
+// front: background (Image7), the six animation frames (hidden until the first tick), labels.
+struct AboutContent {
+    // What differs between the window and the page.
+    struct Variant {
+        int image7Top;
+        int label1Height;
+        const char *offerName;
+        QString offerText;
+    };
+
+    AboutContent(QWidget *host, const Variant &variant);
+
+    QLabel *Image7 = nullptr;
+    std::array<QLabel *, 6> Images{};
+    QLabel *Label1 = nullptr;
+    QLabel *offer = nullptr; // lblAboutTavrin on the window, Label4 on the page
+    QLabel *Label2 = nullptr;
+    QLabel *Label3 = nullptr;
+    QLabel *Label5 = nullptr;
+
+    static QString longOffer();
+    static QString shortOffer();
+};

@@ -1,0 +1,15 @@
+#include "modPickFile.h"
+
+#include <QDir>
+#include <QFileDialog>
+
+QString PickFolder(QWidget *owner) {
+    QFileDialog browser(owner, QStringLiteral("Select Directory"), QDir::homePath());
+    browser.setObjectName(QStringLiteral("PickFolder"));
+    browser.setFileMode(QFileDialog::Directory);
+    browser.setOptions(QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
+    if (browser.exec() != QDialog::Accepted)
+        return QString();
+    const QStringList chosen = browser.selectedFiles();
+    return chosen.isEmpty() ? QString() : QDir::cleanPath(chosen.first());
+}

@@ -1,0 +1,54 @@
+#include "NamedProperty.h"
+
+#include "Boolean.h"
+#include "PlatformError.h"
+
+#include <QMetaProperty>
+#include <QObject>
+
+namespace {
+
+constexpr int ObjectDoesNotSupport = 438;
+constexpr int ReadOnlyProperty = 383;
+
+QMetaProperty declaredProperty(const QObject *object, const char *name) {
+    if (!object)
+        throw PlatformError(PlatformError::ObjectRequired, QStringLiteral("Object required"));
+    const QMetaObject *meta = object->metaObject();
+    const int index = meta->indexOfProperty(name);
+    if (index < 0)
+        throw PlatformError(ObjectDoesNotSupport,
+                            QStringLiteral("Object doesn't support this property or method"));
+    return meta->property(index);
+}
+
+} // namespace
+
+namespace NamedProperty {
+
+QVariant read(const QObject *object, const char *name) {
+    return declaredProperty(object, name).read(object);
+}
+
+void write(QObject *object, const char *name, const QVariant &vNewValue) {
+    const QMetaProperty property = declaredProperty(object, name);
+    if (!property.isWritable())
+        throw PlatformError(ReadOnlyProperty, QStringLiteral("Can't assign to read-only property"));
+    if (!property.write(object, vNewValue))
+        throw PlatformError::typeMismatch();
+}
+
+bool equalsTrue(const QVariant &vValue) {
+    if (vValue.typeId() == QMetaType::Bool)
+        return vValue.toBool();
+    if (vValue.typeId() == QMetaType::QVariant)
+        return equalsTrue(vValue.value<QVariant>());
+    bool isNumber = false;
+    const double number = vValue.toDouble(&isNumber);
+    if (isNumber && vValue.typeId() != QMetaType::QString)
+        return number == -1.0;
+    // Texts compare through the Boolean conversion ("True", "-1"); anything else mismatches.
+    return variantToVBool(vValue) == vbTrue;
+}
+
+} // namespace NamedProperty

@@ -1,0 +1,23 @@
+#include "PropertyPage.h"
+
+#include "PlatformError.h"
+
+PropertyPage::PropertyPage(QWidget *parent) : QWidget(parent) {}
+
+void PropertyPage::setSelectedControls(const QList<QObject *> &controls) {
+    mSelectedControls = controls;
+    SelectionChanged();
+}
+
+void PropertyPage::setChanged(bool bChanged) {
+    if (mbChanged == bChanged)
+        return;
+    mbChanged = bChanged;
+    emit changedChanged(mbChanged);
+}
+
+QObject *PropertyPage::firstSelectedControl() const {
+    if (mSelectedControls.isEmpty())
+        throw PlatformError::subscriptOutOfRange();
+    return mSelectedControls.first();
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QList>
+#include <QWidget>
+
+// One page of the property-page frame. The frame hands it the selected controls and asks it to
+// apply; the page tells the frame through Changed that it holds edits. The page's caption (its
+// tab text) is its windowTitle.
+class PropertyPage : public QWidget {
+    Q_OBJECT
+public:
+    explicit PropertyPage(QWidget *parent = nullptr);
+
+    QList<QObject *> SelectedControls() const { return mSelectedControls; }
+    // Stores the selection and runs SelectionChanged(); its errors pass through.
+    void setSelectedControls(const QList<QObject *> &controls);
+
+    bool Changed() const { return mbChanged; }
+    void setChanged(bool bChanged);
+
+    // The frame delivered a new selection: load the page from it.
+    virtual void SelectionChanged() {}
+    // OK or Apply: write the page into the selection.
+    virtual void ApplyChanges() {}
+
+signals:
+    void changedChanged(bool bChanged);
+
+protected:
+    // The first selected control; an empty selection fails as the frame's list would.
+    QObject *firstSelectedControl() const;
+
+private:
+    QList<QObject *> mSelectedControls;
+    bool mbChanged = false;
+};

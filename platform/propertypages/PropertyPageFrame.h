@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QDialog>
+#include <QList>
+
+class PropertyPage;
+class QPushButton;
+class QTabWidget;
+
+// The modal frame a host opens to edit the properties of one or more controls: one tab per
+// page, OK, Cancel and Apply. A page that fails to load or apply (a PlatformError, e.g. a
+// selected object without the property) is reported in a message box and by errorReported;
+// OK then keeps the frame open, and the failed page stays changed.
+class PropertyPageFrame : public QDialog {
+    Q_OBJECT
+public:
+    // Takes ownership of the pages and loads them from the selection.
+    PropertyPageFrame(const QList<QObject *> &selectedControls, const QList<PropertyPage *> &pages,
+                      QWidget *parent = nullptr);
+
+    QList<PropertyPage *> pages() const { return mPages; }
+    QPushButton *okButton() const { return mOkButton; }
+    QPushButton *cancelButton() const { return mCancelButton; }
+    QPushButton *applyButton() const { return mApplyButton; }
+
+    // Hands every page a new selection; false when a page failed to load.
+    bool setSelection(const QList<QObject *> &selectedControls);
+    // Applies every changed page in tab order and clears its Changed flag; stops at the first
+    // page that fails and returns false.
+    bool applyChanges();
+
+signals:
+    void errorReported(const QString &description);
+
+private:
+    void reportError(const QString &description);
+    void updateApplyButton();
+
+    QList<PropertyPage *> mPages;
+    QTabWidget *mTabs = nullptr;
+    QPushButton *mOkButton = nullptr;
+    QPushButton *mCancelButton = nullptr;
+    QPushButton *mApplyButton = nullptr;
+};
