@@ -1,0 +1,54 @@
+#include "ControlCollection.h"
+
+#include "ControlRegistry.h"
+#include "PlatformError.h"
+
+namespace {
+constexpr int NameInUse = 727;
+constexpr int NoSuchControl = 730;
+} // namespace
+
+int ControlCollection::indexOf(const QString &name) const {
+    for (int i = 0; i < mControls.size(); ++i) {
+        const QWidget *control = mControls.at(i);
+        if (control && control->objectName().compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    return -1;
+}
+
+QWidget *ControlCollection::Add(const QString &progId, const QString &name) {
+    mControls.removeAll(nullptr);
+    if (indexOf(name) >= 0)
+        throw PlatformError(NameInUse,
+                            QStringLiteral("There is already a control with the name '%1'")
+                                .arg(name));
+    QWidget *control = ControlRegistry::create(progId, mOwner);
+    control->setObjectName(name);
+    mControls.append(control);
+    return control;
+}
+
+void ControlCollection::Remove(const QString &name) {
+    const int index = indexOf(name);
+    if (index < 0)
+        throw PlatformError(NoSuchControl,
+                            QStringLiteral("Control '%1' not found").arg(name));
+    QWidget *control = mControls.takeAt(index);
+    control->hide();
+    control->blockSignals(true);
+    control->setObjectName(QString());
+    control->deleteLater();
+}
+
+QWidget *ControlCollection::Item(const QString &name) const {
+    const int index = indexOf(name);
+    return index < 0 ? nullptr : mControls.at(index).data();
+}
+
+int ControlCollection::Count() const {
+    int count = 0;
+    for (const auto &control : mControls)
+        count += control ? 1 : 0;
+    return count;
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QList>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+// The controls a user control added at run time, by name (compared without regard to case).
+// Each is a child widget of the user control.
+class ControlCollection {
+public:
+    explicit ControlCollection(QWidget *owner) : mOwner(owner) {}
+
+    // A new, hidden child made from the identifier's factory and named `name`. Fails with
+    // PlatformError when the identifier is unknown or the name is taken.
+    QWidget *Add(const QString &progId, const QString &name);
+    // Takes the named control away: hidden, silenced and deleted once control returns to the
+    // event loop, so a control may be removed from inside one of its own signals. Fails with
+    // PlatformError when there is no such control.
+    void Remove(const QString &name);
+    // The named control, or nullptr.
+    QWidget *Item(const QString &name) const;
+    int Count() const;
+
+private:
+    int indexOf(const QString &name) const;
+
+    QWidget *mOwner;
+    QList<QPointer<QWidget>> mControls;
+};

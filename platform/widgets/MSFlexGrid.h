@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QList>
+#include <QTableView>
+
+class FlexGridModel;
+
+namespace MSFlexGridLib {
+
+// The results grid: a table of text cells with one fixed header row (row 0, shown as the
+// column header) and the operations a form's code uses. Cells live in a compact model of its
+// own, so a million rows stay cheap; every row has the same height.
+// Lengths are in twips. A cell, row or column that does not exist fails with PlatformError
+// "Subscript out of range".
+class MSFlexGrid : public QTableView {
+    Q_OBJECT
+public:
+    explicit MSFlexGrid(QWidget *parent = nullptr);
+
+    // Rows counts the header row; at least 1. Shrinking drops rows at the end.
+    int Rows() const;
+    void setRows(int count);
+    // At least 1. Narrowing drops the cells of the removed columns.
+    int Cols() const;
+    void setCols(int count);
+    // Columns at the left drawn header-like; 0 <= count < Cols().
+    int FixedCols() const { return mlFixedCols; }
+    void setFixedCols(int count);
+
+    QString TextMatrix(int row, int column) const;
+    void setTextMatrix(int row, int column, const QString &text);
+    // Inserts a row from tab-separated text as row `index` (1..Rows()), or at the end when
+    // index is -1. Fields beyond Cols() are dropped, missing ones are empty.
+    void AddItem(const QString &text, int index = -1);
+
+    int ColWidth(int column) const;
+    void setColWidth(int column, int twips);
+    bool AllowUserResizing() const { return mbAllowUserResizing; }
+    void setAllowUserResizing(bool allow);
+
+    // The current row: 0 when no data row is current (or the header was double-clicked).
+    int Row() const;
+    void setRow(int row);
+
+    // Position and size within the parent, in twips.
+    int Left() const;
+    void setLeft(int twips);
+    int Top() const;
+    void setTop(int twips);
+    int Width() const;
+    void setWidth(int twips);
+    int Height() const;
+    void setHeight(int twips);
+
+signals:
+    // The user double-clicked the grid; Row() tells which row.
+    void DblClick();
+
+protected:
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+
+private:
+    void checkColumn(int column) const;
+    void checkCell(int row, int column) const;
+    void onHeaderDoubleClicked();
+
+    FlexGridModel *mModel;
+    int mlFixedCols = 0;
+    bool mbAllowUserResizing = false;
+    // The width last set per column in twips, returned as long as the column keeps the pixel
+    // width it gave, so that a width survives a save and load unchanged.
+    QList<int> mlColWidthSet;
+};
+
+} // namespace MSFlexGridLib

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "ControlCollection.h"
+
+#include <QWidget>
+
+class UserControlHost;
+
+// Base of a control that a host form holds. The host raises the container events below in
+// their order of life: Initialize at creation; then InitProperties for a brand-new instance or
+// ReadProperties for a saved instance being loaded; WriteProperties when the host saves it;
+// Resize whenever its size changes; Terminate once, when the host lets it go.
+class UserControl : public QWidget {
+    Q_OBJECT
+public:
+    explicit UserControl(QWidget *parent = nullptr);
+
+    // The control's name on the host form; empty until the host has named it.
+    QString Name() const { return objectName(); }
+    ControlCollection &Controls() { return mControls; }
+    // Inner width and height in twips.
+    int ScaleWidth() const;
+    int ScaleHeight() const;
+    bool isTerminated() const { return mbTerminated; }
+
+protected:
+    virtual void Initialize() {}
+    virtual void InitProperties() {}
+    virtual void ReadProperties() {}
+    virtual void WriteProperties() {}
+    virtual void Resize() {}
+    virtual void Terminate() {}
+
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    friend class UserControlHost;
+
+    ControlCollection mControls{this};
+    bool mbTerminated = false;
+};
