@@ -11,6 +11,10 @@
 #include <QVariant>
 #include <memory>
 
+class FileSystemObject;
+class QTimer;
+class frmTimer;
+
 namespace TavrinEXE {
 
 // The search object: set the search properties, call Grep, learn the outcome through the
@@ -68,7 +72,33 @@ signals:
     void ScanStarted();
 
 private:
+    friend class Scan;
+
     TavrinX();
+    void tmrGrep_Timer();
+    void raiseError(qint32 lCode, const QString &sMessage);
+
+    // All state belongs to the thread the engine was created on.
+    std::unique_ptr<frmTimer> mfrmTimer;
+    QTimer *mwtmrGrep = nullptr;
+    QMetaObject::Connection mTickConnection;
+    CollectionRef mclnFileNames_;
+    CollectionRef mclnLines_;
+    CollectionRef mclnColumns_;
+    CollectionRef mclnItemsFound_;
+    CollectionRef mclnResults_;
+    std::unique_ptr<FileSystemObject> mobjFSO;
+    VBool mbAbort = vbFalse;
+    QString msSearchPath;
+    QString msSearchExt;
+    QString msSearchString;
+    qint32 mlSearchCount = 0;
+    VBool mbCaseSensitive = vbFalse;
+    VBool mbWholeWordOnly = vbFalse;
+    VBool mbLookInSubfolders = vbTrue;
+    qint32 mlSearchTime = 0;
+    quint64 mlSettingsVersion = 0; // bumped by every write of a setting the line matching uses
+    bool mbInTick = false;         // the tick runs; a tick due while the scan yields does nothing
 };
 
 } // namespace TavrinEXE

@@ -2,8 +2,72 @@
 
 #include "PlatformError.h"
 
+#include <limits>
+
 QVariant Collection::Item(qint32 index) const {
     if (index < 1 || index > Count())
         throw PlatformError::subscriptOutOfRange();
-    return mItems.at(index - 1);
+    return itemAt(index - 1);
+}
+
+void Collection::Add(const QVariant &item) {
+    if (mlCount == std::numeric_limits<qint32>::max())
+        throw PlatformError(PlatformError::AutomationError, QStringLiteral("Out of memory"));
+    const int type = item.typeId();
+    if (mKind == Kind::Empty)
+        mKind = type == QMetaType::Int       ? Kind::Ints
+                : type == QMetaType::QString ? Kind::Strings
+                                             : Kind::Variants;
+    if (mKind == Kind::Ints && type == QMetaType::Int)
+        mInts.push_back(item.toInt());
+    else if (mKind == Kind::Strings && type == QMetaType::QString)
+        mStrings.push_back(item.toString());
+    else {
+        toVariants();
+        mItems.append(item);
+    }
+    ++mlCount;
+}
+
+void Collection::AddRecord(const QString &path, qint32 line, qint32 column, const QString &text) {
+    if (mKind == Kind::Empty)
+        mKind = Kind::Records;
+    if (mKind != Kind::Records) {
+        Add(recordText({path, text, line, column}));
+        return;
+    }
+    if (mlCount == std::numeric_limits<qint32>::max())
+        throw PlatformError(PlatformError::AutomationError, QStringLiteral("Out of memory"));
+    mRecords.push_back({path, text, line, column});
+    ++mlCount;
+}
+
+QVariant Collection::itemAt(qint32 i) const {
+    switch (mKind) {
+    case Kind::Ints:
+        return mInts[i];
+    case Kind::Strings:
+        return mStrings[i];
+    case Kind::Records:
+        return recordText(mRecords[i]);
+    default:
+        return mItems.at(i);
+    }
+}
+
+void Collection::toVariants() {
+    if (mKind == Kind::Variants)
+        return;
+    mItems.reserve(mlCount + 1);
+    for (qint32 i = 0; i < mlCount; ++i)
+        mItems.append(itemAt(i));
+    mInts = {};
+    mStrings = {};
+    mRecords = {};
+    mKind = Kind::Variants;
+}
+
+QString Collection::recordText(const Record &r) {
+    const QChar tab(u'\t');
+    return r.path + tab + QString::number(r.line) + tab + QString::number(r.column) + tab + r.text;
 }

@@ -1,22 +1,69 @@
 #pragma once
 
+#include <QString>
 #include <QVariant>
 #include <QVector>
+#include <deque>
 
 // An ordered list whose first item has index 1: count, item, enumeration and append.
 // Owned through std::shared_ptr: public collections are shared by reference.
+//
+// Items are kept compactly while they are all of one kind (32-bit integers, strings, or the
+// scan's result records, whose text is built when read); a list of mixed items falls back to
+// tagged values. Items never change once appended.
 class Collection {
 public:
-    using const_iterator = QVector<QVariant>::const_iterator;
+    class const_iterator {
+    public:
+        using value_type = QVariant;
+        using difference_type = qint32;
+        using iterator_category = std::input_iterator_tag;
+        using pointer = void;
+        using reference = QVariant;
 
-    qint32 Count() const { return static_cast<qint32>(mItems.size()); }
+        QVariant operator*() const { return mpOwner->itemAt(mlIndex); }
+        const_iterator &operator++() {
+            ++mlIndex;
+            return *this;
+        }
+        bool operator==(const const_iterator &other) const { return mlIndex == other.mlIndex; }
+        bool operator!=(const const_iterator &other) const { return mlIndex != other.mlIndex; }
+
+    private:
+        friend class Collection;
+        const_iterator(const Collection *owner, qint32 index) : mpOwner(owner), mlIndex(index) {}
+        const Collection *mpOwner;
+        qint32 mlIndex;
+    };
+
+    qint32 Count() const { return mlCount; }
     // Item 1 is the first; any other index throws PlatformError::subscriptOutOfRange().
     QVariant Item(qint32 index) const;
-    void Add(const QVariant &item) { mItems.append(item); }
+    void Add(const QVariant &item);
+    // Appends the result record "path<TAB>line<TAB>column<TAB>text" (a string item); the text is
+    // built when the item is read, and path and text share the caller's string data.
+    void AddRecord(const QString &path, qint32 line, qint32 column, const QString &text);
 
-    const_iterator begin() const { return mItems.cbegin(); }
-    const_iterator end() const { return mItems.cend(); }
+    const_iterator begin() const { return {this, 0}; }
+    const_iterator end() const { return {this, mlCount}; }
 
 private:
+    struct Record {
+        QString path;
+        QString text;
+        qint32 line;
+        qint32 column;
+    };
+    enum class Kind { Empty, Ints, Strings, Records, Variants };
+
+    QVariant itemAt(qint32 zeroBased) const;
+    void toVariants();
+    static QString recordText(const Record &r);
+
+    Kind mKind = Kind::Empty;
+    qint32 mlCount = 0;
+    std::deque<qint32> mInts;
+    std::deque<QString> mStrings;
+    std::deque<Record> mRecords;
     QVector<QVariant> mItems;
 };

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <vector>
+
+// Finds the places in a block of UTF-8 text where a line may hold the sought string, so that
+// only those lines are decoded and matched by the exact line rule. A candidate is never missed:
+// exact search looks for the string's bytes; ignoring case it looks in an ASCII-lowered copy
+// of the block, and also at every character that case folding maps onto an ASCII letter
+// (such as U+017F, U+212A); strings this cannot cover (non-ASCII ignoring case, U+FFFD, empty)
+// make every line a candidate.
+class BlockSearcher {
+public:
+    BlockSearcher(const QString &needle, bool caseSensitive);
+
+    // The buffer gained bytes from oldSize on / lost its first count bytes.
+    void appended(const QByteArray &buffer, qsizetype oldSize);
+    void removedPrefix(qsizetype count);
+
+    // First candidate byte at or after from, or -1 when there is none in the buffer.
+    qsizetype find(const QByteArray &buffer, qsizetype from) const;
+    // How many bytes at the end of a searched part must be searched again once more arrives.
+    qsizetype overlap() const { return mMode == Mode::EveryLine ? 0 : mNeedle.size() - 1; }
+
+private:
+    enum class Mode { Bytes, FoldedAscii, EveryLine };
+
+    Mode mMode = Mode::Bytes;
+    QByteArray mNeedle;
+    QByteArray mLowered;              // ASCII-lowered copy of the buffer (FoldedAscii)
+    std::vector<qsizetype> mSpecials; // sorted offsets of characters folding onto ASCII
+};

@@ -1,0 +1,270 @@
+#include "Scan.h"
+
+#include "DoEvents.h"
+#include "FileSystemObject.h"
+#include "GetTickCount.h"
+#include "PlatformError.h"
+#include "TavrinX.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <new>
+
+namespace TavrinEXE {
+
+namespace {
+constexpr qsizetype kBlockSize = 256 * 1024;
+qint32 glLastLineNumber = std::numeric_limits<qint32>::max();
+
+PlatformError overflow() { return {6, QStringLiteral("Overflow")}; }
+} // namespace
+
+Scan::Scan(TavrinX &engine) : mEngine(engine) {}
+
+void Scan::setLastLineNumber(qint32 lLast) { glLastLineNumber = lLast; }
+
+void Scan::RunScan() {
+    mEngine.mclnFileNames_ = std::make_shared<Collection>();
+    mEngine.mclnLines_ = std::make_shared<Collection>();
+    mEngine.mclnColumns_ = std::make_shared<Collection>();
+    mEngine.mclnItemsFound_ = std::make_shared<Collection>();
+    mEngine.mclnResults_ = std::make_shared<Collection>();
+    emit mEngine.ScanStarted();
+
+    ScanFolder(mEngine.msSearchPath);
+
+    const qint32 lEnd = GetTickCount();
+    mEngine.mlSearchTime = TickSpan(mEngine.mlSearchTime, lEnd);
+    mEngine.mlSearchCount = mEngine.mclnFileNames_->Count();
+    if (mEngine.mbAbort == vbFalse)
+        emit mEngine.ScanCompleted();
+}
+
+void Scan::ScanFolder(const QString &path) {
+    std::optional<Folder> folder;
+    std::vector<File> files;
+    try {
+        folder = mEngine.mobjFSO->GetFolder(path);
+        files = folder->Files();
+    } catch (const PlatformError &e) {
+        // A folder that cannot be listed is reported like an unreadable file; the walk goes on.
+        raiseError(FileSystemObject::normalPath(path), e.description());
+        return;
+    }
+    for (const File &file : files) {
+        DoEvents();
+        if (mEngine.mbAbort != vbFalse)
+            return;
+        if (FileTypeMatches(mEngine.mobjFSO->GetExtensionName(file.Path())) != vbFalse)
+            ScanFile(file.Path());
+    }
+    if (mEngine.mbLookInSubfolders == vbFalse)
+        return;
+    std::vector<Folder> subFolders;
+    try {
+        subFolders = folder->SubFolders();
+    } catch (const PlatformError &e) {
+        raiseError(folder->Path(), e.description());
+        return;
+    }
+    for (const Folder &subFolder : subFolders) {
+        if (mEngine.mbAbort != vbFalse)
+            return;
+        ScanFolder(path + u'/' + subFolder.Name());
+    }
+}
+
+VBool Scan::FileTypeMatches(const QString &extension) const {
+    const QString &sExt = mEngine.msSearchExt;
+    if (sExt == QLatin1String("*.*"))
+        return vbTrue;
+    return toVBool(sExt.contains(QLatin1String("*.") + extension.toLower(), Qt::CaseInsensitive));
+}
+
+void Scan::ScanFile(const QString &path) {
+    std::unique_ptr<TextStream> stream;
+    QString description;
+    try {
+        stream = mEngine.mobjFSO->OpenTextFile(path, FileSystemObject::ForReading, false,
+                                               FileSystemObject::TristateFalse);
+        readLines(*stream, path);
+        stream->Close();
+        return;
+    } catch (const PlatformError &e) {
+        description = e.description();
+    } catch (const std::bad_alloc &) {
+        description = QStringLiteral("Out of memory");
+    }
+    if (stream)
+        stream->Close();
+    raiseError(path, description);
+}
+
+// Reads the file block by block. Only the lines where the searcher finds a candidate are decoded
+// and matched; the rest are counted by their line ends. The findings, their line numbers and
+// columns are those of reading and matching every line in turn.
+void Scan::readLines(TextStream &stream, const QString &path) {
+    QByteArray buffer;
+    qsizetype start = 0;      // first byte of the current line
+    qsizetype searched = 0;   // no candidate of the current settings before this
+    qsizetype lfFreeUntil = 0; // [start, lfFreeUntil) holds no line end
+    qint64 lLine = 1;         // number of the line that begins at start
+    bool eof = false;
+    mSearcher.reset();
+
+    const char *data = nullptr;
+    const auto checkLineNumber = [&] {
+        if (lLine > glLastLineNumber)
+            throw overflow();
+    };
+    const auto countLineEnds = [&](qsizetype from, qsizetype to) {
+        lLine += std::count(data + from, data + to, '\n');
+    };
+    const auto prepareSearcher = [&] {
+        if (mSearcher && mlSearcherVersion == mEngine.mlSettingsVersion)
+            return;
+        mSearcher.emplace(mEngine.msSearchString, mEngine.mbCaseSensitive == vbTrue);
+        mlSearcherVersion = mEngine.mlSettingsVersion;
+        mSearcher->appended(buffer, 0);
+        searched = start;
+    };
+
+    for (;;) {
+        if (!eof) {
+            if (start > 0) {
+                buffer.remove(0, start);
+                if (mSearcher)
+                    mSearcher->removedPrefix(start);
+                searched -= start;
+                lfFreeUntil -= start;
+                start = 0;
+            }
+            const qsizetype oldSize = buffer.size();
+            if (stream.ReadBlock(buffer, kBlockSize) == 0)
+                eof = true;
+            else if (mSearcher)
+                mSearcher->appended(buffer, oldSize);
+        }
+        data = buffer.constData();
+        const qsizetype size = buffer.size();
+        if (start >= size) {
+            if (eof)
+                return;
+            continue;
+        }
+        checkLineNumber();
+        prepareSearcher();
+
+        for (;;) {
+            const qsizetype hit = mSearcher->find(buffer, std::max(searched, start));
+            if (hit < 0) {
+                const void *lastEnd = ::memrchr(data + lfFreeUntil, '\n', size - lfFreeUntil);
+                if (lastEnd) {
+                    const qsizetype next = static_cast<const char *>(lastEnd) - data + 1;
+                    countLineEnds(lfFreeUntil, next);
+                    start = next;
+                    if (start < size)
+                        checkLineNumber();
+                }
+                lfFreeUntil = size;
+                searched = std::max(start, size - mSearcher->overlap());
+                if (eof)
+                    return;
+                break;
+            }
+            if (hit > lfFreeUntil) {
+                if (const void *end = ::memrchr(data + lfFreeUntil, '\n', hit - lfFreeUntil)) {
+                    const qsizetype lineStart = static_cast<const char *>(end) - data + 1;
+                    countLineEnds(lfFreeUntil, lineStart);
+                    start = lineStart;
+                    checkLineNumber();
+                }
+                lfFreeUntil = hit;
+            }
+            const qsizetype scanFrom = std::max(hit, lfFreeUntil);
+            const void *end = ::memchr(data + scanFrom, '\n', size - scanFrom);
+            if (!end && !eof) {
+                searched = hit; // the line goes on in the next block
+                lfFreeUntil = size;
+                break;
+            }
+            const qsizetype lineEnd = end ? static_cast<const char *>(end) - data : size;
+            qsizetype textEnd = lineEnd;
+            if (end && textEnd > start && data[textEnd - 1] == '\r')
+                --textEnd;
+            const QString line = QString::fromUtf8(data + start, textEnd - start);
+            const qint32 lColumn = MatchLine(line);
+            if (lColumn > 0)
+                addFinding(path, static_cast<qint32>(lLine), lColumn, line);
+            if (yieldAndCheckAbort() || !end)
+                return;
+            start = lineEnd + 1;
+            searched = start;
+            lfFreeUntil = start;
+            ++lLine;
+            if (start < size)
+                checkLineNumber();
+            prepareSearcher();
+        }
+        if (yieldAndCheckAbort())
+            return;
+        prepareSearcher();
+    }
+}
+
+bool Scan::yieldAndCheckAbort() {
+    DoEvents();
+    return mEngine.mbAbort != vbFalse;
+}
+
+qint32 Scan::MatchLine(const QString &line) const {
+    const QString &sFind = mEngine.msSearchString;
+    const Qt::CaseSensitivity cs =
+        mEngine.mbCaseSensitive == vbTrue ? Qt::CaseSensitive : Qt::CaseInsensitive;
+    // As the runtime's substring search: an empty string is found at the start of a non-empty
+    // text.
+    const qsizetype at = sFind.isEmpty() ? (line.isEmpty() ? -1 : 0) : line.indexOf(sFind, 0, cs);
+    if (at < 0)
+        return 0;
+
+    qint64 lPosition = at + 1; // in characters: the second half of a pair does not count
+    for (qsizetype i = 0; i < at; ++i)
+        lPosition -= line.at(i).isLowSurrogate() && i > 0 && line.at(i - 1).isHighSurrogate();
+    if (lPosition > std::numeric_limits<qint32>::max())
+        throw overflow();
+    const auto position = static_cast<qint32>(lPosition);
+
+    if (mEngine.mbWholeWordOnly == vbFalse)
+        return position;
+    if (line.size() == sFind.size())
+        return position;
+    if (at > 0 && IsDelimiter(line.at(at - 1).unicode()) == vbFalse)
+        return 0;
+    const qsizetype after = at + sFind.size();
+    if (after < line.size())
+        return IsDelimiter(line.at(after).unicode()) != vbFalse ? position : 0;
+    return position;
+}
+
+VBool Scan::IsDelimiter(qint32 code) {
+    const bool word = (code >= 48 && code <= 57) || (code >= 65 && code <= 90) || code == 95 ||
+                      (code >= 97 && code <= 122);
+    return toVBool(!word);
+}
+
+void Scan::addFinding(const QString &path, qint32 lLine, qint32 lColumn, const QString &line) {
+    mEngine.mclnFileNames_->Add(path);
+    mEngine.mclnLines_->Add(lLine);
+    mEngine.mclnColumns_->Add(lColumn);
+    mEngine.mclnItemsFound_->Add(line);
+    mEngine.mclnResults_->AddRecord(path, lLine, lColumn, line);
+}
+
+void Scan::raiseError(const QString &path, const QString &description) {
+    qint32 ErrorCode = -100;
+    QString sErrorString = path + QLatin1String(": ") + description;
+    emit mEngine.OnError(ErrorCode, sErrorString);
+}
+
+} // namespace TavrinEXE

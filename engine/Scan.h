@@ -1,0 +1,44 @@
+#pragma once
+
+#include "BlockSearcher.h"
+#include "Boolean.h"
+
+#include <QString>
+#include <optional>
+
+class TextStream;
+
+namespace TavrinEXE {
+
+class TavrinX;
+
+// One whole scan of an engine object: the walk over the folders, the file-type filter and the
+// matching of the lines. It lives inside one timer tick and works on the engine's state.
+class Scan {
+public:
+    explicit Scan(TavrinX &engine);
+
+    // Seam for tests: the largest line number a file may reach (the 32-bit limit otherwise).
+    static void setLastLineNumber(qint32 lLast);
+
+private:
+    friend class TavrinX;
+
+    void RunScan();
+    void ScanFolder(const QString &path);
+    VBool FileTypeMatches(const QString &extension) const;
+    void ScanFile(const QString &path);
+    qint32 MatchLine(const QString &line) const;
+    static VBool IsDelimiter(qint32 code);
+
+    void readLines(TextStream &stream, const QString &path);
+    bool yieldAndCheckAbort();
+    void addFinding(const QString &path, qint32 lLine, qint32 lColumn, const QString &line);
+    void raiseError(const QString &path, const QString &description);
+
+    TavrinX &mEngine;
+    std::optional<BlockSearcher> mSearcher; // for the settings of mlSearcherVersion
+    quint64 mlSearcherVersion = 0;
+};
+
+} // namespace TavrinEXE

@@ -1,0 +1,155 @@
+#include "TavrinX.h"
+
+#include "Dir.h"
+#include "FileSystemObject.h"
+#include "GetTickCount.h"
+#include "PlatformError.h"
+#include "Scan.h"
+#include "frmTimer.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+
+namespace TavrinEXE {
+
+std::shared_ptr<TavrinX> TavrinX::create() { return std::shared_ptr<TavrinX>(new TavrinX()); }
+
+TavrinX::TavrinX() {
+    mfrmTimer = std::make_unique<frmTimer>();
+    mwtmrGrep = mfrmTimer->tmrGrep();
+    mTickConnection = connect(mwtmrGrep, &QTimer::timeout, this, &TavrinX::tmrGrep_Timer);
+    mclnFileNames_ = std::make_shared<Collection>();
+    mclnLines_ = std::make_shared<Collection>();
+    mclnColumns_ = std::make_shared<Collection>();
+    mclnItemsFound_ = std::make_shared<Collection>();
+    mclnResults_ = std::make_shared<Collection>();
+    mobjFSO = std::make_unique<FileSystemObject>();
+    msSearchPath = QString();
+    msSearchExt = QStringLiteral("*.*");
+    msSearchString = QStringLiteral("DefaultSearchString");
+    mlSearchCount = 0;
+    mbCaseSensitive = vbFalse;
+    mbWholeWordOnly = vbFalse;
+    mbLookInSubfolders = vbTrue;
+    mlSearchTime = 0;
+}
+
+TavrinX::~TavrinX() {
+    mobjFSO.reset();
+    mclnFileNames_.reset();
+    mclnLines_.reset();
+    mclnColumns_.reset();
+    mclnItemsFound_.reset();
+    mclnResults_.reset();
+    disconnect(mTickConnection);
+    mwtmrGrep = nullptr;
+    mfrmTimer.reset();
+}
+
+namespace {
+TavrinX::CollectionRef required(TavrinX::CollectionRef ref) {
+    if (!ref)
+        throw PlatformError(PlatformError::ObjectRequired, QStringLiteral("Object required"));
+    return ref;
+}
+} // namespace
+
+TavrinX::CollectionRef TavrinX::mclnFileNames() const { return mclnFileNames_; }
+void TavrinX::setMclnFileNames(CollectionRef vNewValue) { mclnFileNames_ = required(vNewValue); }
+TavrinX::CollectionRef TavrinX::mclnLines() const { return mclnLines_; }
+void TavrinX::setMclnLines(CollectionRef vNewValue) { mclnLines_ = required(vNewValue); }
+TavrinX::CollectionRef TavrinX::mclnColumns() const { return mclnColumns_; }
+void TavrinX::setMclnColumns(CollectionRef vNewValue) { mclnColumns_ = required(vNewValue); }
+TavrinX::CollectionRef TavrinX::mclnItemsFound() const { return mclnItemsFound_; }
+void TavrinX::setMclnItemsFound(CollectionRef vNewValue) { mclnItemsFound_ = required(vNewValue); }
+TavrinX::CollectionRef TavrinX::mclnResults() const { return mclnResults_; }
+void TavrinX::setMclnResults(CollectionRef vNewValue) { mclnResults_ = required(vNewValue); }
+
+void TavrinX::raiseError(qint32 lCode, const QString &sMessage) {
+    qint32 ErrorCode = lCode;
+    QString sErrorString = sMessage;
+    emit OnError(ErrorCode, sErrorString);
+}
+
+void TavrinX::Grep() {
+    if (mwtmrGrep->isActive()) {
+        raiseError(-101, QStringLiteral("Search is in process, abort current search first."));
+        return;
+    }
+    if (msSearchString.isEmpty()) {
+        raiseError(-10, QStringLiteral("Invalid Search String"));
+        return;
+    }
+    // The lookup comes first and a failure of it fails the call.
+    const bool found = !Dir(msSearchPath, vbDirectory).isEmpty();
+    if (msSearchPath.isEmpty() || !found) {
+        raiseError(-11, QStringLiteral("Invalid Search Path"));
+        return;
+    }
+    if (msSearchExt.isEmpty()) {
+        raiseError(-12, QStringLiteral("Invalid Search File Type"));
+        return;
+    }
+    mlSearchTime = GetTickCount();
+    mbAbort = vbFalse;
+    mwtmrGrep->start();
+}
+
+void TavrinX::Abort() { mbAbort = vbTrue; }
+
+void TavrinX::tmrGrep_Timer() {
+    if (mbInTick)
+        return;
+    mbInTick = true;
+    std::shared_ptr<TavrinX> self = shared_from_this(); // keeps the engine while the scan runs
+    Scan(*this).RunScan();
+    mwtmrGrep->stop();
+    mbInTick = false;
+    if (self.use_count() == 1 && QCoreApplication::instance()) {
+        // The last reference: release the engine after this timer's signal has returned.
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [keep = std::move(self)] {}, Qt::QueuedConnection);
+    }
+}
+
+QString TavrinX::SearchPath() const { return msSearchPath; }
+void TavrinX::setSearchPath(const QString &vNewValue) { msSearchPath = vNewValue; }
+QString TavrinX::SearchExt() const { return msSearchExt; }
+void TavrinX::setSearchExt(const QString &vNewValue) { msSearchExt = vNewValue.toLower(); }
+QString TavrinX::SearchString() const { return msSearchString; }
+
+void TavrinX::setSearchString(const QString &vNewValue) {
+    msSearchString = vNewValue;
+    ++mlSettingsVersion;
+}
+
+VBool TavrinX::CaseSensitive() const { return mbCaseSensitive; }
+
+void TavrinX::setCaseSensitive(VBool vNewValue) {
+    mbCaseSensitive = vNewValue;
+    ++mlSettingsVersion;
+}
+
+QVariant TavrinX::WholeWordOnly() const { return vboolVariant(mbWholeWordOnly); }
+
+void TavrinX::setWholeWordOnly(const QVariant &vNewValue) {
+    mbWholeWordOnly = variantToVBool(vNewValue);
+    ++mlSettingsVersion;
+}
+
+QVariant TavrinX::LookInSubfolders() const { return vboolVariant(mbLookInSubfolders); }
+
+void TavrinX::setLookInSubfolders(const QVariant &vNewValue) {
+    mbLookInSubfolders = variantToVBool(vNewValue);
+}
+
+qint32 TavrinX::SearchCount() const { return mlSearchCount; }
+qint32 TavrinX::SearchTime() const { return mlSearchTime; }
+VBool TavrinX::SearchActive() const { return toVBool(mwtmrGrep->isActive()); }
+TavrinX::CollectionRef TavrinX::FoundFiles() const { return mclnFileNames_; }
+TavrinX::CollectionRef TavrinX::FoundLines() const { return mclnLines_; }
+TavrinX::CollectionRef TavrinX::FoundColumns() const { return mclnColumns_; }
+TavrinX::CollectionRef TavrinX::FoundText() const { return mclnItemsFound_; }
+TavrinX::CollectionRef TavrinX::ResultsFound() const { return mclnResults_; }
+
+} // namespace TavrinEXE

@@ -1,0 +1,6 @@
+#pragma once
+
+#include "PlatformError.h"
+
+// The platform error for a failed system call, described by the system's own message.
+PlatformError fsError(int error, bool forFolder = false);

@@ -1,0 +1,84 @@
+#include "TextStream.h"
+
+#include "FsError.h"
+
+#include <cerrno>
+#include <unistd.h>
+
+namespace {
+constexpr qint64 kChunk = 64 * 1024;
+}
+
+TextStream::TextStream(int fd, QString path) : mFd(fd), msPath(std::move(path)) {}
+
+TextStream::~TextStream() { Close(); }
+
+void TextStream::Close() {
+    if (mFd >= 0)
+        ::close(mFd);
+    mFd = -1;
+}
+
+qint64 TextStream::ReadBlock(QByteArray &buffer, qint64 maxBytes) {
+    if (mFd < 0)
+        throw PlatformError(PlatformError::PathFileAccessError,
+                            QStringLiteral("Bad file name or number"));
+    const qsizetype old = buffer.size();
+    buffer.resize(old + maxBytes);
+    qint64 got = 0;
+    while (got < maxBytes) {
+        const ssize_t n = ::read(mFd, buffer.data() + old + got, maxBytes - got);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            const int error = errno;
+            buffer.resize(old + got);
+            throw fsError(error);
+        }
+        if (n == 0)
+            break;
+        got += n;
+    }
+    buffer.resize(old + got);
+    return got;
+}
+
+bool TextStream::fill() {
+    if (mbEof)
+        return false;
+    mBuffer.remove(0, mlPos);
+    mlPos = 0;
+    if (ReadBlock(mBuffer, kChunk) == 0)
+        mbEof = true;
+    return !mbEof;
+}
+
+bool TextStream::AtEndOfStream() {
+    if (mlPos < mBuffer.size())
+        return false;
+    return !fill();
+}
+
+QString TextStream::ReadLine() {
+    qsizetype scanFrom = mlPos;
+    for (;;) {
+        const qsizetype lf = mBuffer.indexOf('\n', scanFrom);
+        if (lf >= 0) {
+            qsizetype end = lf;
+            if (end > mlPos && mBuffer.at(end - 1) == '\r')
+                --end;
+            const QString line = QString::fromUtf8(mBuffer.constData() + mlPos, end - mlPos);
+            mlPos = lf + 1;
+            return line;
+        }
+        scanFrom = mBuffer.size() - mlPos; // offset survives the compaction in fill()
+        if (!fill()) {
+            if (mlPos >= mBuffer.size())
+                throw PlatformError(62, QStringLiteral("Input past end of file"));
+            const QString line =
+                QString::fromUtf8(mBuffer.constData() + mlPos, mBuffer.size() - mlPos);
+            mlPos = mBuffer.size();
+            return line;
+        }
+    }
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// A text stream over a file opened for reading. Text is UTF-8 (invalid sequences read as
+// U+FFFD); lines end at LF or CR LF, a last line without an end is a line, and a final line
+// end does not start another line. Failures throw PlatformError.
+class TextStream {
+public:
+    TextStream(int fd, QString path);
+    ~TextStream();
+    TextStream(const TextStream &) = delete;
+    TextStream &operator=(const TextStream &) = delete;
+
+    bool AtEndOfStream();
+    QString ReadLine();
+    void Close();
+
+    // Raw access for block searching: appends up to maxBytes of the file's next bytes to buffer
+    // and gives how many were appended (0 at the end). Do not mix with ReadLine.
+    qint64 ReadBlock(QByteArray &buffer, qint64 maxBytes);
+
+private:
+    bool fill();
+
+    int mFd;
+    QString msPath;
+    QByteArray mBuffer;
+    qsizetype mlPos = 0;
+    bool mbEof = false;
+};
