@@ -20,9 +20,8 @@ int ControlCollection::indexOf(const QString &name) const {
 QWidget *ControlCollection::Add(const QString &progId, const QString &name) {
     mControls.removeAll(nullptr);
     if (indexOf(name) >= 0)
-        throw PlatformError(NameInUse,
-                            QStringLiteral("There is already a control with the name '%1'")
-                                .arg(name));
+        throw PlatformError(
+            NameInUse, QStringLiteral("There is already a control with the name '%1'").arg(name));
     QWidget *control = ControlRegistry::create(progId, mOwner);
     control->setObjectName(name);
     mControls.append(control);
@@ -32,8 +31,7 @@ QWidget *ControlCollection::Add(const QString &progId, const QString &name) {
 void ControlCollection::Remove(const QString &name) {
     const int index = indexOf(name);
     if (index < 0)
-        throw PlatformError(NoSuchControl,
-                            QStringLiteral("Control '%1' not found").arg(name));
+        throw PlatformError(NoSuchControl, QStringLiteral("Control '%1' not found").arg(name));
     QWidget *control = mControls.takeAt(index);
     control->hide();
     control->blockSignals(true);

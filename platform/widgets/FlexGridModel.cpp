@@ -5,9 +5,39 @@
 #include <QGuiApplication>
 #include <QPalette>
 
-FlexGridModel::FlexGridModel(QObject *parent) : QAbstractTableModel(parent) {}
+namespace {
+constexpr int AnnounceIntervalMs = 50;
+}
+
+FlexGridModel::FlexGridModel(QObject *parent) : QAbstractTableModel(parent) {
+    mAnnounceTimer.setSingleShot(true);
+    connect(&mAnnounceTimer, &QTimer::timeout, this, &FlexGridModel::announcePendingRows);
+    mSinceAnnounce.start();
+}
+
+int FlexGridModel::modelRow(int gridRow) const {
+    return gridRow < mlPendingFirst ? gridRow - 1 : gridRow - 1 - mlPendingCount;
+}
+
+int FlexGridModel::gridRow(int modelRow) const {
+    return modelRow + 1 < mlPendingFirst ? modelRow + 1 : modelRow + 1 + mlPendingCount;
+}
+
+void FlexGridModel::announcePendingRows() {
+    mAnnounceTimer.stop();
+    mSinceAnnounce.restart();
+    if (mlPendingCount == 0)
+        return;
+    const int first = mlPendingFirst - 1;
+    const int last = first + mlPendingCount - 1;
+    beginInsertRows({}, first, last);
+    mlPendingCount = 0;
+    mlPendingFirst = 0;
+    endInsertRows();
+}
 
 void FlexGridModel::setGridRows(int count) {
+    announcePendingRows();
     const int old = gridRows();
     if (count > old) {
         beginInsertRows({}, old - 1, count - 2);
@@ -21,6 +51,7 @@ void FlexGridModel::setGridRows(int count) {
 }
 
 void FlexGridModel::setGridCols(int count) {
+    announcePendingRows();
     const int old = mlCols;
     if (count > old) {
         beginInsertColumns({}, old, count - 1);
@@ -53,20 +84,29 @@ void FlexGridModel::setText(int gridRow, int column, const QString &text) {
     row = PackedRow::withCell(row, column, text);
     if (gridRow == 0) {
         emit headerDataChanged(Qt::Horizontal, column, column);
-    } else {
-        const QModelIndex cell = index(gridRow - 1, column);
+    } else if (gridRow < mlPendingFirst || gridRow >= mlPendingFirst + mlPendingCount) {
+        const QModelIndex cell = index(modelRow(gridRow), column);
         emit dataChanged(cell, cell, {Qt::DisplayRole, Qt::ToolTipRole});
     }
 }
 
 void FlexGridModel::insertTabbedRow(int gridRow, const QString &text) {
-    beginInsertRows({}, gridRow - 1, gridRow - 1);
+    const bool extendsRun = mlPendingCount > 0 && gridRow >= mlPendingFirst &&
+                            gridRow <= mlPendingFirst + mlPendingCount;
+    if (!extendsRun) {
+        announcePendingRows();
+        mlPendingFirst = gridRow;
+    }
     mRows.insert(gridRow, PackedRow::fromTabbedText(text, mlCols));
-    endInsertRows();
+    ++mlPendingCount;
+    if (!mAnnounceTimer.isActive()) {
+        const qint64 since = mSinceAnnounce.elapsed();
+        mAnnounceTimer.start(since >= AnnounceIntervalMs ? 0 : int(AnnounceIntervalMs - since));
+    }
 }
 
 int FlexGridModel::rowCount(const QModelIndex &parent) const {
-    return parent.isValid() ? 0 : gridRows() - 1;
+    return parent.isValid() ? 0 : gridRows() - 1 - mlPendingCount;
 }
 
 int FlexGridModel::columnCount(const QModelIndex &parent) const {
@@ -79,7 +119,7 @@ QVariant FlexGridModel::data(const QModelIndex &index, int role) const {
     switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:
-        return text(index.row() + 1, index.column());
+        return text(gridRow(index.row()), index.column());
     case Qt::BackgroundRole:
         if (index.column() < mlFixedCols)
             return QGuiApplication::palette().button();
@@ -100,6 +140,6 @@ QVariant FlexGridModel::headerData(int section, Qt::Orientation orientation, int
         return {};
     }
     if (role == Qt::DisplayRole && section >= 0 && section < rowCount())
-        return section + 1;
+        return gridRow(section);
     return {};
 }

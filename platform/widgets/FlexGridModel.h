@@ -2,10 +2,15 @@
 
 #include <QAbstractTableModel>
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QList>
+#include <QTimer>
 
 // The cells of a flex grid: rows of packed strings, no item per cell. Grid row 0 is the fixed
-// header row; it is shown as the horizontal header, so model row r is grid row r + 1.
+// header row; it is shown as the horizontal header, so model rows are grid rows 1 and on.
+// Inserted rows are in the grid at once, but views learn of a run of adjacent insertions at
+// most every 50 ms: a view relays itself out in time proportional to all rows at each
+// announcement, which row-by-row insertion of a million rows cannot afford.
 // Indices given to the grid-row functions are trusted: the grid checks them.
 class FlexGridModel : public QAbstractTableModel {
     Q_OBJECT
@@ -22,6 +27,11 @@ public:
     void setText(int gridRow, int column, const QString &text);
     // Inserts a row from tab-separated text so that it becomes grid row gridRow (1..gridRows()).
     void insertTabbedRow(int gridRow, const QString &text);
+    // Tells views of the rows inserted since the last announcement.
+    void announcePendingRows();
+    // The model row showing gridRow (which must not be pending), and the reverse.
+    int modelRow(int gridRow) const;
+    int gridRow(int modelRow) const;
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
@@ -31,6 +41,11 @@ public:
 
 private:
     QList<QByteArray> mRows{QByteArray()};
+    // Grid rows [mlPendingFirst, mlPendingFirst + mlPendingCount) are not yet announced.
+    int mlPendingFirst = 0;
+    int mlPendingCount = 0;
+    QTimer mAnnounceTimer;
+    QElapsedTimer mSinceAnnounce;
     int mlCols = 0;
     int mlFixedCols = 0;
 };

@@ -52,7 +52,9 @@ MSFlexGrid::MSFlexGrid(QWidget *parent) : QTableView(parent), mModel(new FlexGri
     setFixedCols(DefaultFixedCols);
 }
 
-int MSFlexGrid::Rows() const { return mModel->gridRows(); }
+int MSFlexGrid::Rows() const {
+    return mModel->gridRows();
+}
 
 void MSFlexGrid::setRows(int count) {
     if (count < 1)
@@ -60,7 +62,9 @@ void MSFlexGrid::setRows(int count) {
     mModel->setGridRows(count);
 }
 
-int MSFlexGrid::Cols() const { return mModel->gridCols(); }
+int MSFlexGrid::Cols() const {
+    return mModel->gridCols();
+}
 
 void MSFlexGrid::setCols(int count) {
     if (count < 1)
@@ -127,13 +131,12 @@ void MSFlexGrid::setColWidth(int column, int twips) {
 
 void MSFlexGrid::setAllowUserResizing(bool allow) {
     mbAllowUserResizing = allow;
-    horizontalHeader()->setSectionResizeMode(allow ? QHeaderView::Interactive
-                                                   : QHeaderView::Fixed);
+    horizontalHeader()->setSectionResizeMode(allow ? QHeaderView::Interactive : QHeaderView::Fixed);
 }
 
 int MSFlexGrid::Row() const {
     const QModelIndex current = currentIndex();
-    return current.isValid() ? current.row() + 1 : 0;
+    return current.isValid() ? mModel->gridRow(current.row()) : 0;
 }
 
 void MSFlexGrid::setRow(int row) {
@@ -143,20 +146,42 @@ void MSFlexGrid::setRow(int row) {
         selectionModel()->setCurrentIndex({}, QItemSelectionModel::Clear);
         return;
     }
+    mModel->announcePendingRows();
     const int column = std::max(currentIndex().column(), 0);
-    selectionModel()->setCurrentIndex(mModel->index(row - 1, column),
+    selectionModel()->setCurrentIndex(mModel->index(mModel->modelRow(row), column),
                                       QItemSelectionModel::ClearAndSelect |
                                           QItemSelectionModel::Rows);
 }
 
-int MSFlexGrid::Left() const { return Twips::fromPixelsX(this, x()); }
-void MSFlexGrid::setLeft(int twips) { move(Twips::toPixelsX(this, twips), y()); }
-int MSFlexGrid::Top() const { return Twips::fromPixelsY(this, y()); }
-void MSFlexGrid::setTop(int twips) { move(x(), Twips::toPixelsY(this, twips)); }
-int MSFlexGrid::Width() const { return Twips::fromPixelsX(this, width()); }
-void MSFlexGrid::setWidth(int twips) { resize(Twips::toPixelsX(this, twips), height()); }
-int MSFlexGrid::Height() const { return Twips::fromPixelsY(this, height()); }
-void MSFlexGrid::setHeight(int twips) { resize(width(), Twips::toPixelsY(this, twips)); }
+void MSFlexGrid::Refresh() {
+    mModel->announcePendingRows();
+    viewport()->update();
+}
+
+int MSFlexGrid::Left() const {
+    return Twips::fromPixelsX(this, x());
+}
+void MSFlexGrid::setLeft(int twips) {
+    move(Twips::toPixelsX(this, twips), y());
+}
+int MSFlexGrid::Top() const {
+    return Twips::fromPixelsY(this, y());
+}
+void MSFlexGrid::setTop(int twips) {
+    move(x(), Twips::toPixelsY(this, twips));
+}
+int MSFlexGrid::Width() const {
+    return Twips::fromPixelsX(this, width());
+}
+void MSFlexGrid::setWidth(int twips) {
+    resize(Twips::toPixelsX(this, twips), height());
+}
+int MSFlexGrid::Height() const {
+    return Twips::fromPixelsY(this, height());
+}
+void MSFlexGrid::setHeight(int twips) {
+    resize(width(), Twips::toPixelsY(this, twips));
+}
 
 void MSFlexGrid::mouseDoubleClickEvent(QMouseEvent *event) {
     const QModelIndex index = indexAt(event->position().toPoint());

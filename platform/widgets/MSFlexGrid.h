@@ -42,6 +42,9 @@ public:
     int Row() const;
     void setRow(int row);
 
+    // Shows rows added since the last repaint now rather than within 50 ms.
+    void Refresh();
+
     // Position and size within the parent, in twips.
     int Left() const;
     void setLeft(int twips);

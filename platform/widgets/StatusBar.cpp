@@ -38,7 +38,9 @@ StatusBarPanel &StatusBar::Panels(int n) const {
     return *mPanels.at(n - 1);
 }
 
-int StatusBar::Height() const { return Twips::fromPixelsY(this, height()); }
+int StatusBar::Height() const {
+    return Twips::fromPixelsY(this, height());
+}
 
 void StatusBar::setHeight(int twips) {
     mlHeight = twips;

@@ -12,8 +12,12 @@ StatusBarPanel::StatusBarPanel(QWidget *parent) : QLabel(parent) {
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
 }
 
-int StatusBarPanel::Width() const { return Twips::fromPixelsX(this, width()); }
+int StatusBarPanel::Width() const {
+    return Twips::fromPixelsX(this, width());
+}
 
-void StatusBarPanel::setWidth(int twips) { setFixedWidth(Twips::toPixelsX(this, twips)); }
+void StatusBarPanel::setWidth(int twips) {
+    setFixedWidth(Twips::toPixelsX(this, twips));
+}
 
 } // namespace ComctlLib

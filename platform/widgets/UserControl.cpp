@@ -4,7 +4,9 @@
 
 UserControl::UserControl(QWidget *parent) : QWidget(parent) {}
 
-int UserControl::ScaleWidth() const { return Twips::fromPixelsX(this, contentsRect().width()); }
+int UserControl::ScaleWidth() const {
+    return Twips::fromPixelsX(this, contentsRect().width());
+}
 
 int UserControl::ScaleHeight() const {
     return Twips::fromPixelsY(this, contentsRect().height());

@@ -7,7 +7,9 @@ UserControlHost::UserControlHost(QWidget *form) : QObject(form), mForm(form) {
     form->installEventFilter(this);
 }
 
-UserControlHost::~UserControlHost() { terminateAll(); }
+UserControlHost::~UserControlHost() {
+    terminateAll();
+}
 
 UserControl *UserControlHost::createNew(const QString &name, const Factory &factory) {
     return start(name, factory, Start::New);
@@ -41,7 +43,9 @@ UserControl *UserControlHost::start(const QString &name, const Factory &factory,
     return control;
 }
 
-void UserControlHost::save(UserControl *control) { control->WriteProperties(); }
+void UserControlHost::save(UserControl *control) {
+    control->WriteProperties();
+}
 
 void UserControlHost::terminate(UserControl *control) {
     mControls.removeAll(control);
