@@ -14,7 +14,7 @@
 namespace TavrinEXE {
 
 namespace {
-constexpr qsizetype kBlockSize = 256 * 1024;
+qsizetype glBlockSize = 256 * 1024;
 qint32 glLastLineNumber = std::numeric_limits<qint32>::max();
 
 PlatformError overflow() { return {6, QStringLiteral("Overflow")}; }
@@ -23,6 +23,8 @@ PlatformError overflow() { return {6, QStringLiteral("Overflow")}; }
 Scan::Scan(TavrinX &engine) : mEngine(engine) {}
 
 void Scan::setLastLineNumber(qint32 lLast) { glLastLineNumber = lLast; }
+
+void Scan::setBlockSize(qsizetype lBytes) { glBlockSize = lBytes; }
 
 void Scan::RunScan() {
     mEngine.mclnFileNames_ = std::make_shared<Collection>();
@@ -141,7 +143,7 @@ void Scan::readLines(TextStream &stream, const QString &path) {
                 start = 0;
             }
             const qsizetype oldSize = buffer.size();
-            if (stream.ReadBlock(buffer, kBlockSize) == 0)
+            if (stream.ReadBlock(buffer, glBlockSize) == 0)
                 eof = true;
             else if (mSearcher)
                 mSearcher->appended(buffer, oldSize);

@@ -1,0 +1,121 @@
+#include "EngineRun.h"
+#include "Scan.h"
+
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using TavrinEXE::Scan;
+
+namespace {
+// Straightforward reference: every line read in turn and matched by the line rules.
+QStringList referenceFindings(const QString &name, const QByteArray &content,
+                              const QString &needle, bool caseSensitive, bool wholeWord) {
+    QStringList out;
+    QList<QByteArray> lines = content.split('\n');
+    if (content.endsWith('\n') || content.isEmpty())
+        lines.removeLast();
+    for (int i = 0; i < lines.size(); ++i) {
+        QByteArray raw = lines[i];
+        const bool ended = i + 1 < lines.size() || content.endsWith('\n');
+        if (ended && raw.endsWith('\r'))
+            raw.chop(1);
+        const QString line = QString::fromUtf8(raw);
+        const qsizetype at =
+            line.indexOf(needle, 0, caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive);
+        if (at < 0)
+            continue;
+        const auto isWordChar = [&](qsizetype k) {
+            const char16_t c = line.at(k).unicode();
+            return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || c == '_' ||
+                   (c >= 'a' && c <= 'z');
+        };
+        const qsizetype after = at + needle.size();
+        if (wholeWord && ((at > 0 && isWordChar(at - 1)) ||
+                          (after < line.size() && isWordChar(after))))
+            continue;
+        const int column = QStringView(line).left(at).toUcs4().size() + 1;
+        out << QStringLiteral("%1:%2:%3:%4").arg(name).arg(i + 1).arg(column).arg(line);
+    }
+    return out;
+}
+
+QByteArray randomText(QRandomGenerator &random, int pieces) {
+    static const QList<QByteArray> alphabet = {
+        "cat",  "Cat",  "CAT",  "ca",   "t",        "x",         "_",     "9",    " ",
+        " ",    "(",    "\t",   "\n",   "\n",       "\r\n",      "\r",    "é",    "É",
+        "ſ",    "\xe2\x84\xaa", "k", "s", "ß",      "\xf0\x9f\x98\x80", "\xff", "\xc3",
+        QByteArray("\0", 1),    "catcat", "été",    "ÉTÉ",       "sun",   "Key"};
+    QByteArray out;
+    for (int i = 0; i < pieces; ++i) {
+        const QByteArray &piece = alphabet.at(random.bounded(alphabet.size()));
+        // Now and then a long run, so lines cross block borders.
+        out += random.bounded(50) == 0 ? QByteArray(random.bounded(700), 'y') : piece;
+    }
+    return out;
+}
+} // namespace
+
+class tst_BlockSearchDifferential : public QObject {
+    Q_OBJECT
+private slots:
+    void cleanup() { Scan::setBlockSize(256 * 1024); }
+    void blockSearchFindsWhatLineByLineFinds_data();
+    void blockSearchFindsWhatLineByLineFinds();
+};
+
+void tst_BlockSearchDifferential::blockSearchFindsWhatLineByLineFinds_data() {
+    QTest::addColumn<QString>("needle");
+    QTest::addColumn<bool>("caseSensitive");
+    QTest::addColumn<bool>("wholeWord");
+    QTest::addColumn<qsizetype>("blockSize");
+    const QStringList needles = {"cat", "Cat", "t", "s", "k", "key", "é", "ÉTÉ", "ß",
+                                 "😀", "cat\r", "t\nx", "\uFFFD"};
+    const qsizetype blocks[] = {3, 61, 4096, 256 * 1024};
+    int row = 0;
+    for (const QString &needle : needles)
+        for (bool cs : {true, false})
+            for (bool ww : {false, true}) {
+                const qsizetype block = blocks[row++ % 4];
+                QTest::addRow("%s cs=%d ww=%d block=%lld", qPrintable(needle), cs, ww,
+                              qint64(block))
+                    << needle << cs << ww << block;
+            }
+}
+
+void tst_BlockSearchDifferential::blockSearchFindsWhatLineByLineFinds() {
+    QFETCH(QString, needle);
+    QFETCH(bool, caseSensitive);
+    QFETCH(bool, wholeWord);
+    QFETCH(qsizetype, blockSize);
+
+    static QTemporaryDir dir;
+    static QMap<QString, QByteArray> files;
+    if (files.isEmpty()) {
+        QRandomGenerator random(20261207);
+        for (int i = 0; i < 12; ++i)
+            files.insert(QStringLiteral("f%1").arg(i, 2, 10, QChar(u'0')),
+                         randomText(random, 200 + i * 400));
+        files.insert("g-final-newline", "cat\n");
+        files.insert("h-crlf-only", "\r\n\r\n");
+        writeTree(dir.path(), files);
+    }
+    QStringList expected;
+    for (auto it = files.begin(); it != files.end(); ++it)
+        expected += referenceFindings(it.key(), it.value(), needle, caseSensitive, wholeWord);
+
+    Scan::setBlockSize(blockSize);
+    EngineRun run;
+    run.engine->setSearchPath(dir.path());
+    run.engine->setSearchString(needle);
+    run.engine->setCaseSensitive(toVBool(caseSensitive));
+    run.engine->setWholeWordOnly(wholeWord);
+    run.engine->Grep();
+    QVERIFY(run.waitIdle());
+    QCOMPARE(run.findings(dir.path()), expected);
+    if (needle == "cat" && !wholeWord)
+        QVERIFY(expected.size() > 50); // the inputs do exercise the search
+}
+
+QTEST_GUILESS_MAIN(tst_BlockSearchDifferential)
+#include "tst_BlockSearchDifferential.moc"

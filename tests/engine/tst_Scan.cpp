@@ -1,0 +1,349 @@
+#include "DoEvents.h"
+#include "EngineRun.h"
+#include "Scan.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using TavrinEXE::Scan;
+using TavrinEXE::TavrinX;
+
+class tst_Scan : public QObject {
+    Q_OBJECT
+private slots:
+    void cleanup();
+
+    void walkListsFilesBeforeSubfoldersInByteOrder_data();
+    void walkListsFilesBeforeSubfoldersInByteOrder();
+    void lineRulesGiveColumnOfFirstOccurrence_data();
+    void lineRulesGiveColumnOfFirstOccurrence();
+    void filterIsSubstringTestOfExtension_data();
+    void filterIsSubstringTestOfExtension();
+    void linesAreNumberedAsRead_data();
+    void linesAreNumberedAsRead();
+    void longLineIsFoundWhole();
+    void unreadableFileReportedOnceAmongReadable();
+    void fileRemovedAfterListingReportedOnce();
+    void lineNumberPastLimitEndsFileWithError();
+    void folderThatCannotBeListedIsReportedAndWalkGoesOn_data();
+    void folderThatCannotBeListedIsReportedAndWalkGoesOn();
+    void specialFilesAndLinkedFoldersAreNotEntered();
+    void abortAtEachCheckPointStopsWithPrefix();
+    void settingChangedDuringYieldAppliesToRestOfScan_data();
+    void settingChangedDuringYieldAppliesToRestOfScan();
+
+private:
+    QStringList scan(EngineRun &run, const QString &root, const QString &needle,
+                     const QString &ext = "*.*") {
+        run.engine->setSearchPath(root);
+        run.engine->setSearchString(needle);
+        run.engine->setSearchExt(ext);
+        run.engine->Grep();
+        if (!run.waitIdle())
+            return {"timeout"};
+        return run.findings(root);
+    }
+};
+
+void tst_Scan::cleanup() {
+    setDoEventsHook({});
+    setDoEventsInterval(500);
+    Scan::setLastLineNumber(std::numeric_limits<qint32>::max());
+    Scan::setBlockSize(256 * 1024);
+}
+
+void tst_Scan::walkListsFilesBeforeSubfoldersInByteOrder_data() {
+    QTest::addColumn<bool>("subfolders");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("recursive") << true
+                               << QStringList{"B.txt:1:1:hit", "a.txt:1:1:hit", "b.txt:1:1:hit",
+                                              "Z/z.txt:1:1:hit", "a/y:1:1:hit", "a/a/x:1:1:hit",
+                                              "sub/x.txt:1:1:hit"};
+    QTest::newRow("top only") << false
+                              << QStringList{"B.txt:1:1:hit", "a.txt:1:1:hit", "b.txt:1:1:hit"};
+}
+
+void tst_Scan::walkListsFilesBeforeSubfoldersInByteOrder() {
+    QFETCH(bool, subfolders);
+    QFETCH(QStringList, expected);
+    QTemporaryDir dir;
+    writeTree(dir.path(), {{"b.txt", "hit"}, {"a.txt", "hit"}, {"B.txt", "hit"},
+                           {"sub/x.txt", "hit"}, {"a/y", "hit"}, {"a/a/x", "hit"},
+                           {"Z/z.txt", "hit"}});
+    EngineRun run;
+    run.engine->setLookInSubfolders(subfolders);
+    QCOMPARE(scan(run, dir.path() + "//", "hit"), expected);
+    QCOMPARE(run.engine->FoundFiles()->Item(1).toString(), dir.path() + "/B.txt");
+}
+
+void tst_Scan::lineRulesGiveColumnOfFirstOccurrence_data() {
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("needle");
+    QTest::addColumn<int>("caseSensitive");
+    QTest::addColumn<bool>("wholeWord");
+    QTest::addColumn<int>("column");
+
+    QTest::newRow("twice: first") << "a cat cat" << "cat" << -1 << false << 3;
+    QTest::newRow("word: followed by letter") << "cats cat" << "cat" << -1 << true << 0;
+    QTest::newRow("word: brackets") << "(cat)" << "cat" << -1 << true << 2;
+    QTest::newRow("word: underscore") << "cat_1" << "cat" << -1 << true << 0;
+    QTest::newRow("word: digit") << "cat9" << "cat" << -1 << true << 0;
+    QTest::newRow("word: digit before") << "9cat" << "cat" << -1 << true << 0;
+    QTest::newRow("word: whole line") << "cat" << "cat" << -1 << true << 1;
+    QTest::newRow("word: accented after") << "caté" << "cat" << -1 << true << 1;
+    QTest::newRow("word: backtick is delimiter") << "`cat@" << "cat" << -1 << true << 2;
+    QTest::newRow("word: at line end") << "a.cat" << "cat" << -1 << true << 3;
+    QTest::newRow("column counts characters") << "éé😀cat" << "cat" << -1 << false << 4;
+    QTest::newRow("ignore case") << "xFOO" << "Foo" << 0 << false << 2;
+    QTest::newRow("exact case") << "FOO foo Foo" << "Foo" << -1 << false << 9;
+    QTest::newRow("case value 1 ignores case") << "FOO" << "Foo" << 1 << false << 1;
+    QTest::newRow("ignore case: accented") << "xÉTÉ" << "été" << 0 << false << 2;
+    QTest::newRow("ignore case: long s folds") << "ſun" << "SUN" << 0 << false << 1;
+    QTest::newRow("ignore case: kelvin folds") << "\u212Aey" << "key" << 0 << false << 1;
+    QTest::newRow("simple folding only") << "STRASSE" << "straße" << 0 << false << 0;
+    QTest::newRow("exact: no fold") << "ſun" << "sun" << -1 << false << 0;
+}
+
+void tst_Scan::lineRulesGiveColumnOfFirstOccurrence() {
+    QFETCH(QString, line);
+    QFETCH(QString, needle);
+    QFETCH(int, caseSensitive);
+    QFETCH(bool, wholeWord);
+    QFETCH(int, column);
+    QTemporaryDir dir;
+    writeTree(dir.path(), {{"f", "first line\n" + line.toUtf8() + "\r\n"}});
+    EngineRun run;
+    run.engine->setCaseSensitive(VBool(caseSensitive));
+    run.engine->setWholeWordOnly(wholeWord);
+    const QStringList found = scan(run, dir.path(), needle);
+    if (column == 0)
+        QCOMPARE(found, QStringList{});
+    else
+        QCOMPARE(found, QStringList{QStringLiteral("f:2:%1:%2").arg(column).arg(line)});
+}
+
+void tst_Scan::filterIsSubstringTestOfExtension_data() {
+    QTest::addColumn<QString>("filter");
+    QTest::addColumn<QStringList>("searched");
+    QTest::newRow("all") << "*.*" << QStringList{"a.TXT", "a.tx", "a.txt", "a.txt.bak", "noext"};
+    QTest::newRow("txt") << "*.txt" << QStringList{"a.TXT", "a.tx", "a.txt", "noext"};
+    QTest::newRow("upper-case filter") << "*.TXT" << QStringList{"a.TXT", "a.tx", "a.txt", "noext"};
+    QTest::newRow("list") << "*.bak;*.txt" << QStringList{"a.TXT", "a.tx", "a.txt", "a.txt.bak",
+                                                          "noext"};
+    QTest::newRow("no pattern form") << "txt" << QStringList{};
+    QTest::newRow("other wildcard") << "a.*" << QStringList{};
+}
+
+void tst_Scan::filterIsSubstringTestOfExtension() {
+    QFETCH(QString, filter);
+    QFETCH(QStringList, searched);
+    QTemporaryDir dir;
+    writeTree(dir.path(), {{"a.txt", "hit"}, {"a.TXT", "hit"}, {"a.tx", "hit"},
+                           {"a.txt.bak", "hit"}, {"noext", "hit"}});
+    EngineRun run;
+    QStringList files;
+    for (const QString &f : scan(run, dir.path(), "hit", filter))
+        files << f.section(u':', 0, 0);
+    QCOMPARE(files, searched);
+}
+
+void tst_Scan::linesAreNumberedAsRead_data() {
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("empty file") << QByteArray() << QStringList{};
+    QTest::newRow("crlf and empty lines") << QByteArray("x\r\n\r\nhit\n\nhit")
+                                          << QStringList{"f:3:1:hit", "f:5:1:hit"};
+    QTest::newRow("final line end adds no line") << QByteArray("hit\n") << QStringList{"f:1:1:hit"};
+    QTest::newRow("lone cr stays in line") << QByteArray("a\rhit\r")
+                                           << QStringList{"f:1:3:a\rhit\r"};
+    QTest::newRow("nul bytes") << QByteArray("\0\0hit\n", 6)
+                               << QStringList{QStringLiteral("f:1:3:") + QChar(0) + QChar(0) +
+                                              "hit"};
+    QTest::newRow("invalid utf-8") << QByteArray("\xff\xc3hit\n\xe2\x82")
+                                   << QStringList{"f:1:3:\uFFFD\uFFFDhit"};
+    QTest::newRow("binary") << QByteArray("\x7f" "ELF\x01\x02\n\x00\x80hit\x00\n", 13)
+                            << QStringList{QStringLiteral("f:2:3:") + QChar(0) +
+                                           QChar(0xFFFD) + "hit" + QChar(0)};
+}
+
+void tst_Scan::linesAreNumberedAsRead() {
+    QFETCH(QByteArray, content);
+    QFETCH(QStringList, expected);
+    QTemporaryDir dir;
+    writeTree(dir.path(), {{"f", content}});
+    EngineRun run;
+    QCOMPARE(scan(run, dir.path(), "hit"), expected);
+    QCOMPARE(run.events, (QStringList{"ScanStarted", "ScanCompleted"}));
+}
+
+void tst_Scan::longLineIsFoundWhole() {
+    QTemporaryDir dir;
+    QByteArray longLine(16 * 1024 * 1024, 'x');
+    longLine.replace(longLine.size() - 10, 3, "hit");
+    writeTree(dir.path(), {{"a", "first\n" + longLine + "\nhit"}, {"b", longLine}});
+    EngineRun run;
+    scan(run, dir.path(), "HIT");
+    QCOMPARE(run.engine->SearchCount(), 3);
+    QCOMPARE(run.engine->FoundLines()->Item(1).toInt(), 2);
+    QCOMPARE(run.engine->FoundColumns()->Item(1).toInt(), longLine.size() - 9);
+    QCOMPARE(run.engine->FoundText()->Item(1).toString().size(), longLine.size());
+    QCOMPARE(run.engine->FoundLines()->Item(2).toInt(), 3);
+    QCOMPARE(run.engine->FoundFiles()->Item(3).toString(), dir.path() + "/b");
+    QCOMPARE(run.engine->FoundColumns()->Item(3).toInt(), longLine.size() - 9);
+}
+
+// Runs body with the file-access rights of an ordinary user when the tests run as root.
+template <typename F> void asOrdinaryUser(F body) {
+    const bool root = ::geteuid() == 0;
+    if (root)
+        QVERIFY(::seteuid(65534) == 0);
+    body();
+    if (root)
+        QVERIFY(::seteuid(0) == 0);
+}
+
+void tst_Scan::unreadableFileReportedOnceAmongReadable() {
+    QTemporaryDir dir;
+    ::chmod(dir.path().toLocal8Bit(), 0755);
+    writeTree(dir.path(), {{"a.txt", "hit 1\n"}, {"b.txt", "hit 2\n"}, {"c.txt", "x\nhit 3\n"}});
+    ::chmod((dir.path() + "/b.txt").toLocal8Bit(), 0);
+    EngineRun run;
+    QStringList found;
+    asOrdinaryUser([&] { found = scan(run, dir.path(), "hit"); });
+    QCOMPARE(found, (QStringList{"a.txt:1:1:hit 1", "c.txt:2:1:hit 3"}));
+    QCOMPARE(run.events, (QStringList{"ScanStarted",
+                                      "OnError -100 " + dir.path() + "/b.txt: Permission denied",
+                                      "ScanCompleted"}));
+}
+
+void tst_Scan::fileRemovedAfterListingReportedOnce() {
+    QTemporaryDir dir;
+    writeTree(dir.path(), {{"a", "hit\n2\n"}, {"b", "hit\n"}, {"c", "hit\n"}});
+    Scan::setLastLineNumber(1); // "a" fails on its second line
+    EngineRun run;
+    connect(run.engine.get(), &TavrinX::OnError, run.engine.get(),
+            [&](qint32 &, QString &) { QFile::remove(dir.path() + "/b"); });
+    QCOMPARE(scan(run, dir.path(), "hit"), (QStringList{"a:1:1:hit", "c:1:1:hit"}));
+    QCOMPARE(run.events, (QStringList{"ScanStarted", "OnError -100 " + dir.path() + "/a: Overflow",
+                                      "OnError -100 " + dir.path() +
+                                          "/b: No such file or directory",
+                                      "ScanCompleted"}));
+}
+
+void tst_Scan::lineNumberPastLimitEndsFileWithError() {
+    QTemporaryDir dir;
+    writeTree(dir.path(), {{"exact", "1\n2\nhit\n"}, {"over", "hit\n2\nhit\n4\nhit\n"}});
+    for (qsizetype block : {qsizetype(2), qsizetype(256 * 1024)}) {
+        Scan::setBlockSize(block);
+        Scan::setLastLineNumber(3);
+        EngineRun run;
+        QCOMPARE(scan(run, dir.path(), "hit"),
+                 (QStringList{"exact:3:1:hit", "over:1:1:hit", "over:3:1:hit"}));
+        QCOMPARE(run.events.at(1), "OnError -100 " + dir.path() + "/over: Overflow");
+        QCOMPARE(run.events.size(), 3);
+    }
+}
+
+void tst_Scan::folderThatCannotBeListedIsReportedAndWalkGoesOn_data() {
+    QTest::addColumn<QString>("searchPath");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("a file") << "@/a.txt" << "@/a.txt: Not a directory";
+    QTest::newRow("wildcards") << "@/a*" << "@/a*: No such file or directory";
+    QTest::newRow("no access") << "@/locked" << "@/locked: Permission denied";
+}
+
+void tst_Scan::folderThatCannotBeListedIsReportedAndWalkGoesOn() {
+    QFETCH(QString, searchPath);
+    QFETCH(QString, message);
+    QTemporaryDir dir;
+    ::chmod(dir.path().toLocal8Bit(), 0755);
+    writeTree(dir.path(), {{"a.txt", "hit"}, {"locked/x", "hit"}});
+    ::chmod((dir.path() + "/locked").toLocal8Bit(), 0);
+    EngineRun run;
+    asOrdinaryUser([&] { scan(run, searchPath.replace(u'@', dir.path()), "hit"); });
+    QCOMPARE(run.events, (QStringList{"ScanStarted",
+                                      "OnError -100 " + message.replace(u'@', dir.path()),
+                                      "ScanCompleted"}));
+    ::chmod((dir.path() + "/locked").toLocal8Bit(), 0755);
+
+    // Below a readable folder, the locked one is reported and the others are searched.
+    EngineRun below;
+    writeTree(dir.path(), {{"z/y", "hit"}});
+    ::chmod((dir.path() + "/locked").toLocal8Bit(), 0);
+    QStringList found;
+    asOrdinaryUser([&] { found = scan(below, dir.path(), "hit"); });
+    ::chmod((dir.path() + "/locked").toLocal8Bit(), 0755);
+    QCOMPARE(found, (QStringList{"a.txt:1:1:hit", "z/y:1:1:hit"}));
+    QCOMPARE(below.events.size(), 3);
+}
+
+void tst_Scan::specialFilesAndLinkedFoldersAreNotEntered() {
+    QTemporaryDir dir;
+    writeTree(dir.path(), {{"real/f", "hit"}});
+    QVERIFY(::mkfifo((dir.path() + "/pipe").toLocal8Bit(), 0644) == 0);
+    QVERIFY(QFile::link(dir.path(), dir.path() + "/real/loop"));
+    QVERIFY(QFile::link(dir.path() + "/real/f", dir.path() + "/linked-file"));
+    EngineRun run;
+    QCOMPARE(scan(run, dir.path(), "hit"), (QStringList{"linked-file:1:1:hit", "real/f:1:1:hit"}));
+    QCOMPARE(run.events, (QStringList{"ScanStarted", "ScanCompleted"}));
+}
+
+void tst_Scan::abortAtEachCheckPointStopsWithPrefix() {
+    QTemporaryDir dir;
+    writeTree(dir.path(), {{"a", "hit\nx\nhit\n"}, {"b", "hit\n"}, {"s/c", "hit\nhit\n"},
+                           {"s/t/d", "hit"}});
+    setDoEventsInterval(0);
+    int yields = 0;
+    setDoEventsHook([&] { ++yields; });
+    EngineRun full;
+    const QStringList all = scan(full, dir.path(), "hit");
+    QCOMPARE(all.size(), 6);
+    const int total = yields;
+    QVERIFY(total >= 10); // one per file and per found line at least
+
+    for (int stopAt = 1; stopAt <= total; ++stopAt) {
+        EngineRun run;
+        int seen = 0;
+        setDoEventsHook([&] {
+            if (++seen == stopAt)
+                run.engine->Abort();
+        });
+        const QStringList found = scan(run, dir.path(), "hit");
+        QVERIFY2(all.mid(0, found.size()) == found, qPrintable(QString::number(stopAt)));
+        QVERIFY(seen <= stopAt + 1); // at most the yield before the next file
+        QCOMPARE(run.events, QStringList{"ScanStarted"});
+        QCOMPARE(run.engine->SearchCount(), found.size());
+    }
+}
+
+void tst_Scan::settingChangedDuringYieldAppliesToRestOfScan_data() {
+    QTest::addColumn<qsizetype>("blockSize");
+    QTest::newRow("whole blocks") << qsizetype(256 * 1024);
+    QTest::newRow("tiny blocks") << qsizetype(3);
+}
+
+void tst_Scan::settingChangedDuringYieldAppliesToRestOfScan() {
+    QFETCH(qsizetype, blockSize);
+    Scan::setBlockSize(blockSize);
+    QTemporaryDir dir;
+    writeTree(dir.path(), {{"a", "foo\nbar\nBAR\nfoo\n"}, {"b", "foo bar\nBAR\n"}});
+    setDoEventsInterval(0);
+    EngineRun run;
+    setDoEventsHook([&] {
+        const auto found = run.engine->FoundFiles()->Count();
+        if (found == 1 && run.engine->SearchString() == "foo") {
+            run.engine->setSearchString("bar");
+            run.engine->setCaseSensitive(vbTrue);
+        } else if (found == 2 && run.engine->WholeWordOnly() == QVariant(false)) {
+            run.engine->setCaseSensitive(vbFalse);
+            run.engine->setWholeWordOnly(true);
+        }
+    });
+    QCOMPARE(scan(run, dir.path(), "foo"),
+             (QStringList{"a:1:1:foo", "a:2:1:bar", "a:3:1:BAR", "b:1:5:foo bar", "b:2:1:BAR"}));
+}
+
+QTEST_GUILESS_MAIN(tst_Scan)
+#include "tst_Scan.moc"
