@@ -1,0 +1,72 @@
+#pragma once
+
+#include "MSFlexGrid.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <array>
+
+class UserControl;
+namespace ComctlLib {
+class StatusBar;
+}
+
+// The control's results grid: the run-time grid fgFiles, re-created empty with its header row
+// for every search, laid out above the status bar, read cell by cell and exported.
+// Owned by the user-interface thread, like the control.
+class ResultsGrid : public QObject {
+    Q_OBJECT
+public:
+    using ColumnWidths = std::array<qint32, 4>;
+
+    ResultsGrid(UserControl &control, ComctlLib::StatusBar &sbStatus);
+
+    // Widths of columns 0..3 in twips, carried from one grid to the next; the settings load
+    // fills them before the first re-creation.
+    ColumnWidths &mlColWidth() { return mlColWidthValues; }
+    // Applies mlColWidth to the hidden design-time grid and makes it the current grid, so the
+    // next re-creation takes its widths from there.
+    void useDesignTimeGrid();
+    // A new, empty fgFiles with its header row, the widths of the grid it replaces, laid out;
+    // the delivered-findings counter becomes 0.
+    void Recreate();
+    // Grid above the status bar, over the control's inner size; failures end it silently.
+    void Layout();
+
+    MSFlexGridLib::MSFlexGrid *fgFiles() const { return mfgFiles; }
+    // Number of finding rows put into the grid since the last re-creation.
+    qint32 deliveredCount() const { return mlDelivered; }
+    void countDelivered() { ++mlDelivered; }
+    // Bumped by every re-creation: a delivery that sees it change stops, so findings of two
+    // searches never meet in one grid.
+    quint64 generation() const { return mlGeneration; }
+
+    // The text of a cell; a cell the grid does not hold throws PlatformError.
+    QString cell(qint32 row, qint32 column) const;
+    // Appends one row at the end (the message row of an engine error).
+    void appendRow(const QString &text);
+    // Inserts a finding record as row `row`.
+    void insertRow(const QString &record, qint32 row);
+    // Writes rows 0..lastRow, cells joined by tabs, each line ended by CR LF. False on any
+    // failure; what was written stays.
+    bool saveToTabFile(const QString &fileName, qint32 lastRow) const;
+    // The widths of the current grid's columns, twips.
+    ColumnWidths currentWidths() const;
+
+signals:
+    void DblClick(QString &sFileName, qint32 &lLine, qint32 &lColumn, QString &sFound);
+
+private:
+    void relayDoubleClick();
+    MSFlexGridLib::MSFlexGrid *currentGrid() const;
+
+    UserControl &mControl;
+    ComctlLib::StatusBar &msbStatus;
+    MSFlexGridLib::MSFlexGrid *mfgDummy; // design-time grid: hidden, never removed
+    QPointer<MSFlexGridLib::MSFlexGrid> mfgFiles;
+    bool mbDummyCurrent = true;
+    ColumnWidths mlColWidthValues{2150, 630, 450, 1750};
+    qint32 mlDelivered = 0;
+    quint64 mlGeneration = 0;
+};

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "Boolean.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+
+class ResultsGrid;
+namespace ComctlLib {
+class StatusBar;
+}
+namespace TavrinEXE {
+class TavrinXProxy;
+}
+
+// The road of one search through the control: Grep and Abort, the engine's ScanStarted and
+// OnError, the polling timer Timer1, and the findings moved from the engine into the grid with
+// an OnFileFound for each. Owned by the user-interface thread, like the control.
+class SearchRelay : public QObject {
+    Q_OBJECT
+public:
+    // Code and message of OnError when the engine's server has gone during a search.
+    static constexpr qint32 EngineLostCode = -105;
+
+    SearchRelay(ResultsGrid &grid, ComctlLib::StatusBar &sbStatus, const VBool &mbStreamFindings,
+                QObject *parent = nullptr);
+
+    // Connects to a new engine object's ScanStarted and OnError (never its ScanCompleted).
+    void setEngine(TavrinEXE::TavrinXProxy *engine);
+
+    void Grep();
+    void Abort();
+    // From a Grep until the end or an Abort: the tick reading taken by that Grep; afterwards
+    // the elapsed milliseconds.
+    qint32 searchTime() const { return mlSearchTime; }
+    bool isPolling() const { return Timer1.isActive(); }
+
+    // The duration text of the status bar: seconds in the user's notation, then " (Sec)".
+    static QString durationText(qint32 milliseconds);
+
+signals:
+    void OnFileFound(qint32 &FileIndex, QString &sFileName, qint32 &lLine, qint32 &lColumn,
+                     QString &sFound);
+    void ScanCompleted();
+    void ScanStarted();
+    void OnError(qint32 &ErrorCode, QString &sErrorString);
+
+private:
+    void engineScanStarted();
+    void engineOnError(qint32 &ErrorCode, QString &sErrorString);
+    void Timer1Tick();
+    void poll();
+    // Moves up to `count` undelivered findings into the grid (0 or less: all of them).
+    void deliverFindings(qint32 count);
+    void stopTiming();
+    void raiseError(qint32 code, const QString &message);
+
+    ResultsGrid &mGrid;
+    ComctlLib::StatusBar &msbStatus;
+    const VBool &mbStreamFindings;
+    QPointer<TavrinEXE::TavrinXProxy> mEngine;
+    QTimer Timer1;
+    bool mbAbortPending = false;
+    qint32 mlSearchTime = 0;
+    // The tick reading of the last Grep: durations are measured from it even when an Abort
+    // already turned mlSearchTime into a duration.
+    qint32 mlSearchStart = 0;
+    bool mbInTick = false; // a tick that falls due while another yields does nothing
+};

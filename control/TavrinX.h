@@ -1,0 +1,149 @@
+#pragma once
+
+#include "Boolean.h"
+#include "KeyedCollection.h"
+#include "UserControl.h"
+
+#include <memory>
+
+#include <QString>
+#include <QVariant>
+
+class ResultsGrid;
+class SearchRelay;
+namespace ComctlLib {
+class StatusBar;
+}
+namespace TavrinEXE {
+class TavrinXProxy;
+}
+
+// The find-in-files control: owns one engine object of sorvik, shows its findings in a results
+// grid above a five-panel status bar, keeps its options in a settings file.
+class TavrinX : public UserControl {
+    Q_OBJECT
+    Q_CLASSINFO("GetDataMatrix",
+                "This method allows read access to the data found from the TavrinX Grep() method.")
+    Q_CLASSINFO("SaveDataToTabFile",
+                "The data received by TavrinX may be saved to a tab delimited text file, as "
+                "specified by the FileName parameter.  This file can then be easily viewed in a "
+                "spreadsheet (i.e. Excel) or other application.")
+    Q_CLASSINFO("ShowTavrinDialog",
+                "Display a dialog box to facilitate setting the TavrinX properties.")
+    Q_CLASSINFO("SearchPath", "Specifies what directory to begin the text search.")
+    Q_CLASSINFO("SearchExt", "This specifies what file extension to use when searching for text.  "
+                             "Wild cards are acceptable (i.e. *.*)")
+    Q_CLASSINFO("SearchString", "Specifies what text to search for.  Set CaseSensitive to TRUE to "
+                                "enforce case sensitivity.")
+    Q_CLASSINFO("CaseSensitive",
+                "When TRUE: Finds all occurrences with the exact combination of uppercase and "
+                "lowercase letters specified in the SearchString property.  When FALSE: Finds all "
+                "occurrences of the string specified in the SearchString property ignoring of the "
+                "case of individ")
+    Q_CLASSINFO("WholeWordOnly",
+                "When set to TRUE: Searches for the full word by itself and not as part of a "
+                "larger word.  When set to FALSE:  Searches for the SearchString regardless of "
+                "it's neighboring text.")
+    Q_CLASSINFO("LookInSubfolders", "Set this property to true to have the search extend to those "
+                                    "directories under the specified SearchPath")
+    Q_CLASSINFO("StreamFindings",
+                "Set this property to FALSE to have all the search results when the search has "
+                "been totally completed.  This can significantly increase the speed of the "
+                "search.  When set to TRUE, the search engine sends, via the OnFileFound() event, "
+                "each result as it is ")
+    Q_CLASSINFO("SearchCount", "This read only property contains the current number of findings in "
+                               "the active or last completed search.")
+    Q_CLASSINFO("SearchTime", "This read only property returns the duration the last search took "
+                              "in milliseconds.  The ScanCompleted() event signifies when this "
+                              "parameter is valid.")
+    Q_CLASSINFO("SearchActive",
+                "While the search is active, this property will be TRUE.  If the user does not "
+                "want to have the an active search interrupted, this method will be useful.  Users "
+                "can use the ScanCompleted() event to determine when the current search is "
+                "complete.")
+    Q_CLASSINFO("DblClick", "Use this event to act on a users double clicking of the results list "
+                            "box.")
+    Q_CLASSINFO("OnFileFound",
+                "If the StreamFindings property is set to FALSE, all the files found during the "
+                "search are transmitted to the client application at the end of the search "
+                "through this event.  If the StreamFindings property is set to TRUE, all findings "
+                "are transmitted upon")
+    Q_CLASSINFO("ScanCompleted", "At the end of the search, this event is fired.  This event can be "
+                                 "useful for hiding an abort button for example")
+    Q_CLASSINFO("ScanStarted", "This event is fired at the beginning of the search.  It can be "
+                               "useful to display abort buttons for example")
+    Q_CLASSINFO("OnError", "If an error occurs, you can trap it in this event.  For example if a "
+                           "file ")
+    Q_CLASSINFO("ShowAboutBox.DispId", "-552")
+    Q_CLASSINFO("DblClick.DispId", "-601")
+    Q_CLASSINFO("PropertyPages", "ppgGeneral;ppgAbout")
+    Q_PROPERTY(QString SearchPath READ SearchPath WRITE setSearchPath)
+    Q_PROPERTY(QString SearchExt READ SearchExt WRITE setSearchExt)
+    Q_PROPERTY(QString SearchString READ SearchString WRITE setSearchString)
+    Q_PROPERTY(qint16 CaseSensitive READ CaseSensitive WRITE setCaseSensitive)
+    Q_PROPERTY(QVariant WholeWordOnly READ WholeWordOnly WRITE setWholeWordOnly)
+    Q_PROPERTY(QVariant LookInSubfolders READ LookInSubfolders WRITE setLookInSubfolders)
+    Q_PROPERTY(qint16 StreamFindings READ StreamFindings WRITE setStreamFindings)
+    Q_PROPERTY(qint32 SearchCount READ SearchCount)
+    Q_PROPERTY(qint32 SearchTime READ SearchTime)
+    Q_PROPERTY(qint16 SearchActive READ SearchActive)
+public:
+    explicit TavrinX(QWidget *parent = nullptr);
+    ~TavrinX() override;
+
+    Q_INVOKABLE void InitializeTavrin();
+    Q_INVOKABLE QString GetDataMatrix(qint32 &row, qint32 &column);
+    Q_INVOKABLE VBool SaveDataToTabFile(QString &FileName);
+    Q_INVOKABLE QVariant Grep();
+    Q_INVOKABLE QVariant Abort();
+    Q_INVOKABLE VBool ShowTavrinDialog();
+
+    QString SearchPath() const;
+    void setSearchPath(const QString &vNewValue);
+    QString SearchExt() const;
+    void setSearchExt(const QString &vNewValue);
+    QString SearchString() const;
+    void setSearchString(const QString &vNewValue);
+    VBool CaseSensitive() const;
+    void setCaseSensitive(VBool vNewValue);
+    QVariant WholeWordOnly() const;
+    void setWholeWordOnly(const QVariant &vNewValue);
+    QVariant LookInSubfolders() const;
+    void setLookInSubfolders(const QVariant &vNewValue);
+    VBool StreamFindings() const;
+    void setStreamFindings(VBool vNewValue);
+    qint32 SearchCount() const;
+    qint32 SearchTime() const;
+    VBool SearchActive() const;
+
+    Q_INVOKABLE void ShowAboutBox();
+
+signals:
+    void DblClick(QString &sFileName, qint32 &lLine, qint32 &lColumn, QString &sFound);
+    void OnFileFound(qint32 &FileIndex, QString &sFileName, qint32 &lLine, qint32 &lColumn,
+                     QString &sFound);
+    void ScanCompleted();
+    void ScanStarted();
+    void OnError(qint32 &ErrorCode, QString &sErrorString);
+
+protected:
+    void Initialize() override;
+    void ReadProperties() override;
+    void WriteProperties() override;
+    void Resize() override;
+    void Terminate() override;
+
+private:
+    // Writes the text settings' recent list: the value becomes its newest entry and the list's
+    // section is written again.
+    void rememberRecent(KeyedCollection &list, const QString &section, const QString &value);
+
+    std::unique_ptr<TavrinEXE::TavrinXProxy> mEngine;
+    ComctlLib::StatusBar *sbStatus;
+    ResultsGrid *mGrid;
+    SearchRelay *mRelay;
+    KeyedCollection mclnSearchFor;
+    KeyedCollection mclnFileExt;
+    KeyedCollection mclnSearchPath;
+    VBool mbStreamFindings = vbTrue;
+};
