@@ -1,0 +1,110 @@
+#include "FileSystemObject.h"
+#include "PlatformError.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <sys/stat.h>
+
+class tst_FileSystemObject : public QObject {
+    Q_OBJECT
+private slots:
+    void textStreamSplitsLinesAtLfAndCrLf_data();
+    void textStreamSplitsLinesAtLfAndCrLf();
+    void extensionIsTextAfterLastDot_data();
+    void extensionIsTextAfterLastDot();
+    void listingsAreInByteOrderWithNormalPaths();
+    void openingAFolderOrFifoFails();
+};
+
+void tst_FileSystemObject::textStreamSplitsLinesAtLfAndCrLf_data() {
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QStringList>("lines");
+    QTest::newRow("empty") << QByteArray() << QStringList{};
+    QTest::newRow("final line end") << QByteArray("a\n") << QStringList{"a"};
+    QTest::newRow("no final line end") << QByteArray("a\r\nb") << QStringList{"a", "b"};
+    QTest::newRow("empty lines") << QByteArray("\n\r\n\n") << QStringList{"", "", ""};
+    QTest::newRow("lone cr") << QByteArray("a\rb\r") << QStringList{"a\rb\r"};
+    QTest::newRow("invalid utf-8") << QByteArray("\xc3\xa9\xff\n") << QStringList{"é\uFFFD"};
+    QTest::newRow("long line") << QByteArray(200000, 'z') + "\nq"
+                               << QStringList{QString(200000, u'z'), "q"};
+}
+
+void tst_FileSystemObject::textStreamSplitsLinesAtLfAndCrLf() {
+    QFETCH(QByteArray, content);
+    QFETCH(QStringList, lines);
+    QTemporaryDir dir;
+    QFile f(dir.filePath("t"));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(content);
+    f.close();
+    FileSystemObject fso;
+    auto stream = fso.OpenTextFile(dir.filePath("t"));
+    QStringList read;
+    while (!stream->AtEndOfStream())
+        read << stream->ReadLine();
+    QCOMPARE(read, lines);
+    QVERIFY_THROWS_EXCEPTION(PlatformError, stream->ReadLine());
+    stream->Close();
+}
+
+void tst_FileSystemObject::extensionIsTextAfterLastDot_data() {
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("extension");
+    QTest::newRow("plain") << "/a/b.txt" << "txt";
+    QTest::newRow("two dots") << "/a/b.tar.GZ" << "GZ";
+    QTest::newRow("none") << "/a.d/b" << "";
+    QTest::newRow("trailing dot") << "/a/b." << "";
+    QTest::newRow("dot file") << "/a/.profile" << "profile";
+}
+
+void tst_FileSystemObject::extensionIsTextAfterLastDot() {
+    QFETCH(QString, path);
+    QFETCH(QString, extension);
+    QCOMPARE(FileSystemObject().GetExtensionName(path), extension);
+}
+
+void tst_FileSystemObject::listingsAreInByteOrderWithNormalPaths() {
+    QTemporaryDir dir;
+    for (const char *name : {"b", "B", "a", "é", "_"})
+        QFile(dir.filePath(name)).open(QIODevice::WriteOnly);
+    QVERIFY(QDir(dir.path()).mkpath("sub/inner"));
+    QVERIFY(QDir(dir.path()).mkpath("Sub"));
+    QVERIFY(QFile::link(dir.filePath("sub"), dir.filePath("linked-folder")));
+    QVERIFY(QFile::link(dir.filePath("a"), dir.filePath("linked-file")));
+    QVERIFY(QFile::link(dir.filePath("gone"), dir.filePath("dangling")));
+    QVERIFY(::mkfifo(dir.filePath("fifo").toLocal8Bit(), 0644) == 0);
+
+    FileSystemObject fso;
+    const Folder folder = fso.GetFolder(dir.path() + "//");
+    QCOMPARE(folder.Path(), dir.path());
+    QStringList files;
+    for (const File &f : folder.Files())
+        files << f.Path().mid(dir.path().size() + 1);
+    QCOMPARE(files, (QStringList{"B", "_", "a", "b", "linked-file", "é"}));
+    QStringList folders;
+    for (const Folder &f : folder.SubFolders())
+        folders << f.Name();
+    QCOMPARE(folders, (QStringList{"Sub", "sub"}));
+    QCOMPARE(fso.GetFolder(dir.path() + "//sub///inner").Path(), dir.path() + "/sub/inner");
+    QVERIFY_THROWS_EXCEPTION(PlatformError, fso.GetFolder(dir.filePath("a")));
+    QVERIFY_THROWS_EXCEPTION(PlatformError, fso.GetFolder(dir.filePath("missing")));
+}
+
+void tst_FileSystemObject::openingAFolderOrFifoFails() {
+    QTemporaryDir dir;
+    QVERIFY(::mkfifo(dir.filePath("fifo").toLocal8Bit(), 0644) == 0);
+    FileSystemObject fso;
+    QVERIFY_THROWS_EXCEPTION(PlatformError, fso.OpenTextFile(dir.filePath("fifo")));
+    QVERIFY_THROWS_EXCEPTION(PlatformError, fso.OpenTextFile(dir.path()));
+    try {
+        fso.OpenTextFile(dir.filePath("missing"));
+        QFAIL("opened a missing file");
+    } catch (const PlatformError &e) {
+        QCOMPARE(e.number(), int(PlatformError::FileNotFound));
+        QCOMPARE(e.description(), QStringLiteral("No such file or directory"));
+    }
+}
+
+QTEST_GUILESS_MAIN(tst_FileSystemObject)
+#include "tst_FileSystemObject.moc"

@@ -1,0 +1,64 @@
+#include "Collection.h"
+#include "PlatformError.h"
+
+#include <QtTest>
+
+class tst_Collection : public QObject {
+    Q_OBJECT
+private slots:
+    void itemsReadBackAsAppended_data();
+    void itemsReadBackAsAppended();
+    void recordTextIsBuiltFromItsParts();
+    void indexOutsideOneToCountFails();
+};
+
+void tst_Collection::itemsReadBackAsAppended_data() {
+    QTest::addColumn<QVariantList>("items");
+    QTest::newRow("integers") << QVariantList{1, -7, 2147483647};
+    QTest::newRow("strings") << QVariantList{"a", "", "é\tx"};
+    QTest::newRow("strings then integer") << QVariantList{"a", 5, "b"};
+    QTest::newRow("integers then other") << QVariantList{3, 2.5, true, QVariant()};
+}
+
+void tst_Collection::itemsReadBackAsAppended() {
+    QFETCH(QVariantList, items);
+    Collection c;
+    for (const QVariant &v : items)
+        c.Add(v);
+    QCOMPARE(c.Count(), items.size());
+    QVariantList enumerated;
+    for (const QVariant &v : c)
+        enumerated << v;
+    QCOMPARE(enumerated, items);
+    for (int i = 0; i < items.size(); ++i) {
+        QCOMPARE(c.Item(i + 1), items.at(i));
+        QCOMPARE(c.Item(i + 1).typeId(), items.at(i).typeId());
+    }
+}
+
+void tst_Collection::recordTextIsBuiltFromItsParts() {
+    Collection records;
+    records.AddRecord("/a/b", 12, 3, "x\ty");
+    records.AddRecord("/c", 1, 1, "");
+    QCOMPARE(records.Item(1), QVariant(QStringLiteral("/a/b\t12\t3\tx\ty")));
+    QCOMPARE(records.Item(2), QVariant(QStringLiteral("/c\t1\t1\t")));
+
+    Collection mixed; // a collection that already holds other items takes the text
+    mixed.Add(4);
+    mixed.AddRecord("/p", 2, 5, "t");
+    QCOMPARE(mixed.Item(2), QVariant(QStringLiteral("/p\t2\t5\tt")));
+    mixed.Add("more");
+    QCOMPARE(mixed.Item(1), QVariant(4));
+    QCOMPARE(mixed.Count(), 3);
+}
+
+void tst_Collection::indexOutsideOneToCountFails() {
+    Collection c;
+    c.Add(1);
+    QVERIFY_THROWS_EXCEPTION(PlatformError, c.Item(0));
+    QVERIFY_THROWS_EXCEPTION(PlatformError, c.Item(2));
+    QCOMPARE(c.Item(1), QVariant(1));
+}
+
+QTEST_APPLESS_MAIN(tst_Collection)
+#include "tst_Collection.moc"
