@@ -66,8 +66,8 @@ AboutContent::AboutContent(QWidget *host, const Variant &variant) {
     body.setPointSizeF(11.25);
     body.setBold(true);
     offer = text(host, variant.offerName, variant.offerText, body, twips(1320, 600, 3345, 1095));
-    Label2 = text(host, "Label2", QStringLiteral("Questions, bugs and ideas are welcome at:"),
-                  body, twips(1260, 1500, 3375, 555));
+    Label2 = text(host, "Label2", QStringLiteral("Questions, bugs and ideas are welcome at:"), body,
+                  twips(1260, 1500, 3375, 555));
     Label3 = text(host, "Label3", QStringLiteral("support@tavrin.invalid"), body,
                   twips(1260, 2100, 3165, 255));
     Label5 = text(host, "Label5", QStringLiteral("Tavrin project, version 1.0"), body,

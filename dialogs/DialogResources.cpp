@@ -2,7 +2,9 @@
 
 #include <QtGlobal>
 
-static void registerDialogResources() { Q_INIT_RESOURCE(dialogs); }
+static void registerDialogResources() {
+    Q_INIT_RESOURCE(dialogs);
+}
 
 void DialogResources::ensureLoaded() {
     static const bool loaded = (registerDialogResources(), true);

@@ -89,12 +89,18 @@ frmTavrinOptions::frmTavrinOptions(QWidget *parent) : QDialog(parent) {
         QWidget *widget;
         int left, top, width, height;
     } places[] = {
-        {cbSearchFor, 1200, 240, 3195, 315},       {cbFileExt, 1200, 600, 3195, 315},
-        {cbDirectory, 1200, 960, 4935, 315},       {cbSelectFolder, 6180, 1005, 375, 270},
-        {cbCaseSensitive, 240, 1440, 1575, 255},   {cbWholeWordOnly, 2280, 1440, 1695, 255},
-        {cbLookInSubfolders, 4680, 1440, 1815, 255}, {cbDontStreamResults, 270, 1890, 4245, 285},
-        {cbSearch, 4680, 90, 1455, 375},           {cbCancel, 4680, 510, 1455, 375},
-        {Label3, 120, 300, 1095, 225},             {Label2, 180, 660, 1095, 255},
+        {cbSearchFor, 1200, 240, 3195, 315},
+        {cbFileExt, 1200, 600, 3195, 315},
+        {cbDirectory, 1200, 960, 4935, 315},
+        {cbSelectFolder, 6180, 1005, 375, 270},
+        {cbCaseSensitive, 240, 1440, 1575, 255},
+        {cbWholeWordOnly, 2280, 1440, 1695, 255},
+        {cbLookInSubfolders, 4680, 1440, 1815, 255},
+        {cbDontStreamResults, 270, 1890, 4245, 285},
+        {cbSearch, 4680, 90, 1455, 375},
+        {cbCancel, 4680, 510, 1455, 375},
+        {Label3, 120, 300, 1095, 225},
+        {Label2, 180, 660, 1095, 255},
         {Label1, 240, 960, 975, 255},
     };
     for (const auto &place : places)
@@ -102,10 +108,9 @@ frmTavrinOptions::frmTavrinOptions(QWidget *parent) : QDialog(parent) {
             Twips::toPixels(this, place.left, place.top, place.width, place.height));
     resize(Twips::toPixelsX(this, 6870), Twips::toPixelsY(this, 2325));
 
-    QWidget *tabOrder[] = {cbSearchFor,        cbFileExt,          cbDirectory,
-                           cbSelectFolder,     cbCaseSensitive,    cbWholeWordOnly,
-                           cbLookInSubfolders, cbDontStreamResults, cbSearch,
-                           cbCancel};
+    QWidget *tabOrder[] = {
+        cbSearchFor,     cbFileExt,          cbDirectory,         cbSelectFolder, cbCaseSensitive,
+        cbWholeWordOnly, cbLookInSubfolders, cbDontStreamResults, cbSearch,       cbCancel};
     for (size_t i = 1; i < std::size(tabOrder); ++i)
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
 
@@ -127,6 +132,13 @@ void frmTavrinOptions::closeEvent(QCloseEvent *event) {
     // The window's close control cancels: nothing typed is applied.
     cbCancel_Click();
     event->accept();
+}
+
+void frmTavrinOptions::showEvent(QShowEvent *event) {
+    // A button focused at the last showing may still hold the default; Search is the default
+    // until a button takes the focus again.
+    cbSearch->setDefault(true);
+    QDialog::showEvent(event);
 }
 
 void frmTavrinOptions::cbSearch_Click() {

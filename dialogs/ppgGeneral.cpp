@@ -16,7 +16,9 @@ bool isTrue(QObject *control, const char *name) {
     return NamedProperty::equalsTrue(NamedProperty::read(control, name));
 }
 
-QVariant vbool(bool b) { return QVariant::fromValue<VBool>(toVBool(b)); }
+QVariant vbool(bool b) {
+    return QVariant::fromValue<VBool>(toVBool(b));
+}
 
 } // namespace
 
@@ -55,9 +57,9 @@ ppgGeneral::ppgGeneral(QWidget *parent) : PropertyPage(parent) {
         connect(box, &QCheckBox::clicked, this, [this] { setChanged(true); });
         return box;
     };
-    cbDontStreamFindings = check("cbDontStreamFindings",
-                                 QStringLiteral("&Show all findings at end of search (Faster)"),
-                                 1500, 3525, 285);
+    cbDontStreamFindings =
+        check("cbDontStreamFindings",
+              QStringLiteral("&Show all findings at end of search (Faster)"), 1500, 3525, 285);
     cbWholeWordOnly = check("cbWholeWordOnly", QStringLiteral("&Whole word only"), 1140, 1695, 255);
     cbLookInSubfolders =
         check("cbLookInSubfolders", QStringLiteral("&Look in subfolders"), 780, 1815, 255);

@@ -70,12 +70,8 @@ void drawPage(QPainter &p, int highlighted) {
 
 QImage frame(int number) {
     // The lens sweeps left and right while it walks down the page.
-    static const std::array<QPointF, 6> centres{{{42, 40},
-                                                 {84, 60},
-                                                 {46, 82},
-                                                 {86, 104},
-                                                 {48, 124},
-                                                 {82, 142}}};
+    static const std::array<QPointF, 6> centres{
+        {{42, 40}, {84, 60}, {46, 82}, {86, 104}, {48, 124}, {82, 142}}};
     const QPointF centre = centres[number - 1];
     const int highlighted = qRound((centre.y() - FirstLineY) / LineStep);
     constexpr qreal Radius = 22;
@@ -171,8 +167,8 @@ int main(int argc, char *argv[]) {
     const QDir out(QString::fromLocal8Bit(argv[1]));
     bool ok = background().save(out.filePath(QStringLiteral("about-background.png")));
     for (int number = 1; number <= 6; ++number)
-        ok = frame(number).save(out.filePath(QStringLiteral("about-frame%1.png").arg(number))) &&
-             ok;
+        ok =
+            frame(number).save(out.filePath(QStringLiteral("about-frame%1.png").arg(number))) && ok;
     ok = icon().save(out.filePath(QStringLiteral("tavrin-icon.png"))) && ok;
     return ok ? 0 : 1;
 }

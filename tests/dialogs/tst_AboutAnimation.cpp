@@ -1,0 +1,104 @@
+#include "AboutAnimation.h"
+#include "AboutContent.h"
+#include "ModalDriver.h"
+#include "frmAbout.h"
+#include "ppgAbout.h"
+
+#include <QLabel>
+#include <QPointer>
+#include <QTest>
+
+namespace {
+
+// Numbers (1-6) of the frames on view.
+QList<int> shownFrames(const AboutContent &content) {
+    QList<int> shown;
+    for (int i = 0; i < 6; ++i)
+        if (!content.Images[i]->isHidden())
+            shown << i + 1;
+    return shown;
+}
+
+} // namespace
+
+class TestAboutAnimation : public QObject {
+    Q_OBJECT
+
+private slots:
+    void ticksCycleThroughTheSixFrames() {
+        ppgAbout page;
+        AboutAnimation &animation = page.animation();
+        QCOMPARE(animation.Timer1.interval(), 500);
+        QVERIFY(animation.Timer1.isActive());
+        animation.Timer1.stop(); // ticks are driven by hand below
+        QCOMPARE(animation.lFrame, 1);
+        for (int tick = 1; tick <= 13; ++tick) {
+            animation.Timer1_Timer();
+            const int expected = (tick - 1) % 6 + 1;
+            QCOMPARE(shownFrames(page.content()), QList<int>({expected}));
+            QCOMPARE(animation.lFrame, expected % 6 + 1);
+        }
+    }
+
+    void aboutBoxRestartsAtFrameOneEveryTime() {
+        QPointer<frmAbout> firstWindow;
+        whenModal<frmAbout>([&](frmAbout *window) {
+            firstWindow = window;
+            QCOMPARE(window->windowTitle(), QString("About TavrinX"));
+            window->animation().Timer1_Timer();
+            window->animation().Timer1_Timer();
+            window->animation().Timer1_Timer();
+            QCOMPARE(shownFrames(window->content()), QList<int>({3}));
+            window->close();
+        });
+        ShowAboutBox();
+        QVERIFY(firstWindow.isNull()); // released after closing
+
+        int startFrame = 0;
+        QList<int> shownAtStart{-1};
+        QList<int> shownAfterRealTick;
+        whenModal<frmAbout>([&](frmAbout *window) {
+            QVERIFY(window != firstWindow);
+            startFrame = window->animation().lFrame;
+            shownAtStart = shownFrames(window->content());
+            // The window's own timer drives it too.
+            QTRY_VERIFY_WITH_TIMEOUT(!shownFrames(window->content()).isEmpty(), 2000);
+            shownAfterRealTick = shownFrames(window->content());
+            window->close();
+        });
+        ShowAboutBox();
+        QCOMPARE(startFrame, 1);
+        QCOMPARE(shownAtStart, QList<int>());
+        QCOMPARE(shownAfterRealTick, QList<int>({1}));
+    }
+
+    void pageAnimatesIndependentlyOfTheWindow() {
+        frmAbout window;
+        ppgAbout page;
+        window.animation().Timer1.stop();
+        page.animation().Timer1.stop();
+        window.animation().Timer1_Timer();
+        window.animation().Timer1_Timer();
+        QCOMPARE(page.animation().lFrame, 1);
+        QCOMPARE(shownFrames(page.content()), QList<int>());
+        page.animation().Timer1_Timer();
+        QCOMPARE(shownFrames(page.content()), QList<int>({1}));
+        QCOMPARE(shownFrames(window.content()), QList<int>({2}));
+    }
+
+    void windowAndPageDifferWhereTheyShould() {
+        frmAbout window;
+        ppgAbout page;
+        QVERIFY(window.findChild<QLabel *>("lblAboutTavrin"));
+        QVERIFY(!window.findChild<QLabel *>("Label4"));
+        QVERIFY(page.findChild<QLabel *>("Label4"));
+        QCOMPARE(page.windowTitle(), QString("About"));
+        QCOMPARE(page.palette().color(QPalette::Window), QColor(192, 192, 192));
+        QVERIFY(page.content().Image7->y() < 0);
+        QCOMPARE(window.content().Image7->y(), 0);
+        QVERIFY(page.content().Label1->height() > window.content().Label1->height());
+    }
+};
+
+QTEST_MAIN(TestAboutAnimation)
+#include "tst_AboutAnimation.moc"
