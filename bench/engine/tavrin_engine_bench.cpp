@@ -1,0 +1,131 @@
+// Engine measurements for run-bench.sh.
+//   scan <folder> <string> <cs|ci|ww>   time of one whole scan, Grep to ScanCompleted
+//   latency <folder> <string>           delay of requests posted while a scan runs
+//   memory <findings>                   bytes the five collections take per finding
+
+#include "Collection.h"
+#include "TavrinX.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+using TavrinEXE::TavrinX;
+
+std::shared_ptr<TavrinX> engineFor(const QString &folder, const QString &needle,
+                                   const QString &mode) {
+    auto engine = TavrinX::create();
+    engine->setSearchPath(folder);
+    engine->setSearchString(needle);
+    engine->setCaseSensitive(mode == QLatin1String("ci") ? vbFalse : vbTrue);
+    engine->setWholeWordOnly(mode == QLatin1String("ww"));
+    return engine;
+}
+
+void runToEnd(TavrinX &engine) {
+    engine.Grep();
+    while (engine.SearchActive() != vbFalse)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+int scan(const QString &folder, const QString &needle, const QString &mode) {
+    auto engine = engineFor(folder, needle, mode);
+    QElapsedTimer clock;
+    clock.start();
+    runToEnd(*engine);
+    std::printf("%.3f %d\n", clock.nsecsElapsed() / 1e9, engine->SearchCount());
+    return 0;
+}
+
+int latency(const QString &folder, const QString &needle) {
+    auto engine = engineFor(folder, needle, QStringLiteral("ci"));
+    std::vector<double> delays;
+    QElapsedTimer clock;
+    clock.start();
+    // A request every 3 ms, as a client call would arrive: a queued call on the engine's thread.
+    QTimer poster;
+    QObject::connect(&poster, &QTimer::timeout, [&] {
+        const qint64 sent = clock.nsecsElapsed();
+        QMetaObject::invokeMethod(
+            engine.get(), [&, sent] { delays.push_back((clock.nsecsElapsed() - sent) / 1e6); },
+            Qt::QueuedConnection);
+    });
+    // The poster has to fire while the scan yields, so it is started from inside the scan.
+    QObject::connect(engine.get(), &TavrinX::ScanStarted, [&] { poster.start(3); });
+    runToEnd(*engine);
+    poster.stop();
+    std::sort(delays.begin(), delays.end());
+    if (delays.empty()) {
+        std::printf("no request was posted during the scan\n");
+        return 1;
+    }
+    std::printf("requests %zu  median %.3f ms  p99 %.3f ms  max %.3f ms\n", delays.size(),
+                delays[delays.size() / 2], delays[delays.size() * 99 / 100], delays.back());
+    return 0;
+}
+
+long residentBytes() {
+    long pages = 0, resident = 0;
+    if (FILE *f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2)
+            resident = 0;
+        std::fclose(f);
+    }
+    return resident * sysconf(_SC_PAGESIZE);
+}
+
+int memory(int findings) {
+    // As the scan appends them: a path shared by the findings of one file (20 per file), lines
+    // of code-like text of 40 to 100 characters.
+    const long before = residentBytes();
+    auto names = std::make_shared<Collection>(), lines = std::make_shared<Collection>(),
+         columns = std::make_shared<Collection>(), texts = std::make_shared<Collection>(),
+         results = std::make_shared<Collection>();
+    qint64 pathBytes = 0, lineBytes = 0;
+    QString path;
+    for (int i = 0; i < findings; ++i) {
+        if (i % 20 == 0)
+            path = QStringLiteral("/tmp/tavrin-bench/corpus/d%1/sub%2/file%3.cpp")
+                       .arg(i % 97)
+                       .arg(i % 13)
+                       .arg(i);
+        const QString text = QStringLiteral("    result = QuuxFrobnicate(value%1, ").arg(i) +
+                             QString(i % 61, u'x') + QStringLiteral(");");
+        pathBytes += path.toUtf8().size();
+        lineBytes += text.toUtf8().size();
+        names->Add(path);
+        lines->Add(i / 20 + 1);
+        columns->Add(14);
+        texts->Add(text);
+        results->AddRecord(path, i / 20 + 1, 14, text);
+    }
+    const long used = residentBytes() - before;
+    std::printf("findings %d  paths+lines %.1f MB (UTF-8, path counted per finding)  "
+                "collections %.1f MB  ratio %.2f  (%.0f bytes per finding)\n",
+                findings, (pathBytes + lineBytes) / 1e6, used / 1e6,
+                double(used) / double(pathBytes + lineBytes), double(used) / findings);
+    std::printf("check: item %d = %s\n", findings,
+                qPrintable(results->Item(findings).toString().left(80)));
+    return 0;
+}
+} // namespace
+
+int main(int argc, char *argv[]) {
+    QCoreApplication app(argc, argv);
+    const QStringList a = app.arguments();
+    if (a.size() >= 5 && a[1] == QLatin1String("scan"))
+        return scan(a[2], a[3], a[4]);
+    if (a.size() >= 4 && a[1] == QLatin1String("latency"))
+        return latency(a[2], a[3]);
+    if (a.size() >= 3 && a[1] == QLatin1String("memory"))
+        return memory(a[2].toInt());
+    std::fprintf(stderr, "usage: %s scan <folder> <string> <cs|ci|ww> | latency <folder> "
+                         "<string> | memory <findings>\n",
+                 argv[0]);
+    return 2;
+}
