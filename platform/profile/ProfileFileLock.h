@@ -1,12 +1,12 @@
 #pragma once
 
-#include <QLockFile>
 #include <QString>
 
 // The exclusive lock that serialises the writers of one profile file across threads and
-// processes. It is a lock file beside the profile ("<file>.lock"), not a lock on the profile
-// itself, because every write replaces the profile's inode. A lock left by a writer that died
-// is taken over.
+// processes: flock() on a lock file beside the profile ("<file>.lock"), not on the profile
+// itself, because every write replaces the profile's inode. The kernel queues the waiters and
+// releases the lock of a writer that dies, so a crash never leaves it held. The lock file stays
+// in place: removing it would let two writers lock two different files.
 class ProfileFileLock {
 public:
     explicit ProfileFileLock(const QString &profilePath);
@@ -15,9 +15,11 @@ public:
     ProfileFileLock(const ProfileFileLock &) = delete;
     ProfileFileLock &operator=(const ProfileFileLock &) = delete;
 
-    // Waits up to timeoutMs for the lock; false when it could not be had (e.g. read-only folder).
-    bool lock(int timeoutMs = 10000);
+    // Waits until the lock is free; false when the lock file cannot be opened (e.g. read-only
+    // folder). A writer holds the lock for one read-modify-write only.
+    bool lock();
 
 private:
-    QLockFile mLockFile;
+    QString mLockPath;
+    int mFd = -1;
 };

@@ -89,7 +89,6 @@ void TestPrivateProfile::firstWriteCreatesFolderAndFile() {
     QVERIFY(WritePrivateProfileStringA("General", "CaseSensitive", "TRUE", path));
     QVERIFY(WritePrivateProfileStringA("General", "WholeWordOnly", "FALSE", path));
     QCOMPARE(readAll(path), QByteArray("[General]\nCaseSensitive=TRUE\nWholeWordOnly=FALSE\n"));
-    QVERIFY(!QFile::exists(path + ".lock"));
 }
 
 void TestPrivateProfile::writeWhereNoFolderCanBeMadeIsLost() {
@@ -162,6 +161,7 @@ void TestPrivateProfile::concurrentWritersLoseNoKey() {
     std::vector<std::unique_ptr<QProcess>> writers;
     for (int p = 0; p < 4; ++p) {
         auto proc = std::make_unique<QProcess>();
+        proc->setProcessChannelMode(QProcess::ForwardedErrorChannel);
         proc->start(PROFILE_WRITER, {"write", file(), sections[p], QString("P%1K").arg(p),
                                      QString::number(keys), QString::number(rounds)});
         writers.push_back(std::move(proc));
