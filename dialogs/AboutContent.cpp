@@ -33,8 +33,7 @@ QLabel *text(QWidget *host, const char *name, const QString &caption, const QFon
 } // namespace
 
 QString AboutContent::longOffer() {
-    return QStringLiteral("Tavrin finds text in the files below a folder and lists every line "
-                          "that holds it. A find-in-files control for Qt.");
+    return QStringLiteral("Finds every line that holds your text in the files below a folder.");
 }
 
 QString AboutContent::shortOffer() {
@@ -66,7 +65,7 @@ AboutContent::AboutContent(QWidget *host, const Variant &variant) {
     body.setPointSizeF(11.25);
     body.setBold(true);
     offer = text(host, variant.offerName, variant.offerText, body, twips(1320, 600, 3345, 1095));
-    Label2 = text(host, "Label2", QStringLiteral("Questions, bugs and ideas are welcome at:"), body,
+    Label2 = text(host, "Label2", QStringLiteral("Questions and ideas are welcome at:"), body,
                   twips(1260, 1500, 3375, 555));
     Label3 = text(host, "Label3", QStringLiteral("support@tavrin.invalid"), body,
                   twips(1260, 2100, 3165, 255));

@@ -10,6 +10,8 @@
 #include <QLabel>
 #include <QPixmap>
 
+#include <algorithm>
+
 namespace {
 
 bool isTrue(QObject *control, const char *name) {
@@ -26,6 +28,9 @@ ppgGeneral::ppgGeneral(QWidget *parent) : PropertyPage(parent) {
     DialogResources::ensureLoaded();
     setObjectName(QStringLiteral("ppgGeneral"));
     setWindowTitle(QStringLiteral("General"));
+    QFont sansSerif(QStringLiteral("MS Sans Serif"));
+    sansSerif.setPointSizeF(8.25);
+    setFont(sansSerif);
     resize(Twips::toPixelsX(this, 4800), Twips::toPixelsY(this, 3600));
 
     // The last animation frame as a small emblem left of the title.
@@ -54,6 +59,10 @@ ppgGeneral::ppgGeneral(QWidget *parent) : PropertyPage(parent) {
         auto *box = new QCheckBox(caption, Frame1);
         box->setObjectName(QLatin1String(name));
         box->setGeometry(Twips::toPixels(this, 420, top, width, height));
+        // The substituted font can be wider than the designed one: let a caption use the
+        // frame's free width rather than be cut off.
+        const int room = Frame1->contentsRect().right() - box->x();
+        box->resize(std::max(box->width(), std::min(box->sizeHint().width(), room)), box->height());
         connect(box, &QCheckBox::clicked, this, [this] { setChanged(true); });
         return box;
     };

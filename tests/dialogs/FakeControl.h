@@ -1,5 +1,7 @@
 #pragma once
 
+#include "PlatformError.h"
+
 #include <QList>
 #include <QObject>
 #include <QVariant>
@@ -20,6 +22,8 @@ public:
         QVariant value;
     };
     QList<Write> writes;
+    // A write of this property fails as an engine call would.
+    QByteArray failOn;
 
     QList<QByteArray> writtenNames() const {
         QList<QByteArray> names;
@@ -64,7 +68,11 @@ public:
     }
 
 private:
-    void record(const char *name, const QVariant &v) { writes.append({name, v}); }
+    void record(const char *name, const QVariant &v) {
+        if (failOn == name)
+            throw PlatformError(PlatformError::ServerUnavailable, "server gone");
+        writes.append({name, v});
+    }
 
     qint16 mCaseSensitive = 0;
     QVariant mWholeWordOnly = QVariant(false);

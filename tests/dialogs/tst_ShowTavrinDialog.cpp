@@ -110,6 +110,22 @@ private slots:
         QCOMPARE(tavrinOptionsDialog()->bCancelled, vbFalse);
     }
 
+    void failingSetterEndsTheWriteBack() {
+        FakeControl control;
+        control.failOn = "SearchPath";
+        bool thrown = false;
+        try {
+            show(control, {"/p"}, {"*.h"}, {"s"},
+                 [](frmTavrinOptions *frm) { QTest::mouseClick(frm->cbSearch, Qt::LeftButton); });
+        } catch (const PlatformError &error) {
+            thrown = error.number() == PlatformError::ServerUnavailable;
+        }
+        QVERIFY(thrown);
+        // What was written before the failure stays written; nothing after it is.
+        QCOMPARE(control.writtenNames(), QList<QByteArray>({"CaseSensitive", "LookInSubfolders",
+                                                            "WholeWordOnly", "StreamFindings"}));
+    }
+
     void cancelWritesNothingAndNextShowingRefills() {
         FakeControl control;
         control.preset(0, false, true, -1);
