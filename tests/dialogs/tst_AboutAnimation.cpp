@@ -85,19 +85,6 @@ private slots:
         QCOMPARE(shownFrames(page.content()), QList<int>({1}));
         QCOMPARE(shownFrames(window.content()), QList<int>({2}));
     }
-
-    void windowAndPageDifferWhereTheyShould() {
-        frmAbout window;
-        ppgAbout page;
-        QVERIFY(window.findChild<QLabel *>("lblAboutTavrin"));
-        QVERIFY(!window.findChild<QLabel *>("Label4"));
-        QVERIFY(page.findChild<QLabel *>("Label4"));
-        QCOMPARE(page.windowTitle(), QString("About"));
-        QCOMPARE(page.palette().color(QPalette::Window), QColor(192, 192, 192));
-        QVERIFY(page.content().Image7->y() < 0);
-        QCOMPARE(window.content().Image7->y(), 0);
-        QVERIFY(page.content().Label1->height() > window.content().Label1->height());
-    }
 };
 
 QTEST_MAIN(TestAboutAnimation)
