@@ -1,6 +1,5 @@
 #include "IniDocument.h"
 #include "PrivateProfile.h"
-#include "WindowsDirectory.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -35,7 +34,6 @@ private slots:
     void unreadableFileIsNotOverwritten();
     void writeIntoReadOnlyFolderIsLostQuietly();
     void bigJunkFileKeepsEveryOtherByte();
-    void settingsFolderIsTavrinUnderConfigOrTheSeam();
 
     void concurrentWritersLoseNoKey();
     void killedLockHolderDoesNotBlockLaterWrites();
@@ -140,17 +138,6 @@ void TestPrivateProfile::bigJunkFileKeepsEveryOtherByte() {
     QVERIFY(WritePrivateProfileStringA("Tail", "U", "2", file()));
     QCOMPARE(readAll(file()), "; big\r\n" + junk + "\r\n[General]\r\nKey=new\r\n" + junk +
                                   "\n[Tail]\nT=1\r\nU=2\r\n");
-}
-
-void TestPrivateProfile::settingsFolderIsTavrinUnderConfigOrTheSeam() {
-    QStandardPaths::setTestModeEnabled(true);
-    QCOMPARE(GetWindowsDirectoryA(),
-             QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/tavrin");
-    QStandardPaths::setTestModeEnabled(false);
-
-    setWindowsDirectoryLookup([this] { return mDir->path(); });
-    QCOMPARE(GetWindowsDirectoryA(500), mDir->path());
-    setWindowsDirectoryLookup({});
 }
 
 void TestPrivateProfile::concurrentWritersLoseNoKey() {
