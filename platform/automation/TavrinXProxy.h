@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QString>
 #include <QVariant>
+#include <QVector>
 #include <memory>
 
 namespace TavrinEXE {
@@ -59,6 +60,17 @@ signals:
     void ScanCompleted();
     void OnError(qint32 &ErrorCode, QString &sErrorString);
     void ScanStarted();
+
+private:
+    QVariant readProperty(const QString &name) const;
+    void writeProperty(const QString &name, const QVariant &value);
+    void invoke(const QString &method) const;
+    std::shared_ptr<CollectionProxy> collection(const QString &name) const;
+
+    QString msServer; // unique bus name of the sorvik process serving this object
+    QString msPath;
+    QObject *mSink = nullptr; // receives the engine's events
+    uint mlCookie = 0;
 };
 
 // A client's reference to one result collection of the server. Items never change once
@@ -70,6 +82,17 @@ public:
     qint32 Count() const;
     QVariant Item(qint32 index) const; // 1-based; out of range throws PlatformError
     QString objectPath() const;
+
+private:
+    friend class TavrinXProxy;
+    CollectionProxy(const QString &server, const QString &path);
+    // Reads items from index mItems.size() + 1 on, at least up to index.
+    void readAhead(qint32 index) const;
+
+    QString msServer;
+    QString msPath;
+    mutable QVector<QVariant> mItems; // items 1..n once read; they never change
+    mutable qint32 mlBatch = 256;
 };
 
 } // namespace TavrinEXE

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+
+namespace TavrinEXE {
+
+// The D-Bus call being served, for the objects that serve it: who calls, and the error to
+// answer with. Calls nest while an event waits for its handler, so each dispatch installs
+// its own context and restores the outer one. Owned by the server's one thread.
+class CallContext {
+public:
+    explicit CallContext(const QString &caller) : msCaller(caller), mOuter(sCurrent) {
+        sCurrent = this;
+    }
+    ~CallContext() { sCurrent = mOuter; }
+    CallContext(const CallContext &) = delete;
+    CallContext &operator=(const CallContext &) = delete;
+
+    // The call being served, or null for an in-process call.
+    static CallContext *current() { return sCurrent; }
+
+    QString caller() const { return msCaller; }
+    void fail(const QString &name, const QString &message) {
+        if (msErrorName.isEmpty()) {
+            msErrorName = name;
+            msErrorMessage = message;
+        }
+    }
+    bool failed() const { return !msErrorName.isEmpty(); }
+    QString errorName() const { return msErrorName; }
+    QString errorMessage() const { return msErrorMessage; }
+
+private:
+    static inline CallContext *sCurrent = nullptr;
+    QString msCaller;
+    QString msErrorName;
+    QString msErrorMessage;
+    CallContext *mOuter;
+};
+
+} // namespace TavrinEXE

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "Collection.h"
+#include "ServedObject.h"
+#include "TavrinEXEIntrospection.h"
+
+#include <QDBusVariant>
+#include <QVariantList>
+#include <memory>
+
+namespace TavrinEXE {
+
+// One result collection served as TavrinEXE.Collection. Holds the collection alive while a
+// client holds the path, so an earlier scan's findings stay readable.
+class CollectionObject : public ServedObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "TavrinEXE.Collection")
+    Q_CLASSINFO("D-Bus Introspection", TAVRIN_INTROSPECTION_Collection)
+    Q_PROPERTY(int Count READ Count)
+public:
+    CollectionObject(ObjectRegistry *registry, const QString &path,
+                     std::shared_ptr<Collection> collection);
+
+    const std::shared_ptr<Collection> &collection() const { return mCollection; }
+
+    int Count() const;
+
+public slots:
+    QDBusVariant Item(int index);
+    QVariantList Items(int first, int count);
+    void Add(const QDBusVariant &item);
+    void Release();
+
+private:
+    std::shared_ptr<Collection> mCollection;
+};
+
+} // namespace TavrinEXE

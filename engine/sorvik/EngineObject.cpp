@@ -1,0 +1,223 @@
+#include "EngineObject.h"
+
+#include "ObjectRegistry.h"
+#include "PlatformError.h"
+#include "ServerErrors.h"
+#include "TavrinX.h"
+
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QPointer>
+#include <climits>
+
+namespace TavrinEXE {
+
+namespace {
+const QString kSinkInterface = QStringLiteral("TavrinEXE.__TavrinX");
+
+// Unwraps a variant that a client sent inside the property's own variant.
+QVariant plainValue(const QDBusVariant &v) {
+    QVariant value = v.variant();
+    while (value.metaType() == QMetaType::fromType<QDBusVariant>())
+        value = qvariant_cast<QDBusVariant>(value).variant();
+    return value;
+}
+
+bool sinkIsGone(const QDBusError &error) {
+    switch (error.type()) {
+    case QDBusError::ServiceUnknown:
+    case QDBusError::NoReply:
+    case QDBusError::Disconnected:
+    case QDBusError::UnknownObject:
+        return true;
+    default:
+        return error.name() == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner");
+    }
+}
+} // namespace
+
+EngineObject::EngineObject(ObjectRegistry *registry, const QString &path,
+                           std::shared_ptr<TavrinX> engine)
+    : ServedObject(registry, path), mEngine(std::move(engine)) {
+    TavrinX *e = mEngine.get();
+    connect(e, &TavrinX::ScanStarted, this, [this] { raise(QStringLiteral("ScanStarted"), {}); });
+    connect(e, &TavrinX::ScanCompleted, this,
+            [this] { raise(QStringLiteral("ScanCompleted"), {}); });
+    connect(e, &TavrinX::OnError, this, [this](qint32 &ErrorCode, QString &sErrorString) {
+        raise(QStringLiteral("OnError"), {ErrorCode, sErrorString});
+    });
+    connect(registry, &ObjectRegistry::clientGone, this, &EngineObject::dropSinksOf);
+}
+
+EngineObject::~EngineObject() = default;
+
+QDBusObjectPath EngineObject::handOut(CollectionGetter getter) const {
+    if (!admitted())
+        return QDBusObjectPath(QStringLiteral("/"));
+    return QDBusObjectPath(mRegistry->exportCollection(((*mEngine).*getter)(), caller()));
+}
+
+void EngineObject::assign(CollectionSetter setter, const QDBusObjectPath &vNewValue) {
+    if (!admitted())
+        return;
+    const QString path = vNewValue.path();
+    std::shared_ptr<Collection> collection = mRegistry->collectionAt(path);
+    if (!collection) {
+        fail(ServerErrors::kTypeMismatch, PlatformError::typeMismatch().description());
+        return;
+    }
+    if (calledFromBus() && !mRegistry->holds(path, caller())) {
+        fail(ServerErrors::kAccessDenied,
+             QStringLiteral("The caller holds no reference to %1").arg(path));
+        return;
+    }
+    ((*mEngine).*setter)(std::move(collection));
+}
+
+void EngineObject::assignVariant(void (TavrinX::*setter)(const QVariant &),
+                                 const QDBusVariant &vNewValue) {
+    if (!admitted())
+        return;
+    const QVariant value = plainValue(vNewValue);
+    try {
+        if (value.metaType() == QMetaType::fromType<QDBusArgument>())
+            throw PlatformError::typeMismatch();
+        ((*mEngine).*setter)(value);
+    } catch (const PlatformError &e) {
+        fail(ServerErrors::nameOf(e), ServerErrors::messageOf(e));
+    }
+}
+
+QDBusObjectPath EngineObject::mclnFileNames() const { return handOut(&TavrinX::mclnFileNames); }
+void EngineObject::setMclnFileNames(const QDBusObjectPath &v) {
+    assign(&TavrinX::setMclnFileNames, v);
+}
+QDBusObjectPath EngineObject::mclnLines() const { return handOut(&TavrinX::mclnLines); }
+void EngineObject::setMclnLines(const QDBusObjectPath &v) { assign(&TavrinX::setMclnLines, v); }
+QDBusObjectPath EngineObject::mclnColumns() const { return handOut(&TavrinX::mclnColumns); }
+void EngineObject::setMclnColumns(const QDBusObjectPath &v) {
+    assign(&TavrinX::setMclnColumns, v);
+}
+QDBusObjectPath EngineObject::mclnItemsFound() const { return handOut(&TavrinX::mclnItemsFound); }
+void EngineObject::setMclnItemsFound(const QDBusObjectPath &v) {
+    assign(&TavrinX::setMclnItemsFound, v);
+}
+QDBusObjectPath EngineObject::mclnResults() const { return handOut(&TavrinX::mclnResults); }
+void EngineObject::setMclnResults(const QDBusObjectPath &v) {
+    assign(&TavrinX::setMclnResults, v);
+}
+
+QString EngineObject::SearchPath() const { return admitted() ? mEngine->SearchPath() : QString(); }
+void EngineObject::setSearchPath(const QString &v) {
+    if (admitted())
+        mEngine->setSearchPath(v);
+}
+QString EngineObject::SearchExt() const { return admitted() ? mEngine->SearchExt() : QString(); }
+void EngineObject::setSearchExt(const QString &v) {
+    if (admitted())
+        mEngine->setSearchExt(v);
+}
+QString EngineObject::SearchString() const {
+    return admitted() ? mEngine->SearchString() : QString();
+}
+void EngineObject::setSearchString(const QString &v) {
+    if (admitted())
+        mEngine->setSearchString(v);
+}
+short EngineObject::CaseSensitive() const { return admitted() ? mEngine->CaseSensitive() : 0; }
+void EngineObject::setCaseSensitive(short v) {
+    if (admitted())
+        mEngine->setCaseSensitive(v);
+}
+QDBusVariant EngineObject::WholeWordOnly() const {
+    return QDBusVariant(admitted() ? mEngine->WholeWordOnly() : QVariant(false));
+}
+void EngineObject::setWholeWordOnly(const QDBusVariant &v) {
+    assignVariant(&TavrinX::setWholeWordOnly, v);
+}
+QDBusVariant EngineObject::LookInSubfolders() const {
+    return QDBusVariant(admitted() ? mEngine->LookInSubfolders() : QVariant(false));
+}
+void EngineObject::setLookInSubfolders(const QDBusVariant &v) {
+    assignVariant(&TavrinX::setLookInSubfolders, v);
+}
+int EngineObject::SearchCount() const { return admitted() ? mEngine->SearchCount() : 0; }
+int EngineObject::SearchTime() const { return admitted() ? mEngine->SearchTime() : 0; }
+short EngineObject::SearchActive() const { return admitted() ? mEngine->SearchActive() : 0; }
+QDBusObjectPath EngineObject::FoundFiles() const { return handOut(&TavrinX::FoundFiles); }
+QDBusObjectPath EngineObject::FoundLines() const { return handOut(&TavrinX::FoundLines); }
+QDBusObjectPath EngineObject::FoundColumns() const { return handOut(&TavrinX::FoundColumns); }
+QDBusObjectPath EngineObject::FoundText() const { return handOut(&TavrinX::FoundText); }
+QDBusObjectPath EngineObject::ResultsFound() const { return handOut(&TavrinX::ResultsFound); }
+
+void EngineObject::Grep() {
+    if (!admitted())
+        return;
+    // A handler of the OnError raised inside may release this object: keep the engine alive.
+    const std::shared_ptr<TavrinX> engine = mEngine;
+    try {
+        engine->Grep();
+    } catch (const PlatformError &e) {
+        fail(ServerErrors::nameOf(e), ServerErrors::messageOf(e));
+    }
+}
+
+void EngineObject::Abort() {
+    if (admitted())
+        mEngine->Abort();
+}
+
+uint EngineObject::Advise(const QDBusObjectPath &sink) {
+    if (!admitted())
+        return 0;
+    const uint cookie = mlNextCookie++;
+    mSinks.append({cookie, caller(), sink.path()});
+    return cookie;
+}
+
+void EngineObject::Unadvise(uint cookie) {
+    if (!admitted())
+        return;
+    const auto it = std::find_if(mSinks.begin(), mSinks.end(),
+                                 [&](const Sink &s) { return s.cookie == cookie; });
+    if (it == mSinks.end() || it->client != caller()) {
+        fail(ServerErrors::kInvalidArgs, QStringLiteral("No such connection: %1").arg(cookie));
+        return;
+    }
+    mSinks.erase(it);
+}
+
+void EngineObject::Release() {
+    if (admitted())
+        mRegistry->release(path(), caller());
+}
+
+void EngineObject::raise(const QString &method, const QVariantList &arguments) {
+    QPointer<EngineObject> self(this);
+    const QList<Sink> sinks = mSinks; // a handler may advise or unadvise meanwhile
+    QDBusConnection connection = mRegistry->connection();
+    for (const Sink &sink : sinks) {
+        QDBusMessage call =
+            QDBusMessage::createMethodCall(sink.client, sink.path, kSinkInterface, method);
+        call.setArguments(arguments);
+        // No time limit: a handler may take as long as it likes. Incoming calls are served
+        // while waiting, so the handler may call back into this engine.
+        const QDBusMessage reply = connection.call(call, QDBus::BlockWithGui, INT_MAX);
+        if (!self)
+            return; // released by a handler; the events go to nobody now
+        if (reply.type() == QDBusMessage::ErrorMessage && sinkIsGone(QDBusError(reply))) {
+            mSinks.erase(std::remove_if(mSinks.begin(), mSinks.end(),
+                                        [&](const Sink &s) { return s.cookie == sink.cookie; }),
+                         mSinks.end());
+        }
+    }
+}
+
+void EngineObject::dropSinksOf(const QString &client) {
+    mSinks.erase(std::remove_if(mSinks.begin(), mSinks.end(),
+                                [&](const Sink &s) { return s.client == client; }),
+                 mSinks.end());
+}
+
+} // namespace TavrinEXE

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "PlatformError.h"
+
+#include <QString>
+
+namespace TavrinEXE {
+
+// D-Bus error names that sorvik answers with, and how a PlatformError travels: the type
+// mismatch and the subscript error by their own names, any other as TavrinEXE.Error.Platform
+// with "<number>: <description>".
+namespace ServerErrors {
+inline const QString kTypeMismatch = QStringLiteral("TavrinEXE.Error.TypeMismatch");
+inline const QString kSubscriptOutOfRange = QStringLiteral("TavrinEXE.Error.SubscriptOutOfRange");
+inline const QString kPlatform = QStringLiteral("TavrinEXE.Error.Platform");
+inline const QString kAccessDenied = QStringLiteral("org.freedesktop.DBus.Error.AccessDenied");
+inline const QString kInvalidArgs = QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs");
+
+inline QString nameOf(const PlatformError &e) {
+    switch (e.number()) {
+    case PlatformError::TypeMismatch:
+        return kTypeMismatch;
+    case PlatformError::SubscriptOutOfRange:
+        return kSubscriptOutOfRange;
+    default:
+        return kPlatform;
+    }
+}
+
+inline QString messageOf(const PlatformError &e) {
+    return nameOf(e) == kPlatform ? QStringLiteral("%1: %2").arg(e.number()).arg(e.description())
+                                  : e.description();
+}
+} // namespace ServerErrors
+
+} // namespace TavrinEXE

@@ -1,0 +1,74 @@
+#include "AutomationCall.h"
+
+#include "PlatformError.h"
+
+#include <QDBusConnection>
+#include <QDBusError>
+#include <QDBusVariant>
+#include <climits>
+
+namespace TavrinEXE::AutomationCall {
+
+QDBusMessage send(const QDBusMessage &call) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        throw PlatformError(PlatformError::ServerUnavailable,
+                            QStringLiteral("No session bus: %1").arg(bus.lastError().message()));
+    const QDBusMessage reply = bus.call(call, QDBus::BlockWithGui, INT_MAX);
+    if (reply.type() != QDBusMessage::ReplyMessage)
+        raise(reply);
+    return reply;
+}
+
+QVariant getProperty(const QString &server, const QString &path, const QString &interface,
+                     const QString &name) {
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(server, path, QStringLiteral("org.freedesktop.DBus.Properties"),
+                                       QStringLiteral("Get"));
+    call.setArguments({interface, name});
+    QVariant value = send(call).arguments().value(0);
+    while (value.metaType() == QMetaType::fromType<QDBusVariant>())
+        value = qvariant_cast<QDBusVariant>(value).variant();
+    return value;
+}
+
+void raise(const QDBusMessage &error) {
+    const QString name = error.errorName();
+    const QString message = error.errorMessage();
+    if (name == QLatin1String("TavrinEXE.Error.TypeMismatch"))
+        throw PlatformError::typeMismatch();
+    if (name == QLatin1String("TavrinEXE.Error.SubscriptOutOfRange"))
+        throw PlatformError::subscriptOutOfRange();
+    if (name == QLatin1String("TavrinEXE.Error.Platform")) {
+        const int colon = message.indexOf(QLatin1String(": "));
+        bool ok = false;
+        const int number = message.left(colon).toInt(&ok);
+        if (ok)
+            throw PlatformError(number, message.mid(colon + 2));
+        throw PlatformError(PlatformError::AutomationError, message);
+    }
+    switch (QDBusError(error).type()) {
+    case QDBusError::ServiceUnknown:
+    case QDBusError::NoReply:
+    case QDBusError::Disconnected:
+    case QDBusError::UnknownObject:
+    case QDBusError::NoServer:
+        throw PlatformError(PlatformError::ServerUnavailable,
+                            QStringLiteral("The remote server machine does not exist or is "
+                                           "unavailable (%1)")
+                                .arg(message));
+    case QDBusError::AccessDenied:
+        throw PlatformError(PlatformError::PermissionDenied,
+                            QStringLiteral("Permission denied (%1)").arg(message));
+    default:
+        if (name == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner"))
+            throw PlatformError(PlatformError::ServerUnavailable,
+                                QStringLiteral("The remote server machine does not exist or is "
+                                               "unavailable (%1)")
+                                    .arg(message));
+        throw PlatformError(PlatformError::AutomationError,
+                            QStringLiteral("Automation error: %1: %2").arg(name, message));
+    }
+}
+
+} // namespace TavrinEXE::AutomationCall

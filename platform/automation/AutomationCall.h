@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QDBusMessage>
+#include <QString>
+
+namespace TavrinEXE {
+
+// Synchronous calls to sorvik: wait for the answer while the caller's event loop keeps
+// serving incoming events and calls, with no time limit. A failed call throws PlatformError.
+namespace AutomationCall {
+inline const QString kService = QStringLiteral("TavrinEXE.TavrinX");
+inline const QString kEngineInterface = QStringLiteral("TavrinEXE._TavrinX");
+inline const QString kCollectionInterface = QStringLiteral("TavrinEXE.Collection");
+
+// Sends call and returns the reply; throws PlatformError when it fails.
+QDBusMessage send(const QDBusMessage &call);
+// Reads a D-Bus property, unwrapping the variants it travels in.
+QVariant getProperty(const QString &server, const QString &path, const QString &interface,
+                     const QString &name);
+// The PlatformError for a D-Bus error reply.
+[[noreturn]] void raise(const QDBusMessage &error);
+} // namespace AutomationCall
+
+} // namespace TavrinEXE

@@ -1,0 +1,178 @@
+#include "TavrinXProxy.h"
+
+#include "AutomationCall.h"
+#include "EventSink.h"
+#include "PlatformError.h"
+#include "ServerActivation.h"
+
+#include <QDBusConnection>
+#include <QDBusObjectPath>
+#include <QDBusVariant>
+
+namespace TavrinEXE {
+
+namespace {
+const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
+
+QDBusMessage createInstance() {
+    const QDBusMessage call = QDBusMessage::createMethodCall(
+        AutomationCall::kService, QStringLiteral("/TavrinEXE/TavrinX"),
+        QStringLiteral("TavrinEXE.ClassFactory"), QStringLiteral("CreateInstance"));
+    QDBusMessage reply =
+        QDBusConnection::sessionBus().call(call, QDBus::BlockWithGui, INT_MAX);
+    if (reply.type() == QDBusMessage::ErrorMessage &&
+        ServerActivation::busCannotActivate(reply.errorName())) {
+        ServerActivation::start();
+        reply = QDBusConnection::sessionBus().call(call, QDBus::BlockWithGui, INT_MAX);
+    }
+    if (reply.type() != QDBusMessage::ReplyMessage)
+        AutomationCall::raise(reply);
+    return reply;
+}
+
+// Values the bus can carry in a variant property; the server converts them to a Boolean.
+bool marshallable(const QVariant &v) {
+    switch (v.typeId()) {
+    case QMetaType::Bool:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::UChar:
+    case QMetaType::Double:
+    case QMetaType::QString:
+        return true;
+    default:
+        return false;
+    }
+}
+} // namespace
+
+TavrinXProxy::TavrinXProxy(QObject *parent) : QObject(parent) {
+    const QDBusMessage reply = createInstance();
+    msServer = reply.service();
+    msPath = qvariant_cast<QDBusObjectPath>(reply.arguments().value(0)).path();
+    auto *sink = new EventSink(this);
+    mSink = sink;
+    QDBusMessage advise =
+        QDBusMessage::createMethodCall(msServer, msPath, AutomationCall::kEngineInterface,
+                                       QStringLiteral("Advise"));
+    advise.setArguments({QVariant::fromValue(QDBusObjectPath(sink->path()))});
+    try {
+        mlCookie = AutomationCall::send(advise).arguments().value(0).toUInt();
+    } catch (...) {
+        invoke(QStringLiteral("Release")); // best effort; the object is useless without events
+        throw;
+    }
+}
+
+TavrinXProxy::~TavrinXProxy() {
+    // Sent without waiting: a destructor must not block on, or fail with, a server that went.
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (mlCookie != 0) {
+        QDBusMessage unadvise = QDBusMessage::createMethodCall(
+            msServer, msPath, AutomationCall::kEngineInterface, QStringLiteral("Unadvise"));
+        unadvise.setArguments({mlCookie});
+        bus.send(unadvise);
+    }
+    bus.send(QDBusMessage::createMethodCall(msServer, msPath, AutomationCall::kEngineInterface,
+                                            QStringLiteral("Release")));
+}
+
+QString TavrinXProxy::objectPath() const { return msPath; }
+
+QVariant TavrinXProxy::readProperty(const QString &name) const {
+    return AutomationCall::getProperty(msServer, msPath, AutomationCall::kEngineInterface, name);
+}
+
+void TavrinXProxy::writeProperty(const QString &name, const QVariant &value) {
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(msServer, msPath, kProperties, QStringLiteral("Set"));
+    call.setArguments({AutomationCall::kEngineInterface, name,
+                       QVariant::fromValue(QDBusVariant(value))});
+    AutomationCall::send(call);
+}
+
+void TavrinXProxy::invoke(const QString &method) const {
+    AutomationCall::send(QDBusMessage::createMethodCall(msServer, msPath,
+                                                        AutomationCall::kEngineInterface, method));
+}
+
+std::shared_ptr<CollectionProxy> TavrinXProxy::collection(const QString &name) const {
+    const QString path = qvariant_cast<QDBusObjectPath>(readProperty(name)).path();
+    return std::shared_ptr<CollectionProxy>(new CollectionProxy(msServer, path));
+}
+
+void TavrinXProxy::Grep() { invoke(QStringLiteral("Grep")); }
+void TavrinXProxy::Abort() { invoke(QStringLiteral("Abort")); }
+
+QString TavrinXProxy::SearchPath() const {
+    return readProperty(QStringLiteral("SearchPath")).toString();
+}
+void TavrinXProxy::setSearchPath(const QString &vNewValue) {
+    writeProperty(QStringLiteral("SearchPath"), vNewValue);
+}
+QString TavrinXProxy::SearchExt() const {
+    return readProperty(QStringLiteral("SearchExt")).toString();
+}
+void TavrinXProxy::setSearchExt(const QString &vNewValue) {
+    writeProperty(QStringLiteral("SearchExt"), vNewValue);
+}
+QString TavrinXProxy::SearchString() const {
+    return readProperty(QStringLiteral("SearchString")).toString();
+}
+void TavrinXProxy::setSearchString(const QString &vNewValue) {
+    writeProperty(QStringLiteral("SearchString"), vNewValue);
+}
+VBool TavrinXProxy::CaseSensitive() const {
+    return static_cast<VBool>(readProperty(QStringLiteral("CaseSensitive")).toInt());
+}
+void TavrinXProxy::setCaseSensitive(VBool vNewValue) {
+    writeProperty(QStringLiteral("CaseSensitive"), QVariant::fromValue<short>(vNewValue));
+}
+QVariant TavrinXProxy::WholeWordOnly() const {
+    return readProperty(QStringLiteral("WholeWordOnly"));
+}
+void TavrinXProxy::setWholeWordOnly(const QVariant &vNewValue) {
+    if (!marshallable(vNewValue))
+        throw PlatformError::typeMismatch();
+    writeProperty(QStringLiteral("WholeWordOnly"), QVariant::fromValue(QDBusVariant(vNewValue)));
+}
+QVariant TavrinXProxy::LookInSubfolders() const {
+    return readProperty(QStringLiteral("LookInSubfolders"));
+}
+void TavrinXProxy::setLookInSubfolders(const QVariant &vNewValue) {
+    if (!marshallable(vNewValue))
+        throw PlatformError::typeMismatch();
+    writeProperty(QStringLiteral("LookInSubfolders"),
+                  QVariant::fromValue(QDBusVariant(vNewValue)));
+}
+qint32 TavrinXProxy::SearchCount() const {
+    return readProperty(QStringLiteral("SearchCount")).toInt();
+}
+qint32 TavrinXProxy::SearchTime() const {
+    return readProperty(QStringLiteral("SearchTime")).toInt();
+}
+VBool TavrinXProxy::SearchActive() const {
+    return static_cast<VBool>(readProperty(QStringLiteral("SearchActive")).toInt());
+}
+
+std::shared_ptr<CollectionProxy> TavrinXProxy::FoundFiles() const {
+    return collection(QStringLiteral("FoundFiles"));
+}
+std::shared_ptr<CollectionProxy> TavrinXProxy::FoundLines() const {
+    return collection(QStringLiteral("FoundLines"));
+}
+std::shared_ptr<CollectionProxy> TavrinXProxy::FoundColumns() const {
+    return collection(QStringLiteral("FoundColumns"));
+}
+std::shared_ptr<CollectionProxy> TavrinXProxy::FoundText() const {
+    return collection(QStringLiteral("FoundText"));
+}
+std::shared_ptr<CollectionProxy> TavrinXProxy::ResultsFound() const {
+    return collection(QStringLiteral("ResultsFound"));
+}
+
+} // namespace TavrinEXE
