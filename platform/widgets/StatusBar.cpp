@@ -5,15 +5,21 @@
 #include "Twips.h"
 
 #include <QEvent>
-#include <QHBoxLayout>
 
 namespace ComctlLib {
 
+namespace {
+constexpr int Margin = 2;
+constexpr int Gap = 2;
+// The point size forms were designed with; wider fonts would cut panel texts short.
+constexpr qreal DesignPointSize = 8;
+} // namespace
+
 StatusBar::StatusBar(QWidget *parent) : QWidget(parent) {
-    auto *layout = new QHBoxLayout(this);
-    layout->setContentsMargins(2, 2, 2, 2);
-    layout->setSpacing(2);
-    layout->addStretch(1);
+    QFont small = font();
+    if (small.pointSizeF() > DesignPointSize)
+        small.setPointSizeF(DesignPointSize);
+    setFont(small);
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Window);
     setHeight(mlHeight);
@@ -25,10 +31,9 @@ StatusBarPanel &StatusBar::addPanel(const QString &text, int widthTwips) {
     auto *panel = new StatusBarPanel(this);
     panel->setText(text);
     panel->setWidth(widthTwips);
-    auto *row = static_cast<QHBoxLayout *>(layout());
-    // Before the trailing stretch.
-    row->insertWidget(row->count() - 1, panel);
     mPanels.append(panel);
+    panel->show();
+    placePanels();
     return *panel;
 }
 
@@ -52,6 +57,9 @@ bool StatusBar::event(QEvent *event) {
     if (event->type() == QEvent::ParentAboutToChange && parentWidget())
         parentWidget()->removeEventFilter(this);
     const bool handled = QWidget::event(event);
+    // A panel's width changed, or the bar's own size.
+    if (event->type() == QEvent::LayoutRequest || event->type() == QEvent::Resize)
+        placePanels();
     if (event->type() == QEvent::ParentChange && parentWidget()) {
         parentWidget()->installEventFilter(this);
         alignToParent();
@@ -63,6 +71,14 @@ bool StatusBar::eventFilter(QObject *watched, QEvent *event) {
     if (watched == parentWidget() && event->type() == QEvent::Resize)
         alignToParent();
     return QWidget::eventFilter(watched, event);
+}
+
+void StatusBar::placePanels() {
+    int x = Margin;
+    for (StatusBarPanel *panel : std::as_const(mPanels)) {
+        panel->setGeometry(x, Margin, panel->width(), height() - 2 * Margin);
+        x += panel->width() + Gap;
+    }
 }
 
 void StatusBar::alignToParent() {

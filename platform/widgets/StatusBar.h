@@ -8,7 +8,8 @@ namespace ComctlLib {
 class StatusBarPanel;
 
 // A status bar of numbered panels (1..n) that keeps itself along the bottom edge of its parent,
-// over the parent's full width, at its own height (300 twips unless set).
+// over the parent's full width, at its own height (300 twips unless set). Panels stand side by
+// side at their own widths; those past the right edge are cut off.
 class StatusBar : public QWidget {
     Q_OBJECT
 public:
@@ -29,6 +30,7 @@ protected:
 
 private:
     void alignToParent();
+    void placePanels();
 
     QList<StatusBarPanel *> mPanels;
     int mlHeight = 300;

@@ -2,14 +2,17 @@
 
 #include "Twips.h"
 
+#include <QPainter>
+
 namespace ComctlLib {
 
 StatusBarPanel::StatusBarPanel(QWidget *parent) : QLabel(parent) {
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
     setTextFormat(Qt::PlainText);
     setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    setIndent(3);
+    setIndent(2);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+    setWidth(1440);
 }
 
 int StatusBarPanel::Width() const {
@@ -18,6 +21,14 @@ int StatusBarPanel::Width() const {
 
 void StatusBarPanel::setWidth(int twips) {
     setFixedWidth(Twips::toPixelsX(this, twips));
+}
+
+void StatusBarPanel::paintEvent(QPaintEvent *event) {
+    QFrame::paintEvent(event);
+    QPainter painter(this);
+    const QRect area = contentsRect().adjusted(indent(), 0, 0, 0);
+    painter.drawText(area, alignment(),
+                     fontMetrics().elidedText(text(), Qt::ElideRight, area.width()));
 }
 
 } // namespace ComctlLib

@@ -4,7 +4,8 @@
 
 namespace ComctlLib {
 
-// One sunken panel of a StatusBar, with its text and a fixed width in twips.
+// One sunken panel of a StatusBar, at the width set in twips. A text too long for it ends in
+// an ellipsis; Text() still gives all of it.
 class StatusBarPanel : public QLabel {
     Q_OBJECT
 public:
@@ -14,6 +15,9 @@ public:
     // setText is QLabel's.
     int Width() const;
     void setWidth(int twips);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
 };
 
 } // namespace ComctlLib

@@ -56,6 +56,12 @@ void tst_StatusBar::panelWidthsAreInTwips() {
     QCOMPARE(panel.Width(), 1440);
     panel.setWidth(2880);
     QCOMPARE(panel.Width(), 2880);
+
+    // A text too long for the panel keeps the panel's width, and all of the text.
+    panel.setWidth(300);
+    panel.setText(QStringLiteral("Scan Completed Successfully"));
+    QCOMPARE(panel.Width(), 300);
+    QCOMPARE(panel.Text(), QStringLiteral("Scan Completed Successfully"));
 }
 
 void tst_StatusBar::staysAlongTheBottomOfItsParentAtItsOwnHeight() {
@@ -63,6 +69,7 @@ void tst_StatusBar::staysAlongTheBottomOfItsParentAtItsOwnHeight() {
     form.resize(413, 231);
     auto *bar = new StatusBar(&form);
     bar->addPanel(QStringLiteral("Hits Found:"), 1000);
+    bar->addPanel(QString(), 1440);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QCOMPARE(bar->Height(), 300);
@@ -71,6 +78,10 @@ void tst_StatusBar::staysAlongTheBottomOfItsParentAtItsOwnHeight() {
     form.resize(600, 400);
     QCOMPARE(bar->geometry(), QRect(0, 400 - bar->height(), 600, bar->height()));
     QCOMPARE(bar->Height(), 300); // the height is the bar's own
+    // Panels stand side by side in their order, at their widths.
+    QCOMPARE(bar->Panels(2).x(), bar->Panels(1).geometry().right() + 1 + 2);
+    bar->Panels(1).setWidth(2000);
+    QTRY_COMPARE(bar->Panels(2).x(), bar->Panels(1).geometry().right() + 1 + 2);
 
     QWidget other;
     other.resize(200, 100);
