@@ -39,28 +39,44 @@ BlockSearcher::BlockSearcher(const QString &needle, bool caseSensitive) {
             c = asciiLower(c);
 }
 
+void BlockSearcher::clear() {
+    mLowered.resize(0);
+    mSpecials.clear();
+}
+
 void BlockSearcher::appended(const QByteArray &buffer, qsizetype oldSize) {
     if (mMode != Mode::FoldedAscii)
         return;
     const qsizetype size = buffer.size();
     mLowered.resize(size);
-    const char *src = buffer.constData();
+    const auto *src = reinterpret_cast<const unsigned char *>(buffer.constData());
     char *dst = mLowered.data();
-    for (qsizetype i = oldSize; i < size; ++i)
-        dst[i] = asciiLower(src[i]);
-
-    // Look again at the last bytes before oldSize: a character may have been cut there.
-    const qsizetype from = std::max<qsizetype>(0, oldSize - 3);
     const std::size_t before = mSpecials.size();
-    for (const QByteArray &special : foldingOntoAscii()) {
-        const char *p = src + from;
-        const char *end = src + size;
-        while (const void *hit = ::memmem(p, end - p, special.constData(), special.size())) {
-            const qsizetype at = static_cast<const char *>(hit) - src;
-            if (at + special.size() > oldSize)
-                mSpecials.push_back(at);
-            p = static_cast<const char *>(hit) + 1;
+    // A character that folds onto ASCII starting at p, complete in the buffer, is recorded once.
+    const auto checkAt = [&](qsizetype p) {
+        if (src[p] < 0xC0)
+            return;
+        for (const QByteArray &special : foldingOntoAscii())
+            if (p + special.size() <= size && p + special.size() > oldSize &&
+                std::memcmp(src + p, special.constData(), special.size()) == 0)
+                mSpecials.push_back(p);
+    };
+    // Characters cut at the old end are complete now.
+    for (qsizetype p = std::max<qsizetype>(0, oldSize - 3); p < oldSize; ++p)
+        checkAt(p);
+    // Lower in chunks; only a chunk holding a non-ASCII byte is looked at again.
+    constexpr qsizetype kChunk = 64;
+    for (qsizetype i = oldSize; i < size; i += kChunk) {
+        const qsizetype n = std::min(kChunk, size - i);
+        unsigned char any = 0;
+        for (qsizetype j = 0; j < n; ++j) {
+            const unsigned char c = src[i + j];
+            any |= c;
+            dst[i + j] = char(c - 'A' < 26u ? c | 0x20 : c);
         }
+        if (any & 0x80)
+            for (qsizetype j = 0; j < n; ++j)
+                checkAt(i + j);
     }
     if (mSpecials.size() != before)
         std::sort(mSpecials.begin() + before, mSpecials.end());

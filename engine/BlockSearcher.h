@@ -14,6 +14,8 @@ class BlockSearcher {
 public:
     BlockSearcher(const QString &needle, bool caseSensitive);
 
+    // The buffer was emptied (a new file begins).
+    void clear();
     // The buffer gained bytes from oldSize on / lost its first count bytes.
     void appended(const QByteArray &buffer, qsizetype oldSize);
     void removedPrefix(qsizetype count);

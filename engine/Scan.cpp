@@ -107,13 +107,15 @@ void Scan::ScanFile(const QString &path) {
 // and matched; the rest are counted by their line ends. The findings, their line numbers and
 // columns are those of reading and matching every line in turn.
 void Scan::readLines(TextStream &stream, const QString &path) {
-    QByteArray buffer;
+    QByteArray &buffer = mBuffer;
+    buffer.resize(0);
     qsizetype start = 0;      // first byte of the current line
     qsizetype searched = 0;   // no candidate of the current settings before this
     qsizetype lfFreeUntil = 0; // [start, lfFreeUntil) holds no line end
     qint64 lLine = 1;         // number of the line that begins at start
     bool eof = false;
-    mSearcher.reset();
+    if (mSearcher)
+        mSearcher->clear();
 
     const char *data = nullptr;
     const auto checkLineNumber = [&] {

@@ -12,19 +12,20 @@ needle=QuuxFrobnicate
 [ -d "$corpus" ] || python3 "$here/make-corpus.py" "$corpus"
 echo "corpus: $(du -sb "$corpus" | cut -f1) bytes in $(find "$corpus" -type f | wc -l) files"
 
-best() { # best of 3 wall-clock seconds of a command, after one warm-up run
+best() { # "wall cpu" seconds (cpu = user + sys) of the best of 3 runs, after a warm-up run
   "$@" >/dev/null 2>&1 || true
-  local b=999999
+  local b="999999 0" t
   for _ in 1 2 3; do
-    local s e
-    s=$(date +%s.%N); "$@" >/dev/null 2>&1 || true; e=$(date +%s.%N)
-    b=$(echo "$b $s $e" | awk '{t=$3-$2; print (t<$1)?t:$1}')
+    t=$( { /usr/bin/time -f "%e %U %S" "$@" >/dev/null 2>/dev/null; } 2>&1 | tail -1 |
+        awk '{printf "%.3f %.3f", $1, $2 + $3}')
+    b=$(printf "%s\n%s\n" "$b" "$t" | sort -n | head -1)
   done
   echo "$b"
 }
 
-printf "%-4s %10s %10s %10s %10s %10s %8s %8s\n" mode engine grep rg-j1 rg hits \
-  eng/grep eng/rgj1
+echo "seconds as wall/cpu (cpu = user + sys); ratios of cpu time"
+printf "%-4s %13s %13s %13s %13s %11s %8s %8s\n" mode engine "grep -F" "rg -j1" rg \
+  hits/grep eng/grep eng/rgj1
 for mode in cs ci ww; do
   case $mode in
     cs) g=(-rnF); r=(-nF --column) ;;
@@ -32,13 +33,14 @@ for mode in cs ci ww; do
     ww) g=(-rnwF); r=(-nwF --column) ;;
   esac
   hits=$("$bench" scan "$corpus" "$needle" "$mode" | cut -d' ' -f2)
-  te=$(best "$bench" scan "$corpus" "$needle" "$mode")
-  tg=$(best grep "${g[@]}" "$needle" "$corpus")
-  tr1=$(best rg "${r[@]}" -j1 "$needle" "$corpus")
-  tr=$(best rg "${r[@]}" "$needle" "$corpus")
+  read -r we ce < <(best "$bench" scan "$corpus" "$needle" "$mode")
+  read -r wg cg < <(best grep "${g[@]}" "$needle" "$corpus")
+  read -r wr1 cr1 < <(best rg "${r[@]}" -j1 "$needle" "$corpus")
+  read -r wr cr < <(best rg "${r[@]}" "$needle" "$corpus")
   ghits=$(grep "${g[@]}" "$needle" "$corpus" | wc -l)
-  printf "%-4s %10.3f %10.3f %10.3f %10.3f %5s/%-5s %8.2f %8.2f\n" "$mode" "$te" "$tg" "$tr1" "$tr" \
-    "$hits" "$ghits" "$(echo "$te $tg" | awk '{print $1/$2}')" "$(echo "$te $tr1" | awk '{print $1/$2}')"
+  printf "%-4s %6.3f/%-6.3f %6.3f/%-6.3f %6.3f/%-6.3f %6.3f/%-6.3f %5s/%-5s %8.2f %8.2f\n" \
+    "$mode" "$we" "$ce" "$wg" "$cg" "$wr1" "$cr1" "$wr" "$cr" "$hits" "$ghits" \
+    "$(echo "$ce $cg" | awk '{print $1/$2}')" "$(echo "$ce $cr1" | awk '{print $1/$2}')"
 done
 echo "request latency during a scan:"
 "$bench" latency "$corpus" "$needle"

@@ -43,7 +43,8 @@ std::unique_ptr<TextStream> FileSystemObject::OpenTextFile(const QString &path, 
         throw PlatformError(PlatformError::InvalidProcedureCall,
                             QStringLiteral("Invalid procedure call or argument"));
     const QString normal = normalPath(path);
-    // Non-blocking, so that a FIFO put in place of a listed file cannot hang the open.
+    // Non-blocking, so that a FIFO put in place of a listed file cannot hang the open; the flag
+    // does not change reading a regular file.
     const int fd = ::open(QFile::encodeName(normal).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         throw fsError(errno);
@@ -53,6 +54,5 @@ std::unique_ptr<TextStream> FileSystemObject::OpenTextFile(const QString &path, 
         ::close(fd);
         throw fsError(error);
     }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     return std::make_unique<TextStream>(fd, normal);
 }

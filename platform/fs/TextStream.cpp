@@ -2,6 +2,7 @@
 
 #include "FsError.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <unistd.h>
 
@@ -25,22 +26,15 @@ qint64 TextStream::ReadBlock(QByteArray &buffer, qint64 maxBytes) {
                             QStringLiteral("Bad file name or number"));
     const qsizetype old = buffer.size();
     buffer.resize(old + maxBytes);
-    qint64 got = 0;
-    while (got < maxBytes) {
-        const ssize_t n = ::read(mFd, buffer.data() + old + got, maxBytes - got);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            const int error = errno;
-            buffer.resize(old + got);
-            throw fsError(error);
-        }
-        if (n == 0)
-            break;
-        got += n;
-    }
-    buffer.resize(old + got);
-    return got;
+    ssize_t n;
+    do
+        n = ::read(mFd, buffer.data() + old, maxBytes);
+    while (n < 0 && errno == EINTR);
+    const int error = errno;
+    buffer.resize(old + std::max<ssize_t>(n, 0));
+    if (n < 0)
+        throw fsError(error);
+    return n;
 }
 
 bool TextStream::fill() {

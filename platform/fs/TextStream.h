@@ -18,7 +18,8 @@ public:
     void Close();
 
     // Raw access for block searching: appends up to maxBytes of the file's next bytes to buffer
-    // and gives how many were appended (0 at the end). Do not mix with ReadLine.
+    // (one read, possibly fewer) and gives how many were appended, 0 at the end of the file.
+    // Do not mix with ReadLine.
     qint64 ReadBlock(QByteArray &buffer, qint64 maxBytes);
 
 private:
