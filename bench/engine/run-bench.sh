@@ -12,12 +12,14 @@ needle=QuuxFrobnicate
 [ -d "$corpus" ] || python3 "$here/make-corpus.py" "$corpus"
 echo "corpus: $(du -sb "$corpus" | cut -f1) bytes in $(find "$corpus" -type f | wc -l) files"
 
+timing=$(mktemp)
+trap 'rm -f "$timing"' EXIT
 best() { # "wall cpu" seconds (cpu = user + sys) of the best of 3 runs, after a warm-up run
   "$@" >/dev/null 2>&1 || true
   local b="999999 0" t
   for _ in 1 2 3; do
-    t=$( { /usr/bin/time -f "%e %U %S" "$@" >/dev/null 2>/dev/null; } 2>&1 | tail -1 |
-        awk '{printf "%.3f %.3f", $1, $2 + $3}')
+    /usr/bin/time -o "$timing" -f "%e %U %S" "$@" >/dev/null 2>&1 || true
+    t=$(tail -1 "$timing" | awk '{printf "%.3f %.3f", $1, $2 + $3}')
     b=$(printf "%s\n%s\n" "$b" "$t" | sort -n | head -1)
   done
   echo "$b"
