@@ -15,15 +15,29 @@ ClassFactory::ClassFactory(ObjectRegistry *registry, int idleMs, QObject *parent
     mIdle.setSingleShot(true);
     mIdle.setInterval(idleMs);
     connect(&mIdle, &QTimer::timeout, this, [this] {
-        if (!mRegistry->engineRequested())
+        if (!mRegistry->engineRequested()) {
+            mRegistry->connection().unregisterService(kServiceName);
+            mEnding.start();
+        }
+    });
+    // Ending: give up the name first, so new clients start the next sorvik, and serve what
+    // already reached this one for a moment; a request meanwhile keeps the process alive.
+    mEnding.setSingleShot(true);
+    mEnding.setInterval(kEndingGraceMs);
+    connect(&mEnding, &QTimer::timeout, this, [this] {
+        if (mRegistry->engineCount() == 0)
             emit finished();
     });
-    connect(mRegistry, &ObjectRegistry::lastEngineGone, this, &ClassFactory::finished,
-            Qt::QueuedConnection);
+    connect(mRegistry, &ObjectRegistry::lastEngineGone, this, [this] {
+        mRegistry->connection().unregisterService(kServiceName);
+        mEnding.start();
+    });
     mIdle.start();
 }
 
 QDBusObjectPath ClassFactory::CreateInstance() {
+    if (mEnding.isActive())
+        mRegistry->connection().registerService(kServiceName);
     CallContext *call = CallContext::current();
     try {
         return QDBusObjectPath(

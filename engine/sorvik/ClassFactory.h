@@ -19,6 +19,8 @@ class ClassFactory : public QObject {
     Q_CLASSINFO("D-Bus Introspection", TAVRIN_INTROSPECTION_ClassFactory)
 public:
     static constexpr int kDefaultIdleMs = 30000;
+    static constexpr int kEndingGraceMs = 200;
+    static inline const QString kServiceName = QStringLiteral("TavrinEXE.TavrinX");
 
     ClassFactory(ObjectRegistry *registry, int idleMs, QObject *parent = nullptr);
 
@@ -31,6 +33,7 @@ signals:
 private:
     ObjectRegistry *mRegistry;
     QTimer mIdle;
+    QTimer mEnding;
 };
 
 } // namespace TavrinEXE

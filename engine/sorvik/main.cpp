@@ -31,7 +31,7 @@ int main(int argc, char *argv[]) {
     TavrinEXE::ClassFactory factory(&registry, parser.value(idle).toInt());
     QObject::connect(&factory, &TavrinEXE::ClassFactory::finished, &app, &QCoreApplication::quit);
     TavrinEXE::ObjectDispatcher dispatcher(&registry, &factory);
-    if (!dispatcher.publish() || !bus.registerService(QStringLiteral("TavrinEXE.TavrinX"))) {
+    if (!dispatcher.publish() || !bus.registerService(TavrinEXE::ClassFactory::kServiceName)) {
         std::fprintf(stderr, "sorvik: cannot own TavrinEXE.TavrinX\n");
         return 1;
     }

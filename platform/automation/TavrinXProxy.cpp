@@ -6,6 +6,7 @@
 #include "ServerActivation.h"
 
 #include <QDBusConnection>
+#include <QDBusError>
 #include <QDBusObjectPath>
 #include <QDBusVariant>
 
@@ -18,12 +19,19 @@ QDBusMessage createInstance() {
     const QDBusMessage call = QDBusMessage::createMethodCall(
         AutomationCall::kService, QStringLiteral("/TavrinEXE/TavrinX"),
         QStringLiteral("TavrinEXE.ClassFactory"), QStringLiteral("CreateInstance"));
-    QDBusMessage reply =
-        QDBusConnection::sessionBus().call(call, QDBus::BlockWithGui, INT_MAX);
-    if (reply.type() == QDBusMessage::ErrorMessage &&
-        ServerActivation::busCannotActivate(reply.errorName())) {
-        ServerActivation::start();
+    QDBusMessage reply;
+    // A sorvik that is ending gives up its name first; a request that reached it just before
+    // finds no factory and is sent again, to the next sorvik.
+    for (int attempt = 0; attempt < 3; ++attempt) {
         reply = QDBusConnection::sessionBus().call(call, QDBus::BlockWithGui, INT_MAX);
+        if (reply.type() != QDBusMessage::ErrorMessage)
+            break;
+        const QDBusError::ErrorType type = QDBusError(reply).type();
+        if (ServerActivation::busCannotActivate(reply.errorName()))
+            ServerActivation::start();
+        else if (type != QDBusError::UnknownObject && type != QDBusError::NoReply &&
+                 type != QDBusError::Disconnected)
+            break;
     }
     if (reply.type() != QDBusMessage::ReplyMessage)
         AutomationCall::raise(reply);

@@ -1,0 +1,46 @@
+// A second client process for the cross-process tests.
+//   automation_client scan <folder> <text>   scans, prints "record <r>" per finding, then "done"
+//   automation_client hang <folder> <text>   prints "started" from ScanStarted and never returns
+#include "PlatformError.h"
+#include "TavrinXProxy.h"
+
+#include <QCoreApplication>
+#include <QThread>
+#include <cstdio>
+
+using namespace TavrinEXE;
+
+int main(int argc, char *argv[]) {
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() < 4)
+        return 2;
+    try {
+        TavrinXProxy engine;
+        engine.setSearchPath(args[2]);
+        engine.setSearchString(args[3]);
+        const bool hang = args[1] == QLatin1String("hang");
+        QObject::connect(&engine, &TavrinXProxy::ScanStarted, [&] {
+            std::printf("started\n");
+            std::fflush(stdout);
+            while (hang)
+                QThread::sleep(1);
+        });
+        QObject::connect(&engine, &TavrinXProxy::OnError, [](qint32 &code, QString &text) {
+            std::printf("error %d %s\n", code, qPrintable(text));
+        });
+        QObject::connect(&engine, &TavrinXProxy::ScanCompleted, [&] {
+            const auto results = engine.ResultsFound();
+            for (qint32 i = 1; i <= results->Count(); ++i)
+                std::printf("record %s\n", qPrintable(results->Item(i).toString()));
+            std::printf("done\n");
+            std::fflush(stdout);
+            QMetaObject::invokeMethod(&app, &QCoreApplication::quit, Qt::QueuedConnection);
+        });
+        engine.Grep();
+        return app.exec();
+    } catch (const PlatformError &e) {
+        std::printf("platform error %d %s\n", e.number(), qPrintable(e.description()));
+        return 1;
+    }
+}

@@ -1,0 +1,353 @@
+#include "PlatformError.h"
+#include "TavrinXProxy.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusVariant>
+#include <QFile>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <csignal>
+#include <memory>
+
+using namespace TavrinEXE;
+
+namespace {
+const QString kService = QStringLiteral("TavrinEXE.TavrinX");
+
+void writeFile(const QString &path, const QByteArray &text) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(text);
+}
+
+QString serverOwner() {
+    return QDBusConnection::sessionBus().interface()->serviceOwner(kService).value();
+}
+
+// A raw call on our own connection, bypassing the proxies' conversions.
+QDBusMessage rawCall(const QString &path, const QString &interface, const QString &member,
+                     const QVariantList &args) {
+    QDBusMessage call = QDBusMessage::createMethodCall(serverOwner(), path, interface, member);
+    call.setArguments(args);
+    return QDBusConnection::sessionBus().call(call);
+}
+
+QDBusMessage rawSet(const QString &path, const QString &name, const QVariant &value) {
+    return rawCall(path, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"),
+                   {QStringLiteral("TavrinEXE._TavrinX"), name,
+                    QVariant::fromValue(QDBusVariant(value))});
+}
+
+void runScan(TavrinXProxy &engine) {
+    QSignalSpy completed(&engine, &TavrinXProxy::ScanCompleted);
+    engine.Grep();
+    QVERIFY(completed.wait(10000));
+    QTRY_COMPARE(engine.SearchActive(), vbFalse);
+}
+} // namespace
+
+// The engine reached over the session bus from this process and from helper client processes.
+class tst_Automation : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void refusedGrepReportsBeforeReturning_data();
+    void refusedGrepReportsBeforeReturning();
+    void scanEventsReachHandlersWhileEngineWaits();
+    void earlierCollectionKeepsItsFindings();
+    void abortEndsScanWithoutCompleted();
+    void badCallsFailAndChangeNothing_data();
+    void badCallsFailAndChangeNothing();
+    void callerWithoutReferenceIsDenied();
+    void twoClientsSeeOnlyTheirOwnFindings();
+    void killedClientIsDroppedAndServerServesOthers();
+    void serverEndsWhenLastEngineIsGone();
+    void serverKilledFailsCallsPromptly();
+
+private:
+    QTemporaryDir mDir;
+};
+
+void tst_Automation::initTestCase() {
+    QVERIFY(mDir.isValid());
+    QDir(mDir.path()).mkpath(QStringLiteral("a/sub"));
+    QDir(mDir.path()).mkpath(QStringLiteral("b"));
+    writeFile(mDir.filePath(QStringLiteral("a/one.txt")), "alpha\nnone\nsome alpha here\n");
+    writeFile(mDir.filePath(QStringLiteral("a/sub/two.txt")), "x alpha\n");
+    writeFile(mDir.filePath(QStringLiteral("b/three.txt")), "beta\nbeta beta\n");
+    // Enough lines that a scan is still running when a client acts on it.
+    QByteArray big;
+    for (int i = 0; i < 200000; ++i)
+        big += "line without the word, and then alpha at the end\n";
+    QDir(mDir.path()).mkpath(QStringLiteral("big"));
+    for (int f = 0; f < 5; ++f)
+        writeFile(mDir.filePath(QStringLiteral("big/%1.txt").arg(f)), big);
+}
+
+void tst_Automation::refusedGrepReportsBeforeReturning_data() {
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("ext");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("fresh object") << QString() << QString() << QString() << -11
+                                  << "Invalid Search Path";
+    QTest::newRow("string tested before path") << "" << "" << "" << -10 << "Invalid Search String";
+    QTest::newRow("missing folder") << "/no/such/folder" << "x" << "" << -11
+                                    << "Invalid Search Path";
+    QTest::newRow("empty type") << "." << "x" << "" << -12 << "Invalid Search File Type";
+}
+
+void tst_Automation::refusedGrepReportsBeforeReturning() {
+    QFETCH(QString, path);
+    QFETCH(QString, text);
+    QFETCH(QString, ext);
+    QFETCH(int, code);
+    QFETCH(QString, message);
+    TavrinXProxy engine;
+    if (!text.isNull()) {
+        engine.setSearchPath(path == "." ? mDir.path() : path);
+        engine.setSearchString(text);
+        engine.setSearchExt(ext);
+    }
+    QList<QPair<int, QString>> errors;
+    connect(&engine, &TavrinXProxy::OnError,
+            [&](qint32 &c, QString &s) { errors.append({c, s}); });
+    engine.Grep();
+    QCOMPARE(errors.size(), 1); // delivered before Grep returned
+    QCOMPARE(errors.first().first, code);
+    QCOMPARE(errors.first().second, message);
+    QCOMPARE(engine.SearchActive(), vbFalse);
+}
+
+void tst_Automation::scanEventsReachHandlersWhileEngineWaits() {
+    TavrinXProxy engine;
+    engine.setSearchPath(mDir.filePath(QStringLiteral("a")));
+    engine.setSearchString(QStringLiteral("alpha"));
+    int countAtStart = -1;
+    VBool activeInCompleted = vbFalse;
+    QList<int> refusedInCompleted;
+    bool insideCompleted = false;
+    connect(&engine, &TavrinXProxy::ScanStarted,
+            [&] { countAtStart = engine.FoundFiles()->Count(); });
+    connect(&engine, &TavrinXProxy::OnError, [&](qint32 &c, QString &) {
+        if (insideCompleted)
+            refusedInCompleted.append(c);
+    });
+    connect(&engine, &TavrinXProxy::ScanCompleted, [&] {
+        insideCompleted = true;
+        activeInCompleted = engine.SearchActive();
+        engine.Grep(); // a callback into the engine from its own event
+        insideCompleted = false;
+    });
+    runScan(engine);
+    QCOMPARE(countAtStart, 0);
+    QCOMPARE(activeInCompleted, vbTrue);
+    QCOMPARE(refusedInCompleted, QList<int>{-101});
+    QCOMPARE(engine.SearchCount(), 3);
+    const auto results = engine.ResultsFound();
+    QCOMPARE(results->Count(), 3);
+    QVERIFY(results->Item(1).toString().startsWith(mDir.filePath(QStringLiteral("a/one.txt")) +
+                                                   QStringLiteral("\t1\t1\talpha")));
+    QCOMPARE(engine.FoundLines()->Item(2).toInt(), 3);
+    QCOMPARE(engine.FoundColumns()->Item(2).toInt(), 6);
+}
+
+void tst_Automation::earlierCollectionKeepsItsFindings() {
+    TavrinXProxy engine;
+    engine.setSearchPath(mDir.filePath(QStringLiteral("a")));
+    engine.setSearchString(QStringLiteral("alpha"));
+    runScan(engine);
+    const auto before = engine.FoundFiles();
+    QCOMPARE(before->Count(), 3);
+    engine.setSearchPath(mDir.filePath(QStringLiteral("b")));
+    engine.setSearchString(QStringLiteral("beta"));
+    runScan(engine);
+    QCOMPARE(before->Count(), 3);
+    QVERIFY(before->Item(3).toString().endsWith(QStringLiteral("two.txt")));
+    const auto after = engine.FoundFiles();
+    QVERIFY(after->objectPath() != before->objectPath());
+    QCOMPARE(after->Count(), 2);
+    QCOMPARE(engine.FoundFiles()->objectPath(), after->objectPath()); // the live object
+}
+
+void tst_Automation::abortEndsScanWithoutCompleted() {
+    TavrinXProxy engine;
+    engine.setSearchPath(mDir.filePath(QStringLiteral("big")));
+    engine.setSearchString(QStringLiteral("alpha"));
+    QSignalSpy started(&engine, &TavrinXProxy::ScanStarted);
+    QSignalSpy completed(&engine, &TavrinXProxy::ScanCompleted);
+    engine.Grep();
+    QVERIFY(started.wait(10000));
+    QTRY_VERIFY(engine.FoundFiles()->Count() > 0);
+    engine.Abort();
+    QTRY_COMPARE(engine.SearchActive(), vbFalse);
+    QCOMPARE(completed.size(), 0);
+    QVERIFY(engine.SearchCount() > 0);
+    QVERIFY(engine.SearchCount() < 5 * 200000);
+}
+
+void tst_Automation::badCallsFailAndChangeNothing_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("member");
+    QTest::addColumn<QVariantList>("args");
+    QTest::addColumn<QString>("error");
+    const QString range = QStringLiteral("TavrinEXE.Error.SubscriptOutOfRange");
+    const QString invalid = QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs");
+    const QString unknown = QStringLiteral("org.freedesktop.DBus.Error.UnknownMethod");
+    const QString mismatch = QStringLiteral("TavrinEXE.Error.TypeMismatch");
+    QTest::newRow("Item(0)") << "collection" << "Item" << QVariantList{0} << range;
+    QTest::newRow("Item(-1)") << "collection" << "Item" << QVariantList{-1} << range;
+    QTest::newRow("Item past count") << "collection" << "Item" << QVariantList{4} << range;
+    QTest::newRow("Item of a text") << "collection" << "Item" << QVariantList{"1"} << unknown;
+    QTest::newRow("Items count 0") << "collection" << "Items" << QVariantList{1, 0} << invalid;
+    QTest::newRow("Items count -1") << "collection" << "Items" << QVariantList{1, -1} << invalid;
+    QTest::newRow("unknown member") << "engine" << "Frobnicate" << QVariantList{} << unknown;
+    QTest::newRow("Grep with an argument") << "engine" << "Grep" << QVariantList{1} << unknown;
+    QTest::newRow("non-collection path")
+        << "set" << "mclnResults"
+        << QVariantList{QVariant::fromValue(QDBusObjectPath("/TavrinEXE/TavrinX"))} << mismatch;
+    QTest::newRow("unconvertible variant") << "set" << "WholeWordOnly" << QVariantList{"maybe"}
+                                           << mismatch;
+    QTest::newRow("read-only property")
+        << "set" << "SearchCount" << QVariantList{5}
+        << "org.freedesktop.DBus.Error.PropertyReadOnly";
+    QTest::newRow("wrong property type") << "set" << "SearchPath" << QVariantList{5} << invalid;
+}
+
+void tst_Automation::badCallsFailAndChangeNothing() {
+    QFETCH(QString, kind);
+    QFETCH(QString, member);
+    QFETCH(QVariantList, args);
+    QFETCH(QString, error);
+    TavrinXProxy engine;
+    engine.setSearchPath(mDir.filePath(QStringLiteral("a")));
+    engine.setSearchString(QStringLiteral("alpha"));
+    engine.setWholeWordOnly(true);
+    runScan(engine);
+    const auto results = engine.ResultsFound();
+    QCOMPARE(results->Count(), 3);
+
+    QDBusMessage reply;
+    if (kind == QLatin1String("collection"))
+        reply = rawCall(results->objectPath(), "TavrinEXE.Collection", member, args);
+    else if (kind == QLatin1String("engine"))
+        reply = rawCall(engine.objectPath(), "TavrinEXE._TavrinX", member, args);
+    else
+        reply = rawSet(engine.objectPath(), member, args.first());
+    QCOMPARE(reply.type(), QDBusMessage::ErrorMessage);
+    QCOMPARE(reply.errorName(), error);
+
+    QCOMPARE(results->Count(), 3);
+    QCOMPARE(engine.ResultsFound()->objectPath(), results->objectPath());
+    QCOMPARE(engine.WholeWordOnly(), QVariant(true));
+    QCOMPARE(engine.SearchCount(), 3);
+    QCOMPARE(engine.SearchPath(), mDir.filePath(QStringLiteral("a")));
+}
+
+void tst_Automation::callerWithoutReferenceIsDenied() {
+    TavrinXProxy engine;
+    QDBusConnection other =
+        QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("other"));
+    QVERIFY(other.isConnected());
+    QDBusMessage call = QDBusMessage::createMethodCall(serverOwner(), engine.objectPath(),
+                                                       "TavrinEXE._TavrinX", "Abort");
+    QDBusMessage reply = other.call(call);
+    QCOMPARE(reply.errorName(), QStringLiteral("org.freedesktop.DBus.Error.AccessDenied"));
+    QDBusMessage intro = QDBusMessage::createMethodCall(
+        serverOwner(), engine.objectPath(), "org.freedesktop.DBus.Introspectable", "Introspect");
+    reply = other.call(intro);
+    QCOMPARE(reply.type(), QDBusMessage::ReplyMessage);
+    QVERIFY(reply.arguments().value(0).toString().contains("0x68030000"));
+    QDBusConnection::disconnectFromBus(QStringLiteral("other"));
+}
+
+void tst_Automation::twoClientsSeeOnlyTheirOwnFindings() {
+    QProcess helper;
+    helper.start(QStringLiteral(AUTOMATION_CLIENT),
+                 {QStringLiteral("scan"), mDir.filePath(QStringLiteral("b")), "beta"});
+    QVERIFY(helper.waitForStarted());
+    TavrinXProxy engine;
+    engine.setSearchPath(mDir.filePath(QStringLiteral("a")));
+    engine.setSearchString(QStringLiteral("alpha"));
+    QSignalSpy started(&engine, &TavrinXProxy::ScanStarted);
+    runScan(engine);
+    QCOMPARE(started.size(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(helper.state(), QProcess::NotRunning, 15000);
+    const QStringList lines =
+        QString::fromLocal8Bit(helper.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.count(QStringLiteral("started")), 1);
+    QCOMPARE(lines.last(), QStringLiteral("done"));
+    QCOMPARE(lines.filter(QStringLiteral("record ")).size(), 2);
+    QCOMPARE(lines.filter(QStringLiteral("alpha")).size(), 0);
+    QCOMPARE(engine.ResultsFound()->Count(), 3);
+}
+
+void tst_Automation::killedClientIsDroppedAndServerServesOthers() {
+    TavrinXProxy mine;
+    QProcess helper;
+    helper.start(QStringLiteral(AUTOMATION_CLIENT),
+                 {QStringLiteral("hang"), mDir.filePath(QStringLiteral("a")), "alpha"});
+    QVERIFY(helper.waitForStarted());
+    // The engine now waits for the helper's ScanStarted handler, which never returns.
+    QByteArray output;
+    QTRY_VERIFY_WITH_TIMEOUT((output += helper.readAllStandardOutput()).contains("started"),
+                             10000);
+    helper.kill();
+    QVERIFY(helper.waitForFinished());
+    // The other engine's scan goes on to its end, then the object is gone.
+    mine.setSearchPath(mDir.filePath(QStringLiteral("a")));
+    mine.setSearchString(QStringLiteral("alpha"));
+    runScan(mine);
+    QCOMPARE(mine.SearchCount(), 3);
+}
+
+void tst_Automation::serverEndsWhenLastEngineIsGone() {
+    QString owner;
+    {
+        TavrinXProxy engine;
+        owner = serverOwner();
+        QVERIFY(!owner.isEmpty());
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(
+        !QDBusConnection::sessionBus().interface()->isServiceRegistered(owner).value(), 5000);
+}
+
+void tst_Automation::serverKilledFailsCallsPromptly() {
+    TavrinXProxy engine;
+    engine.setSearchPath(mDir.filePath(QStringLiteral("big")));
+    engine.setSearchString(QStringLiteral("alpha"));
+    const auto results = engine.ResultsFound();
+    const uint pid =
+        QDBusConnection::sessionBus().interface()->servicePid(serverOwner()).value();
+    QVERIFY(pid > 0);
+    QSignalSpy started(&engine, &TavrinXProxy::ScanStarted);
+    engine.Grep();
+    QVERIFY(started.wait(10000));
+    QVERIFY(::kill(pid, SIGKILL) == 0);
+    QElapsedTimer timer;
+    timer.start();
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        try {
+            engine.SearchActive();
+            QFAIL("a call on a dead server succeeded");
+        } catch (const PlatformError &e) {
+            QCOMPARE(e.number(), int(PlatformError::ServerUnavailable));
+        }
+    }
+    try {
+        results->Count();
+        QFAIL("a collection call on a dead server succeeded");
+    } catch (const PlatformError &e) {
+        QCOMPARE(e.number(), int(PlatformError::ServerUnavailable));
+    }
+    QVERIFY(timer.elapsed() < 5000);
+}
+
+QTEST_GUILESS_MAIN(tst_Automation)
+#include "tst_automation.moc"
