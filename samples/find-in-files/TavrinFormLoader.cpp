@@ -1,0 +1,41 @@
+#include "TavrinFormLoader.h"
+
+#include "PlatformError.h"
+#include "TavrinX.h"
+#include "UserControlHost.h"
+
+#include <QFile>
+
+TavrinFormLoader::TavrinFormLoader(UserControlHost &host, QObject *parent)
+    : QUiLoader(parent), mHost(host) {}
+
+QWidget *TavrinFormLoader::loadForm(const QString &uiFile, QWidget *parentWidget) {
+    QFile file(uiFile);
+    if (!file.open(QIODevice::ReadOnly))
+        throw PlatformError(PlatformError::FileNotFound,
+                            QStringLiteral("Cannot open the form %1").arg(uiFile));
+    mCreateError = nullptr;
+    QWidget *form = load(&file, parentWidget);
+    if (mCreateError) {
+        delete form;
+        std::rethrow_exception(std::exchange(mCreateError, nullptr));
+    }
+    if (!form)
+        throw PlatformError(PlatformError::FileNotFound,
+                            QStringLiteral("Cannot load the form %1: %2").arg(uiFile, errorString()));
+    return form;
+}
+
+QWidget *TavrinFormLoader::createWidget(const QString &className, QWidget *parent,
+                                        const QString &name) {
+    if (className != QLatin1String("TavrinX"))
+        return QUiLoader::createWidget(className, parent, name);
+    try {
+        return mHost.load(name, [parent](QWidget *) -> UserControl * { return new TavrinX(parent); });
+    } catch (...) {
+        if (!mCreateError)
+            mCreateError = std::current_exception();
+    }
+    // A stand-in keeps the loader going; loadForm reports the failure.
+    return new QWidget(parent);
+}
