@@ -6,9 +6,7 @@
 #include "ServerErrors.h"
 #include "TavrinX.h"
 
-
 namespace TavrinEXE {
-
 
 ClassFactory::ClassFactory(ObjectRegistry *registry, int idleMs, QObject *parent)
     : QObject(parent), mRegistry(registry) {

@@ -13,7 +13,9 @@ CollectionObject::CollectionObject(ObjectRegistry *registry, const QString &path
                                    std::shared_ptr<Collection> collection)
     : ServedObject(registry, path), mCollection(std::move(collection)) {}
 
-int CollectionObject::Count() const { return admitted() ? mCollection->Count() : 0; }
+int CollectionObject::Count() const {
+    return admitted() ? mCollection->Count() : 0;
+}
 
 QDBusVariant CollectionObject::Item(int index) {
     if (!admitted())

@@ -89,31 +89,47 @@ void EngineObject::assignVariant(void (TavrinX::*setter)(const QVariant &),
     }
 }
 
-QDBusObjectPath EngineObject::mclnFileNames() const { return handOut(&TavrinX::mclnFileNames); }
+QDBusObjectPath EngineObject::mclnFileNames() const {
+    return handOut(&TavrinX::mclnFileNames);
+}
 void EngineObject::setMclnFileNames(const QDBusObjectPath &v) {
     assign(&TavrinX::setMclnFileNames, v);
 }
-QDBusObjectPath EngineObject::mclnLines() const { return handOut(&TavrinX::mclnLines); }
-void EngineObject::setMclnLines(const QDBusObjectPath &v) { assign(&TavrinX::setMclnLines, v); }
-QDBusObjectPath EngineObject::mclnColumns() const { return handOut(&TavrinX::mclnColumns); }
+QDBusObjectPath EngineObject::mclnLines() const {
+    return handOut(&TavrinX::mclnLines);
+}
+void EngineObject::setMclnLines(const QDBusObjectPath &v) {
+    assign(&TavrinX::setMclnLines, v);
+}
+QDBusObjectPath EngineObject::mclnColumns() const {
+    return handOut(&TavrinX::mclnColumns);
+}
 void EngineObject::setMclnColumns(const QDBusObjectPath &v) {
     assign(&TavrinX::setMclnColumns, v);
 }
-QDBusObjectPath EngineObject::mclnItemsFound() const { return handOut(&TavrinX::mclnItemsFound); }
+QDBusObjectPath EngineObject::mclnItemsFound() const {
+    return handOut(&TavrinX::mclnItemsFound);
+}
 void EngineObject::setMclnItemsFound(const QDBusObjectPath &v) {
     assign(&TavrinX::setMclnItemsFound, v);
 }
-QDBusObjectPath EngineObject::mclnResults() const { return handOut(&TavrinX::mclnResults); }
+QDBusObjectPath EngineObject::mclnResults() const {
+    return handOut(&TavrinX::mclnResults);
+}
 void EngineObject::setMclnResults(const QDBusObjectPath &v) {
     assign(&TavrinX::setMclnResults, v);
 }
 
-QString EngineObject::SearchPath() const { return admitted() ? mEngine->SearchPath() : QString(); }
+QString EngineObject::SearchPath() const {
+    return admitted() ? mEngine->SearchPath() : QString();
+}
 void EngineObject::setSearchPath(const QString &v) {
     if (admitted())
         mEngine->setSearchPath(v);
 }
-QString EngineObject::SearchExt() const { return admitted() ? mEngine->SearchExt() : QString(); }
+QString EngineObject::SearchExt() const {
+    return admitted() ? mEngine->SearchExt() : QString();
+}
 void EngineObject::setSearchExt(const QString &v) {
     if (admitted())
         mEngine->setSearchExt(v);
@@ -125,7 +141,9 @@ void EngineObject::setSearchString(const QString &v) {
     if (admitted())
         mEngine->setSearchString(v);
 }
-short EngineObject::CaseSensitive() const { return admitted() ? mEngine->CaseSensitive() : 0; }
+short EngineObject::CaseSensitive() const {
+    return admitted() ? mEngine->CaseSensitive() : 0;
+}
 void EngineObject::setCaseSensitive(short v) {
     if (admitted())
         mEngine->setCaseSensitive(v);
@@ -142,14 +160,30 @@ QDBusVariant EngineObject::LookInSubfolders() const {
 void EngineObject::setLookInSubfolders(const QDBusVariant &v) {
     assignVariant(&TavrinX::setLookInSubfolders, v);
 }
-int EngineObject::SearchCount() const { return admitted() ? mEngine->SearchCount() : 0; }
-int EngineObject::SearchTime() const { return admitted() ? mEngine->SearchTime() : 0; }
-short EngineObject::SearchActive() const { return admitted() ? mEngine->SearchActive() : 0; }
-QDBusObjectPath EngineObject::FoundFiles() const { return handOut(&TavrinX::FoundFiles); }
-QDBusObjectPath EngineObject::FoundLines() const { return handOut(&TavrinX::FoundLines); }
-QDBusObjectPath EngineObject::FoundColumns() const { return handOut(&TavrinX::FoundColumns); }
-QDBusObjectPath EngineObject::FoundText() const { return handOut(&TavrinX::FoundText); }
-QDBusObjectPath EngineObject::ResultsFound() const { return handOut(&TavrinX::ResultsFound); }
+int EngineObject::SearchCount() const {
+    return admitted() ? mEngine->SearchCount() : 0;
+}
+int EngineObject::SearchTime() const {
+    return admitted() ? mEngine->SearchTime() : 0;
+}
+short EngineObject::SearchActive() const {
+    return admitted() ? mEngine->SearchActive() : 0;
+}
+QDBusObjectPath EngineObject::FoundFiles() const {
+    return handOut(&TavrinX::FoundFiles);
+}
+QDBusObjectPath EngineObject::FoundLines() const {
+    return handOut(&TavrinX::FoundLines);
+}
+QDBusObjectPath EngineObject::FoundColumns() const {
+    return handOut(&TavrinX::FoundColumns);
+}
+QDBusObjectPath EngineObject::FoundText() const {
+    return handOut(&TavrinX::FoundText);
+}
+QDBusObjectPath EngineObject::ResultsFound() const {
+    return handOut(&TavrinX::ResultsFound);
+}
 
 void EngineObject::Grep() {
     if (!admitted())

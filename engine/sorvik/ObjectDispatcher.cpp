@@ -66,8 +66,7 @@ bool argumentFits(const QVariant &argument, QMetaType type) {
 }
 } // namespace
 
-ObjectDispatcher::ObjectDispatcher(ObjectRegistry *registry, ClassFactory *factory,
-                                   QObject *parent)
+ObjectDispatcher::ObjectDispatcher(ObjectRegistry *registry, ClassFactory *factory, QObject *parent)
     : QDBusVirtualObject(parent), mRegistry(registry), mFactory(factory) {}
 
 bool ObjectDispatcher::publish() {
@@ -125,7 +124,8 @@ QDBusMessage ObjectDispatcher::serveProperties(QObject *object, const QDBusMessa
     const QString interface = args.value(0).toString();
     if (!interface.isEmpty() && interface != interfaceOf(object))
         return message.createErrorReply(
-            kUnknownProperty, QStringLiteral("No interface %1 at %2").arg(interface, message.path()));
+            kUnknownProperty,
+            QStringLiteral("No interface %1 at %2").arg(interface, message.path()));
     if (member == QLatin1String("Get") && message.signature() == QLatin1String("ss")) {
         const QMetaProperty property = propertyOf(object, args.value(1).toString());
         if (!property.isValid())
@@ -158,15 +158,15 @@ QDBusMessage ObjectDispatcher::serveProperties(QObject *object, const QDBusMessa
         property.write(object, value);
         return message.createReply();
     }
-    return message.createErrorReply(kUnknownMethod,
-                                    QStringLiteral("No such method %1.%2").arg(kProperties, member));
+    return message.createErrorReply(
+        kUnknownMethod, QStringLiteral("No such method %1.%2").arg(kProperties, member));
 }
 
 QDBusMessage ObjectDispatcher::serveMethod(QObject *object, const QDBusMessage &message) {
     if (!message.interface().isEmpty() && message.interface() != interfaceOf(object))
         return message.createErrorReply(
-            kUnknownMethod, QStringLiteral("No interface %1 at %2").arg(message.interface(),
-                                                                        message.path()));
+            kUnknownMethod,
+            QStringLiteral("No interface %1 at %2").arg(message.interface(), message.path()));
     const QVariantList args = message.arguments();
     const QMetaObject *mo = object->metaObject();
     for (int i = mo->methodOffset(); i < mo->methodCount(); ++i) {

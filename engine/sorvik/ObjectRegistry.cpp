@@ -8,7 +8,6 @@
 
 namespace TavrinEXE {
 
-
 ObjectRegistry::ObjectRegistry(const QDBusConnection &connection, QObject *parent)
     : QObject(parent), mConnection(connection) {
     mWatcher.setConnection(mConnection);

@@ -13,7 +13,9 @@ QString ServedObject::caller() {
     return CallContext::current() ? CallContext::current()->caller() : QString();
 }
 
-bool ServedObject::calledFromBus() { return CallContext::current() != nullptr; }
+bool ServedObject::calledFromBus() {
+    return CallContext::current() != nullptr;
+}
 
 bool ServedObject::admitted() const {
     if (!calledFromBus() || mRegistry->holds(msPath, caller()))

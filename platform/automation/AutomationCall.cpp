@@ -22,9 +22,8 @@ QDBusMessage send(const QDBusMessage &call) {
 
 QVariant getProperty(const QString &server, const QString &path, const QString &interface,
                      const QString &name) {
-    QDBusMessage call =
-        QDBusMessage::createMethodCall(server, path, QStringLiteral("org.freedesktop.DBus.Properties"),
-                                       QStringLiteral("Get"));
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        server, path, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
     call.setArguments({interface, name});
     QVariant value = send(call).arguments().value(0);
     while (value.metaType() == QMetaType::fromType<QDBusVariant>())

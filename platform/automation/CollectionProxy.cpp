@@ -2,14 +2,14 @@
 #include "PlatformError.h"
 #include "TavrinXProxy.h"
 
-#include <QDBusConnection>
 #include <QDBusArgument>
+#include <QDBusConnection>
 #include <QDBusVariant>
 
 namespace TavrinEXE {
 
 namespace {
-constexpr qint32 kLargestBatch = 16384;
+constexpr qint32 kLargestBatch = 65536;
 
 QVariant plain(QVariant v) {
     while (v.metaType() == QMetaType::fromType<QDBusVariant>())
@@ -26,7 +26,9 @@ CollectionProxy::~CollectionProxy() {
         msServer, msPath, AutomationCall::kCollectionInterface, QStringLiteral("Release")));
 }
 
-QString CollectionProxy::objectPath() const { return msPath; }
+QString CollectionProxy::objectPath() const {
+    return msPath;
+}
 
 qint32 CollectionProxy::Count() const {
     return AutomationCall::getProperty(msServer, msPath, AutomationCall::kCollectionInterface,

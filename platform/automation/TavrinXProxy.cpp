@@ -64,9 +64,8 @@ TavrinXProxy::TavrinXProxy(QObject *parent) : QObject(parent) {
     msPath = qvariant_cast<QDBusObjectPath>(reply.arguments().value(0)).path();
     auto *sink = new EventSink(this);
     mSink = sink;
-    QDBusMessage advise =
-        QDBusMessage::createMethodCall(msServer, msPath, AutomationCall::kEngineInterface,
-                                       QStringLiteral("Advise"));
+    QDBusMessage advise = QDBusMessage::createMethodCall(
+        msServer, msPath, AutomationCall::kEngineInterface, QStringLiteral("Advise"));
     advise.setArguments({QVariant::fromValue(QDBusObjectPath(sink->path()))});
     try {
         mlCookie = AutomationCall::send(advise).arguments().value(0).toUInt();
@@ -89,7 +88,9 @@ TavrinXProxy::~TavrinXProxy() {
                                             QStringLiteral("Release")));
 }
 
-QString TavrinXProxy::objectPath() const { return msPath; }
+QString TavrinXProxy::objectPath() const {
+    return msPath;
+}
 
 QVariant TavrinXProxy::readProperty(const QString &name) const {
     return AutomationCall::getProperty(msServer, msPath, AutomationCall::kEngineInterface, name);
@@ -98,14 +99,14 @@ QVariant TavrinXProxy::readProperty(const QString &name) const {
 void TavrinXProxy::writeProperty(const QString &name, const QVariant &value) {
     QDBusMessage call =
         QDBusMessage::createMethodCall(msServer, msPath, kProperties, QStringLiteral("Set"));
-    call.setArguments({AutomationCall::kEngineInterface, name,
-                       QVariant::fromValue(QDBusVariant(value))});
+    call.setArguments(
+        {AutomationCall::kEngineInterface, name, QVariant::fromValue(QDBusVariant(value))});
     AutomationCall::send(call);
 }
 
 void TavrinXProxy::invoke(const QString &method) const {
-    AutomationCall::send(QDBusMessage::createMethodCall(msServer, msPath,
-                                                        AutomationCall::kEngineInterface, method));
+    AutomationCall::send(
+        QDBusMessage::createMethodCall(msServer, msPath, AutomationCall::kEngineInterface, method));
 }
 
 std::shared_ptr<CollectionProxy> TavrinXProxy::collection(const QString &name) const {
@@ -113,8 +114,12 @@ std::shared_ptr<CollectionProxy> TavrinXProxy::collection(const QString &name) c
     return std::shared_ptr<CollectionProxy>(new CollectionProxy(msServer, path));
 }
 
-void TavrinXProxy::Grep() { invoke(QStringLiteral("Grep")); }
-void TavrinXProxy::Abort() { invoke(QStringLiteral("Abort")); }
+void TavrinXProxy::Grep() {
+    invoke(QStringLiteral("Grep"));
+}
+void TavrinXProxy::Abort() {
+    invoke(QStringLiteral("Abort"));
+}
 
 QString TavrinXProxy::SearchPath() const {
     return readProperty(QStringLiteral("SearchPath")).toString();
@@ -154,8 +159,7 @@ QVariant TavrinXProxy::LookInSubfolders() const {
 void TavrinXProxy::setLookInSubfolders(const QVariant &vNewValue) {
     if (!marshallable(vNewValue))
         throw PlatformError::typeMismatch();
-    writeProperty(QStringLiteral("LookInSubfolders"),
-                  QVariant::fromValue(QDBusVariant(vNewValue)));
+    writeProperty(QStringLiteral("LookInSubfolders"), QVariant::fromValue(QDBusVariant(vNewValue)));
 }
 qint32 TavrinXProxy::SearchCount() const {
     return readProperty(QStringLiteral("SearchCount")).toInt();

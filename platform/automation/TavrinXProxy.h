@@ -92,7 +92,7 @@ private:
     QString msServer;
     QString msPath;
     mutable QVector<QVariant> mItems; // items 1..n once read; they never change
-    mutable qint32 mlBatch = 256;
+    mutable qint32 mlBatch = 1024;
 };
 
 } // namespace TavrinEXE

@@ -1,6 +1,7 @@
 // A second client process for the cross-process tests.
 //   automation_client scan <folder> <text>   scans, prints "record <r>" per finding, then "done"
 //   automation_client hang <folder> <text>   prints "started" from ScanStarted and never returns
+// Both print "path <engine object path>" first.
 #include "PlatformError.h"
 #include "TavrinXProxy.h"
 
@@ -17,6 +18,8 @@ int main(int argc, char *argv[]) {
         return 2;
     try {
         TavrinXProxy engine;
+        std::printf("path %s\n", qPrintable(engine.objectPath()));
+        std::fflush(stdout);
         engine.setSearchPath(args[2]);
         engine.setSearchString(args[3]);
         const bool hang = args[1] == QLatin1String("hang");

@@ -38,9 +38,9 @@ QDBusMessage rawCall(const QString &path, const QString &interface, const QStrin
 }
 
 QDBusMessage rawSet(const QString &path, const QString &name, const QVariant &value) {
-    return rawCall(path, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"),
-                   {QStringLiteral("TavrinEXE._TavrinX"), name,
-                    QVariant::fromValue(QDBusVariant(value))});
+    return rawCall(
+        path, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"),
+        {QStringLiteral("TavrinEXE._TavrinX"), name, QVariant::fromValue(QDBusVariant(value))});
 }
 
 void runScan(TavrinXProxy &engine) {
@@ -97,10 +97,15 @@ void tst_Automation::refusedGrepReportsBeforeReturning_data() {
     QTest::addColumn<QString>("message");
     QTest::newRow("fresh object") << QString() << QString() << QString() << -11
                                   << "Invalid Search Path";
-    QTest::newRow("string tested before path") << "" << "" << "" << -10 << "Invalid Search String";
-    QTest::newRow("missing folder") << "/no/such/folder" << "x" << "" << -11
-                                    << "Invalid Search Path";
-    QTest::newRow("empty type") << "." << "x" << "" << -12 << "Invalid Search File Type";
+    QTest::newRow("string tested before path") << ""
+                                               << ""
+                                               << "" << -10 << "Invalid Search String";
+    QTest::newRow("missing folder") << "/no/such/folder"
+                                    << "x"
+                                    << "" << -11 << "Invalid Search Path";
+    QTest::newRow("empty type") << "."
+                                << "x"
+                                << "" << -12 << "Invalid Search File Type";
 }
 
 void tst_Automation::refusedGrepReportsBeforeReturning() {
@@ -116,8 +121,7 @@ void tst_Automation::refusedGrepReportsBeforeReturning() {
         engine.setSearchExt(ext);
     }
     QList<QPair<int, QString>> errors;
-    connect(&engine, &TavrinXProxy::OnError,
-            [&](qint32 &c, QString &s) { errors.append({c, s}); });
+    connect(&engine, &TavrinXProxy::OnError, [&](qint32 &c, QString &s) { errors.append({c, s}); });
     engine.Grep();
     QCOMPARE(errors.size(), 1); // delivered before Grep returned
     QCOMPARE(errors.first().first, code);
@@ -201,23 +205,33 @@ void tst_Automation::badCallsFailAndChangeNothing_data() {
     const QString invalid = QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs");
     const QString unknown = QStringLiteral("org.freedesktop.DBus.Error.UnknownMethod");
     const QString mismatch = QStringLiteral("TavrinEXE.Error.TypeMismatch");
-    QTest::newRow("Item(0)") << "collection" << "Item" << QVariantList{0} << range;
-    QTest::newRow("Item(-1)") << "collection" << "Item" << QVariantList{-1} << range;
-    QTest::newRow("Item past count") << "collection" << "Item" << QVariantList{4} << range;
-    QTest::newRow("Item of a text") << "collection" << "Item" << QVariantList{"1"} << unknown;
-    QTest::newRow("Items count 0") << "collection" << "Items" << QVariantList{1, 0} << invalid;
-    QTest::newRow("Items count -1") << "collection" << "Items" << QVariantList{1, -1} << invalid;
-    QTest::newRow("unknown member") << "engine" << "Frobnicate" << QVariantList{} << unknown;
-    QTest::newRow("Grep with an argument") << "engine" << "Grep" << QVariantList{1} << unknown;
+    QTest::newRow("Item(0)") << "collection"
+                             << "Item" << QVariantList{0} << range;
+    QTest::newRow("Item(-1)") << "collection"
+                              << "Item" << QVariantList{-1} << range;
+    QTest::newRow("Item past count") << "collection"
+                                     << "Item" << QVariantList{4} << range;
+    QTest::newRow("Item of a text") << "collection"
+                                    << "Item" << QVariantList{"1"} << unknown;
+    QTest::newRow("Items count 0") << "collection"
+                                   << "Items" << QVariantList{1, 0} << invalid;
+    QTest::newRow("Items count -1") << "collection"
+                                    << "Items" << QVariantList{1, -1} << invalid;
+    QTest::newRow("unknown member") << "engine"
+                                    << "Frobnicate" << QVariantList{} << unknown;
+    QTest::newRow("Grep with an argument") << "engine"
+                                           << "Grep" << QVariantList{1} << unknown;
     QTest::newRow("non-collection path")
-        << "set" << "mclnResults"
-        << QVariantList{QVariant::fromValue(QDBusObjectPath("/TavrinEXE/TavrinX"))} << mismatch;
-    QTest::newRow("unconvertible variant") << "set" << "WholeWordOnly" << QVariantList{"maybe"}
-                                           << mismatch;
+        << "set"
+        << "mclnResults" << QVariantList{QVariant::fromValue(QDBusObjectPath("/TavrinEXE/TavrinX"))}
+        << mismatch;
+    QTest::newRow("unconvertible variant") << "set"
+                                           << "WholeWordOnly" << QVariantList{"maybe"} << mismatch;
     QTest::newRow("read-only property")
-        << "set" << "SearchCount" << QVariantList{5}
-        << "org.freedesktop.DBus.Error.PropertyReadOnly";
-    QTest::newRow("wrong property type") << "set" << "SearchPath" << QVariantList{5} << invalid;
+        << "set"
+        << "SearchCount" << QVariantList{5} << "org.freedesktop.DBus.Error.PropertyReadOnly";
+    QTest::newRow("wrong property type") << "set"
+                                         << "SearchPath" << QVariantList{5} << invalid;
 }
 
 void tst_Automation::badCallsFailAndChangeNothing() {
@@ -296,10 +310,16 @@ void tst_Automation::killedClientIsDroppedAndServerServesOthers() {
     QVERIFY(helper.waitForStarted());
     // The engine now waits for the helper's ScanStarted handler, which never returns.
     QByteArray output;
-    QTRY_VERIFY_WITH_TIMEOUT((output += helper.readAllStandardOutput()).contains("started"),
-                             10000);
+    QTRY_VERIFY_WITH_TIMEOUT((output += helper.readAllStandardOutput()).contains("started"), 10000);
+    const QByteArray path = output.mid(5, output.indexOf('\n') - 5);
+    QVERIFY(path.startsWith("/TavrinEXE/TavrinX/"));
     helper.kill();
     QVERIFY(helper.waitForFinished());
+    // Its references went with its connection: the object is no longer served.
+    QTRY_COMPARE_WITH_TIMEOUT(
+        rawCall(QString::fromLatin1(path), "org.freedesktop.DBus.Introspectable", "Introspect", {})
+            .errorName(),
+        QStringLiteral("org.freedesktop.DBus.Error.UnknownObject"), 10000);
     // The other engine's scan goes on to its end, then the object is gone.
     mine.setSearchPath(mDir.filePath(QStringLiteral("a")));
     mine.setSearchString(QStringLiteral("alpha"));
@@ -323,8 +343,7 @@ void tst_Automation::serverKilledFailsCallsPromptly() {
     engine.setSearchPath(mDir.filePath(QStringLiteral("big")));
     engine.setSearchString(QStringLiteral("alpha"));
     const auto results = engine.ResultsFound();
-    const uint pid =
-        QDBusConnection::sessionBus().interface()->servicePid(serverOwner()).value();
+    const uint pid = QDBusConnection::sessionBus().interface()->servicePid(serverOwner()).value();
     QVERIFY(pid > 0);
     QSignalSpy started(&engine, &TavrinXProxy::ScanStarted);
     engine.Grep();
