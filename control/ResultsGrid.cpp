@@ -93,6 +93,11 @@ void ResultsGrid::appendRow(const QString &text) {
         mfgFiles->AddItem(text);
 }
 
+void ResultsGrid::refresh() {
+    if (mfgFiles)
+        mfgFiles->Refresh();
+}
+
 void ResultsGrid::insertRow(const QString &record, qint32 row) { mfgFiles->AddItem(record, row); }
 
 bool ResultsGrid::saveToTabFile(const QString &fileName, qint32 lastRow) const {

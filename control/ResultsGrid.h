@@ -46,6 +46,8 @@ public:
     QString cell(qint32 row, qint32 column) const;
     // Appends one row at the end (the message row of an engine error).
     void appendRow(const QString &text);
+    // Shows the rows inserted so far.
+    void refresh();
     // Inserts a finding record as row `row`.
     void insertRow(const QString &record, qint32 row);
     // Writes rows 0..lastRow, cells joined by tabs, each line ended by CR LF. False on any

@@ -9,7 +9,6 @@
 #include "TavrinXProxy.h"
 
 #include <QLocale>
-#include <QWidget>
 
 namespace {
 constexpr int FirstTickInterval = 1;
@@ -40,6 +39,8 @@ void SearchRelay::setEngine(TavrinEXE::TavrinXProxy *engine) {
         mEngine->disconnect(this);
     Timer1.stop();
     mEngine = engine;
+    if (!engine)
+        return;
     connect(engine, &TavrinEXE::TavrinXProxy::ScanStarted, this, &SearchRelay::engineScanStarted);
     connect(engine, &TavrinEXE::TavrinXProxy::OnError, this, &SearchRelay::engineOnError);
 }
@@ -103,9 +104,8 @@ void SearchRelay::engineOnError(qint32 &ErrorCode, QString &sErrorString) {
 }
 
 void SearchRelay::Timer1Tick() {
-    if (mbInTick)
+    if (mbDelivering)
         return;
-    ScopedFlag inTick(mbInTick);
     try {
         poll();
     } catch (const PlatformError &error) {
@@ -124,9 +124,14 @@ void SearchRelay::poll() {
         Timer1.setInterval(PollInterval);
     if (!mEngine)
         throw PlatformError(PlatformError::ObjectRequired, QStringLiteral("Object required"));
-    if (!mEngine->SearchActive()) {
+    const quint64 generation = mGrid.generation();
+    const bool active = mEngine->SearchActive() == vbTrue;
+    // While the call waited, a host handler may have aborted this search or started another,
+    // or a later tick may have completed it.
+    if (!Timer1.isActive() || generation != mGrid.generation())
+        return;
+    if (!active) {
         Timer1.stop();
-        const quint64 generation = mGrid.generation();
         deliverFindings(0);
         if (generation != mGrid.generation())
             return; // the host started another search while the findings were delivered
@@ -140,6 +145,7 @@ void SearchRelay::poll() {
 }
 
 void SearchRelay::deliverFindings(qint32 count) {
+    ScopedFlag delivering(mbDelivering);
     const auto results = mEngine->ResultsFound();
     const qint32 available = results->Count();
     if (count <= 0)
@@ -165,7 +171,6 @@ void SearchRelay::deliverFindings(qint32 count) {
             return;
     }
     msbStatus.Panels(2).setText(QString::number(mGrid.deliveredCount()));
-    if (auto *control = qobject_cast<QWidget *>(parent()))
-        control->update();
+    mGrid.refresh();
     DoEvents();
 }

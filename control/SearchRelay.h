@@ -66,5 +66,6 @@ private:
     // The tick reading of the last Grep: durations are measured from it even when an Abort
     // already turned mlSearchTime into a duration.
     qint32 mlSearchStart = 0;
-    bool mbInTick = false; // a tick that falls due while another yields does nothing
+    // A tick that falls due while a delivery yields does nothing: no finding is delivered twice.
+    bool mbDelivering = false;
 };

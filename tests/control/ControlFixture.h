@@ -1,0 +1,101 @@
+#pragma once
+
+// A host form with TavrinX controls on it, a private settings folder, and a folder tree to
+// search; the control reaches sorvik over the test's private session bus.
+
+#include "MSFlexGrid.h"
+#include "StatusBar.h"
+#include "StatusBarPanel.h"
+#include "TavrinX.h"
+#include "UserControlHost.h"
+#include "PrivateProfile.h"
+#include "WindowsDirectory.h"
+#include "modSettings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QWidget>
+#include <memory>
+
+class ControlFixture {
+public:
+    ControlFixture() {
+        setWindowsDirectoryLookup([dir = mSettingsDir.path()] { return dir; });
+        setSettingsFilePath(QString());
+        mForm = std::make_unique<QWidget>();
+        mHost = new UserControlHost(mForm.get());
+    }
+    ~ControlFixture() {
+        mForm.reset(); // terminates the controls
+        setWindowsDirectoryLookup({});
+        setSettingsFilePath(QString());
+    }
+
+    TavrinX *load(const QString &name) { return mHost->load<TavrinX>(name); }
+    TavrinX *createNew(const QString &name = QStringLiteral("TavrinX1")) {
+        return mHost->createNew<TavrinX>(name);
+    }
+    void terminate(TavrinX *control) { mHost->terminate(control); }
+
+    QString settingsFile(const QString &baseName) const {
+        return mSettingsDir.filePath(baseName + QStringLiteral(".INI"));
+    }
+    QString readSetting(const QString &baseName, const QString &section,
+                        const QString &key) const {
+        return GetPrivateProfileStringA(section, key, QStringLiteral("<none>"), 500,
+                                        settingsFile(baseName));
+    }
+
+    // A file below the search folder.
+    QString write(const QString &relativePath, const QByteArray &content) {
+        const QString path = mTree.filePath(relativePath);
+        QDir().mkpath(QFileInfo(path).path());
+        QFile file(path);
+        file.open(QIODevice::WriteOnly);
+        file.write(content);
+        return QFileInfo(path).absoluteFilePath();
+    }
+    QString tree() const { return mTree.path(); }
+
+    static MSFlexGridLib::MSFlexGrid *grid(TavrinX *control) {
+        return control->findChild<MSFlexGridLib::MSFlexGrid *>(QStringLiteral("fgFiles"));
+    }
+    static QString panel(TavrinX *control, int n) {
+        return control->findChild<ComctlLib::StatusBar *>(QStringLiteral("sbStatus"))
+            ->Panels(n)
+            .Text();
+    }
+
+    QWidget *form() const { return mForm.get(); }
+
+private:
+    QTemporaryDir mSettingsDir;
+    QTemporaryDir mTree;
+    std::unique_ptr<QWidget> mForm;
+    UserControlHost *mHost;
+};
+
+// Records the control's events as text, in order.
+class EventLog : public QObject {
+public:
+    explicit EventLog(TavrinX *control) {
+        connect(control, &TavrinX::ScanStarted, this, [this] { events << "ScanStarted"; });
+        connect(control, &TavrinX::ScanCompleted, this, [this] { events << "ScanCompleted"; });
+        connect(control, &TavrinX::OnError, this, [this](qint32 &code, QString &message) {
+            events << QStringLiteral("OnError %1 %2").arg(code).arg(message);
+        });
+        connect(control, &TavrinX::OnFileFound, this,
+                [this](qint32 &index, QString &file, qint32 &line, qint32 &column,
+                       QString &found) {
+                    events << QStringLiteral("OnFileFound %1 %2:%3:%4:%5")
+                                  .arg(index)
+                                  .arg(QFileInfo(file).fileName())
+                                  .arg(line)
+                                  .arg(column)
+                                  .arg(found);
+                });
+    }
+    QStringList events;
+};

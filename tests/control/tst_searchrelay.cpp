@@ -1,0 +1,385 @@
+// Whole searches through the control and the real sorvik: refusals, the polling timer, the
+// findings delivery in both modes, the status bar, aborts, engine errors and a server that dies.
+
+#include "ControlFixture.h"
+#include "GetTickCount.h"
+#include "PlatformError.h"
+#include "SearchRelay.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QElapsedTimer>
+#include <QLocale>
+#include <QSignalSpy>
+#include <QTest>
+#include <csignal>
+
+class tst_SearchRelay : public QObject {
+    Q_OBJECT
+private slots:
+    void durationText_data();
+    void durationText();
+    void searchWithoutFindingsCompletes();
+    void grepDuringSearchIsRefusedAndRestartsTheTime();
+    void abortThenGrepIsPendingUntilEngineIsIdle();
+    void refusedSettingsLeaveOneRowAndNoScanStarted();
+    void streamingDeliversBatchesOfAHundred();
+    void nonStreamingDeliversEverythingAtTheEnd();
+    void unreadableFileRowStaysBelowLaterFindings();
+    void abortWhileIdleThenSearchRunsNormally();
+    void abortBeforeScanStartsStillCompletes();
+    void lineHoldingATabKeepsTextBeforeIt();
+    void hostWritesToEventArgumentsChangeNothing();
+    void durationIsRightAcrossATickWrap();
+    void serverKilledDuringSearchIsReported();
+
+private:
+    // A file whose read fails even for root: the kernel refuses to read a process's memory at
+    // address 0.
+    static void linkUnreadable(ControlFixture &f, const QString &name) {
+        QVERIFY(QFile::link("/proc/self/mem", f.tree() + "/" + name));
+    }
+    static QByteArray lines(int count, const QByteArray &text) {
+        QByteArray out;
+        for (int i = 0; i < count; ++i)
+            out += text + "\n";
+        return out;
+    }
+};
+
+void tst_SearchRelay::durationText_data() {
+    QTest::addColumn<int>("ms");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("1234") << 1234 << "1.234 (Sec)";
+    QTest::newRow("2000") << 2000 << "2 (Sec)";
+    QTest::newRow("50") << 50 << "0.05 (Sec)";
+    QTest::newRow("0") << 0 << "0 (Sec)";
+}
+
+void tst_SearchRelay::durationText() {
+    QFETCH(int, ms);
+    QFETCH(QString, text);
+    QLocale::setDefault(QLocale::c());
+    QCOMPARE(SearchRelay::durationText(ms), text);
+    QLocale::setDefault(QLocale(QLocale::German));
+    QCOMPARE(SearchRelay::durationText(ms), QString(text).replace('.', ','));
+    QLocale::setDefault(QLocale::c());
+}
+
+void tst_SearchRelay::searchWithoutFindingsCompletes() {
+    ControlFixture f;
+    f.write("a.txt", "nothing to see\n");
+    TavrinX *control = f.load("Relay");
+    EventLog log(control);
+    control->setSearchPath(f.tree());
+    control->setSearchString("absent");
+    QSignalSpy completed(control, &TavrinX::ScanCompleted);
+    QCOMPARE(control->Grep(), QVariant());
+    QVERIFY(completed.wait(10000));
+    QCOMPARE(log.events, QStringList({"ScanStarted", "ScanCompleted"}));
+    QCOMPARE(ControlFixture::panel(control, 1), QString("Hits Found:"));
+    QCOMPARE(ControlFixture::panel(control, 2), QString("0"));
+    QCOMPARE(ControlFixture::panel(control, 3), QString("Scan Completed Successfully"));
+    QVERIFY(ControlFixture::panel(control, 5).endsWith(" (Sec)"));
+    QCOMPARE(ControlFixture::grid(control)->Rows(), 1);
+    QVERIFY(control->SearchTime() >= 0 && control->SearchTime() < 10000);
+    QCOMPARE(control->SearchActive(), vbFalse);
+}
+
+void tst_SearchRelay::grepDuringSearchIsRefusedAndRestartsTheTime() {
+    ControlFixture f;
+    f.write("a.txt", "needle\n");
+    TavrinX *control = f.load("Relay");
+    EventLog log(control);
+    control->setSearchPath(f.tree());
+    control->setSearchString("needle");
+    qint32 timeAtRefusal = 0;
+    // The engine waits for this handler: its search is still running while the handler runs.
+    connect(control, &TavrinX::ScanStarted, this, [&] {
+        QCOMPARE(control->SearchActive(), vbTrue);
+        QTest::qWait(30);
+        control->Grep();
+        timeAtRefusal = control->SearchTime();
+    });
+    const qint32 before = GetTickCount();
+    control->Grep();
+    QTRY_VERIFY_WITH_TIMEOUT(log.events.contains("ScanCompleted"), 10000);
+    QCOMPARE(log.events.mid(0, 2),
+             QStringList({"ScanStarted",
+                          "OnError -101 Search is in process, abort current search first."}));
+    QVERIFY(TickSpan(before, timeAtRefusal) >= 30); // a tick reading taken by the refused call
+    QCOMPARE(control->SearchCount(), 1);
+    QCOMPARE(ControlFixture::grid(control)->Rows(), 2);
+}
+
+void tst_SearchRelay::abortThenGrepIsPendingUntilEngineIsIdle() {
+    ControlFixture f;
+    f.write("a.txt", "needle\n");
+    TavrinX *control = f.load("Relay");
+    EventLog log(control);
+    control->setSearchPath(f.tree());
+    control->setSearchString("needle");
+    bool once = true;
+    connect(control, &TavrinX::ScanStarted, this, [&] {
+        if (!once)
+            return;
+        once = false;
+        control->Abort();
+        QCOMPARE(ControlFixture::panel(control, 3), QString("Scan Aborted"));
+        QVERIFY(ControlFixture::panel(control, 5).endsWith(" (Sec)"));
+        control->Grep();
+    });
+    control->Grep();
+    QTRY_COMPARE_WITH_TIMEOUT(control->SearchActive(), vbFalse, 10000);
+    QCOMPARE(log.events,
+             QStringList({"ScanStarted",
+                          "OnError -102 Search abort is still pending, please try again."}));
+    // Once the engine is idle a Grep is accepted and the flag is cleared.
+    QSignalSpy completed(control, &TavrinX::ScanCompleted);
+    control->Grep();
+    QVERIFY(completed.wait(10000));
+    QCOMPARE(control->SearchCount(), 1);
+}
+
+void tst_SearchRelay::refusedSettingsLeaveOneRowAndNoScanStarted() {
+    ControlFixture f;
+    TavrinX *control = f.load("Relay");
+    EventLog log(control);
+    control->setSearchPath("");
+    control->Grep();
+    // Reported before Grep returned.
+    QCOMPARE(log.events, QStringList({"OnError -11 Invalid Search Path"}));
+    auto *grid = ControlFixture::grid(control);
+    QCOMPARE(grid->Rows(), 2);
+    QCOMPARE(grid->TextMatrix(1, 0), QString("Invalid Search Path"));
+    QCOMPARE(grid->TextMatrix(1, 1), QString());
+    QCOMPARE(control->SearchCount(), 0);
+    QTest::qWait(100);
+    QCOMPARE(log.events.size(), 1);
+    QCOMPARE(ControlFixture::panel(control, 3), QString());
+}
+
+void tst_SearchRelay::streamingDeliversBatchesOfAHundred() {
+    ControlFixture f;
+    f.write("a.txt", lines(250, "a needle"));
+    linkUnreadable(f, "b.txt");
+    TavrinX *control = f.load("Relay");
+    control->setSearchPath(f.tree());
+    control->setSearchString("needle");
+    control->setStreamFindings(vbFalse);
+    QList<int> indexes;
+    QStringList panelAtBatchStart;
+    QList<int> sizesSeen;
+    connect(control, &TavrinX::OnFileFound, this,
+            [&](qint32 &index, QString &, qint32 &line, qint32 &, QString &) {
+                QCOMPARE(line, index);
+                if (index % 25 == 1 && index > 1)
+                    panelAtBatchStart << ControlFixture::panel(control, 2);
+                indexes << index;
+            });
+    // The engine waits in its OnError for the unreadable file, all 250 findings made. Only then
+    // is streaming turned on: the control's timer delivers them meanwhile, a batch a tick.
+    connect(control, &TavrinX::OnError, this, [&](qint32 &, QString &) {
+        QElapsedTimer waited;
+        waited.start();
+        control->setStreamFindings(vbTrue);
+        while (indexes.size() < 250 && waited.elapsed() < 5000) {
+            QTest::qWait(1);
+            if (sizesSeen.isEmpty() || sizesSeen.last() != indexes.size())
+                sizesSeen << indexes.size();
+        }
+    });
+    QSignalSpy completed(control, &TavrinX::ScanCompleted);
+    control->Grep();
+    QVERIFY(completed.wait(10000));
+    sizesSeen.removeAll(0);
+    QCOMPARE(sizesSeen, QList<int>({100, 200, 250}));
+    QCOMPARE(panelAtBatchStart.mid(0, 4), QStringList({"25", "50", "75", "100"}));
+    QCOMPARE(indexes.size(), 250);
+    for (int i = 0; i < indexes.size(); ++i)
+        QCOMPARE(indexes.at(i), i + 1);
+    QCOMPARE(ControlFixture::panel(control, 2), QString("250"));
+    QCOMPARE(control->SearchCount(), 250);
+    QCOMPARE(ControlFixture::grid(control)->Rows(), 252); // header, findings, the error row
+}
+
+void tst_SearchRelay::nonStreamingDeliversEverythingAtTheEnd() {
+    ControlFixture f;
+    f.write("a.txt", lines(30, "needle"));
+    linkUnreadable(f, "b.txt");
+    f.write("c.txt", "needle\n");
+    TavrinX *control = f.load("Relay");
+    control->setStreamFindings(vbFalse);
+    control->setSearchPath(f.tree());
+    control->setSearchString("needle");
+    EventLog log(control);
+    connect(control, &TavrinX::OnError, this, [&](qint32 &, QString &) { QTest::qWait(200); });
+    QSignalSpy completed(control, &TavrinX::ScanCompleted);
+    control->Grep();
+    QVERIFY(completed.wait(10000));
+    QCOMPARE(log.events.size(), 1 + 1 + 31 + 1);
+    QCOMPARE(log.events.at(0), QString("ScanStarted"));
+    QVERIFY(log.events.at(1).startsWith("OnError -100 "));
+    QCOMPARE(log.events.at(2), QString("OnFileFound 1 a.txt:1:1:needle"));
+    QCOMPARE(log.events.at(32), QString("OnFileFound 31 c.txt:1:1:needle"));
+    QCOMPARE(log.events.last(), QString("ScanCompleted"));
+}
+
+void tst_SearchRelay::unreadableFileRowStaysBelowLaterFindings() {
+    ControlFixture f;
+    f.write("a.txt", "needle 1\nneedle 2\n");
+    linkUnreadable(f, "b.txt");
+    f.write("c.txt", "needle 3\nneedle 4\n");
+    TavrinX *control = f.load("Relay");
+    control->setSearchPath(f.tree());
+    control->setSearchString("needle");
+    QSignalSpy completed(control, &TavrinX::ScanCompleted);
+    control->Grep();
+    QVERIFY(completed.wait(10000));
+    auto *grid = ControlFixture::grid(control);
+    QCOMPARE(grid->Rows(), 6);
+    for (int row = 1; row <= 4; ++row)
+        QCOMPARE(grid->TextMatrix(row, 3), QString("needle %1").arg(row));
+    QVERIFY(grid->TextMatrix(5, 0).startsWith(f.tree() + "/b.txt: "));
+}
+
+void tst_SearchRelay::abortWhileIdleThenSearchRunsNormally() {
+    ControlFixture f;
+    f.write("a.txt", "needle\n");
+    TavrinX *control = f.load("Relay");
+    EventLog log(control);
+    QCOMPARE(control->Abort(), QVariant());
+    QCOMPARE(ControlFixture::panel(control, 3), QString("Scan Aborted"));
+    QVERIFY(log.events.isEmpty());
+    control->setSearchPath(f.tree());
+    control->setSearchString("needle");
+    QSignalSpy completed(control, &TavrinX::ScanCompleted);
+    control->Grep();
+    QVERIFY(completed.wait(10000));
+    QCOMPARE(control->SearchCount(), 1);
+    QCOMPARE(ControlFixture::panel(control, 3), QString("Scan Completed Successfully"));
+}
+
+void tst_SearchRelay::abortBeforeScanStartsStillCompletes() {
+    ControlFixture f;
+    f.write("a.txt", "needle\n");
+    TavrinX *control = f.load("Relay");
+    control->setSearchPath(f.tree());
+    control->setSearchString("needle");
+    EventLog log(control);
+    const qint32 before = GetTickCount();
+    control->Grep();
+    control->Abort(); // the engine arms a 1 ms timer: the Abort usually comes before the scan
+    log.events << "Abort returned";
+    QTRY_COMPARE_WITH_TIMEOUT(control->SearchActive(), vbFalse, 10000);
+    QTest::qWait(100);
+    if (log.events.first() == "ScanStarted") {
+        // The scan had begun before the Abort reached the engine (its events came while the
+        // Abort call waited): the Abort has the last word on the status bar.
+        QCOMPARE(log.events.last(), QString("Abort returned"));
+        QCOMPARE(ControlFixture::panel(control, 3), QString("Scan Aborted"));
+        return;
+    }
+    // The engine still raises ScanStarted, polling starts again, the search completes.
+    QCOMPARE(log.events, QStringList({"Abort returned", "ScanStarted", "ScanCompleted"}));
+    QCOMPARE(ControlFixture::panel(control, 3), QString("Scan Completed Successfully"));
+    // The duration runs from the Grep, not from the time the Abort showed.
+    QVERIFY(control->SearchTime() <= TickSpan(before, GetTickCount()));
+    QVERIFY(control->SearchTime() >= 0);
+}
+
+void tst_SearchRelay::lineHoldingATabKeepsTextBeforeIt() {
+    ControlFixture f;
+    f.write("a.txt", "key\tneedle\tvalue\n");
+    TavrinX *control = f.load("Relay");
+    control->setSearchPath(f.tree());
+    control->setSearchString("needle");
+    QStringList found;
+    connect(control, &TavrinX::OnFileFound, this,
+            [&](qint32 &, QString &, qint32 &, qint32 &column, QString &text) {
+                found << QStringLiteral("%1 %2").arg(column).arg(text);
+            });
+    QSignalSpy completed(control, &TavrinX::ScanCompleted);
+    control->Grep();
+    QVERIFY(completed.wait(10000));
+    QCOMPARE(found, QStringList({"5 key"}));
+}
+
+void tst_SearchRelay::hostWritesToEventArgumentsChangeNothing() {
+    ControlFixture f;
+    f.write("a.txt", lines(60, "needle"));
+    TavrinX *control = f.load("Relay");
+    control->setSearchPath(f.tree());
+    control->setSearchString("needle");
+    QList<int> lineNumbers;
+    connect(control, &TavrinX::OnFileFound, this,
+            [&](qint32 &index, QString &file, qint32 &line, qint32 &column, QString &text) {
+                lineNumbers << line;
+                index = 1000;
+                line = -5;
+                column = 0;
+                file.clear();
+                text = "changed";
+            });
+    QSignalSpy completed(control, &TavrinX::ScanCompleted);
+    control->Grep();
+    QVERIFY(completed.wait(10000));
+    QCOMPARE(lineNumbers.size(), 60);
+    for (int i = 0; i < 60; ++i)
+        QCOMPARE(lineNumbers.at(i), i + 1);
+    QCOMPARE(control->SearchCount(), 60);
+    qint32 row = 60, column = 3;
+    QCOMPARE(control->GetDataMatrix(row, column), QString("needle"));
+}
+
+void tst_SearchRelay::durationIsRightAcrossATickWrap() {
+    ControlFixture f;
+    f.write("a.txt", "needle\n");
+    TavrinX *control = f.load("Relay");
+    control->setSearchPath(f.tree());
+    control->setSearchString("needle");
+    // The control's clock stands just below the largest signed value and then passes it.
+    qint32 fake = std::numeric_limits<qint32>::max() - 100;
+    setTickCountSource([&fake] { return fake; });
+    connect(control, &TavrinX::ScanStarted, this, [&] { fake += 400; });
+    QSignalSpy completed(control, &TavrinX::ScanCompleted);
+    control->Grep();
+    const bool done = completed.wait(10000);
+    setTickCountSource({});
+    QVERIFY(done);
+    QCOMPARE(control->SearchTime(), 400);
+    QCOMPARE(ControlFixture::panel(control, 5), QString("0.4 (Sec)"));
+}
+
+void tst_SearchRelay::serverKilledDuringSearchIsReported() {
+    ControlFixture f;
+    f.write("a.txt", "needle\n");
+    linkUnreadable(f, "b.txt");
+    TavrinX *control = f.load("Relay");
+    control->setSearchPath(f.tree());
+    control->setSearchString("needle");
+    EventLog log(control);
+    const auto bus = QDBusConnection::sessionBus().interface();
+    const uint pid = bus->servicePid(QStringLiteral("TavrinEXE.TavrinX")).value();
+    QVERIFY(pid > 0);
+    int found = 0;
+    connect(control, &TavrinX::OnFileFound, this,
+            [&](qint32 &, QString &, qint32 &, qint32 &, QString &) { ++found; });
+    // The engine waits in its OnError: let the finding reach the grid, then kill the server.
+    connect(control, &TavrinX::OnError, this, [&](qint32 &code, QString &) {
+        if (code != -100)
+            return;
+        QTRY_COMPARE_WITH_TIMEOUT(found, 1, 5000);
+        ::kill(pid_t(pid), SIGKILL);
+    });
+    control->Grep();
+    QTRY_VERIFY_WITH_TIMEOUT(!log.events.isEmpty() && log.events.last().startsWith("OnError -105"),
+                             10000);
+    QVERIFY(!log.events.contains("ScanCompleted"));
+    QCOMPARE(ControlFixture::grid(control)->TextMatrix(1, 3), QString("needle"));
+    // The next Grep fails clearly with the platform error, and the host lives on.
+    QVERIFY_THROWS_EXCEPTION(PlatformError, control->Grep());
+}
+
+QTEST_MAIN(tst_SearchRelay)
+#include "tst_searchrelay.moc"
