@@ -27,16 +27,38 @@ inline char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? char(c | 0x20) 
 BlockSearcher::BlockSearcher(const QString &needle, bool caseSensitive) {
     mNeedle = needle.toUtf8();
     const bool faithful = QString::fromUtf8(mNeedle) == needle && !needle.contains(QChar(0xFFFD));
-    bool ascii = true;
-    for (char c : mNeedle)
-        ascii = ascii && static_cast<unsigned char>(c) < 0x80;
-    if (needle.isEmpty() || !faithful || (!caseSensitive && !ascii))
+    if (needle.isEmpty() || !faithful) {
         mMode = Mode::EveryLine;
-    else if (!caseSensitive)
-        mMode = Mode::FoldedAscii;
+        return;
+    }
+    if (caseSensitive)
+        return;
+    // Ignoring case, an ASCII character of the string is matched only by itself in either case
+    // or by a character folding onto it; the other characters only by non-ASCII ones. So the
+    // longest ASCII run of the string is searched for, or else any non-ASCII byte.
+    QByteArray run, longest;
+    for (char c : mNeedle) {
+        if (static_cast<unsigned char>(c) < 0x80)
+            run += asciiLower(c);
+        else
+            run.clear();
+        if (run.size() > longest.size())
+            longest = run;
+    }
+    mNeedle = longest;
+    mMode = longest.isEmpty() ? Mode::NonAscii : Mode::FoldedAscii;
+}
+
+qsizetype BlockSearcher::overlap() const {
+    static const qsizetype longestFolding = [] {
+        qsizetype n = 1;
+        for (const QByteArray &special : foldingOntoAscii())
+            n = std::max(n, special.size());
+        return n;
+    }();
     if (mMode == Mode::FoldedAscii)
-        for (char &c : mNeedle)
-            c = asciiLower(c);
+        return std::max(mNeedle.size(), longestFolding) - 1;
+    return mMode == Mode::Bytes ? mNeedle.size() - 1 : 0;
 }
 
 void BlockSearcher::clear() {
@@ -62,7 +84,7 @@ void BlockSearcher::appended(const QByteArray &buffer, qsizetype oldSize) {
                 mSpecials.push_back(p);
     };
     // Characters cut at the old end are complete now.
-    for (qsizetype p = std::max<qsizetype>(0, oldSize - 3); p < oldSize; ++p)
+    for (qsizetype p = std::max<qsizetype>(0, oldSize - overlap()); p < oldSize; ++p)
         checkAt(p);
     // Lower in chunks; only a chunk holding a non-ASCII byte is looked at again.
     constexpr qsizetype kChunk = 64;
@@ -92,12 +114,28 @@ void BlockSearcher::removedPrefix(qsizetype count) {
         at -= count;
 }
 
+qsizetype BlockSearcher::findNonAscii(const char *data, qsizetype from, qsizetype size) {
+    qsizetype i = from;
+    for (; i + 8 <= size; i += 8) { // eight bytes at a time: any high bit set?
+        quint64 word;
+        std::memcpy(&word, data + i, 8);
+        if (word & 0x8080808080808080ULL)
+            break;
+    }
+    for (; i < size; ++i)
+        if (static_cast<unsigned char>(data[i]) >= 0x80)
+            return i;
+    return -1;
+}
+
 qsizetype BlockSearcher::find(const QByteArray &buffer, qsizetype from) const {
     const qsizetype size = buffer.size();
     if (from >= size)
         return -1;
     if (mMode == Mode::EveryLine)
         return from;
+    if (mMode == Mode::NonAscii)
+        return findNonAscii(buffer.constData(), from, size);
     const char *hay = mMode == Mode::Bytes ? buffer.constData() : mLowered.constData();
     const void *hit = ::memmem(hay + from, size - from, mNeedle.constData(), mNeedle.size());
     qsizetype at = hit ? static_cast<const char *>(hit) - hay : -1;

@@ -8,8 +8,9 @@
 // only those lines are decoded and matched by the exact line rule. A candidate is never missed:
 // exact search looks for the string's bytes; ignoring case it looks in an ASCII-lowered copy
 // of the block, and also at every character that case folding maps onto an ASCII letter
-// (such as U+017F, U+212A); strings this cannot cover (non-ASCII ignoring case, U+FFFD, empty)
-// make every line a candidate.
+// (such as U+017F, U+212A). Ignoring case, a string with non-ASCII characters is looked for by
+// its longest ASCII run, or else by any non-ASCII byte. A string holding U+FFFD (which invalid
+// bytes decode to) or an empty one makes every line a candidate.
 class BlockSearcher {
 public:
     BlockSearcher(const QString &needle, bool caseSensitive);
@@ -23,10 +24,12 @@ public:
     // First candidate byte at or after from, or -1 when there is none in the buffer.
     qsizetype find(const QByteArray &buffer, qsizetype from) const;
     // How many bytes at the end of a searched part must be searched again once more arrives.
-    qsizetype overlap() const { return mMode == Mode::EveryLine ? 0 : mNeedle.size() - 1; }
+    // Ignoring case this also covers a folding character cut at the end.
+    qsizetype overlap() const;
 
 private:
-    enum class Mode { Bytes, FoldedAscii, EveryLine };
+    enum class Mode { Bytes, FoldedAscii, NonAscii, EveryLine };
+    static qsizetype findNonAscii(const char *data, qsizetype from, qsizetype size);
 
     Mode mMode = Mode::Bytes;
     QByteArray mNeedle;
