@@ -1,3 +1,4 @@
+#include "DoEvents.h"
 #include "EngineRun.h"
 #include "GetTickCount.h"
 #include "PlatformError.h"
@@ -28,6 +29,8 @@ private slots:
     void collectionReferencesKeepEarlierFindings();
     void assignedCollectionReceivesFindings();
     void releasedEngineLivesUntilScanEnds();
+    void tickDueWhileScanYieldsStartsNoSecondScan();
+    void enginesInOneThreadSearchIndependently();
 
 private:
     QTemporaryDir mDir;
@@ -269,6 +272,37 @@ void tst_TavrinX::releasedEngineLivesUntilScanEnds() {
     engine->Grep();
     QTRY_VERIFY(completed);
     QTRY_VERIFY(watch.expired());
+}
+
+void tst_TavrinX::tickDueWhileScanYieldsStartsNoSecondScan() {
+    EngineRun run;
+    run.engine->setSearchPath(folderWithHits());
+    run.engine->setSearchString("hit");
+    setDoEventsInterval(0);
+    setDoEventsHook([] { QTest::qSleep(2); }); // the 1 ms timer is due at every yield
+    run.engine->Grep();
+    const bool idle = run.waitIdle();
+    setDoEventsHook({});
+    setDoEventsInterval(500);
+    QVERIFY(idle);
+    QCOMPARE(run.events, (QStringList{"ScanStarted", "ScanCompleted"}));
+    QCOMPARE(run.engine->SearchCount(), 3);
+}
+
+void tst_TavrinX::enginesInOneThreadSearchIndependently() {
+    const QString root = folderWithHits();
+    EngineRun first, second;
+    first.engine->setSearchPath(root);
+    first.engine->setSearchString("again");
+    second.engine->setSearchPath(root + "/s");
+    second.engine->setSearchString("hit");
+    first.engine->Grep();
+    second.engine->Grep();
+    QVERIFY(first.waitIdle() && second.waitIdle());
+    QCOMPARE(first.findings(root), QStringList{"a.txt:3:5:hit again"});
+    QCOMPARE(second.findings(root), QStringList{"s/b.txt:1:1:hit"});
+    QCOMPARE(first.events, (QStringList{"ScanStarted", "ScanCompleted"}));
+    QCOMPARE(second.events, (QStringList{"ScanStarted", "ScanCompleted"}));
 }
 
 QTEST_GUILESS_MAIN(tst_TavrinX)
