@@ -21,7 +21,9 @@ const std::vector<QByteArray> &foldingOntoAscii() {
     return list;
 }
 
-inline char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? char(c | 0x20) : c; }
+inline char asciiLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? char(c | 0x20) : c;
+}
 } // namespace
 
 BlockSearcher::BlockSearcher(const QString &needle, bool caseSensitive) {

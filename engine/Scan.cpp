@@ -17,14 +17,20 @@ namespace {
 qsizetype glBlockSize = 256 * 1024;
 qint32 glLastLineNumber = std::numeric_limits<qint32>::max();
 
-PlatformError overflow() { return {6, QStringLiteral("Overflow")}; }
+PlatformError overflow() {
+    return {6, QStringLiteral("Overflow")};
+}
 } // namespace
 
 Scan::Scan(TavrinX &engine) : mEngine(engine) {}
 
-void Scan::setLastLineNumber(qint32 lLast) { glLastLineNumber = lLast; }
+void Scan::setLastLineNumber(qint32 lLast) {
+    glLastLineNumber = lLast;
+}
 
-void Scan::setBlockSize(qsizetype lBytes) { glBlockSize = lBytes; }
+void Scan::setBlockSize(qsizetype lBytes) {
+    glBlockSize = lBytes;
+}
 
 void Scan::RunScan() {
     mEngine.mclnFileNames_ = std::make_shared<Collection>();
@@ -109,10 +115,10 @@ void Scan::ScanFile(const QString &path) {
 void Scan::readLines(TextStream &stream, const QString &path) {
     QByteArray &buffer = mBuffer;
     buffer.resize(0);
-    qsizetype start = 0;      // first byte of the current line
-    qsizetype searched = 0;   // no candidate of the current settings before this
+    qsizetype start = 0;       // first byte of the current line
+    qsizetype searched = 0;    // no candidate of the current settings before this
     qsizetype lfFreeUntil = 0; // [start, lfFreeUntil) holds no line end
-    qint64 lLine = 1;         // number of the line that begins at start
+    qint64 lLine = 1;          // number of the line that begins at start
     bool eof = false;
     if (mSearcher)
         mSearcher->clear();

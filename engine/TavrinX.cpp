@@ -12,7 +12,9 @@
 
 namespace TavrinEXE {
 
-std::shared_ptr<TavrinX> TavrinX::create() { return std::shared_ptr<TavrinX>(new TavrinX()); }
+std::shared_ptr<TavrinX> TavrinX::create() {
+    return std::shared_ptr<TavrinX>(new TavrinX());
+}
 
 TavrinX::TavrinX() {
     mfrmTimer = std::make_unique<frmTimer>();
@@ -54,16 +56,36 @@ TavrinX::CollectionRef required(TavrinX::CollectionRef ref) {
 }
 } // namespace
 
-TavrinX::CollectionRef TavrinX::mclnFileNames() const { return mclnFileNames_; }
-void TavrinX::setMclnFileNames(CollectionRef vNewValue) { mclnFileNames_ = required(vNewValue); }
-TavrinX::CollectionRef TavrinX::mclnLines() const { return mclnLines_; }
-void TavrinX::setMclnLines(CollectionRef vNewValue) { mclnLines_ = required(vNewValue); }
-TavrinX::CollectionRef TavrinX::mclnColumns() const { return mclnColumns_; }
-void TavrinX::setMclnColumns(CollectionRef vNewValue) { mclnColumns_ = required(vNewValue); }
-TavrinX::CollectionRef TavrinX::mclnItemsFound() const { return mclnItemsFound_; }
-void TavrinX::setMclnItemsFound(CollectionRef vNewValue) { mclnItemsFound_ = required(vNewValue); }
-TavrinX::CollectionRef TavrinX::mclnResults() const { return mclnResults_; }
-void TavrinX::setMclnResults(CollectionRef vNewValue) { mclnResults_ = required(vNewValue); }
+TavrinX::CollectionRef TavrinX::mclnFileNames() const {
+    return mclnFileNames_;
+}
+void TavrinX::setMclnFileNames(CollectionRef vNewValue) {
+    mclnFileNames_ = required(vNewValue);
+}
+TavrinX::CollectionRef TavrinX::mclnLines() const {
+    return mclnLines_;
+}
+void TavrinX::setMclnLines(CollectionRef vNewValue) {
+    mclnLines_ = required(vNewValue);
+}
+TavrinX::CollectionRef TavrinX::mclnColumns() const {
+    return mclnColumns_;
+}
+void TavrinX::setMclnColumns(CollectionRef vNewValue) {
+    mclnColumns_ = required(vNewValue);
+}
+TavrinX::CollectionRef TavrinX::mclnItemsFound() const {
+    return mclnItemsFound_;
+}
+void TavrinX::setMclnItemsFound(CollectionRef vNewValue) {
+    mclnItemsFound_ = required(vNewValue);
+}
+TavrinX::CollectionRef TavrinX::mclnResults() const {
+    return mclnResults_;
+}
+void TavrinX::setMclnResults(CollectionRef vNewValue) {
+    mclnResults_ = required(vNewValue);
+}
 
 void TavrinX::raiseError(qint32 lCode, const QString &sMessage) {
     qint32 ErrorCode = lCode;
@@ -95,7 +117,9 @@ void TavrinX::Grep() {
     mwtmrGrep->start();
 }
 
-void TavrinX::Abort() { mbAbort = vbTrue; }
+void TavrinX::Abort() {
+    mbAbort = vbTrue;
+}
 
 void TavrinX::tmrGrep_Timer() {
     if (mbInTick)
@@ -112,44 +136,76 @@ void TavrinX::tmrGrep_Timer() {
     }
 }
 
-QString TavrinX::SearchPath() const { return msSearchPath; }
-void TavrinX::setSearchPath(const QString &vNewValue) { msSearchPath = vNewValue; }
-QString TavrinX::SearchExt() const { return msSearchExt; }
-void TavrinX::setSearchExt(const QString &vNewValue) { msSearchExt = vNewValue.toLower(); }
-QString TavrinX::SearchString() const { return msSearchString; }
+QString TavrinX::SearchPath() const {
+    return msSearchPath;
+}
+void TavrinX::setSearchPath(const QString &vNewValue) {
+    msSearchPath = vNewValue;
+}
+QString TavrinX::SearchExt() const {
+    return msSearchExt;
+}
+void TavrinX::setSearchExt(const QString &vNewValue) {
+    msSearchExt = vNewValue.toLower();
+}
+QString TavrinX::SearchString() const {
+    return msSearchString;
+}
 
 void TavrinX::setSearchString(const QString &vNewValue) {
     msSearchString = vNewValue;
     ++mlSettingsVersion;
 }
 
-VBool TavrinX::CaseSensitive() const { return mbCaseSensitive; }
+VBool TavrinX::CaseSensitive() const {
+    return mbCaseSensitive;
+}
 
 void TavrinX::setCaseSensitive(VBool vNewValue) {
     mbCaseSensitive = vNewValue;
     ++mlSettingsVersion;
 }
 
-QVariant TavrinX::WholeWordOnly() const { return vboolVariant(mbWholeWordOnly); }
+QVariant TavrinX::WholeWordOnly() const {
+    return vboolVariant(mbWholeWordOnly);
+}
 
 void TavrinX::setWholeWordOnly(const QVariant &vNewValue) {
     mbWholeWordOnly = variantToVBool(vNewValue);
     ++mlSettingsVersion;
 }
 
-QVariant TavrinX::LookInSubfolders() const { return vboolVariant(mbLookInSubfolders); }
+QVariant TavrinX::LookInSubfolders() const {
+    return vboolVariant(mbLookInSubfolders);
+}
 
 void TavrinX::setLookInSubfolders(const QVariant &vNewValue) {
     mbLookInSubfolders = variantToVBool(vNewValue);
 }
 
-qint32 TavrinX::SearchCount() const { return mlSearchCount; }
-qint32 TavrinX::SearchTime() const { return mlSearchTime; }
-VBool TavrinX::SearchActive() const { return toVBool(mwtmrGrep->isActive()); }
-TavrinX::CollectionRef TavrinX::FoundFiles() const { return mclnFileNames_; }
-TavrinX::CollectionRef TavrinX::FoundLines() const { return mclnLines_; }
-TavrinX::CollectionRef TavrinX::FoundColumns() const { return mclnColumns_; }
-TavrinX::CollectionRef TavrinX::FoundText() const { return mclnItemsFound_; }
-TavrinX::CollectionRef TavrinX::ResultsFound() const { return mclnResults_; }
+qint32 TavrinX::SearchCount() const {
+    return mlSearchCount;
+}
+qint32 TavrinX::SearchTime() const {
+    return mlSearchTime;
+}
+VBool TavrinX::SearchActive() const {
+    return toVBool(mwtmrGrep->isActive());
+}
+TavrinX::CollectionRef TavrinX::FoundFiles() const {
+    return mclnFileNames_;
+}
+TavrinX::CollectionRef TavrinX::FoundLines() const {
+    return mclnLines_;
+}
+TavrinX::CollectionRef TavrinX::FoundColumns() const {
+    return mclnColumns_;
+}
+TavrinX::CollectionRef TavrinX::FoundText() const {
+    return mclnItemsFound_;
+}
+TavrinX::CollectionRef TavrinX::ResultsFound() const {
+    return mclnResults_;
+}
 
 } // namespace TavrinEXE

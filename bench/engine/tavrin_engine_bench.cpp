@@ -124,8 +124,9 @@ int main(int argc, char *argv[]) {
         return latency(a[2], a[3]);
     if (a.size() >= 3 && a[1] == QLatin1String("memory"))
         return memory(a[2].toInt());
-    std::fprintf(stderr, "usage: %s scan <folder> <string> <cs|ci|ww> | latency <folder> "
-                         "<string> | memory <findings>\n",
+    std::fprintf(stderr,
+                 "usage: %s scan <folder> <string> <cs|ci|ww> | latency <folder> "
+                 "<string> | memory <findings>\n",
                  argv[0]);
     return 2;
 }

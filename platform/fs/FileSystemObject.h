@@ -20,8 +20,7 @@ public:
     // Only reading of existing files is supported. Throws PlatformError when the file cannot be
     // opened or is not a regular file (a FIFO or device is never opened for reading).
     std::unique_ptr<TextStream> OpenTextFile(const QString &path, int iomode = ForReading,
-                                             bool create = false,
-                                             int format = TristateFalse) const;
+                                             bool create = false, int format = TristateFalse) const;
 
     static QString normalPath(const QString &path);
 };

@@ -12,7 +12,9 @@ constexpr qint64 kChunk = 64 * 1024;
 
 TextStream::TextStream(int fd, QString path) : mFd(fd), msPath(std::move(path)) {}
 
-TextStream::~TextStream() { Close(); }
+TextStream::~TextStream() {
+    Close();
+}
 
 void TextStream::Close() {
     if (mFd >= 0)

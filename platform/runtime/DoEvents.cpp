@@ -29,7 +29,9 @@ void DoEvents() {
     QCoreApplication::processEvents();
 }
 
-void setDoEventsHook(std::function<void()> hook) { state().hook = std::move(hook); }
+void setDoEventsHook(std::function<void()> hook) {
+    state().hook = std::move(hook);
+}
 
 void setDoEventsInterval(int microseconds) {
     state().interval = std::chrono::microseconds(microseconds);

@@ -26,4 +26,6 @@ qint32 TickSpan(qint32 start, qint32 end) {
     return static_cast<qint32>(span > largest ? largest : span);
 }
 
-void setTickCountSource(std::function<qint32()> source) { tickSource() = std::move(source); }
+void setTickCountSource(std::function<qint32()> source) {
+    tickSource() = std::move(source);
+}

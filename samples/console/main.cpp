@@ -20,9 +20,9 @@ int main(int argc, char *argv[]) {
                          err << "error " << code << ": " << message << Qt::endl;
                      });
     // SearchActive stays True inside ScanCompleted: leave the loop once the tick has ended.
-    QObject::connect(engine.get(), &TavrinEXE::TavrinX::ScanCompleted, &app,
-                     [&] { QMetaObject::invokeMethod(&app, &QCoreApplication::quit,
-                                                     Qt::QueuedConnection); });
+    QObject::connect(engine.get(), &TavrinEXE::TavrinX::ScanCompleted, &app, [&] {
+        QMetaObject::invokeMethod(&app, &QCoreApplication::quit, Qt::QueuedConnection);
+    });
 
     engine->setSearchPath(folder);
     engine->setSearchString(searchFor);

@@ -9,8 +9,8 @@ using TavrinEXE::Scan;
 
 namespace {
 // Straightforward reference: every line read in turn and matched by the line rules.
-QStringList referenceFindings(const QString &name, const QByteArray &content,
-                              const QString &needle, bool caseSensitive, bool wholeWord) {
+QStringList referenceFindings(const QString &name, const QByteArray &content, const QString &needle,
+                              bool caseSensitive, bool wholeWord) {
     QStringList out;
     QList<QByteArray> lines = content.split('\n');
     if (content.endsWith('\n') || content.isEmpty())
@@ -31,8 +31,8 @@ QStringList referenceFindings(const QString &name, const QByteArray &content,
                    (c >= 'a' && c <= 'z');
         };
         const qsizetype after = at + needle.size();
-        if (wholeWord && ((at > 0 && isWordChar(at - 1)) ||
-                          (after < line.size() && isWordChar(after))))
+        if (wholeWord &&
+            ((at > 0 && isWordChar(at - 1)) || (after < line.size() && isWordChar(after))))
             continue;
         const int column = QStringView(line).left(at).toUcs4().size() + 1;
         out << QStringLiteral("%1:%2:%3:%4").arg(name).arg(i + 1).arg(column).arg(line);
@@ -43,16 +43,43 @@ QStringList referenceFindings(const QString &name, const QByteArray &content,
 // Dense text mixes every kind of piece; sparse text is mostly ASCII words with a rare other
 // piece, so that a line often turns on a single character.
 QByteArray randomText(QRandomGenerator &random, int pieces, bool sparse) {
-    static const QList<QByteArray> alphabet = {
-        "cat",  "Cat",  "CAT",  "ca",   "t",        "x",         "_",     "9",    " ",
-        " ",    "(",    "\t",   "\n",   "\n",       "\r\n",      "\r",    "é",    "É",
-        "ſ",    "\xe2\x84\xaa", "k", "s", "ß",      "\xf0\x9f\x98\x80", "\xff", "\xc3",
-        QByteArray("\0", 1),    "catcat", "été",    "ÉTÉ",       "sun",   "Key"};
+    static const QList<QByteArray> alphabet = {"cat",
+                                               "Cat",
+                                               "CAT",
+                                               "ca",
+                                               "t",
+                                               "x",
+                                               "_",
+                                               "9",
+                                               " ",
+                                               " ",
+                                               "(",
+                                               "\t",
+                                               "\n",
+                                               "\n",
+                                               "\r\n",
+                                               "\r",
+                                               "é",
+                                               "É",
+                                               "ſ",
+                                               "\xe2\x84\xaa",
+                                               "k",
+                                               "s",
+                                               "ß",
+                                               "\xf0\x9f\x98\x80",
+                                               "\xff",
+                                               "\xc3",
+                                               QByteArray("\0", 1),
+                                               "catcat",
+                                               "été",
+                                               "ÉTÉ",
+                                               "sun",
+                                               "Key"};
     QByteArray out;
     for (int i = 0; i < pieces; ++i) {
         const bool plain = sparse && random.bounded(40) != 0;
-        const QByteArray &piece = plain ? alphabet.at(random.bounded(12))
-                                        : alphabet.at(random.bounded(alphabet.size()));
+        const QByteArray &piece =
+            plain ? alphabet.at(random.bounded(12)) : alphabet.at(random.bounded(alphabet.size()));
         // Now and then a long run, so lines cross block borders.
         out += random.bounded(50) == 0 ? QByteArray(random.bounded(700), 'y') : piece;
     }
@@ -73,8 +100,8 @@ void tst_BlockSearchDifferential::blockSearchFindsWhatLineByLineFinds_data() {
     QTest::addColumn<bool>("caseSensitive");
     QTest::addColumn<bool>("wholeWord");
     QTest::addColumn<qsizetype>("blockSize");
-    const QStringList needles = {"cat", "Cat", "t", "s", "k", "key", "é", "ÉTÉ", "ß",
-                                 "😀", "cat\r", "t\nx", "\uFFFD", "aé", "Éſ"};
+    const QStringList needles = {"cat", "Cat", "t",     "s",    "k",      "key", "é", "ÉTÉ",
+                                 "ß",   "😀",   "cat\r", "t\nx", "\uFFFD", "aé",  "Éſ"};
     // Tiny blocks cut lines and characters everywhere; the real size keeps most lines whole.
     const qsizetype blocks[] = {3, 256 * 1024};
     for (const QString &needle : needles)

@@ -58,8 +58,8 @@ void tst_Scan::walkListsFilesBeforeSubfoldersInByteOrder_data() {
     QTest::addColumn<bool>("subfolders");
     QTest::addColumn<QStringList>("expected");
     QTest::newRow("recursive") << true
-                               << QStringList{"B.txt:1:1:hit", "a.txt:1:1:hit", "b.txt:1:1:hit",
-                                              "Z/z.txt:1:1:hit", "a/y:1:1:hit", "a/a/x:1:1:hit",
+                               << QStringList{"B.txt:1:1:hit",    "a.txt:1:1:hit", "b.txt:1:1:hit",
+                                              "Z/z.txt:1:1:hit",  "a/y:1:1:hit",   "a/a/x:1:1:hit",
                                               "sub/x.txt:1:1:hit"};
     QTest::newRow("top only") << false
                               << QStringList{"B.txt:1:1:hit", "a.txt:1:1:hit", "b.txt:1:1:hit"};
@@ -69,8 +69,12 @@ void tst_Scan::walkListsFilesBeforeSubfoldersInByteOrder() {
     QFETCH(bool, subfolders);
     QFETCH(QStringList, expected);
     QTemporaryDir dir;
-    writeTree(dir.path(), {{"b.txt", "hit"}, {"a.txt", "hit"}, {"B.txt", "hit"},
-                           {"sub/x.txt", "hit"}, {"a/y", "hit"}, {"a/a/x", "hit"},
+    writeTree(dir.path(), {{"b.txt", "hit"},
+                           {"a.txt", "hit"},
+                           {"B.txt", "hit"},
+                           {"sub/x.txt", "hit"},
+                           {"a/y", "hit"},
+                           {"a/a/x", "hit"},
                            {"Z/z.txt", "hit"}});
     EngineRun run;
     run.engine->setLookInSubfolders(subfolders);
@@ -85,25 +89,44 @@ void tst_Scan::lineRulesGiveColumnOfFirstOccurrence_data() {
     QTest::addColumn<bool>("wholeWord");
     QTest::addColumn<int>("column");
 
-    QTest::newRow("twice: first") << "a cat cat" << "cat" << -1 << false << 3;
-    QTest::newRow("word: followed by letter") << "cats cat" << "cat" << -1 << true << 0;
-    QTest::newRow("word: brackets") << "(cat)" << "cat" << -1 << true << 2;
-    QTest::newRow("word: underscore") << "cat_1" << "cat" << -1 << true << 0;
-    QTest::newRow("word: digit") << "cat9" << "cat" << -1 << true << 0;
-    QTest::newRow("word: digit before") << "9cat" << "cat" << -1 << true << 0;
-    QTest::newRow("word: whole line") << "cat" << "cat" << -1 << true << 1;
-    QTest::newRow("word: accented after") << "caté" << "cat" << -1 << true << 1;
-    QTest::newRow("word: backtick is delimiter") << "`cat@" << "cat" << -1 << true << 2;
-    QTest::newRow("word: at line end") << "a.cat" << "cat" << -1 << true << 3;
-    QTest::newRow("column counts characters") << "éé😀cat" << "cat" << -1 << false << 4;
-    QTest::newRow("ignore case") << "xFOO" << "Foo" << 0 << false << 2;
-    QTest::newRow("exact case") << "FOO foo Foo" << "Foo" << -1 << false << 9;
-    QTest::newRow("case value 1 ignores case") << "FOO" << "Foo" << 1 << false << 1;
-    QTest::newRow("ignore case: accented") << "xÉTÉ" << "été" << 0 << false << 2;
-    QTest::newRow("ignore case: long s folds") << "ſun" << "SUN" << 0 << false << 1;
-    QTest::newRow("ignore case: kelvin folds") << "\u212Aey" << "key" << 0 << false << 1;
-    QTest::newRow("simple folding only") << "STRASSE" << "straße" << 0 << false << 0;
-    QTest::newRow("exact: no fold") << "ſun" << "sun" << -1 << false << 0;
+    QTest::newRow("twice: first") << "a cat cat"
+                                  << "cat" << -1 << false << 3;
+    QTest::newRow("word: followed by letter") << "cats cat"
+                                              << "cat" << -1 << true << 0;
+    QTest::newRow("word: brackets") << "(cat)"
+                                    << "cat" << -1 << true << 2;
+    QTest::newRow("word: underscore") << "cat_1"
+                                      << "cat" << -1 << true << 0;
+    QTest::newRow("word: digit") << "cat9"
+                                 << "cat" << -1 << true << 0;
+    QTest::newRow("word: digit before") << "9cat"
+                                        << "cat" << -1 << true << 0;
+    QTest::newRow("word: whole line") << "cat"
+                                      << "cat" << -1 << true << 1;
+    QTest::newRow("word: accented after") << "caté"
+                                          << "cat" << -1 << true << 1;
+    QTest::newRow("word: backtick is delimiter") << "`cat@"
+                                                 << "cat" << -1 << true << 2;
+    QTest::newRow("word: at line end") << "a.cat"
+                                       << "cat" << -1 << true << 3;
+    QTest::newRow("column counts characters") << "éé😀cat"
+                                              << "cat" << -1 << false << 4;
+    QTest::newRow("ignore case") << "xFOO"
+                                 << "Foo" << 0 << false << 2;
+    QTest::newRow("exact case") << "FOO foo Foo"
+                                << "Foo" << -1 << false << 9;
+    QTest::newRow("case value 1 ignores case") << "FOO"
+                                               << "Foo" << 1 << false << 1;
+    QTest::newRow("ignore case: accented") << "xÉTÉ"
+                                           << "été" << 0 << false << 2;
+    QTest::newRow("ignore case: long s folds") << "ſun"
+                                               << "SUN" << 0 << false << 1;
+    QTest::newRow("ignore case: kelvin folds") << "\u212Aey"
+                                               << "key" << 0 << false << 1;
+    QTest::newRow("simple folding only") << "STRASSE"
+                                         << "straße" << 0 << false << 0;
+    QTest::newRow("exact: no fold") << "ſun"
+                                    << "sun" << -1 << false << 0;
 }
 
 void tst_Scan::lineRulesGiveColumnOfFirstOccurrence() {
@@ -130,8 +153,8 @@ void tst_Scan::filterIsSubstringTestOfExtension_data() {
     QTest::newRow("all") << "*.*" << QStringList{"a.TXT", "a.tx", "a.txt", "a.txt.bak", "noext"};
     QTest::newRow("txt") << "*.txt" << QStringList{"a.TXT", "a.tx", "a.txt", "noext"};
     QTest::newRow("upper-case filter") << "*.TXT" << QStringList{"a.TXT", "a.tx", "a.txt", "noext"};
-    QTest::newRow("list") << "*.bak;*.txt" << QStringList{"a.TXT", "a.tx", "a.txt", "a.txt.bak",
-                                                          "noext"};
+    QTest::newRow("list") << "*.bak;*.txt"
+                          << QStringList{"a.TXT", "a.tx", "a.txt", "a.txt.bak", "noext"};
     QTest::newRow("no pattern form") << "txt" << QStringList{};
     QTest::newRow("other wildcard") << "a.*" << QStringList{};
 }
@@ -140,8 +163,11 @@ void tst_Scan::filterIsSubstringTestOfExtension() {
     QFETCH(QString, filter);
     QFETCH(QStringList, searched);
     QTemporaryDir dir;
-    writeTree(dir.path(), {{"a.txt", "hit"}, {"a.TXT", "hit"}, {"a.tx", "hit"},
-                           {"a.txt.bak", "hit"}, {"noext", "hit"}});
+    writeTree(dir.path(), {{"a.txt", "hit"},
+                           {"a.TXT", "hit"},
+                           {"a.tx", "hit"},
+                           {"a.txt.bak", "hit"},
+                           {"noext", "hit"}});
     EngineRun run;
     QStringList files;
     for (const QString &f : scan(run, dir.path(), "hit", filter))
@@ -153,19 +179,21 @@ void tst_Scan::linesAreNumberedAsRead_data() {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QStringList>("expected");
     QTest::newRow("empty file") << QByteArray() << QStringList{};
-    QTest::newRow("crlf and empty lines") << QByteArray("x\r\n\r\nhit\n\nhit")
-                                          << QStringList{"f:3:1:hit", "f:5:1:hit"};
+    QTest::newRow("crlf and empty lines")
+        << QByteArray("x\r\n\r\nhit\n\nhit") << QStringList{"f:3:1:hit", "f:5:1:hit"};
     QTest::newRow("final line end adds no line") << QByteArray("hit\n") << QStringList{"f:1:1:hit"};
-    QTest::newRow("lone cr stays in line") << QByteArray("a\rhit\r")
-                                           << QStringList{"f:1:3:a\rhit\r"};
+    QTest::newRow("lone cr stays in line")
+        << QByteArray("a\rhit\r") << QStringList{"f:1:3:a\rhit\r"};
     QTest::newRow("nul bytes") << QByteArray("\0\0hit\n", 6)
                                << QStringList{QStringLiteral("f:1:3:") + QChar(0) + QChar(0) +
                                               "hit"};
-    QTest::newRow("invalid utf-8") << QByteArray("\xff\xc3hit\n\xe2\x82")
-                                   << QStringList{"f:1:3:\uFFFD\uFFFDhit"};
-    QTest::newRow("binary") << QByteArray("\x7f" "ELF\x01\x02\n\x00\x80hit\x00\n", 13)
-                            << QStringList{QStringLiteral("f:2:3:") + QChar(0) +
-                                           QChar(0xFFFD) + "hit" + QChar(0)};
+    QTest::newRow("invalid utf-8")
+        << QByteArray("\xff\xc3hit\n\xe2\x82") << QStringList{"f:1:3:\uFFFD\uFFFDhit"};
+    QTest::newRow("binary") << QByteArray("\x7f"
+                                          "ELF\x01\x02\n\x00\x80hit\x00\n",
+                                          13)
+                            << QStringList{QStringLiteral("f:2:3:") + QChar(0) + QChar(0xFFFD) +
+                                           "hit" + QChar(0)};
 }
 
 void tst_Scan::linesAreNumberedAsRead() {
@@ -213,9 +241,9 @@ void tst_Scan::unreadableFileReportedOnceAmongReadable() {
     QStringList found;
     asOrdinaryUser([&] { found = scan(run, dir.path(), "hit"); });
     QCOMPARE(found, (QStringList{"a.txt:1:1:hit 1", "c.txt:2:1:hit 3"}));
-    QCOMPARE(run.events, (QStringList{"ScanStarted",
-                                      "OnError -100 " + dir.path() + "/b.txt: Permission denied",
-                                      "ScanCompleted"}));
+    QCOMPARE(run.events,
+             (QStringList{"ScanStarted", "OnError -100 " + dir.path() + "/b.txt: Permission denied",
+                          "ScanCompleted"}));
 }
 
 void tst_Scan::fileRemovedAfterListingReportedOnce() {
@@ -226,10 +254,10 @@ void tst_Scan::fileRemovedAfterListingReportedOnce() {
     connect(run.engine.get(), &TavrinX::OnError, run.engine.get(),
             [&](qint32 &, QString &) { QFile::remove(dir.path() + "/b"); });
     QCOMPARE(scan(run, dir.path(), "hit"), (QStringList{"a:1:1:hit", "c:1:1:hit"}));
-    QCOMPARE(run.events, (QStringList{"ScanStarted", "OnError -100 " + dir.path() + "/a: Overflow",
-                                      "OnError -100 " + dir.path() +
-                                          "/b: No such file or directory",
-                                      "ScanCompleted"}));
+    QCOMPARE(run.events,
+             (QStringList{"ScanStarted", "OnError -100 " + dir.path() + "/a: Overflow",
+                          "OnError -100 " + dir.path() + "/b: No such file or directory",
+                          "ScanCompleted"}));
 }
 
 void tst_Scan::lineNumberPastLimitEndsFileWithError() {
@@ -249,9 +277,12 @@ void tst_Scan::lineNumberPastLimitEndsFileWithError() {
 void tst_Scan::folderThatCannotBeListedIsReportedAndWalkGoesOn_data() {
     QTest::addColumn<QString>("searchPath");
     QTest::addColumn<QString>("message");
-    QTest::newRow("a file") << "@/a.txt" << "@/a.txt: Not a directory";
-    QTest::newRow("wildcards") << "@/a*" << "@/a*: No such file or directory";
-    QTest::newRow("no access") << "@/locked" << "@/locked: Permission denied";
+    QTest::newRow("a file") << "@/a.txt"
+                            << "@/a.txt: Not a directory";
+    QTest::newRow("wildcards") << "@/a*"
+                               << "@/a*: No such file or directory";
+    QTest::newRow("no access") << "@/locked"
+                               << "@/locked: Permission denied";
 }
 
 void tst_Scan::folderThatCannotBeListedIsReportedAndWalkGoesOn() {
@@ -263,9 +294,9 @@ void tst_Scan::folderThatCannotBeListedIsReportedAndWalkGoesOn() {
     ::chmod((dir.path() + "/locked").toLocal8Bit(), 0);
     EngineRun run;
     asOrdinaryUser([&] { scan(run, searchPath.replace(u'@', dir.path()), "hit"); });
-    QCOMPARE(run.events, (QStringList{"ScanStarted",
-                                      "OnError -100 " + message.replace(u'@', dir.path()),
-                                      "ScanCompleted"}));
+    QCOMPARE(run.events,
+             (QStringList{"ScanStarted", "OnError -100 " + message.replace(u'@', dir.path()),
+                          "ScanCompleted"}));
     ::chmod((dir.path() + "/locked").toLocal8Bit(), 0755);
 
     // Below a readable folder, the locked one is reported and the others are searched.
@@ -292,8 +323,8 @@ void tst_Scan::specialFilesAndLinkedFoldersAreNotEntered() {
 
 void tst_Scan::abortAtEachCheckPointStopsWithPrefix() {
     QTemporaryDir dir;
-    writeTree(dir.path(), {{"a", "hit\nx\nhit\n"}, {"b", "hit\n"}, {"s/c", "hit\nhit\n"},
-                           {"s/t/d", "hit"}});
+    writeTree(dir.path(),
+              {{"a", "hit\nx\nhit\n"}, {"b", "hit\n"}, {"s/c", "hit\nhit\n"}, {"s/t/d", "hit"}});
     setDoEventsInterval(0);
     int yields = 0;
     setDoEventsHook([&] { ++yields; });

@@ -63,16 +63,41 @@ void tst_TavrinX::grepRefusesInFixedOrder_data() {
     QTest::addColumn<QString>("searchExt");
     QTest::addColumn<QString>("expected"); // the one event of Grep, "" when it arms
 
-    QTest::newRow("new engine: path") << "DefaultSearchString" << "" << "*.*"
+    QTest::newRow("new engine: path") << "DefaultSearchString"
+                                      << ""
+                                      << "*.*"
                                       << "OnError -11 Invalid Search Path";
-    QTest::newRow("string before path") << "" << "" << "" << "OnError -10 Invalid Search String";
-    QTest::newRow("missing path") << "x" << "@/nothing" << "" << "OnError -11 Invalid Search Path";
-    QTest::newRow("path before type") << "x" << "" << "" << "OnError -11 Invalid Search Path";
-    QTest::newRow("empty type") << "x" << "@" << "" << "OnError -12 Invalid Search File Type";
-    QTest::newRow("folder") << "x" << "@" << "*.txt" << "";
-    QTest::newRow("file passes lookup") << "x" << "@/a.txt" << "*.*" << "";
-    QTest::newRow("wildcard matching") << "x" << "@/?.t*" << "*.*" << "";
-    QTest::newRow("wildcard not matching") << "x" << "@/*.zip" << "*.*"
+    QTest::newRow("string before path") << ""
+                                        << ""
+                                        << ""
+                                        << "OnError -10 Invalid Search String";
+    QTest::newRow("missing path") << "x"
+                                  << "@/nothing"
+                                  << ""
+                                  << "OnError -11 Invalid Search Path";
+    QTest::newRow("path before type") << "x"
+                                      << ""
+                                      << ""
+                                      << "OnError -11 Invalid Search Path";
+    QTest::newRow("empty type") << "x"
+                                << "@"
+                                << ""
+                                << "OnError -12 Invalid Search File Type";
+    QTest::newRow("folder") << "x"
+                            << "@"
+                            << "*.txt"
+                            << "";
+    QTest::newRow("file passes lookup") << "x"
+                                        << "@/a.txt"
+                                        << "*.*"
+                                        << "";
+    QTest::newRow("wildcard matching") << "x"
+                                       << "@/?.t*"
+                                       << "*.*"
+                                       << "";
+    QTest::newRow("wildcard not matching") << "x"
+                                           << "@/*.zip"
+                                           << "*.*"
                                            << "OnError -11 Invalid Search Path";
 }
 

@@ -51,11 +51,16 @@ void tst_FileSystemObject::textStreamSplitsLinesAtLfAndCrLf() {
 void tst_FileSystemObject::extensionIsTextAfterLastDot_data() {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("extension");
-    QTest::newRow("plain") << "/a/b.txt" << "txt";
-    QTest::newRow("two dots") << "/a/b.tar.GZ" << "GZ";
-    QTest::newRow("none") << "/a.d/b" << "";
-    QTest::newRow("trailing dot") << "/a/b." << "";
-    QTest::newRow("dot file") << "/a/.profile" << "profile";
+    QTest::newRow("plain") << "/a/b.txt"
+                           << "txt";
+    QTest::newRow("two dots") << "/a/b.tar.GZ"
+                              << "GZ";
+    QTest::newRow("none") << "/a.d/b"
+                          << "";
+    QTest::newRow("trailing dot") << "/a/b."
+                                  << "";
+    QTest::newRow("dot file") << "/a/.profile"
+                              << "profile";
 }
 
 void tst_FileSystemObject::extensionIsTextAfterLastDot() {

@@ -78,7 +78,10 @@ void tst_RuntimeServices::dirFindsEntriesAndWildcardMatches() {
 
 void tst_RuntimeServices::doEventsServesPendingEventsOncePerInterval() {
     int served = 0;
-    const auto post = [&] { QMetaObject::invokeMethod(this, [&] { ++served; }, Qt::QueuedConnection); };
+    const auto post = [&] {
+        QMetaObject::invokeMethod(
+            this, [&] { ++served; }, Qt::QueuedConnection);
+    };
     setDoEventsInterval(0);
     post();
     DoEvents();
