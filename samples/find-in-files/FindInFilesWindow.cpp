@@ -154,7 +154,11 @@ void FindInFilesWindow::scanStarted() {
 
 void FindInFilesWindow::scanCompleted() {
     setSearching(false);
-    statusBar()->showMessage(QStringLiteral("%1 findings").arg(mControl->SearchCount()));
+    guarded([this] {
+        const qint32 count = mControl->SearchCount();
+        statusBar()->showMessage(count == 1 ? QStringLiteral("1 finding")
+                                            : QStringLiteral("%1 findings").arg(count));
+    });
 }
 
 void FindInFilesWindow::showError(qint32 &ErrorCode, QString &sErrorString) {

@@ -1,0 +1,65 @@
+#include "FilePreview.h"
+
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBlock>
+
+// The preview must land on the line and column the engine reported, whose lines end only at
+// LF or CR LF and whose columns count code points.
+class TestFilePreview : public QObject {
+    Q_OBJECT
+private slots:
+    void highlightsTheFindingWhereTheEngineFoundIt_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<int>("line");
+        QTest::addColumn<int>("column");
+        QTest::addColumn<int>("length");
+        QTest::addColumn<QString>("highlighted");
+
+        QTest::newRow("lf") << QByteArray("one\ntwo needle\nthree\n") << 2 << 5 << 6
+                            << QStringLiteral("needle");
+        QTest::newRow("crlf") << QByteArray("one\r\ntwo\r\nx needle\r\n") << 3 << 3 << 6
+                              << QStringLiteral("needle");
+        // A lone CR ends no line: the finding below it is still on line 2.
+        QTest::newRow("lone cr") << QByteArray("a\rb\nc needle\n") << 2 << 3 << 6
+                                 << QStringLiteral("needle");
+        QTest::newRow("last line without end") << QByteArray("x\ny needle") << 2 << 3 << 6
+                                               << QStringLiteral("needle");
+        // Two characters outside the BMP before the finding: columns are code points.
+        QTest::newRow("astral characters") << QByteArray("\xF0\x9F\x98\x80\xF0\x9F\x98\x80 needle")
+                                           << 1 << 4 << 6 << QStringLiteral("needle");
+        QTest::newRow("length past the line end") << QByteArray("abc needle\n") << 1 << 5 << 40
+                                                  << QStringLiteral("needle");
+        QTest::newRow("line beyond the file") << QByteArray("abc\n") << 9 << 1 << 3 << QString();
+    }
+    void highlightsTheFindingWhereTheEngineFoundIt() {
+        QFETCH(QByteArray, content);
+        QFETCH(int, line);
+        QFETCH(int, column);
+        QFETCH(int, length);
+        QFETCH(QString, highlighted);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("f.txt"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+        file.close();
+
+        FilePreview preview;
+        QVERIFY(preview.showFinding(path, line, column, length));
+        QCOMPARE(preview.highlightedText(), highlighted);
+        QVERIFY(preview.editor()->isReadOnly());
+        if (!highlighted.isEmpty())
+            QCOMPARE(preview.editor()->textCursor().blockNumber(), line - 1);
+    }
+
+    void unreadableFileIsReportedNotShown() {
+        FilePreview preview;
+        QVERIFY(!preview.showFinding(QStringLiteral("/nonexistent/f.txt"), 1, 1, 1));
+        QVERIFY(preview.errorString().contains(QStringLiteral("/nonexistent/f.txt")));
+    }
+};
+
+QTEST_MAIN(TestFilePreview)
+#include "tst_filepreview.moc"

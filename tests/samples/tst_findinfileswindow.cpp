@@ -1,0 +1,151 @@
+#include "FilePreview.h"
+#include "FindInFilesWindow.h"
+#include "TavrinX.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QImage>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+void writeFile(const QString &path, const QByteArray &content) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(content);
+}
+} // namespace
+
+// The sample host around a live control and sorvik on the test bus.
+class TestFindInFilesWindow : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() {
+        QVERIFY(mConfig.isValid() && mData.isValid());
+        // The control's settings files go to a scratch folder.
+        qputenv("XDG_CONFIG_HOME", mConfig.path().toLocal8Bit());
+        QVERIFY(QDir(mData.path()).mkpath(QStringLiteral("sub")));
+        writeFile(mData.filePath(QStringLiteral("a.txt")), "alpha needle\n// TODO: more\n");
+        writeFile(mData.filePath(QStringLiteral("sub/b.txt")), "x\n  needle two\n");
+    }
+
+    void searchIsDisabledAndAbortEnabledWhileSearching() {
+        FindInFilesWindow window;
+        TavrinX *control = window.control();
+        control->setSearchPath(mData.path());
+        control->setSearchString(QStringLiteral("needle"));
+        control->setLookInSubfolders(true);
+        bool searchEnabledDuring = true;
+        bool abortEnabledDuring = false;
+        connect(control, &TavrinX::ScanStarted, this, [&] {
+            searchEnabledDuring = window.searchAction()->isEnabled();
+            abortEnabledDuring = window.abortAction()->isEnabled();
+        });
+        QSignalSpy completed(control, &TavrinX::ScanCompleted);
+        QVERIFY(window.searchAction()->isEnabled());
+        QVERIFY(!window.abortAction()->isEnabled());
+
+        window.searchAction()->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(completed.count(), 1, 20000);
+        QVERIFY(!searchEnabledDuring);
+        QVERIFY(abortEnabledDuring);
+        QVERIFY(window.searchAction()->isEnabled());
+        QVERIFY(!window.abortAction()->isEnabled());
+        QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("2 findings"));
+    }
+
+    void abortEndsTheSearchStateWithoutCompletion() {
+        FindInFilesWindow window;
+        window.abortAction()->setEnabled(true);
+        window.searchAction()->setEnabled(false);
+        window.abortAction()->trigger();
+        QVERIFY(window.searchAction()->isEnabled());
+        QVERIFY(!window.abortAction()->isEnabled());
+        QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Search aborted"));
+    }
+
+    void errorsGoToTheStatusLineWithoutAMessageBox() {
+        FindInFilesWindow window;
+        window.show();
+        window.control()->setSearchPath(mData.filePath(QStringLiteral("missing")));
+        window.searchAction()->trigger();
+        QCOMPARE(window.statusBar()->currentMessage(),
+                 QStringLiteral("Error -11: Invalid Search Path"));
+        QCOMPARE(QApplication::activeModalWidget(), nullptr);
+        QVERIFY(window.searchAction()->isEnabled());
+    }
+
+    void doubleClickOpensPreviewAtTheFinding() {
+        FindInFilesWindow window;
+        window.control()->setSearchString(QStringLiteral("needle"));
+        QString file = mData.filePath(QStringLiteral("sub/b.txt"));
+        qint32 line = 2;
+        qint32 column = 3;
+        QString found = QStringLiteral("  needle two");
+        emit window.control()->DblClick(file, line, column, found);
+        auto *preview = window.findChild<FilePreview *>();
+        QVERIFY(preview);
+        QVERIFY(preview->isVisible());
+        QCOMPARE(preview->highlightedText(), QStringLiteral("needle"));
+
+        QString missing = mData.filePath(QStringLiteral("gone.txt"));
+        emit window.control()->DblClick(missing, line, column, found);
+        QCOMPARE(window.findChildren<FilePreview *>().size(), 1);
+        QVERIFY(window.statusBar()->currentMessage().contains(missing));
+    }
+
+    void firstStartSearchesTheCurrentFolderForTodo() {
+        const QString before = QDir::currentPath();
+        QDir::setCurrent(mData.path());
+        FindInFilesWindow window;
+        QSignalSpy completed(window.control(), &TavrinX::ScanCompleted);
+        window.searchHereIfUnset();
+        QDir::setCurrent(before);
+        QCOMPARE(window.control()->SearchPath(), mData.path());
+        QCOMPARE(window.control()->SearchString(), QStringLiteral("TODO"));
+        QTRY_COMPARE_WITH_TIMEOUT(completed.count(), 1, 20000);
+        QCOMPARE(window.control()->SearchCount(), 1);
+    }
+
+    void headlessRunPrintsTheFindingsAndSavesAPicture() {
+        const QString png = mConfig.filePath(QStringLiteral("shot.png"));
+        QProcess sample;
+        sample.start(QStringLiteral(FIND_IN_FILES_PATH),
+                     {QStringLiteral("--headless"), mData.path(), QStringLiteral("needle"),
+                      QStringLiteral("--screenshot"), png});
+        QVERIFY(sample.waitForFinished(60000));
+        const QString err = QString::fromUtf8(sample.readAllStandardError());
+        QCOMPARE(sample.exitCode(), 0);
+        const QStringList lines =
+            QString::fromUtf8(sample.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 4);
+        QVERIFY2(lines.at(0).startsWith(QStringLiteral("2 findings for \"needle\"")),
+                 qPrintable(lines.at(0)));
+        QCOMPARE(lines.at(1), mData.filePath(QStringLiteral("a.txt:1:7:alpha needle")));
+        QCOMPARE(lines.at(2), mData.filePath(QStringLiteral("sub/b.txt:2:3:  needle two")));
+        QCOMPARE(lines.at(3), QStringLiteral("Screenshot: ") + png);
+        const QImage shot(png);
+        QVERIFY2(!shot.isNull(), qPrintable(err));
+        QVERIFY(shot.width() >= 400 && shot.height() >= 200);
+    }
+
+    void headlessRefusedSearchFailsInsteadOfWaiting() {
+        QProcess sample;
+        sample.start(QStringLiteral(FIND_IN_FILES_PATH),
+                     {QStringLiteral("--headless"), mData.filePath(QStringLiteral("missing")),
+                      QStringLiteral("needle")});
+        QVERIFY(sample.waitForFinished(60000));
+        QCOMPARE(sample.exitCode(), 1);
+        QVERIFY(sample.readAllStandardError().contains("error -11: Invalid Search Path"));
+    }
+
+private:
+    QTemporaryDir mConfig;
+    QTemporaryDir mData;
+};
+
+QTEST_MAIN(TestFindInFilesWindow)
+#include "tst_findinfileswindow.moc"
