@@ -31,6 +31,7 @@ int main(int argc, char *argv[]) {
 
     tavrin->setSearchPath(QString::fromLocal8Bit(argv[1]));
     tavrin->setSearchString(QString::fromLocal8Bit(argv[2]));
+    tavrin->setLookInSubfolders(true);
     tavrin->Grep();
     if (tavrin->SearchActive() == vbFalse)
         return 1; // refused: the reason came through OnError
