@@ -9,9 +9,13 @@
 
 TavrinXDesignerPlugin::TavrinXDesignerPlugin(QObject *parent) : QObject(parent) {}
 
-QString TavrinXDesignerPlugin::name() const { return QStringLiteral("TavrinX"); }
+QString TavrinXDesignerPlugin::name() const {
+    return QStringLiteral("TavrinX");
+}
 
-QString TavrinXDesignerPlugin::group() const { return QStringLiteral("Tavrin"); }
+QString TavrinXDesignerPlugin::group() const {
+    return QStringLiteral("Tavrin");
+}
 
 QString TavrinXDesignerPlugin::toolTip() const {
     return QStringLiteral("Find in files: a results grid with a status bar");
@@ -23,13 +27,17 @@ QString TavrinXDesignerPlugin::whatsThis() const {
                           "or call ShowTavrinDialog(), then Grep().");
 }
 
-QString TavrinXDesignerPlugin::includeFile() const { return QStringLiteral("TavrinX.h"); }
+QString TavrinXDesignerPlugin::includeFile() const {
+    return QStringLiteral("TavrinX.h");
+}
 
 QIcon TavrinXDesignerPlugin::icon() const {
     return QIcon(QStringLiteral(":/tavrinx-designer/tavrin-icon.png"));
 }
 
-bool TavrinXDesignerPlugin::isContainer() const { return false; }
+bool TavrinXDesignerPlugin::isContainer() const {
+    return false;
+}
 
 QString TavrinXDesignerPlugin::domXml() const {
     return QStringLiteral(R"(<ui language="c++">
@@ -52,8 +60,8 @@ QWidget *TavrinXDesignerPlugin::createWidget(QWidget *parent) {
         form = holder = new QWidget;
     auto *host = new UserControlHost(form);
     try {
-        UserControl *control = host->createNew(
-            QStringLiteral("TavrinX1"), [form](QWidget *) { return new TavrinX(form); });
+        UserControl *control = host->createNew(QStringLiteral("TavrinX1"),
+                                               [form](QWidget *) { return new TavrinX(form); });
         if (holder)
             QObject::connect(control, &QObject::destroyed, holder, &QObject::deleteLater);
         return control;
@@ -69,6 +77,10 @@ QWidget *TavrinXDesignerPlugin::createWidget(QWidget *parent) {
     }
 }
 
-bool TavrinXDesignerPlugin::isInitialized() const { return mbInitialized; }
+bool TavrinXDesignerPlugin::isInitialized() const {
+    return mbInitialized;
+}
 
-void TavrinXDesignerPlugin::initialize(QDesignerFormEditorInterface *) { mbInitialized = true; }
+void TavrinXDesignerPlugin::initialize(QDesignerFormEditorInterface *) {
+    mbInitialized = true;
+}

@@ -17,7 +17,9 @@
 #include <QStyle>
 #include <QToolBar>
 
-static void initFormResource() { Q_INIT_RESOURCE(find_in_files); }
+static void initFormResource() {
+    Q_INIT_RESOURCE(find_in_files);
+}
 
 FindInFilesWindow::FindInFilesWindow(QWidget *parent)
     : QMainWindow(parent), mHost(new UserControlHost(this)) {

@@ -8,8 +8,7 @@
 #include <QTimer>
 
 HeadlessSearch::HeadlessSearch(FindInFilesWindow &window, Request request, QObject *parent)
-    : QObject(parent), mWindow(window), mRequest(std::move(request)), mOut(stdout),
-      mErr(stderr) {
+    : QObject(parent), mWindow(window), mRequest(std::move(request)), mOut(stdout), mErr(stderr) {
     TavrinX *control = mWindow.control();
     connect(control, &TavrinX::OnError, this, [this](qint32 &ErrorCode, QString &sErrorString) {
         mErr << "error " << ErrorCode << ": " << sErrorString << Qt::endl;

@@ -21,8 +21,9 @@ QWidget *TavrinFormLoader::loadForm(const QString &uiFile, QWidget *parentWidget
         std::rethrow_exception(std::exchange(mCreateError, nullptr));
     }
     if (!form)
-        throw PlatformError(PlatformError::FileNotFound,
-                            QStringLiteral("Cannot load the form %1: %2").arg(uiFile, errorString()));
+        throw PlatformError(
+            PlatformError::FileNotFound,
+            QStringLiteral("Cannot load the form %1: %2").arg(uiFile, errorString()));
     return form;
 }
 
@@ -31,7 +32,8 @@ QWidget *TavrinFormLoader::createWidget(const QString &className, QWidget *paren
     if (className != QLatin1String("TavrinX"))
         return QUiLoader::createWidget(className, parent, name);
     try {
-        return mHost.load(name, [parent](QWidget *) -> UserControl * { return new TavrinX(parent); });
+        return mHost.load(name,
+                          [parent](QWidget *) -> UserControl * { return new TavrinX(parent); });
     } catch (...) {
         if (!mCreateError)
             mCreateError = std::current_exception();

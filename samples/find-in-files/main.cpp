@@ -62,10 +62,11 @@ int main(int argc, char *argv[]) {
     request.folder = QDir(args.at(0)).absolutePath();
     request.searchString = args.at(1);
     request.searchExt = parser.value(QStringLiteral("ext"));
-    request.screenshot = parser.isSet(QStringLiteral("screenshot"))
-                             ? parser.value(QStringLiteral("screenshot"))
-                             : QDir::temp().filePath(QStringLiteral("find-in-files-%1.png")
-                                                         .arg(QCoreApplication::applicationPid()));
+    request.screenshot =
+        parser.isSet(QStringLiteral("screenshot"))
+            ? parser.value(QStringLiteral("screenshot"))
+            : QDir::temp().filePath(
+                  QStringLiteral("find-in-files-%1.png").arg(QCoreApplication::applicationPid()));
     window->resize(900, 520);
     window->show();
     HeadlessSearch search(*window, request);

@@ -24,13 +24,13 @@ private slots:
         // A lone CR ends no line: the finding below it is still on line 2.
         QTest::newRow("lone cr") << QByteArray("a\rb\nc needle\n") << 2 << 3 << 6
                                  << QStringLiteral("needle");
-        QTest::newRow("last line without end") << QByteArray("x\ny needle") << 2 << 3 << 6
-                                               << QStringLiteral("needle");
+        QTest::newRow("last line without end")
+            << QByteArray("x\ny needle") << 2 << 3 << 6 << QStringLiteral("needle");
         // Two characters outside the BMP before the finding: columns are code points.
         QTest::newRow("astral characters") << QByteArray("\xF0\x9F\x98\x80\xF0\x9F\x98\x80 needle")
                                            << 1 << 4 << 6 << QStringLiteral("needle");
-        QTest::newRow("length past the line end") << QByteArray("abc needle\n") << 1 << 5 << 40
-                                                  << QStringLiteral("needle");
+        QTest::newRow("length past the line end")
+            << QByteArray("abc needle\n") << 1 << 5 << 40 << QStringLiteral("needle");
         QTest::newRow("line beyond the file") << QByteArray("abc\n") << 9 << 1 << 3 << QString();
     }
     void highlightsTheFindingWhereTheEngineFoundIt() {

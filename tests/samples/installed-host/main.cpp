@@ -18,12 +18,11 @@ int main(int argc, char *argv[]) {
     auto *tavrin = host->createNew<TavrinX>(QStringLiteral("TavrinX1"));
     window.setCentralWidget(tavrin);
 
-    QObject::connect(tavrin, &TavrinX::OnFileFound,
-                     [&](qint32 &, QString &sFileName, qint32 &lLine, qint32 &lColumn,
-                         QString &sFound) {
-                         out << sFileName << ':' << lLine << ':' << lColumn << ':' << sFound
-                             << Qt::endl;
-                     });
+    QObject::connect(
+        tavrin, &TavrinX::OnFileFound,
+        [&](qint32 &, QString &sFileName, qint32 &lLine, qint32 &lColumn, QString &sFound) {
+            out << sFileName << ':' << lLine << ':' << lColumn << ':' << sFound << Qt::endl;
+        });
     QObject::connect(tavrin, &TavrinX::OnError, [&](qint32 &ErrorCode, QString &sErrorString) {
         out << "error " << ErrorCode << ": " << sErrorString << Qt::endl;
     });
