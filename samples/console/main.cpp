@@ -1,7 +1,9 @@
-// Searches a folder with an engine object and prints each finding as path:line:column:text.
+// Searches a folder with an engine object of sorvik, reached over the session bus, and prints
+// each finding as path:line:column:text.
 // Usage: tavrin-console [folder [string]]
 
-#include "TavrinX.h"
+#include "PlatformError.h"
+#include "TavrinXProxy.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -14,28 +16,37 @@ int main(int argc, char *argv[]) {
 
     QTextStream out(stdout);
     QTextStream err(stderr);
-    auto engine = TavrinEXE::TavrinX::create();
-    QObject::connect(engine.get(), &TavrinEXE::TavrinX::OnError, &app,
-                     [&](qint32 &code, QString &message) {
-                         err << "error " << code << ": " << message << Qt::endl;
-                     });
-    // SearchActive stays True inside ScanCompleted: leave the loop once the tick has ended.
-    QObject::connect(engine.get(), &TavrinEXE::TavrinX::ScanCompleted, &app, [&] {
-        QMetaObject::invokeMethod(&app, &QCoreApplication::quit, Qt::QueuedConnection);
-    });
+    try {
+        TavrinEXE::TavrinXProxy engine;
+        bool refused = false;
+        QObject::connect(&engine, &TavrinEXE::TavrinXProxy::OnError, &app,
+                         [&](qint32 &code, QString &message) {
+                             err << "error " << code << ": " << message << Qt::endl;
+                             refused = code != -100;
+                         });
+        // The engine waits for this handler: leave the loop once it has returned.
+        QObject::connect(&engine, &TavrinEXE::TavrinXProxy::ScanCompleted, &app, [&] {
+            QMetaObject::invokeMethod(&app, &QCoreApplication::quit, Qt::QueuedConnection);
+        });
 
-    engine->setSearchPath(folder);
-    engine->setSearchString(searchFor);
-    engine->Grep();
-    if (engine->SearchActive() == vbFalse)
-        return 1; // refused; the reason went to stderr
-    app.exec();
+        engine.setSearchPath(folder);
+        engine.setSearchString(searchFor);
+        engine.Grep();
+        if (refused)
+            return 1; // the reason went to stderr before Grep returned
+        app.exec();
 
-    const auto files = engine->FoundFiles();
-    for (qint32 i = 1; i <= files->Count(); ++i)
-        out << files->Item(i).toString() << ':' << engine->FoundLines()->Item(i).toInt() << ':'
-            << engine->FoundColumns()->Item(i).toInt() << ':'
-            << engine->FoundText()->Item(i).toString() << '\n';
-    out << engine->SearchCount() << " found in " << engine->SearchTime() << " ms" << Qt::endl;
+        const auto files = engine.FoundFiles();
+        const auto lines = engine.FoundLines();
+        const auto columns = engine.FoundColumns();
+        const auto texts = engine.FoundText();
+        for (qint32 i = 1; i <= files->Count(); ++i)
+            out << files->Item(i).toString() << ':' << lines->Item(i).toInt() << ':'
+                << columns->Item(i).toInt() << ':' << texts->Item(i).toString() << '\n';
+        out << engine.SearchCount() << " found in " << engine.SearchTime() << " ms" << Qt::endl;
+    } catch (const PlatformError &error) {
+        err << "error " << error.number() << ": " << error.description() << Qt::endl;
+        return 2;
+    }
     return 0;
 }
