@@ -3,7 +3,7 @@
 # memory of 1,000,000 findings. Usage: bench/engine/run-bench.sh [build-dir]
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-build=${1:-/work/build-engine}
+build=${1:-$here/../../build}
 bench=$build/bench/engine/tavrin-engine-bench
 corpus=/tmp/tavrin-bench/corpus
 needle=QuuxFrobnicate
