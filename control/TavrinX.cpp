@@ -5,6 +5,7 @@
 #include "SearchRelay.h"
 #include "ShowTavrinDialog.h"
 #include "StatusBar.h"
+#include "StatusBarPanel.h"
 #include "TavrinXProxy.h"
 #include "Twips.h"
 #include "frmAbout.h"
@@ -42,10 +43,10 @@ TavrinX::TavrinX(QWidget *parent)
       mRelay(new SearchRelay(*mGrid, *sbStatus, mbStreamFindings, this)) {
     sbStatus->setObjectName(QStringLiteral("sbStatus"));
     sbStatus->addPanel(QStringLiteral("Hits Found:"), 1000);
-    sbStatus->addPanel(QString(), 1440);
-    sbStatus->addPanel(QString(), 1440);
+    sbStatus->addPanel(QString(), 1440).setAutoSize(true);
+    sbStatus->addPanel(QString(), 1440).setAutoSize(true);
     sbStatus->addPanel(QStringLiteral("Total Scan Time:"), 1440);
-    sbStatus->addPanel(QString(), 1440);
+    sbStatus->addPanel(QString(), 1440).setAutoSize(true);
     resize(Twips::toPixelsX(this, DesignWidth), Twips::toPixelsY(this, DesignHeight));
     connect(mGrid, &ResultsGrid::DblClick, this, &TavrinX::DblClick);
     connect(mRelay, &SearchRelay::OnFileFound, this, &TavrinX::OnFileFound);

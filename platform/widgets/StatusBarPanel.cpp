@@ -20,7 +20,27 @@ int StatusBarPanel::Width() const {
 }
 
 void StatusBarPanel::setWidth(int twips) {
-    setFixedWidth(Twips::toPixelsX(this, twips));
+    mlWidth = twips;
+    fitText();
+}
+
+void StatusBarPanel::setText(const QString &text) {
+    QLabel::setText(text);
+    fitText();
+}
+
+void StatusBarPanel::setAutoSize(bool autoSize) {
+    mbAutoSize = autoSize;
+    fitText();
+}
+
+void StatusBarPanel::fitText() {
+    int pixels = Twips::toPixelsX(this, mlWidth);
+    if (mbAutoSize) {
+        const int frame = width() - contentsRect().width();
+        pixels = qMax(pixels, fontMetrics().horizontalAdvance(text()) + indent() + frame + 4);
+    }
+    setFixedWidth(pixels);
 }
 
 void StatusBarPanel::paintEvent(QPaintEvent *event) {

@@ -12,12 +12,21 @@ public:
     explicit StatusBarPanel(QWidget *parent = nullptr);
 
     QString Text() const { return text(); }
-    // setText is QLabel's.
+    void setText(const QString &text);
     int Width() const;
     void setWidth(int twips);
+    // With automatic sizing, the panel grows beyond its set width to show its whole text.
+    bool AutoSize() const { return mbAutoSize; }
+    void setAutoSize(bool autoSize);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+
+private:
+    void fitText();
+
+    int mlWidth = 1440;
+    bool mbAutoSize = false;
 };
 
 } // namespace ComctlLib

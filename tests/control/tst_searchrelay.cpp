@@ -365,10 +365,13 @@ void tst_SearchRelay::serverKilledDuringSearchIsReported() {
     int found = 0;
     connect(control, &TavrinX::OnFileFound, this,
             [&](qint32 &, QString &, qint32 &, qint32 &, QString &) { ++found; });
-    // The engine waits in its OnError: let the finding reach the grid, then kill the server.
+    // The engine waits in its OnError: let the finding reach the grid (streaming from then on,
+    // so no delivery was under way when the event came), then kill the server.
+    control->setStreamFindings(vbFalse);
     connect(control, &TavrinX::OnError, this, [&](qint32 &code, QString &) {
         if (code != -100)
             return;
+        control->setStreamFindings(vbTrue);
         QTRY_COMPARE_WITH_TIMEOUT(found, 1, 5000);
         ::kill(pid_t(pid), SIGKILL);
     });

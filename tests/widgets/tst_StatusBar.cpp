@@ -15,6 +15,7 @@ private slots:
     void missingPanelFailsWithSubscriptOutOfRange_data();
     void missingPanelFailsWithSubscriptOutOfRange();
     void panelWidthsAreInTwips();
+    void autoSizedPanelGrowsToShowItsText();
     void staysAlongTheBottomOfItsParentAtItsOwnHeight();
 };
 
@@ -62,6 +63,23 @@ void tst_StatusBar::panelWidthsAreInTwips() {
     panel.setText(QStringLiteral("Scan Completed Successfully"));
     QCOMPARE(panel.Width(), 300);
     QCOMPARE(panel.Text(), QStringLiteral("Scan Completed Successfully"));
+}
+
+void tst_StatusBar::autoSizedPanelGrowsToShowItsText() {
+    QWidget parent;
+    ComctlLib::StatusBar bar(&parent);
+    auto &fixed = bar.addPanel(QString(), 1440);
+    auto &sized = bar.addPanel(QString(), 1440);
+    sized.setAutoSize(true);
+    QCOMPARE(sized.Width(), 1440); // never below its set width
+    const QString text = QStringLiteral("Scan Completed Successfully, and then some");
+    fixed.setText(text);
+    sized.setText(text);
+    QCOMPARE(fixed.Width(), 1440);
+    QVERIFY(sized.contentsRect().width() >= sized.fontMetrics().horizontalAdvance(text));
+    QCOMPARE(sized.geometry().left(), fixed.geometry().right() + 1 + 2); // panels stay in a row
+    sized.setText(QStringLiteral("0"));
+    QCOMPARE(sized.Width(), 1440);
 }
 
 void tst_StatusBar::staysAlongTheBottomOfItsParentAtItsOwnHeight() {
