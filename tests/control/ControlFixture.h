@@ -14,7 +14,7 @@
 
 #include <QDir>
 #include <QFile>
-#include <QSettings>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QWidget>
 #include <memory>
@@ -34,6 +34,19 @@ public:
     }
 
     TavrinX *load(const QString &name) { return mHost->load<TavrinX>(name); }
+    // A loaded instance set to search the fixture's tree for text.
+    TavrinX *loadSearching(const QString &name, const QString &text) {
+        TavrinX *control = load(name);
+        control->setSearchPath(tree());
+        control->setSearchString(text);
+        return control;
+    }
+    // Runs the control's search to its ScanCompleted; false when it did not come in time.
+    static bool grepToEnd(TavrinX *control) {
+        QSignalSpy completed(control, &TavrinX::ScanCompleted);
+        control->Grep();
+        return !completed.isEmpty() || completed.wait(10000);
+    }
     TavrinX *createNew(const QString &name = QStringLiteral("TavrinX1")) {
         return mHost->createNew<TavrinX>(name);
     }

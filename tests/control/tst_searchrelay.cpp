@@ -135,9 +135,7 @@ void tst_SearchRelay::abortThenGrepIsPendingUntilEngineIsIdle() {
              QStringList({"ScanStarted",
                           "OnError -102 Search abort is still pending, please try again."}));
     // Once the engine is idle a Grep is accepted and the flag is cleared.
-    QSignalSpy completed(control, &TavrinX::ScanCompleted);
-    control->Grep();
-    QVERIFY(completed.wait(10000));
+    QVERIFY(ControlFixture::grepToEnd(control));
     QCOMPARE(control->SearchCount(), 1);
 }
 
@@ -163,9 +161,7 @@ void tst_SearchRelay::streamingDeliversBatchesOfAHundred() {
     ControlFixture f;
     f.write("a.txt", lines(250, "a needle"));
     linkUnreadable(f, "b.txt");
-    TavrinX *control = f.load("Relay");
-    control->setSearchPath(f.tree());
-    control->setSearchString("needle");
+    TavrinX *control = f.loadSearching("Relay", "needle");
     control->setStreamFindings(vbFalse);
     QList<int> indexes;
     QStringList panelAtBatchStart;
@@ -189,9 +185,7 @@ void tst_SearchRelay::streamingDeliversBatchesOfAHundred() {
                 sizesSeen << indexes.size();
         }
     });
-    QSignalSpy completed(control, &TavrinX::ScanCompleted);
-    control->Grep();
-    QVERIFY(completed.wait(10000));
+    QVERIFY(ControlFixture::grepToEnd(control));
     sizesSeen.removeAll(0);
     QCOMPARE(sizesSeen, QList<int>({100, 200, 250}));
     QCOMPARE(panelAtBatchStart.mid(0, 4), QStringList({"25", "50", "75", "100"}));
@@ -214,9 +208,7 @@ void tst_SearchRelay::nonStreamingDeliversEverythingAtTheEnd() {
     control->setSearchString("needle");
     EventLog log(control);
     connect(control, &TavrinX::OnError, this, [&](qint32 &, QString &) { QTest::qWait(200); });
-    QSignalSpy completed(control, &TavrinX::ScanCompleted);
-    control->Grep();
-    QVERIFY(completed.wait(10000));
+    QVERIFY(ControlFixture::grepToEnd(control));
     QCOMPARE(log.events.size(), 1 + 1 + 31 + 1);
     QCOMPARE(log.events.at(0), QString("ScanStarted"));
     QVERIFY(log.events.at(1).startsWith("OnError -100 "));
@@ -230,12 +222,8 @@ void tst_SearchRelay::unreadableFileRowStaysBelowLaterFindings() {
     f.write("a.txt", "needle 1\nneedle 2\n");
     linkUnreadable(f, "b.txt");
     f.write("c.txt", "needle 3\nneedle 4\n");
-    TavrinX *control = f.load("Relay");
-    control->setSearchPath(f.tree());
-    control->setSearchString("needle");
-    QSignalSpy completed(control, &TavrinX::ScanCompleted);
-    control->Grep();
-    QVERIFY(completed.wait(10000));
+    TavrinX *control = f.loadSearching("Relay", "needle");
+    QVERIFY(ControlFixture::grepToEnd(control));
     auto *grid = ControlFixture::grid(control);
     QCOMPARE(grid->Rows(), 6);
     for (int row = 1; row <= 4; ++row)
@@ -253,9 +241,7 @@ void tst_SearchRelay::abortWhileIdleThenSearchRunsNormally() {
     QVERIFY(log.events.isEmpty());
     control->setSearchPath(f.tree());
     control->setSearchString("needle");
-    QSignalSpy completed(control, &TavrinX::ScanCompleted);
-    control->Grep();
-    QVERIFY(completed.wait(10000));
+    QVERIFY(ControlFixture::grepToEnd(control));
     QCOMPARE(control->SearchCount(), 1);
     QCOMPARE(ControlFixture::panel(control, 3), QString("Scan Completed Successfully"));
 }
@@ -263,9 +249,7 @@ void tst_SearchRelay::abortWhileIdleThenSearchRunsNormally() {
 void tst_SearchRelay::abortBeforeScanStartsStillCompletes() {
     ControlFixture f;
     f.write("a.txt", "needle\n");
-    TavrinX *control = f.load("Relay");
-    control->setSearchPath(f.tree());
-    control->setSearchString("needle");
+    TavrinX *control = f.loadSearching("Relay", "needle");
     EventLog log(control);
     const qint32 before = GetTickCount();
     control->Grep();
@@ -291,26 +275,20 @@ void tst_SearchRelay::abortBeforeScanStartsStillCompletes() {
 void tst_SearchRelay::lineHoldingATabKeepsTextBeforeIt() {
     ControlFixture f;
     f.write("a.txt", "key\tneedle\tvalue\n");
-    TavrinX *control = f.load("Relay");
-    control->setSearchPath(f.tree());
-    control->setSearchString("needle");
+    TavrinX *control = f.loadSearching("Relay", "needle");
     QStringList found;
     connect(control, &TavrinX::OnFileFound, this,
             [&](qint32 &, QString &, qint32 &, qint32 &column, QString &text) {
                 found << QStringLiteral("%1 %2").arg(column).arg(text);
             });
-    QSignalSpy completed(control, &TavrinX::ScanCompleted);
-    control->Grep();
-    QVERIFY(completed.wait(10000));
+    QVERIFY(ControlFixture::grepToEnd(control));
     QCOMPARE(found, QStringList({"5 key"}));
 }
 
 void tst_SearchRelay::hostWritesToEventArgumentsChangeNothing() {
     ControlFixture f;
     f.write("a.txt", lines(60, "needle"));
-    TavrinX *control = f.load("Relay");
-    control->setSearchPath(f.tree());
-    control->setSearchString("needle");
+    TavrinX *control = f.loadSearching("Relay", "needle");
     QList<int> lineNumbers;
     connect(control, &TavrinX::OnFileFound, this,
             [&](qint32 &index, QString &file, qint32 &line, qint32 &column, QString &text) {
@@ -321,9 +299,7 @@ void tst_SearchRelay::hostWritesToEventArgumentsChangeNothing() {
                 file.clear();
                 text = "changed";
             });
-    QSignalSpy completed(control, &TavrinX::ScanCompleted);
-    control->Grep();
-    QVERIFY(completed.wait(10000));
+    QVERIFY(ControlFixture::grepToEnd(control));
     QCOMPARE(lineNumbers.size(), 60);
     for (int i = 0; i < 60; ++i)
         QCOMPARE(lineNumbers.at(i), i + 1);
@@ -335,9 +311,7 @@ void tst_SearchRelay::hostWritesToEventArgumentsChangeNothing() {
 void tst_SearchRelay::durationIsRightAcrossATickWrap() {
     ControlFixture f;
     f.write("a.txt", "needle\n");
-    TavrinX *control = f.load("Relay");
-    control->setSearchPath(f.tree());
-    control->setSearchString("needle");
+    TavrinX *control = f.loadSearching("Relay", "needle");
     // The control's clock stands just below the largest signed value and then passes it.
     qint32 fake = std::numeric_limits<qint32>::max() - 100;
     setTickCountSource([&fake] { return fake; });
@@ -355,9 +329,7 @@ void tst_SearchRelay::serverKilledDuringSearchIsReported() {
     ControlFixture f;
     f.write("a.txt", "needle\n");
     linkUnreadable(f, "b.txt");
-    TavrinX *control = f.load("Relay");
-    control->setSearchPath(f.tree());
-    control->setSearchString("needle");
+    TavrinX *control = f.loadSearching("Relay", "needle");
     EventLog log(control);
     const auto bus = QDBusConnection::sessionBus().interface();
     const uint pid = bus->servicePid(QStringLiteral("TavrinEXE.TavrinX")).value();

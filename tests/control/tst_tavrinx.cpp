@@ -47,9 +47,7 @@ private:
 void tst_TavrinX::searchToEnd(TavrinX *control, const QString &folder, const QString &text) {
     control->setSearchPath(folder);
     control->setSearchString(text);
-    QSignalSpy completed(control, &TavrinX::ScanCompleted);
-    control->Grep();
-    QVERIFY(completed.wait(10000));
+    QVERIFY(ControlFixture::grepToEnd(control));
 }
 
 void tst_TavrinX::laterLoadedInstanceOwnsTheSettingsFile() {
