@@ -96,23 +96,57 @@ void TestPrivateProfile::writeWhereNoFolderCanBeMadeIsLost() {
     QCOMPARE(readAll(file("blocker")), QByteArray("old"));
 }
 
+namespace {
+// Root ignores file permissions: the permission cases run as the unprivileged user "nobody"
+// for as long as this lives, so that they are real under root as well.
+class WithoutRootRights {
+public:
+    WithoutRootRights() : mbWasRoot(geteuid() == 0) {
+        if (mbWasRoot)
+            QVERIFY(seteuid(65534) == 0);
+    }
+    ~WithoutRootRights() {
+        if (mbWasRoot && seteuid(0) != 0)
+            qFatal("cannot take root rights back");
+    }
+
+private:
+    bool mbWasRoot;
+};
+
+constexpr auto AllRights = QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                           QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                           QFileDevice::WriteOther | QFileDevice::ExeOther;
+} // namespace
+
 void TestPrivateProfile::unreadableFileIsNotOverwritten() {
-    // Writing a file that cannot be read would drop its keys, so nothing is written.
+    // Writing a file that cannot be read would drop its keys, so nothing is written. The folder
+    // is open to everyone, so only the unreadable file can stop the write.
     writeAll(file(), "[S]\nK=old\n");
+    QFile::setPermissions(mDir->path(), AllRights);
     QFile::setPermissions(file(), QFileDevice::WriteOwner);
-    if (QFile(file()).open(QIODevice::ReadOnly))
-        QSKIP("running with rights that ignore file permissions");
-    QVERIFY(!WritePrivateProfileStringA("S", "Other", "v", file()));
+    bool written = true;
+    {
+        WithoutRootRights unprivileged;
+        QVERIFY(!QFile(file()).open(QIODevice::ReadOnly));
+        written = WritePrivateProfileStringA("S", "Other", "v", file());
+    }
     QFile::setPermissions(file(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    QVERIFY(!written);
     QCOMPARE(readAll(file()), QByteArray("[S]\nK=old\n"));
 }
 
 void TestPrivateProfile::writeIntoReadOnlyFolderIsLostQuietly() {
-    if (geteuid() == 0)
-        QSKIP("root writes into read-only folders");
     writeAll(file(), "[S]\nK=old\n");
-    QFile::setPermissions(mDir->path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-    const bool written = WritePrivateProfileStringA("S", "K", "new", file());
+    QFile::setPermissions(file(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                      QFileDevice::ReadOther);
+    QFile::setPermissions(mDir->path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner |
+                                            QFileDevice::ReadOther | QFileDevice::ExeOther);
+    bool written = true;
+    {
+        WithoutRootRights unprivileged;
+        written = WritePrivateProfileStringA("S", "K", "new", file());
+    }
     QFile::setPermissions(mDir->path(),
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     QVERIFY(!written);
