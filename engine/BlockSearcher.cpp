@@ -3,6 +3,9 @@
 #include <QChar>
 #include <algorithm>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 // UTF-8 forms of the non-ASCII characters whose simple case folding is an ASCII character.
@@ -24,6 +27,42 @@ const std::vector<QByteArray> &foldingOntoAscii() {
 inline char asciiLower(char c) {
     return (c >= 'A' && c <= 'Z') ? char(c | 0x20) : c;
 }
+
+// How rare a byte is in source code and text: bytes later in the list are rarer, bytes not in
+// it the rarest. Only a guess that picks the byte to look for first.
+int rarity(char c) {
+    static const char kCommonFirst[] = " etaoinsrlcdhupmfgbyw_.,;()=\n\t\"'/"
+                                       "-*0123456789vkxjqzEATSIONRLCDPMUFBGHWVYKXJQZ{}[]:<>+&!#";
+    const char *at =
+        static_cast<const char *>(std::memchr(kCommonFirst, c, sizeof kCommonFirst - 1));
+    return at ? int(at - kCommonFirst) : 256;
+}
+
+// Lowers ASCII letters of src[0, n) into dst; true when a byte of 0x80 or more was seen.
+bool lowerAscii(const unsigned char *src, char *dst, qsizetype n) {
+    qsizetype i = 0;
+    unsigned char any = 0;
+#if defined(__SSE2__)
+    __m128i high = _mm_setzero_si128();
+    const __m128i shift = _mm_set1_epi8(char(0x80 - 'A')); // 'A'..'Z' to -128..-103
+    const __m128i lastUpper = _mm_set1_epi8(char(-128 + 26));
+    const __m128i caseBit = _mm_set1_epi8(0x20);
+    for (; i + 16 <= n; i += 16) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src + i));
+        const __m128i upper = _mm_cmplt_epi8(_mm_add_epi8(x, shift), lastUpper);
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + i),
+                         _mm_or_si128(x, _mm_and_si128(upper, caseBit)));
+        high = _mm_or_si128(high, x);
+    }
+    any = _mm_movemask_epi8(high) ? 0x80 : 0;
+#endif
+    for (; i < n; ++i) {
+        const unsigned char c = src[i];
+        any |= c;
+        dst[i] = char(c - 'A' < 26u ? c | 0x20 : c);
+    }
+    return any & 0x80;
+}
 } // namespace
 
 BlockSearcher::BlockSearcher(const QString &needle, bool caseSensitive) {
@@ -33,8 +72,12 @@ BlockSearcher::BlockSearcher(const QString &needle, bool caseSensitive) {
         mMode = Mode::EveryLine;
         return;
     }
-    if (caseSensitive)
+    if (caseSensitive) {
+        for (qsizetype i = 1; i < mNeedle.size(); ++i)
+            if (rarity(mNeedle.at(i)) > rarity(mNeedle.at(mlRareAt)))
+                mlRareAt = i;
         return;
+    }
     // Ignoring case, an ASCII character of the string is matched only by itself in either case
     // or by a character folding onto it; the other characters only by non-ASCII ones. So the
     // longest ASCII run of the string is searched for, or else any non-ASCII byte.
@@ -49,31 +92,35 @@ BlockSearcher::BlockSearcher(const QString &needle, bool caseSensitive) {
     }
     mNeedle = longest;
     mMode = longest.isEmpty() ? Mode::NonAscii : Mode::FoldedAscii;
+    for (qsizetype i = 1; i < mNeedle.size(); ++i)
+        if (rarity(mNeedle.at(i)) > rarity(mNeedle.at(mlRareAt)))
+            mlRareAt = i;
 }
 
 qsizetype BlockSearcher::overlap() const {
+    if (mMode != Mode::FoldedAscii)
+        return mMode == Mode::Bytes ? mNeedle.size() - 1 : 0;
     static const qsizetype longestFolding = [] {
         qsizetype n = 1;
         for (const QByteArray &special : foldingOntoAscii())
             n = std::max(n, special.size());
         return n;
     }();
-    if (mMode == Mode::FoldedAscii)
-        return std::max(mNeedle.size(), longestFolding) - 1;
-    return mMode == Mode::Bytes ? mNeedle.size() - 1 : 0;
+    return std::max(mNeedle.size(), longestFolding) - 1;
 }
 
 void BlockSearcher::clear() {
-    mLowered.resize(0);
+    mlLoweredSize = 0;
     mSpecials.clear();
 }
 
-void BlockSearcher::appended(const QByteArray &buffer, qsizetype oldSize) {
+void BlockSearcher::appended(const char *data, qsizetype size, qsizetype oldSize) {
     if (mMode != Mode::FoldedAscii)
         return;
-    const qsizetype size = buffer.size();
-    mLowered.resize(size);
-    const auto *src = reinterpret_cast<const unsigned char *>(buffer.constData());
+    if (qsizetype(mLowered.size()) < size)
+        mLowered.resize(std::max(size, qsizetype(mLowered.size()) * 2));
+    mlLoweredSize = size;
+    const auto *src = reinterpret_cast<const unsigned char *>(data);
     char *dst = mLowered.data();
     const std::size_t before = mSpecials.size();
     // A character that folds onto ASCII starting at p, complete in the buffer, is recorded once.
@@ -92,13 +139,7 @@ void BlockSearcher::appended(const QByteArray &buffer, qsizetype oldSize) {
     constexpr qsizetype kChunk = 64;
     for (qsizetype i = oldSize; i < size; i += kChunk) {
         const qsizetype n = std::min(kChunk, size - i);
-        unsigned char any = 0;
-        for (qsizetype j = 0; j < n; ++j) {
-            const unsigned char c = src[i + j];
-            any |= c;
-            dst[i + j] = char(c - 'A' < 26u ? c | 0x20 : c);
-        }
-        if (any & 0x80)
+        if (lowerAscii(src + i, dst + i, n))
             for (qsizetype j = 0; j < n; ++j)
                 checkAt(i + j);
     }
@@ -109,7 +150,8 @@ void BlockSearcher::appended(const QByteArray &buffer, qsizetype oldSize) {
 void BlockSearcher::removedPrefix(qsizetype count) {
     if (mMode != Mode::FoldedAscii)
         return;
-    mLowered.remove(0, count);
+    std::memmove(mLowered.data(), mLowered.data() + count, mlLoweredSize - count);
+    mlLoweredSize -= count;
     const auto keep = std::lower_bound(mSpecials.begin(), mSpecials.end(), count);
     mSpecials.erase(mSpecials.begin(), keep);
     for (qsizetype &at : mSpecials)
@@ -130,17 +172,40 @@ qsizetype BlockSearcher::findNonAscii(const char *data, qsizetype from, qsizetyp
     return -1;
 }
 
-qsizetype BlockSearcher::find(const QByteArray &buffer, qsizetype from) const {
-    const qsizetype size = buffer.size();
+// The needle's least common byte is looked for with memchr and each place it appears is
+// compared whole; when that byte turns out to be frequent, memmem takes over.
+qsizetype BlockSearcher::findNeedle(const char *hay, qsizetype size, qsizetype from) const {
+    const qsizetype n = mNeedle.size();
+    const char *needle = mNeedle.constData();
+    const char rare = needle[mlRareAt];
+    qsizetype at = from + mlRareAt;                // where the rare byte may be
+    const qsizetype end = size - n + mlRareAt + 1; // ... and before where it may not
+    qsizetype misses = 0;
+    while (at < end) {
+        const void *hit = std::memchr(hay + at, rare, end - at);
+        if (!hit)
+            return -1;
+        const qsizetype start = static_cast<const char *>(hit) - hay - mlRareAt;
+        if (std::memcmp(hay + start, needle, n) == 0)
+            return start;
+        at = start + mlRareAt + 1;
+        if (++misses > 16 && (at - from) < misses * 64) {
+            const void *found = ::memmem(hay + start + 1, size - start - 1, needle, n);
+            return found ? static_cast<const char *>(found) - hay : -1;
+        }
+    }
+    return -1;
+}
+
+qsizetype BlockSearcher::find(const char *data, qsizetype size, qsizetype from) const {
     if (from >= size)
         return -1;
     if (mMode == Mode::EveryLine)
         return from;
     if (mMode == Mode::NonAscii)
-        return findNonAscii(buffer.constData(), from, size);
-    const char *hay = mMode == Mode::Bytes ? buffer.constData() : mLowered.constData();
-    const void *hit = ::memmem(hay + from, size - from, mNeedle.constData(), mNeedle.size());
-    qsizetype at = hit ? static_cast<const char *>(hit) - hay : -1;
+        return findNonAscii(data, from, size);
+    const char *hay = mMode == Mode::Bytes ? data : mLowered.data();
+    qsizetype at = findNeedle(hay, size, from);
     if (mMode == Mode::FoldedAscii) {
         const auto special = std::lower_bound(mSpecials.begin(), mSpecials.end(), from);
         if (special != mSpecials.end() && (at < 0 || *special < at))

@@ -17,12 +17,12 @@ public:
 
     // The buffer was emptied (a new file begins).
     void clear();
-    // The buffer gained bytes from oldSize on / lost its first count bytes.
-    void appended(const QByteArray &buffer, qsizetype oldSize);
+    // The buffer (data, size) gained bytes from oldSize on / lost its first count bytes.
+    void appended(const char *data, qsizetype size, qsizetype oldSize);
     void removedPrefix(qsizetype count);
 
-    // First candidate byte at or after from, or -1 when there is none in the buffer.
-    qsizetype find(const QByteArray &buffer, qsizetype from) const;
+    // First candidate byte of the buffer (data, size) at or after from, or -1 when there is none.
+    qsizetype find(const char *data, qsizetype size, qsizetype from) const;
     // How many bytes at the end of a searched part must be searched again once more arrives.
     // Ignoring case this also covers a folding character cut at the end.
     qsizetype overlap() const;
@@ -30,9 +30,12 @@ public:
 private:
     enum class Mode { Bytes, FoldedAscii, NonAscii, EveryLine };
     static qsizetype findNonAscii(const char *data, qsizetype from, qsizetype size);
+    qsizetype findNeedle(const char *hay, qsizetype size, qsizetype from) const;
 
     Mode mMode = Mode::Bytes;
     QByteArray mNeedle;
-    QByteArray mLowered;              // ASCII-lowered copy of the buffer (FoldedAscii)
+    qsizetype mlRareAt = 0;           // offset in mNeedle of its least common byte
+    std::vector<char> mLowered;       // ASCII-lowered copy of the buffer (FoldedAscii)
+    qsizetype mlLoweredSize = 0;      // bytes of mLowered in use
     std::vector<qsizetype> mSpecials; // sorted offsets of characters folding onto ASCII
 };

@@ -10,6 +10,9 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace TavrinEXE {
 
@@ -109,55 +112,89 @@ void Scan::ScanFile(const QString &path) {
     raiseError(path, description);
 }
 
+namespace {
+// Line ends in [from, to). Hand-written: std::count widens every byte it compares.
+qint64 countLineEnds(const char *from, const char *to) {
+    qint64 total = 0;
+#if defined(__SSE2__)
+    const __m128i lf = _mm_set1_epi8('\n');
+    while (to - from >= 16) {
+        // Byte counters, summed before any of them can pass 255.
+        const qsizetype blocks = std::min<qsizetype>((to - from) / 16, 255);
+        __m128i counts = _mm_setzero_si128();
+        for (qsizetype i = 0; i < blocks; ++i, from += 16)
+            counts = _mm_sub_epi8(
+                counts,
+                _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(from)), lf));
+        const __m128i sums = _mm_sad_epu8(counts, _mm_setzero_si128());
+        total += _mm_cvtsi128_si32(sums) + _mm_extract_epi16(sums, 4);
+    }
+#endif
+    return total + std::count(from, to, '\n');
+}
+} // namespace
+
 // Reads the file block by block. Only the lines where the searcher finds a candidate are decoded
-// and matched; the rest are counted by their line ends. The findings, their line numbers and
-// columns are those of reading and matching every line in turn.
+// and matched; the rest are only counted, and that only when a finding or the line limit needs
+// their number or before their bytes are dropped. The findings, their line numbers and columns
+// are those of reading and matching every line in turn.
 void Scan::readLines(TextStream &stream, const QString &path) {
-    QByteArray &buffer = mBuffer;
-    buffer.resize(0);
+    qsizetype size = 0;        // bytes of mBuffer in use
     qsizetype start = 0;       // first byte of the current line
     qsizetype searched = 0;    // no candidate of the current settings before this
     qsizetype lfFreeUntil = 0; // [start, lfFreeUntil) holds no line end
-    qint64 lLine = 1;          // number of the line that begins at start
+    qsizetype countedTo = 0;   // the line ends before this are counted in lLine
+    qint64 lLine = 1;          // number of the line that begins at start, less the line ends
+                               // of [countedTo, start)
     bool eof = false;
     if (mSearcher)
         mSearcher->clear();
 
-    const char *data = nullptr;
+    const char *data = mBuffer.data();
+    const auto countToStart = [&] {
+        lLine += countLineEnds(data + countedTo, data + start);
+        countedTo = start;
+    };
     const auto checkLineNumber = [&] {
+        if (lLine + (start - countedTo) <= glLastLineNumber) // a line end takes a byte at least
+            return;
+        countToStart();
         if (lLine > glLastLineNumber)
             throw overflow();
-    };
-    const auto countLineEnds = [&](qsizetype from, qsizetype to) {
-        lLine += std::count(data + from, data + to, '\n');
     };
     const auto prepareSearcher = [&] {
         if (mSearcher && mlSearcherVersion == mEngine.mlSettingsVersion)
             return;
         mSearcher.emplace(mEngine.msSearchString, mEngine.mbCaseSensitive == vbTrue);
         mlSearcherVersion = mEngine.mlSettingsVersion;
-        mSearcher->appended(buffer, 0);
+        mSearcher->appended(data, size, 0);
         searched = start;
     };
 
     for (;;) {
         if (!eof) {
-            if (start > 0) {
-                buffer.remove(0, start);
+            if (qsizetype(mBuffer.size()) - size < glBlockSize && start > 0) {
+                countToStart();
+                size -= start;
+                std::memmove(mBuffer.data(), mBuffer.data() + start, size);
                 if (mSearcher)
                     mSearcher->removedPrefix(start);
                 searched -= start;
                 lfFreeUntil -= start;
+                countedTo = 0;
                 start = 0;
             }
-            const qsizetype oldSize = buffer.size();
-            if (stream.ReadBlock(buffer, glBlockSize) == 0)
+            if (qsizetype(mBuffer.size()) - size < glBlockSize)
+                mBuffer.resize(
+                    std::max({size + glBlockSize, 2 * glBlockSize, qsizetype(mBuffer.size()) * 2}));
+            data = mBuffer.data();
+            const qsizetype oldSize = size;
+            size += stream.ReadBlock(mBuffer.data() + size, glBlockSize);
+            if (size == oldSize)
                 eof = true;
             else if (mSearcher)
-                mSearcher->appended(buffer, oldSize);
+                mSearcher->appended(data, size, oldSize);
         }
-        data = buffer.constData();
-        const qsizetype size = buffer.size();
         if (start >= size) {
             if (eof)
                 return;
@@ -167,13 +204,11 @@ void Scan::readLines(TextStream &stream, const QString &path) {
         prepareSearcher();
 
         for (;;) {
-            const qsizetype hit = mSearcher->find(buffer, std::max(searched, start));
+            const qsizetype hit = mSearcher->find(data, size, std::max(searched, start));
             if (hit < 0) {
                 const void *lastEnd = ::memrchr(data + lfFreeUntil, '\n', size - lfFreeUntil);
                 if (lastEnd) {
-                    const qsizetype next = static_cast<const char *>(lastEnd) - data + 1;
-                    countLineEnds(lfFreeUntil, next);
-                    start = next;
+                    start = static_cast<const char *>(lastEnd) - data + 1;
                     if (start < size)
                         checkLineNumber();
                 }
@@ -185,9 +220,7 @@ void Scan::readLines(TextStream &stream, const QString &path) {
             }
             if (hit > lfFreeUntil) {
                 if (const void *end = ::memrchr(data + lfFreeUntil, '\n', hit - lfFreeUntil)) {
-                    const qsizetype lineStart = static_cast<const char *>(end) - data + 1;
-                    countLineEnds(lfFreeUntil, lineStart);
-                    start = lineStart;
+                    start = static_cast<const char *>(end) - data + 1;
                     checkLineNumber();
                 }
                 lfFreeUntil = hit;
@@ -205,14 +238,15 @@ void Scan::readLines(TextStream &stream, const QString &path) {
                 --textEnd;
             const QString line = QString::fromUtf8(data + start, textEnd - start);
             const qint32 lColumn = MatchLine(line);
-            if (lColumn > 0)
+            if (lColumn > 0) {
+                countToStart();
                 addFinding(path, static_cast<qint32>(lLine), lColumn, line);
+            }
             if (yieldAndCheckAbort() || !end)
                 return;
             start = lineEnd + 1;
             searched = start;
             lfFreeUntil = start;
-            ++lLine;
             if (start < size)
                 checkLineNumber();
             prepareSearcher();

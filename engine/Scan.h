@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <optional>
+#include <vector>
 
 class TextStream;
 
@@ -39,7 +40,7 @@ private:
     void raiseError(const QString &path, const QString &description);
 
     TavrinX &mEngine;
-    QByteArray mBuffer; // the blocks of the file being read; kept to reuse its memory
+    std::vector<char> mBuffer; // the blocks of the file being read; kept to reuse its memory
     std::optional<BlockSearcher> mSearcher; // for the settings of mlSearcherVersion
     quint64 mlSearcherVersion = 0;
 };

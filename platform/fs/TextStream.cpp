@@ -23,19 +23,29 @@ void TextStream::Close() {
 }
 
 qint64 TextStream::ReadBlock(QByteArray &buffer, qint64 maxBytes) {
+    const qsizetype old = buffer.size();
+    buffer.resize(old + maxBytes);
+    qint64 n = 0;
+    try {
+        n = ReadBlock(buffer.data() + old, maxBytes);
+    } catch (...) {
+        buffer.resize(old);
+        throw;
+    }
+    buffer.resize(old + n);
+    return n;
+}
+
+qint64 TextStream::ReadBlock(char *into, qint64 maxBytes) {
     if (mFd < 0)
         throw PlatformError(PlatformError::PathFileAccessError,
                             QStringLiteral("Bad file name or number"));
-    const qsizetype old = buffer.size();
-    buffer.resize(old + maxBytes);
     ssize_t n;
     do
-        n = ::read(mFd, buffer.data() + old, maxBytes);
+        n = ::read(mFd, into, maxBytes);
     while (n < 0 && errno == EINTR);
-    const int error = errno;
-    buffer.resize(old + std::max<ssize_t>(n, 0));
     if (n < 0)
-        throw fsError(error);
+        throw fsError(errno);
     return n;
 }
 

@@ -21,6 +21,8 @@ public:
     // (one read, possibly fewer) and gives how many were appended, 0 at the end of the file.
     // Do not mix with ReadLine.
     qint64 ReadBlock(QByteArray &buffer, qint64 maxBytes);
+    // The same into memory of the caller, which holds maxBytes at least.
+    qint64 ReadBlock(char *into, qint64 maxBytes);
 
 private:
     bool fill();
