@@ -54,21 +54,25 @@ void Scan::RunScan() {
 
 void Scan::ScanFolder(const QString &path) {
     std::optional<Folder> folder;
-    std::vector<File> files;
-    try {
-        folder = mEngine.mobjFSO->GetFolder(path);
-        files = folder->Files();
-    } catch (const PlatformError &e) {
-        // A folder that cannot be listed is reported like an unreadable file; the walk goes on.
-        raiseError(FileSystemObject::normalPath(path), e.description());
-        return;
-    }
-    for (const File &file : files) {
-        DoEvents();
-        if (mEngine.mbAbort != vbFalse)
+    {
+        std::vector<File> files; // holds the folder open while its files are read
+        try {
+            folder = mEngine.mobjFSO->GetFolder(path);
+            files = folder->Files();
+        } catch (const PlatformError &e) {
+            // A folder that cannot be listed is reported like an unreadable file; the walk goes
+            // on.
+            raiseError(FileSystemObject::normalPath(path), e.description());
             return;
-        if (FileTypeMatches(mEngine.mobjFSO->GetExtensionName(file.Path())) != vbFalse)
-            ScanFile(file.Path());
+        }
+        for (const File &file : files) {
+            DoEvents();
+            if (mEngine.mbAbort != vbFalse)
+                return;
+            if (mEngine.msSearchExt == QLatin1String("*.*") ||
+                FileTypeMatches(mEngine.mobjFSO->GetExtensionName(file.Path())) != vbFalse)
+                ScanFile(file);
+        }
     }
     if (mEngine.mbLookInSubfolders == vbFalse)
         return;
@@ -93,12 +97,12 @@ VBool Scan::FileTypeMatches(const QString &extension) const {
     return toVBool(sExt.contains(QLatin1String("*.") + extension.toLower(), Qt::CaseInsensitive));
 }
 
-void Scan::ScanFile(const QString &path) {
+void Scan::ScanFile(const File &file) {
     std::unique_ptr<TextStream> stream;
     QString description;
+    const QString path = file.Path();
     try {
-        stream = mEngine.mobjFSO->OpenTextFile(path, FileSystemObject::ForReading, false,
-                                               FileSystemObject::TristateFalse);
+        stream = file.OpenAsTextStream();
         readLines(*stream, path);
         stream->Close();
         return;

@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+class File;
 class TextStream;
 
 namespace TavrinEXE {
@@ -30,7 +31,7 @@ private:
     void RunScan();
     void ScanFolder(const QString &path);
     VBool FileTypeMatches(const QString &extension) const;
-    void ScanFile(const QString &path);
+    void ScanFile(const File &file);
     qint32 MatchLine(const QString &line) const;
     static VBool IsDelimiter(qint32 code);
 

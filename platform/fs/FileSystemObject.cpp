@@ -43,16 +43,5 @@ std::unique_ptr<TextStream> FileSystemObject::OpenTextFile(const QString &path, 
         throw PlatformError(PlatformError::InvalidProcedureCall,
                             QStringLiteral("Invalid procedure call or argument"));
     const QString normal = normalPath(path);
-    // Non-blocking, so that a FIFO put in place of a listed file cannot hang the open; the flag
-    // does not change reading a regular file.
-    const int fd = ::open(QFile::encodeName(normal).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        throw fsError(errno);
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        const int error = S_ISDIR(st.st_mode) ? EISDIR : ENXIO;
-        ::close(fd);
-        throw fsError(error);
-    }
-    return std::make_unique<TextStream>(fd, normal);
+    return File::openRegular(AT_FDCWD, QFile::encodeName(normal).constData(), normal);
 }

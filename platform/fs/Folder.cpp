@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <dirent.h>
+#include <fcntl.h>
 #include <memory>
 #include <sys/stat.h>
 
@@ -16,28 +17,36 @@ QString Folder::Name() const {
 }
 
 std::vector<File> Folder::Files() const {
+    std::vector<QByteArray> names;
+    std::shared_ptr<DIR> dir = list(Kind::Files, names);
+    QByteArray base = QFile::encodeName(msPath);
+    if (!base.endsWith('/'))
+        base += '/';
     std::vector<File> files;
-    for (QString &path : list(Kind::Files))
-        files.emplace_back(std::move(path));
+    files.reserve(names.size());
+    for (QByteArray &name : names)
+        files.emplace_back(QFile::decodeName(base + name), dir, std::move(name));
     return files;
 }
 
 std::vector<Folder> Folder::SubFolders() const {
+    std::vector<QByteArray> names;
+    list(Kind::Folders, names);
+    QByteArray base = QFile::encodeName(msPath);
+    if (!base.endsWith('/'))
+        base += '/';
     std::vector<Folder> folders;
-    for (QString &path : list(Kind::Folders))
-        folders.emplace_back(std::move(path));
+    folders.reserve(names.size());
+    for (const QByteArray &name : names)
+        folders.emplace_back(QFile::decodeName(base + name));
     return folders;
 }
 
-std::vector<QString> Folder::list(Kind kind) const {
-    QByteArray base = QFile::encodeName(msPath);
-    std::unique_ptr<DIR, int (*)(DIR *)> dir(::opendir(base.constData()), ::closedir);
+std::shared_ptr<DIR> Folder::list(Kind kind, std::vector<QByteArray> &names) const {
+    std::shared_ptr<DIR> dir(::opendir(QFile::encodeName(msPath).constData()), ::closedir);
     if (!dir)
         throw fsError(errno, true);
-    if (!base.endsWith('/'))
-        base += '/';
-
-    std::vector<QByteArray> names;
+    const int fd = ::dirfd(dir.get());
     for (;;) {
         errno = 0;
         const dirent *entry = ::readdir(dir.get());
@@ -46,29 +55,24 @@ std::vector<QString> Folder::list(Kind kind) const {
                 throw fsError(errno, true);
             break;
         }
-        const QByteArray name(entry->d_name);
-        if (name == "." || name == "..")
+        const char *name = entry->d_name;
+        if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
             continue;
-        const QByteArray full = base + name;
         struct stat st {};
         bool isFile = entry->d_type == DT_REG;
         bool isFolder = entry->d_type == DT_DIR;
         if (entry->d_type == DT_LNK) { // a link counts as a file when it leads to one
-            isFile = ::stat(full.constData(), &st) == 0 && S_ISREG(st.st_mode);
-        } else if (entry->d_type == DT_UNKNOWN && ::lstat(full.constData(), &st) == 0) {
+            isFile = ::fstatat(fd, name, &st, 0) == 0 && S_ISREG(st.st_mode);
+        } else if (entry->d_type == DT_UNKNOWN &&
+                   ::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
             isFile = S_ISREG(st.st_mode);
             isFolder = S_ISDIR(st.st_mode);
             if (S_ISLNK(st.st_mode))
-                isFile = ::stat(full.constData(), &st) == 0 && S_ISREG(st.st_mode);
+                isFile = ::fstatat(fd, name, &st, 0) == 0 && S_ISREG(st.st_mode);
         }
         if (kind == Kind::Files ? isFile : isFolder)
-            names.push_back(name);
+            names.emplace_back(name);
     }
     std::sort(names.begin(), names.end());
-
-    std::vector<QString> paths;
-    paths.reserve(names.size());
-    for (const QByteArray &name : names)
-        paths.push_back(QFile::decodeName(base + name));
-    return paths;
+    return dir;
 }

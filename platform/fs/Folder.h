@@ -3,6 +3,7 @@
 #include "File.h"
 
 #include <QString>
+#include <memory>
 #include <vector>
 
 // A folder of the file system. The listings are read when asked for, in byte order of the
@@ -20,7 +21,8 @@ public:
 
 private:
     enum class Kind { Files, Folders };
-    std::vector<QString> list(Kind kind) const;
+    // The open folder, and the names of the kind in byte order.
+    std::shared_ptr<DIR> list(Kind kind, std::vector<QByteArray> &names) const;
 
     QString msPath;
 };

@@ -1,6 +1,7 @@
 #include "FileSystemObject.h"
 #include "PlatformError.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -15,6 +16,7 @@ private slots:
     void extensionIsTextAfterLastDot();
     void listingsAreInByteOrderWithNormalPaths();
     void openingAFolderOrFifoFails();
+    void listedFileOpensByNameInItsFolder();
 };
 
 void tst_FileSystemObject::textStreamSplitsLinesAtLfAndCrLf_data() {
@@ -108,6 +110,33 @@ void tst_FileSystemObject::openingAFolderOrFifoFails() {
     } catch (const PlatformError &e) {
         QCOMPARE(e.number(), int(PlatformError::FileNotFound));
         QCOMPARE(e.description(), QStringLiteral("No such file or directory"));
+    }
+}
+
+void tst_FileSystemObject::listedFileOpensByNameInItsFolder() {
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkpath("sub"));
+    for (const char *name : {"a", "b", "c", "sub/a"}) {
+        QFile f(dir.filePath(name));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray("text of ") + name + "\n");
+    }
+    const std::vector<File> files = FileSystemObject().GetFolder(dir.path()).Files();
+    QCOMPARE(files.size(), size_t(3));
+    // After the listing: a file replaced by a FIFO must not be opened, one removed is missing.
+    QVERIFY(QFile::remove(dir.filePath("b")));
+    QVERIFY(::mkfifo(dir.filePath("b").toLocal8Bit(), 0644) == 0);
+    QVERIFY(QFile::remove(dir.filePath("c")));
+
+    auto stream = files[0].OpenAsTextStream();
+    QCOMPARE(stream->ReadLine(), QStringLiteral("text of a"));
+    QVERIFY(stream->AtEndOfStream());
+    QVERIFY_THROWS_EXCEPTION(PlatformError, files[1].OpenAsTextStream());
+    try {
+        files[2].OpenAsTextStream();
+        QFAIL("opened a removed file");
+    } catch (const PlatformError &e) {
+        QCOMPARE(e.number(), int(PlatformError::FileNotFound));
     }
 }
 
