@@ -43,9 +43,10 @@ std::vector<Folder> Folder::SubFolders() const {
 }
 
 std::shared_ptr<DIR> Folder::list(Kind kind, std::vector<QByteArray> &names) const {
-    std::shared_ptr<DIR> dir(::opendir(QFile::encodeName(msPath).constData()), ::closedir);
-    if (!dir)
+    DIR *opened = ::opendir(QFile::encodeName(msPath).constData());
+    if (!opened)
         throw fsError(errno, true);
+    const std::shared_ptr<DIR> dir(opened, ::closedir);
     const int fd = ::dirfd(dir.get());
     for (;;) {
         errno = 0;
