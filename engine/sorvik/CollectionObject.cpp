@@ -11,7 +11,10 @@ namespace TavrinEXE {
 
 CollectionObject::CollectionObject(ObjectRegistry *registry, const QString &path,
                                    std::shared_ptr<Collection> collection)
-    : ServedObject(registry, path), mCollection(std::move(collection)) {}
+    : ServedObject(registry, path), mCollection(std::move(collection)) {
+    static const bool registered = (CollectionSlice::registerType(), true);
+    Q_UNUSED(registered);
+}
 
 int CollectionObject::Count() const {
     return admitted() ? mCollection->Count() : 0;
@@ -27,7 +30,7 @@ QDBusVariant CollectionObject::Item(int index) {
     return QDBusVariant(mCollection->Item(index));
 }
 
-QVariantList CollectionObject::Items(int first, int count) {
+CollectionSlice CollectionObject::Items(int first, int count) {
     if (!admitted())
         return {};
     const qint32 total = mCollection->Count();
@@ -40,12 +43,8 @@ QVariantList CollectionObject::Items(int first, int count) {
         fail(ServerErrors::kSubscriptOutOfRange, QStringLiteral("Subscript out of range"));
         return {};
     }
-    const qint32 last = qMin<qint64>(total, qint64(first) + count - 1);
-    QVariantList items;
-    items.reserve(last - first + 1);
-    for (qint32 i = first; i <= last; ++i)
-        items.append(mCollection->Item(i));
-    return items;
+    return {mCollection, first,
+            static_cast<qint32>(qMin<qint64>(total, qint64(first) + count - 1))};
 }
 
 void CollectionObject::Add(const QDBusVariant &item) {

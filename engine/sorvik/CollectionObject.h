@@ -1,11 +1,11 @@
 #pragma once
 
 #include "Collection.h"
+#include "CollectionSlice.h"
 #include "ServedObject.h"
 #include "TavrinEXEIntrospection.h"
 
 #include <QDBusVariant>
-#include <QVariantList>
 #include <memory>
 
 namespace TavrinEXE {
@@ -27,7 +27,7 @@ public:
 
 public slots:
     QDBusVariant Item(int index);
-    QVariantList Items(int first, int count);
+    CollectionSlice Items(int first, int count); // marshalled as "av"
     void Add(const QDBusVariant &item);
     void Release();
 

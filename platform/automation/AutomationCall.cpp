@@ -4,7 +4,9 @@
 
 #include <QDBusConnection>
 #include <QDBusError>
+#include <QDBusPendingCallWatcher>
 #include <QDBusVariant>
+#include <QEventLoop>
 #include <climits>
 
 namespace TavrinEXE::AutomationCall {
@@ -15,6 +17,20 @@ QDBusMessage send(const QDBusMessage &call) {
         throw PlatformError(PlatformError::ServerUnavailable,
                             QStringLiteral("No session bus: %1").arg(bus.lastError().message()));
     const QDBusMessage reply = bus.call(call, QDBus::BlockWithGui, INT_MAX);
+    if (reply.type() != QDBusMessage::ReplyMessage)
+        raise(reply);
+    return reply;
+}
+
+QDBusMessage wait(const QDBusPendingCall &pending) {
+    if (!pending.isFinished()) {
+        QDBusPendingCallWatcher watcher(pending);
+        QEventLoop loop;
+        QObject::connect(&watcher, &QDBusPendingCallWatcher::finished, &loop, &QEventLoop::quit);
+        if (!watcher.isFinished())
+            loop.exec();
+    }
+    const QDBusMessage reply = pending.reply();
     if (reply.type() != QDBusMessage::ReplyMessage)
         raise(reply);
     return reply;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDBusMessage>
+#include <QDBusPendingCall>
 #include <QString>
 
 namespace TavrinEXE {
@@ -14,6 +15,8 @@ inline const QString kCollectionInterface = QStringLiteral("TavrinEXE.Collection
 
 // Sends call and returns the reply; throws PlatformError when it fails.
 QDBusMessage send(const QDBusMessage &call);
+// Waits for the reply to a call sent with asyncCall; throws PlatformError when it fails.
+QDBusMessage wait(const QDBusPendingCall &pending);
 // Reads a D-Bus property, unwrapping the variants it travels in.
 QVariant getProperty(const QString &server, const QString &path, const QString &interface,
                      const QString &name);

@@ -5,10 +5,12 @@
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusVariant>
+#include <climits>
 
 namespace TavrinEXE {
 
 namespace {
+constexpr qint32 kFirstBatch = 1024;
 constexpr qint32 kLargestBatch = 65536;
 
 QVariant plain(QVariant v) {
@@ -44,20 +46,44 @@ QVariant CollectionProxy::Item(qint32 index) const {
     return mItems.at(index - 1);
 }
 
+QDBusPendingCall CollectionProxy::requestItems(qint32 first, qint32 count) const {
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        msServer, msPath, AutomationCall::kCollectionInterface, QStringLiteral("Items"));
+    call.setArguments({first, count});
+    return QDBusConnection::sessionBus().asyncCall(call, INT_MAX);
+}
+
 void CollectionProxy::readAhead(qint32 index) const {
-    // Batches grow while a client walks the list, so a full walk takes few round trips.
+    // Batches grow while a client walks the list, so a full walk takes few round trips; from
+    // the second batch on, the next one is asked for before this one is unpacked, so the server
+    // builds it meanwhile.
     while (index > mItems.size()) {
         const qint32 first = static_cast<qint32>(mItems.size()) + 1;
-        QDBusMessage call = QDBusMessage::createMethodCall(
-            msServer, msPath, AutomationCall::kCollectionInterface, QStringLiteral("Items"));
-        call.setArguments({first, qMax(mlBatch, index - first + 1)});
-        const QVariantList items =
-            qdbus_cast<QVariantList>(AutomationCall::send(call).arguments().value(0));
-        if (items.isEmpty())
+        const qint32 count = qMax(mlBatch, index - first + 1);
+        QDBusPendingCall pending =
+            mPending && mlPendingFirst == first ? *mPending : requestItems(first, count);
+        mPending.reset();
+        const QDBusMessage reply = AutomationCall::wait(pending);
+        if (mlBatch > kFirstBatch) {
+            mlPendingFirst = first + count;
+            mPending = requestItems(mlPendingFirst, qMin(kLargestBatch, mlBatch * 2));
+        }
+        // Read the "av" reply item by item into the cache rather than through a QVariantList.
+        const QDBusArgument items = qvariant_cast<QDBusArgument>(reply.arguments().value(0));
+        if (items.currentSignature() != QLatin1String("av"))
+            throw PlatformError(PlatformError::AutomationError,
+                                QStringLiteral("Automation error: Items replied \"%1\"")
+                                    .arg(items.currentSignature()));
+        const qsizetype before = mItems.size();
+        items.beginArray();
+        while (!items.atEnd()) {
+            QDBusVariant item;
+            items >> item;
+            mItems.append(plain(item.variant()));
+        }
+        items.endArray();
+        if (mItems.size() == before)
             throw PlatformError::subscriptOutOfRange();
-        mItems.reserve(mItems.size() + items.size());
-        for (const QVariant &item : items)
-            mItems.append(plain(item));
         mlBatch = qMin(kLargestBatch, mlBatch * 2);
     }
 }

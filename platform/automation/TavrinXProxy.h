@@ -5,11 +5,13 @@
 
 #include "Boolean.h"
 
+#include <QDBusPendingCall>
 #include <QObject>
 #include <QString>
 #include <QVariant>
 #include <QVector>
 #include <memory>
+#include <optional>
 
 namespace TavrinEXE {
 
@@ -88,11 +90,15 @@ private:
     CollectionProxy(const QString &server, const QString &path);
     // Reads items from index mItems.size() + 1 on, at least up to index.
     void readAhead(qint32 index) const;
+    QDBusPendingCall requestItems(qint32 first, qint32 count) const;
 
     QString msServer;
     QString msPath;
     mutable QVector<QVariant> mItems; // items 1..n once read; they never change
-    mutable qint32 mlBatch = 1024;
+    mutable qint32 mlBatch = 1024;    // kFirstBatch
+    // While a client walks the list, the next batch is asked for before the last one is unpacked.
+    mutable std::optional<QDBusPendingCall> mPending;
+    mutable qint32 mlPendingFirst = 0;
 };
 
 } // namespace TavrinEXE

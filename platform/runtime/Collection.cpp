@@ -2,6 +2,7 @@
 
 #include "PlatformError.h"
 
+#include <QStringBuilder>
 #include <limits>
 
 QVariant Collection::Item(qint32 index) const {
@@ -69,5 +70,6 @@ void Collection::toVariants() {
 
 QString Collection::recordText(const Record &r) {
     const QChar tab(u'\t');
-    return r.path + tab + QString::number(r.line) + tab + QString::number(r.column) + tab + r.text;
+    // One allocation: the builder sizes the whole text before copying.
+    return r.path % tab % QString::number(r.line) % tab % QString::number(r.column) % tab % r.text;
 }
