@@ -60,6 +60,8 @@ private slots:
     void refusedGrepReportsBeforeReturning();
     void scanEventsReachHandlersWhileEngineWaits();
     void earlierCollectionKeepsItsFindings();
+    void collectionProxyReadsEveryItemInOrder_data();
+    void collectionProxyReadsEveryItemInOrder();
     void abortEndsScanWithoutCompleted();
     void badCallsFailAndChangeNothing_data();
     void badCallsFailAndChangeNothing();
@@ -178,6 +180,49 @@ void tst_Automation::earlierCollectionKeepsItsFindings() {
     QVERIFY(after->objectPath() != before->objectPath());
     QCOMPARE(after->Count(), 2);
     QCOMPARE(engine.FoundFiles()->objectPath(), after->objectPath()); // the live object
+}
+
+void tst_Automation::collectionProxyReadsEveryItemInOrder_data() {
+    QTest::addColumn<int>("findings");
+    QTest::addColumn<bool>("randomFirst"); // an item far ahead read before the walk
+    // Around the read-ahead batches (1,024 items, then twice as many each time).
+    QTest::newRow("one batch") << 1024 << false;
+    QTest::newRow("one batch and one") << 1025 << false;
+    QTest::newRow("two batches") << 3072 << false;
+    QTest::newRow("past two batches") << 3073 << false;
+    QTest::newRow("far item first") << 5000 << true;
+}
+
+void tst_Automation::collectionProxyReadsEveryItemInOrder() {
+    QFETCH(int, findings);
+    QFETCH(bool, randomFirst);
+    QTemporaryDir dir;
+    QByteArray text;
+    for (int i = 1; i <= findings; ++i)
+        text += "row " + QByteArray::number(i) + " needle\n";
+    writeFile(dir.filePath(QStringLiteral("many.txt")), text);
+    TavrinXProxy engine;
+    engine.setSearchPath(dir.path());
+    engine.setSearchString(QStringLiteral("needle"));
+    runScan(engine);
+    const auto results = engine.ResultsFound();
+    const auto lines = engine.FoundLines();
+    QCOMPARE(results->Count(), findings);
+    const QString prefix = dir.filePath(QStringLiteral("many.txt")) + u'\t';
+    if (randomFirst)
+        QCOMPARE(results->Item(findings - 7).toString(),
+                 prefix + QStringLiteral("%1\t%2\trow %1 needle").arg(findings - 7).arg(
+                              QString::number(findings - 7).size() + 6));
+    for (int i = 1; i <= findings; ++i) {
+        const QString expected = prefix + QStringLiteral("%1\t%2\trow %1 needle")
+                                              .arg(i)
+                                              .arg(QString::number(i).size() + 6);
+        if (results->Item(i).toString() != expected)
+            QFAIL(qPrintable(QStringLiteral("item %1: %2").arg(i).arg(results->Item(i).toString())));
+        if (lines->Item(i).toInt() != i)
+            QFAIL(qPrintable(QStringLiteral("line item %1").arg(i)));
+    }
+    QVERIFY_THROWS_EXCEPTION(PlatformError, results->Item(findings + 1));
 }
 
 void tst_Automation::abortEndsScanWithoutCompleted() {
