@@ -9,22 +9,13 @@
 #include "TavrinXProxy.h"
 
 #include <QLocale>
+#include <QScopedValueRollback>
 
 namespace {
 constexpr int FirstTickInterval = 1;
 constexpr int PollInterval = 50;
 constexpr qint32 StreamBatch = 100;
 constexpr qint32 CountEvery = 25;
-
-// Sets the flag for the life of a scope.
-class ScopedFlag {
-public:
-    explicit ScopedFlag(bool &flag) : mFlag(flag) { mFlag = true; }
-    ~ScopedFlag() { mFlag = false; }
-
-private:
-    bool &mFlag;
-};
 } // namespace
 
 SearchRelay::SearchRelay(ResultsGrid &grid, ComctlLib::StatusBar &sbStatus,
@@ -145,7 +136,7 @@ void SearchRelay::poll() {
 }
 
 void SearchRelay::deliverFindings(qint32 count) {
-    ScopedFlag delivering(mbDelivering);
+    const QScopedValueRollback<bool> delivering(mbDelivering, true);
     const auto results = mEngine->ResultsFound();
     const qint32 available = results->Count();
     if (count <= 0)
