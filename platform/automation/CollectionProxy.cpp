@@ -41,9 +41,16 @@ qint32 CollectionProxy::Count() const {
 QVariant CollectionProxy::Item(qint32 index) const {
     if (index < 1)
         throw PlatformError::subscriptOutOfRange();
-    if (index > mItems.size())
+    const qint64 end = qint64(mlFirst) + mItems.size(); // first index not cached
+    if (index < mlFirst || index > end + kFirstBatch) {
+        mItems.clear();
+        mPending.reset();
+        mlFirst = index;
+        mlBatch = kFirstBatch;
+    }
+    if (index >= qint64(mlFirst) + mItems.size())
         readAhead(index);
-    return mItems.at(index - 1);
+    return mItems.at(index - mlFirst);
 }
 
 QDBusPendingCall CollectionProxy::requestItems(qint32 first, qint32 count) const {
@@ -57,8 +64,8 @@ void CollectionProxy::readAhead(qint32 index) const {
     // Batches grow while a client walks the list, so a full walk takes few round trips; from
     // the second batch on, the next one is asked for before this one is unpacked, so the server
     // builds it meanwhile.
-    while (index > mItems.size()) {
-        const qint32 first = static_cast<qint32>(mItems.size()) + 1;
+    while (index >= qint64(mlFirst) + mItems.size()) {
+        const qint32 first = mlFirst + static_cast<qint32>(mItems.size());
         const qint32 count = qMax(mlBatch, index - first + 1);
         QDBusPendingCall pending =
             mPending && mlPendingFirst == first ? *mPending : requestItems(first, count);

@@ -88,13 +88,16 @@ public:
 private:
     friend class TavrinXProxy;
     CollectionProxy(const QString &server, const QString &path);
-    // Reads items from index mItems.size() + 1 on, at least up to index.
+    // Reads items from the end of the cached run on, at least up to index.
     void readAhead(qint32 index) const;
     QDBusPendingCall requestItems(qint32 first, qint32 count) const;
 
     QString msServer;
     QString msPath;
-    mutable QVector<QVariant> mItems; // items 1..n once read; they never change
+    // A run of items from index mlFirst on, once read; items never change. A client that starts
+    // reading far from the run (a poller taking up where it left off) starts a new run there.
+    mutable QVector<QVariant> mItems;
+    mutable qint32 mlFirst = 1;
     mutable qint32 mlBatch = 1024;    // kFirstBatch
     // While a client walks the list, the next batch is asked for before the last one is unpacked.
     mutable std::optional<QDBusPendingCall> mPending;
