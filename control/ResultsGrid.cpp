@@ -88,6 +88,10 @@ QString ResultsGrid::cell(qint32 row, qint32 column) const {
     return mfgFiles->TextMatrix(row, column);
 }
 
+ResultsGrid::Finding ResultsGrid::finding(qint32 row) const {
+    return {cell(row, 0), cellNumber(cell(row, 1)), cellNumber(cell(row, 2)), cell(row, 3)};
+}
+
 void ResultsGrid::appendRow(const QString &text) {
     if (mfgFiles)
         mfgFiles->AddItem(text);
@@ -135,9 +139,6 @@ void ResultsGrid::relayDoubleClick() {
     const int r = mfgFiles ? mfgFiles->Row() : 0;
     if (r <= 0)
         return;
-    QString sFileName = cell(r, 0);
-    qint32 lLine = cellNumber(cell(r, 1));
-    qint32 lColumn = cellNumber(cell(r, 2));
-    QString sFound = cell(r, 3);
-    emit DblClick(sFileName, lLine, lColumn, sFound);
+    Finding row = finding(r);
+    emit DblClick(row.sFileName, row.lLine, row.lColumn, row.sFound);
 }

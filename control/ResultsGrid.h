@@ -34,7 +34,6 @@ public:
     // Grid above the status bar, over the control's inner size; failures end it silently.
     void Layout();
 
-    MSFlexGridLib::MSFlexGrid *fgFiles() const { return mfgFiles; }
     // Number of finding rows put into the grid since the last re-creation.
     qint32 deliveredCount() const { return mlDelivered; }
     void countDelivered() { ++mlDelivered; }
@@ -42,8 +41,17 @@ public:
     // searches never meet in one grid.
     quint64 generation() const { return mlGeneration; }
 
+    // The four cells of a finding row.
+    struct Finding {
+        QString sFileName;
+        qint32 lLine;   // 0 where the cell holds no whole number (an error row)
+        qint32 lColumn; // likewise
+        QString sFound;
+    };
+
     // The text of a cell; a cell the grid does not hold throws PlatformError.
     QString cell(qint32 row, qint32 column) const;
+    Finding finding(qint32 row) const;
     // Appends one row at the end (the message row of an engine error).
     void appendRow(const QString &text);
     // Shows the rows inserted so far.

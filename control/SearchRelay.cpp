@@ -149,11 +149,8 @@ void SearchRelay::deliverFindings(qint32 count) {
         mGrid.countDelivered();
         // The host gets copies: what its handler writes changes neither the counter nor the grid.
         qint32 FileIndex = mGrid.deliveredCount();
-        QString sFileName = mGrid.cell(i, 0);
-        qint32 lLine = mGrid.cell(i, 1).toInt();
-        qint32 lColumn = mGrid.cell(i, 2).toInt();
-        QString sFound = mGrid.cell(i, 3);
-        emit OnFileFound(FileIndex, sFileName, lLine, lColumn, sFound);
+        ResultsGrid::Finding row = mGrid.finding(i);
+        emit OnFileFound(FileIndex, row.sFileName, row.lLine, row.lColumn, row.sFound);
         if (i % CountEvery == 0) {
             msbStatus.Panels(2).setText(QString::number(mGrid.deliveredCount()));
             DoEvents();

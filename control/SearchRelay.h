@@ -34,7 +34,6 @@ public:
     // From a Grep until the end or an Abort: the tick reading taken by that Grep; afterwards
     // the elapsed milliseconds.
     qint32 searchTime() const { return mlSearchTime; }
-    bool isPolling() const { return Timer1.isActive(); }
 
     // The duration text of the status bar: seconds in the user's notation, then " (Sec)".
     static QString durationText(qint32 milliseconds);

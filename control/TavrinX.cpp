@@ -15,20 +15,6 @@ namespace {
 constexpr int DesignWidth = 6195;  // twips
 constexpr int DesignHeight = 3465; // twips
 
-// Whether a tagged value compares equal to the Boolean true (-1).
-bool equalsTrue(const QVariant &value) {
-    if (value.typeId() == QMetaType::Bool)
-        return value.toBool();
-    if (value.typeId() == QMetaType::QString) {
-        const QString text = value.toString().trimmed();
-        if (text.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0)
-            return true;
-    }
-    bool ok = false;
-    const double number = value.toDouble(&ok);
-    return ok && number == -1.0;
-}
-
 QStringList oldestFirst(const KeyedCollection &list) {
     QStringList values;
     for (const QString &value : list)
@@ -104,20 +90,15 @@ void TavrinX::InitializeTavrin() {
 }
 
 QString TavrinX::GetDataMatrix(qint32 &row, qint32 &column) {
-    if (column > 3 || row > SearchCount()) {
-        qint32 ErrorCode = -103;
-        QString sErrorString = QStringLiteral("The parameters sent are not valid.");
-        emit OnError(ErrorCode, sErrorString);
-    }
+    if (column > 3 || row > SearchCount())
+        raiseError(-103, QStringLiteral("The parameters sent are not valid."));
     return mGrid->cell(row, column);
 }
 
 VBool TavrinX::SaveDataToTabFile(QString &FileName) {
     if (mGrid->saveToTabFile(FileName, SearchCount()))
         return vbTrue;
-    qint32 ErrorCode = -104;
-    QString sErrorString = QStringLiteral("Unable to save to file");
-    emit OnError(ErrorCode, sErrorString);
+    raiseError(-104, QStringLiteral("Unable to save to file"));
     return vbFalse;
 }
 
@@ -137,6 +118,12 @@ VBool TavrinX::ShowTavrinDialog() {
 }
 
 void TavrinX::ShowAboutBox() { ::ShowAboutBox(); }
+
+void TavrinX::raiseError(qint32 code, const QString &message) {
+    qint32 ErrorCode = code;
+    QString sErrorString = message;
+    emit OnError(ErrorCode, sErrorString);
+}
 
 void TavrinX::rememberRecent(KeyedCollection &list, const QString &section,
                              const QString &value) {
@@ -176,14 +163,14 @@ QVariant TavrinX::WholeWordOnly() const { return mEngine->WholeWordOnly(); }
 
 void TavrinX::setWholeWordOnly(const QVariant &vNewValue) {
     mEngine->setWholeWordOnly(vNewValue);
-    WriteFlagSetting(QStringLiteral("WholeWordOnly"), equalsTrue(vNewValue));
+    WriteFlagSetting(QStringLiteral("WholeWordOnly"), variantEqualsTrue(vNewValue));
 }
 
 QVariant TavrinX::LookInSubfolders() const { return mEngine->LookInSubfolders(); }
 
 void TavrinX::setLookInSubfolders(const QVariant &vNewValue) {
     mEngine->setLookInSubfolders(vNewValue);
-    WriteFlagSetting(QStringLiteral("LookInSubfolders"), equalsTrue(vNewValue));
+    WriteFlagSetting(QStringLiteral("LookInSubfolders"), variantEqualsTrue(vNewValue));
 }
 
 VBool TavrinX::StreamFindings() const { return mbStreamFindings; }

@@ -134,6 +134,8 @@ protected:
     void Terminate() override;
 
 private:
+    // Raises OnError with copies of the code and message.
+    void raiseError(qint32 code, const QString &message);
     // Writes the text settings' recent list: the value becomes its newest entry and the list's
     // section is written again.
     void rememberRecent(KeyedCollection &list, const QString &section, const QString &value);

@@ -21,7 +21,7 @@ void fillRecent(QComboBox *combo, const QStringList &oldestFirst) {
 }
 
 bool isTrue(QObject *control, const char *name) {
-    return NamedProperty::equalsTrue(NamedProperty::read(control, name));
+    return variantEqualsTrue(NamedProperty::read(control, name));
 }
 
 } // namespace

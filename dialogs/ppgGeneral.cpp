@@ -15,7 +15,7 @@
 namespace {
 
 bool isTrue(QObject *control, const char *name) {
-    return NamedProperty::equalsTrue(NamedProperty::read(control, name));
+    return variantEqualsTrue(NamedProperty::read(control, name));
 }
 
 QVariant vbool(bool b) {

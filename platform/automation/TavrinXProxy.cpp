@@ -104,6 +104,12 @@ void TavrinXProxy::writeProperty(const QString &name, const QVariant &value) {
     AutomationCall::send(call);
 }
 
+void TavrinXProxy::writeVariantProperty(const QString &name, const QVariant &value) {
+    if (!marshallable(value))
+        throw PlatformError::typeMismatch();
+    writeProperty(name, QVariant::fromValue(QDBusVariant(value)));
+}
+
 void TavrinXProxy::invoke(const QString &method) const {
     AutomationCall::send(
         QDBusMessage::createMethodCall(msServer, msPath, AutomationCall::kEngineInterface, method));
@@ -149,17 +155,13 @@ QVariant TavrinXProxy::WholeWordOnly() const {
     return readProperty(QStringLiteral("WholeWordOnly"));
 }
 void TavrinXProxy::setWholeWordOnly(const QVariant &vNewValue) {
-    if (!marshallable(vNewValue))
-        throw PlatformError::typeMismatch();
-    writeProperty(QStringLiteral("WholeWordOnly"), QVariant::fromValue(QDBusVariant(vNewValue)));
+    writeVariantProperty(QStringLiteral("WholeWordOnly"), vNewValue);
 }
 QVariant TavrinXProxy::LookInSubfolders() const {
     return readProperty(QStringLiteral("LookInSubfolders"));
 }
 void TavrinXProxy::setLookInSubfolders(const QVariant &vNewValue) {
-    if (!marshallable(vNewValue))
-        throw PlatformError::typeMismatch();
-    writeProperty(QStringLiteral("LookInSubfolders"), QVariant::fromValue(QDBusVariant(vNewValue)));
+    writeVariantProperty(QStringLiteral("LookInSubfolders"), vNewValue);
 }
 qint32 TavrinXProxy::SearchCount() const {
     return readProperty(QStringLiteral("SearchCount")).toInt();

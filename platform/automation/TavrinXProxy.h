@@ -66,6 +66,9 @@ signals:
 private:
     QVariant readProperty(const QString &name) const;
     void writeProperty(const QString &name, const QVariant &value);
+    // A tagged-value property: the value travels as a variant; one D-Bus cannot carry fails
+    // here as a type mismatch.
+    void writeVariantProperty(const QString &name, const QVariant &value);
     void invoke(const QString &method) const;
     std::shared_ptr<CollectionProxy> collection(const QString &name) const;
 

@@ -1,6 +1,5 @@
 #include "NamedProperty.h"
 
-#include "Boolean.h"
 #include "PlatformError.h"
 
 #include <QMetaProperty>
@@ -36,19 +35,6 @@ void write(QObject *object, const char *name, const QVariant &vNewValue) {
         throw PlatformError(ReadOnlyProperty, QStringLiteral("Can't assign to read-only property"));
     if (!property.write(object, vNewValue))
         throw PlatformError::typeMismatch();
-}
-
-bool equalsTrue(const QVariant &vValue) {
-    if (vValue.typeId() == QMetaType::Bool)
-        return vValue.toBool();
-    if (vValue.typeId() == QMetaType::QVariant)
-        return equalsTrue(vValue.value<QVariant>());
-    bool isNumber = false;
-    const double number = vValue.toDouble(&isNumber);
-    if (isNumber && vValue.typeId() != QMetaType::QString)
-        return number == -1.0;
-    // Texts compare through the Boolean conversion ("True", "-1"); anything else mismatches.
-    return variantToVBool(vValue) == vbTrue;
 }
 
 } // namespace NamedProperty

@@ -13,7 +13,4 @@ QVariant read(const QObject *object, const char *name);
 // Runs the object's setter; errors the setter throws pass through unchanged.
 void write(QObject *object, const char *name, const QVariant &vNewValue);
 
-// The language's "value = True" test: a Boolean true, or a number equal to -1.
-bool equalsTrue(const QVariant &vValue);
-
 } // namespace NamedProperty

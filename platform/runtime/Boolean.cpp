@@ -38,3 +38,21 @@ VBool variantToVBool(const QVariant &vValue) {
     }
     throw PlatformError::typeMismatch();
 }
+
+bool variantEqualsTrue(const QVariant &vValue) {
+    switch (vValue.typeId()) {
+    case QMetaType::Bool:
+        return vValue.toBool();
+    case QMetaType::QVariant:
+        return variantEqualsTrue(vValue.value<QVariant>());
+    case QMetaType::QString:
+        if (vValue.toString().trimmed().compare(QLatin1String("True"), Qt::CaseInsensitive) == 0)
+            return true;
+        break;
+    default:
+        break;
+    }
+    bool isNumber = false;
+    const double number = vValue.toString().trimmed().toDouble(&isNumber);
+    return isNumber && number == -1.0;
+}

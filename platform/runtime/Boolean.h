@@ -15,5 +15,9 @@ constexpr VBool toVBool(bool b) { return b ? vbTrue : vbFalse; }
 // throws PlatformError::typeMismatch().
 VBool variantToVBool(const QVariant &vValue);
 
+// The language's "value = True" test: a Boolean true, a number equal to -1, the text "True" in
+// any case or a numeric text equal to -1; anything else is not equal.
+bool variantEqualsTrue(const QVariant &vValue);
+
 // A tagged value of Boolean type holding b.
 inline QVariant vboolVariant(VBool b) { return QVariant(b != 0); }

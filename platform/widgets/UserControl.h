@@ -21,7 +21,6 @@ public:
     // Inner width and height in twips.
     int ScaleWidth() const;
     int ScaleHeight() const;
-    bool isTerminated() const { return mbTerminated; }
 
 protected:
     virtual void Initialize() {}

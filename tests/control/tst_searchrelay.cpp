@@ -69,10 +69,8 @@ void tst_SearchRelay::durationText() {
 void tst_SearchRelay::searchWithoutFindingsCompletes() {
     ControlFixture f;
     f.write("a.txt", "nothing to see\n");
-    TavrinX *control = f.load("Relay");
+    TavrinX *control = f.loadSearching("Relay", "absent");
     EventLog log(control);
-    control->setSearchPath(f.tree());
-    control->setSearchString("absent");
     QSignalSpy completed(control, &TavrinX::ScanCompleted);
     QCOMPARE(control->Grep(), QVariant());
     QVERIFY(completed.wait(10000));
@@ -89,10 +87,8 @@ void tst_SearchRelay::searchWithoutFindingsCompletes() {
 void tst_SearchRelay::grepDuringSearchIsRefusedAndRestartsTheTime() {
     ControlFixture f;
     f.write("a.txt", "needle\n");
-    TavrinX *control = f.load("Relay");
+    TavrinX *control = f.loadSearching("Relay", "needle");
     EventLog log(control);
-    control->setSearchPath(f.tree());
-    control->setSearchString("needle");
     qint32 timeAtRefusal = 0;
     // The engine waits for this handler: its search is still running while the handler runs.
     connect(control, &TavrinX::ScanStarted, this, [&] {
@@ -115,10 +111,8 @@ void tst_SearchRelay::grepDuringSearchIsRefusedAndRestartsTheTime() {
 void tst_SearchRelay::abortThenGrepIsPendingUntilEngineIsIdle() {
     ControlFixture f;
     f.write("a.txt", "needle\n");
-    TavrinX *control = f.load("Relay");
+    TavrinX *control = f.loadSearching("Relay", "needle");
     EventLog log(control);
-    control->setSearchPath(f.tree());
-    control->setSearchString("needle");
     bool once = true;
     connect(control, &TavrinX::ScanStarted, this, [&] {
         if (!once)
@@ -202,10 +196,8 @@ void tst_SearchRelay::nonStreamingDeliversEverythingAtTheEnd() {
     f.write("a.txt", lines(30, "needle"));
     linkUnreadable(f, "b.txt");
     f.write("c.txt", "needle\n");
-    TavrinX *control = f.load("Relay");
+    TavrinX *control = f.loadSearching("Relay", "needle");
     control->setStreamFindings(vbFalse);
-    control->setSearchPath(f.tree());
-    control->setSearchString("needle");
     EventLog log(control);
     connect(control, &TavrinX::OnError, this, [&](qint32 &, QString &) { QTest::qWait(200); });
     QVERIFY(ControlFixture::grepToEnd(control));
