@@ -102,7 +102,9 @@ void ResultsGrid::refresh() {
         mfgFiles->Refresh();
 }
 
-void ResultsGrid::insertRow(const QString &record, qint32 row) { mfgFiles->AddItem(record, row); }
+void ResultsGrid::insertRow(const QString &record, qint32 row) {
+    mfgFiles->AddItem(record, row);
+}
 
 bool ResultsGrid::saveToTabFile(const QString &fileName, qint32 lastRow) const {
     QFile file(fileName);

@@ -104,9 +104,8 @@ void SearchRelay::Timer1Tick() {
         // what it holds.
         Timer1.stop();
         msbStatus.Panels(3).setText(QStringLiteral("Scan Aborted"));
-        raiseError(EngineLostCode,
-                   QStringLiteral("The search engine is no longer available: ") +
-                       error.description());
+        raiseError(EngineLostCode, QStringLiteral("The search engine is no longer available: ") +
+                                       error.description());
     }
 }
 

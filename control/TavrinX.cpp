@@ -58,7 +58,9 @@ void TavrinX::WriteProperties() {
     // All persistent state lives in the settings file, written as it changes.
 }
 
-void TavrinX::Resize() { mGrid->Layout(); }
+void TavrinX::Resize() {
+    mGrid->Layout();
+}
 
 void TavrinX::Terminate() {
     // Nobody can receive a failure here: a server that has gone must not stop the widths
@@ -117,7 +119,9 @@ VBool TavrinX::ShowTavrinDialog() {
                                       oldestFirst(mclnSearchFor)));
 }
 
-void TavrinX::ShowAboutBox() { ::ShowAboutBox(); }
+void TavrinX::ShowAboutBox() {
+    ::ShowAboutBox();
+}
 
 void TavrinX::raiseError(qint32 code, const QString &message) {
     qint32 ErrorCode = code;
@@ -125,63 +129,82 @@ void TavrinX::raiseError(qint32 code, const QString &message) {
     emit OnError(ErrorCode, sErrorString);
 }
 
-void TavrinX::rememberRecent(KeyedCollection &list, const QString &section,
-                             const QString &value) {
+void TavrinX::rememberRecent(KeyedCollection &list, const QString &section, const QString &value) {
     AddRecentValue(list, value);
     SaveRecentList(section, list);
 }
 
-QString TavrinX::SearchPath() const { return mEngine->SearchPath(); }
+QString TavrinX::SearchPath() const {
+    return mEngine->SearchPath();
+}
 
 void TavrinX::setSearchPath(const QString &vNewValue) {
     mEngine->setSearchPath(vNewValue);
     rememberRecent(mclnSearchPath, SearchPathSection, vNewValue);
 }
 
-QString TavrinX::SearchExt() const { return mEngine->SearchExt(); }
+QString TavrinX::SearchExt() const {
+    return mEngine->SearchExt();
+}
 
 void TavrinX::setSearchExt(const QString &vNewValue) {
     mEngine->setSearchExt(vNewValue);
     rememberRecent(mclnFileExt, FileExtSection, vNewValue);
 }
 
-QString TavrinX::SearchString() const { return mEngine->SearchString(); }
+QString TavrinX::SearchString() const {
+    return mEngine->SearchString();
+}
 
 void TavrinX::setSearchString(const QString &vNewValue) {
     mEngine->setSearchString(vNewValue);
     rememberRecent(mclnSearchFor, SearchForSection, vNewValue);
 }
 
-VBool TavrinX::CaseSensitive() const { return mEngine->CaseSensitive(); }
+VBool TavrinX::CaseSensitive() const {
+    return mEngine->CaseSensitive();
+}
 
 void TavrinX::setCaseSensitive(VBool vNewValue) {
     mEngine->setCaseSensitive(vNewValue);
     WriteFlagSetting(QStringLiteral("CaseSensitive"), vNewValue == vbTrue);
 }
 
-QVariant TavrinX::WholeWordOnly() const { return mEngine->WholeWordOnly(); }
+QVariant TavrinX::WholeWordOnly() const {
+    return mEngine->WholeWordOnly();
+}
 
 void TavrinX::setWholeWordOnly(const QVariant &vNewValue) {
     mEngine->setWholeWordOnly(vNewValue);
     WriteFlagSetting(QStringLiteral("WholeWordOnly"), variantEqualsTrue(vNewValue));
 }
 
-QVariant TavrinX::LookInSubfolders() const { return mEngine->LookInSubfolders(); }
+QVariant TavrinX::LookInSubfolders() const {
+    return mEngine->LookInSubfolders();
+}
 
 void TavrinX::setLookInSubfolders(const QVariant &vNewValue) {
     mEngine->setLookInSubfolders(vNewValue);
     WriteFlagSetting(QStringLiteral("LookInSubfolders"), variantEqualsTrue(vNewValue));
 }
 
-VBool TavrinX::StreamFindings() const { return mbStreamFindings; }
+VBool TavrinX::StreamFindings() const {
+    return mbStreamFindings;
+}
 
 void TavrinX::setStreamFindings(VBool vNewValue) {
     mbStreamFindings = vNewValue;
     WriteFlagSetting(QStringLiteral("StreamFindings"), vNewValue == vbTrue);
 }
 
-qint32 TavrinX::SearchCount() const { return mGrid->deliveredCount(); }
+qint32 TavrinX::SearchCount() const {
+    return mGrid->deliveredCount();
+}
 
-qint32 TavrinX::SearchTime() const { return mRelay->searchTime(); }
+qint32 TavrinX::SearchTime() const {
+    return mRelay->searchTime();
+}
 
-VBool TavrinX::SearchActive() const { return mEngine->SearchActive(); }
+VBool TavrinX::SearchActive() const {
+    return mEngine->SearchActive();
+}

@@ -68,8 +68,9 @@ class TavrinX : public UserControl {
                 "search are transmitted to the client application at the end of the search "
                 "through this event.  If the StreamFindings property is set to TRUE, all findings "
                 "are transmitted upon")
-    Q_CLASSINFO("ScanCompleted", "At the end of the search, this event is fired.  This event can be "
-                                 "useful for hiding an abort button for example")
+    Q_CLASSINFO("ScanCompleted",
+                "At the end of the search, this event is fired.  This event can be "
+                "useful for hiding an abort button for example")
     Q_CLASSINFO("ScanStarted", "This event is fired at the beginning of the search.  It can be "
                                "useful to display abort buttons for example")
     Q_CLASSINFO("OnError", "If an error occurs, you can trap it in this event.  For example if a "

@@ -101,7 +101,7 @@ private:
     // reading far from the run (a poller taking up where it left off) starts a new run there.
     mutable QVector<QVariant> mItems;
     mutable qint32 mlFirst = 1;
-    mutable qint32 mlBatch = 1024;    // kFirstBatch
+    mutable qint32 mlBatch = 1024; // kFirstBatch
     // While a client walks the list, the next batch is asked for before the last one is unpacked.
     mutable std::optional<QDBusPendingCall> mPending;
     mutable qint32 mlPendingFirst = 0;

@@ -8,7 +8,9 @@ using VBool = qint16;
 constexpr VBool vbTrue = -1;
 constexpr VBool vbFalse = 0;
 
-constexpr VBool toVBool(bool b) { return b ? vbTrue : vbFalse; }
+constexpr VBool toVBool(bool b) {
+    return b ? vbTrue : vbFalse;
+}
 
 // The language's Boolean conversion of a tagged value: a Boolean as it is, a number true when
 // non-zero, the texts "True"/"False" in any case, a numeric text by its number. Anything else
@@ -20,4 +22,6 @@ VBool variantToVBool(const QVariant &vValue);
 bool variantEqualsTrue(const QVariant &vValue);
 
 // A tagged value of Boolean type holding b.
-inline QVariant vboolVariant(VBool b) { return QVariant(b != 0); }
+inline QVariant vboolVariant(VBool b) {
+    return QVariant(b != 0);
+}

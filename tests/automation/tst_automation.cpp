@@ -46,7 +46,7 @@ QDBusMessage rawSet(const QString &path, const QString &name, const QVariant &va
 void runScan(TavrinXProxy &engine) {
     QSignalSpy completed(&engine, &TavrinXProxy::ScanCompleted);
     engine.Grep();
-    QVERIFY(completed.wait(10000));
+    QVERIFY(!completed.isEmpty() || completed.wait(10000)); // it may come while the call waits
     QTRY_COMPARE(engine.SearchActive(), vbFalse);
 }
 } // namespace
@@ -211,12 +211,14 @@ void tst_Automation::collectionProxyReadsEveryItemInOrder() {
     QCOMPARE(results->Count(), findings);
     const QString prefix = dir.filePath(QStringLiteral("many.txt")) + u'\t';
     const auto expected = [&](int i) {
-        return prefix + QStringLiteral("%1\t%2\trow %1 needle").arg(i).arg(QString::number(i).size() + 6);
+        return prefix +
+               QStringLiteral("%1\t%2\trow %1 needle").arg(i).arg(QString::number(i).size() + 6);
     };
     const auto check = [&](int from) {
         for (int i = from; i <= findings; ++i) {
             if (results->Item(i).toString() != expected(i))
-                QFAIL(qPrintable(QStringLiteral("item %1: %2").arg(i).arg(results->Item(i).toString())));
+                QFAIL(qPrintable(
+                    QStringLiteral("item %1: %2").arg(i).arg(results->Item(i).toString())));
             if (lines->Item(i).toInt() != i)
                 QFAIL(qPrintable(QStringLiteral("line item %1").arg(i)));
         }
@@ -234,7 +236,7 @@ void tst_Automation::abortEndsScanWithoutCompleted() {
     QSignalSpy started(&engine, &TavrinXProxy::ScanStarted);
     QSignalSpy completed(&engine, &TavrinXProxy::ScanCompleted);
     engine.Grep();
-    QVERIFY(started.wait(10000));
+    QVERIFY(!started.isEmpty() || started.wait(10000)); // it may come while the call waits
     QTRY_VERIFY(engine.FoundFiles()->Count() > 0);
     engine.Abort();
     QTRY_COMPARE(engine.SearchActive(), vbFalse);
@@ -394,7 +396,7 @@ void tst_Automation::serverKilledFailsCallsPromptly() {
     QVERIFY(pid > 0);
     QSignalSpy started(&engine, &TavrinXProxy::ScanStarted);
     engine.Grep();
-    QVERIFY(started.wait(10000));
+    QVERIFY(!started.isEmpty() || started.wait(10000)); // it may come while the call waits
     QVERIFY(::kill(pid, SIGKILL) == 0);
     QElapsedTimer timer;
     timer.start();

@@ -33,7 +33,7 @@ void tst_SlowHandler::engineWaitsForAHandlerBeyondDefaultTimeout() {
     });
     QSignalSpy completed(&engine, &TavrinXProxy::ScanCompleted);
     engine.Grep();
-    QVERIFY(completed.wait(60000));
+    QVERIFY(!completed.isEmpty() || completed.wait(60000)); // it may come while the call waits
     QCOMPARE(countAfterHandler, 0); // the scan had not gone on without the handler
     QCOMPARE(engine.SearchCount(), 1);
 }

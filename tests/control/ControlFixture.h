@@ -4,11 +4,11 @@
 // search; the control reaches sorvik over the test's private session bus.
 
 #include "MSFlexGrid.h"
+#include "PrivateProfile.h"
 #include "StatusBar.h"
 #include "StatusBarPanel.h"
 #include "TavrinX.h"
 #include "UserControlHost.h"
-#include "PrivateProfile.h"
 #include "WindowsDirectory.h"
 #include "modSettings.h"
 
@@ -55,8 +55,7 @@ public:
     QString settingsFile(const QString &baseName) const {
         return mSettingsDir.filePath(baseName + QStringLiteral(".INI"));
     }
-    QString readSetting(const QString &baseName, const QString &section,
-                        const QString &key) const {
+    QString readSetting(const QString &baseName, const QString &section, const QString &key) const {
         return GetPrivateProfileStringA(section, key, QStringLiteral("<none>"), 500,
                                         settingsFile(baseName));
     }
@@ -100,8 +99,7 @@ public:
             events << QStringLiteral("OnError %1 %2").arg(code).arg(message);
         });
         connect(control, &TavrinX::OnFileFound, this,
-                [this](qint32 &index, QString &file, qint32 &line, qint32 &column,
-                       QString &found) {
+                [this](qint32 &index, QString &file, qint32 &line, qint32 &column, QString &found) {
                     events << QStringLiteral("OnFileFound %1 %2:%3:%4:%5")
                                   .arg(index)
                                   .arg(QFileInfo(file).fileName())

@@ -73,7 +73,7 @@ void tst_SearchRelay::searchWithoutFindingsCompletes() {
     EventLog log(control);
     QSignalSpy completed(control, &TavrinX::ScanCompleted);
     QCOMPARE(control->Grep(), QVariant());
-    QVERIFY(completed.wait(10000));
+    QVERIFY(!completed.isEmpty() || completed.wait(10000)); // it may come while the call waits
     QCOMPARE(log.events, QStringList({"ScanStarted", "ScanCompleted"}));
     QCOMPARE(ControlFixture::panel(control, 1), QString("Hits Found:"));
     QCOMPARE(ControlFixture::panel(control, 2), QString("0"));
@@ -126,8 +126,8 @@ void tst_SearchRelay::abortThenGrepIsPendingUntilEngineIsIdle() {
     control->Grep();
     QTRY_COMPARE_WITH_TIMEOUT(control->SearchActive(), vbFalse, 10000);
     QCOMPARE(log.events,
-             QStringList({"ScanStarted",
-                          "OnError -102 Search abort is still pending, please try again."}));
+             QStringList(
+                 {"ScanStarted", "OnError -102 Search abort is still pending, please try again."}));
     // Once the engine is idle a Grep is accepted and the flag is cleared.
     QVERIFY(ControlFixture::grepToEnd(control));
     QCOMPARE(control->SearchCount(), 1);
@@ -310,7 +310,7 @@ void tst_SearchRelay::durationIsRightAcrossATickWrap() {
     connect(control, &TavrinX::ScanStarted, this, [&] { fake += 400; });
     QSignalSpy completed(control, &TavrinX::ScanCompleted);
     control->Grep();
-    const bool done = completed.wait(10000);
+    const bool done = !completed.isEmpty() || completed.wait(10000);
     setTickCountSource({});
     QVERIFY(done);
     QCOMPARE(control->SearchTime(), 400);

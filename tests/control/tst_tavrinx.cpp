@@ -310,7 +310,8 @@ void tst_TavrinX::looksLikeAResultsGrid() {
     searchToEnd(control, f.tree(), "needle");
     QCOMPARE(control->SearchCount(), 3);
     QCOMPARE(ControlFixture::grid(control)->model()->rowCount(), 3); // shown, not only stored
-    QCOMPARE(control->size(), QSize(Twips::toPixelsX(control, 6195), Twips::toPixelsY(control, 3465)));
+    QCOMPARE(control->size(),
+             QSize(Twips::toPixelsX(control, 6195), Twips::toPixelsY(control, 3465)));
     const QString shot = QDir::temp().filePath("tavrinx-control.png");
     QVERIFY(control->grab().save(shot));
     qInfo("screenshot: %s", qPrintable(shot));

@@ -46,7 +46,8 @@ void tst_Console::printsEachFindingThenTheCount() {
 void tst_Console::refusedSearchFails() {
     std::unique_ptr<QProcess> process(run({"/no/such/folder", "alpha"}));
     QCOMPARE(process->exitCode(), 1);
-    QCOMPARE(process->readAllStandardError().trimmed(), QByteArray("error -11: Invalid Search Path"));
+    QCOMPARE(process->readAllStandardError().trimmed(),
+             QByteArray("error -11: Invalid Search Path"));
     QCOMPARE(process->readAllStandardOutput(), QByteArray());
 }
 
