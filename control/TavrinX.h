@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tavrinx_export.h"
+
 #include "Boolean.h"
 #include "KeyedCollection.h"
 #include "UserControl.h"
@@ -20,7 +22,7 @@ class TavrinXProxy;
 
 // The find-in-files control: owns one engine object of sorvik, shows its findings in a results
 // grid above a five-panel status bar, keeps its options in a settings file.
-class TavrinX : public UserControl {
+class TAVRINX_EXPORT TavrinX : public UserControl {
     Q_OBJECT
     Q_CLASSINFO("GetDataMatrix",
                 "This method allows read access to the data found from the TavrinX Grep() method.")
@@ -119,7 +121,7 @@ public:
 
     Q_INVOKABLE void ShowAboutBox();
 
-signals:
+Q_SIGNALS:
     void DblClick(QString &sFileName, qint32 &lLine, qint32 &lColumn, QString &sFound);
     void OnFileFound(qint32 &FileIndex, QString &sFileName, qint32 &lLine, qint32 &lColumn,
                      QString &sFound);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tavrinx_export.h"
+
 #include "PropertyPage.h"
 
 #include <memory>
@@ -9,7 +11,7 @@ struct AboutContent;
 
 // The About property page: the about window's content on a light grey page, animating on its
 // own timer. It carries no settings.
-class ppgAbout : public PropertyPage {
+class TAVRINX_EXPORT ppgAbout : public PropertyPage {
     Q_OBJECT
 public:
     explicit ppgAbout(QWidget *parent = nullptr);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tavrinx_export.h"
+
 #include "PropertyPage.h"
 
 class QCheckBox;
@@ -8,7 +10,7 @@ class QLabel;
 
 // The General property page: the control's four Boolean options, the streaming one shown
 // inverted. It loads from and applies to the first selected control only.
-class ppgGeneral : public PropertyPage {
+class TAVRINX_EXPORT ppgGeneral : public PropertyPage {
     Q_OBJECT
 public:
     explicit ppgGeneral(QWidget *parent = nullptr);

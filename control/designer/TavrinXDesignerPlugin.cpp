@@ -1,7 +1,7 @@
 #include "TavrinXDesignerPlugin.h"
 
-#include "TavrinX.h"
-#include "UserControlHost.h"
+#include <tavrinx/TavrinX.h>
+#include <tavrinx/UserControlHost.h>
 
 #include <QIcon>
 #include <QLabel>
@@ -28,7 +28,7 @@ QString TavrinXDesignerPlugin::whatsThis() const {
 }
 
 QString TavrinXDesignerPlugin::includeFile() const {
-    return QStringLiteral("TavrinX.h");
+    return QStringLiteral("tavrinx/TavrinX.h");
 }
 
 QIcon TavrinXDesignerPlugin::icon() const {

@@ -1,12 +1,14 @@
 #pragma once
 
+#include "tavrinx_export.h"
+
 #include <QList>
 #include <QWidget>
 
 // One page of the property-page frame. The frame hands it the selected controls and asks it to
 // apply; the page tells the frame through Changed that it holds edits. The page's caption (its
 // tab text) is its windowTitle.
-class PropertyPage : public QWidget {
+class TAVRINX_EXPORT PropertyPage : public QWidget {
     Q_OBJECT
 public:
     explicit PropertyPage(QWidget *parent = nullptr);
@@ -23,7 +25,7 @@ public:
     // OK or Apply: write the page into the selection.
     virtual void ApplyChanges() {}
 
-signals:
+Q_SIGNALS:
     void changedChanged(bool bChanged);
 
 protected:

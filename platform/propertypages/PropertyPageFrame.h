@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tavrinx_export.h"
+
 #include <QDialog>
 #include <QList>
 
@@ -11,7 +13,7 @@ class QTabWidget;
 // page, OK, Cancel and Apply. A page that fails to load or apply (a PlatformError, e.g. a
 // selected object without the property) is reported in a message box and by errorReported;
 // OK then keeps the frame open, and the failed page stays changed.
-class PropertyPageFrame : public QDialog {
+class TAVRINX_EXPORT PropertyPageFrame : public QDialog {
     Q_OBJECT
 public:
     // Takes ownership of the pages and loads them from the selection.
@@ -29,7 +31,7 @@ public:
     // page that fails and returns false.
     bool applyChanges();
 
-signals:
+Q_SIGNALS:
     void errorReported(const QString &description);
 
 private:

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "tavrinx_export.h"
+
 #include <QString>
 #include <stdexcept>
 
 // A failure of the platform itself (a call to the other process, a type mismatch, a cell that
 // does not exist). It is never turned into an OnError event: it reaches the caller.
-class PlatformError : public std::runtime_error {
+class TAVRINX_EXPORT PlatformError : public std::runtime_error {
 public:
     // Numbers of the failures the system meets, as the runtime numbers them.
     enum Number : int {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tavrinx_export.h"
+
 #include <QList>
 #include <QPointer>
 #include <QString>
@@ -7,7 +9,7 @@
 
 // The controls a user control added at run time, by name (compared without regard to case).
 // Each is a child widget of the user control.
-class ControlCollection {
+class TAVRINX_EXPORT ControlCollection {
 public:
     explicit ControlCollection(QWidget *owner) : mOwner(owner) {}
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tavrinx_export.h"
+
 #include "ControlCollection.h"
 
 #include <QWidget>
@@ -10,7 +12,7 @@ class UserControlHost;
 // their order of life: Initialize at creation; then InitProperties for a brand-new instance or
 // ReadProperties for a saved instance being loaded; WriteProperties when the host saves it;
 // Resize whenever its size changes; Terminate once, when the host lets it go.
-class UserControl : public QWidget {
+class TAVRINX_EXPORT UserControl : public QWidget {
     Q_OBJECT
 public:
     explicit UserControl(QWidget *parent = nullptr);

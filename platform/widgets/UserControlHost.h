@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tavrinx_export.h"
+
 #include "UserControl.h"
 
 #include <QList>
@@ -11,7 +13,7 @@
 // events, and terminates each exactly once, when it is let go, when the form closes or when
 // the host ends. The host is a child of the form and is made before the controls it places,
 // so deleting the form ends the host, and thus terminates the controls, before they go.
-class UserControlHost : public QObject {
+class TAVRINX_EXPORT UserControlHost : public QObject {
     Q_OBJECT
 public:
     using Factory = std::function<UserControl *(QWidget *form)>;

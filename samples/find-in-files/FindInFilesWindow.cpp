@@ -1,13 +1,13 @@
 #include "FindInFilesWindow.h"
 
 #include "FilePreview.h"
-#include "PlatformError.h"
-#include "PropertyPageFrame.h"
 #include "TavrinFormLoader.h"
-#include "TavrinX.h"
-#include "UserControlHost.h"
-#include "ppgAbout.h"
-#include "ppgGeneral.h"
+#include <tavrinx/PlatformError.h>
+#include <tavrinx/PropertyPageFrame.h>
+#include <tavrinx/TavrinX.h>
+#include <tavrinx/UserControlHost.h>
+#include <tavrinx/ppgAbout.h>
+#include <tavrinx/ppgGeneral.h>
 
 #include <QApplication>
 #include <QDir>

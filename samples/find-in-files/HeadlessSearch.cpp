@@ -1,8 +1,8 @@
 #include "HeadlessSearch.h"
 
 #include "FindInFilesWindow.h"
-#include "PlatformError.h"
-#include "TavrinX.h"
+#include <tavrinx/PlatformError.h>
+#include <tavrinx/TavrinX.h>
 
 #include <QPixmap>
 #include <QTimer>

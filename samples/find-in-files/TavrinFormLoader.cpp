@@ -1,8 +1,8 @@
 #include "TavrinFormLoader.h"
 
-#include "PlatformError.h"
-#include "TavrinX.h"
-#include "UserControlHost.h"
+#include <tavrinx/PlatformError.h>
+#include <tavrinx/TavrinX.h>
+#include <tavrinx/UserControlHost.h>
 
 #include <QFile>
 

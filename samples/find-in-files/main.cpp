@@ -5,7 +5,7 @@
 
 #include "FindInFilesWindow.h"
 #include "HeadlessSearch.h"
-#include "PlatformError.h"
+#include <tavrinx/PlatformError.h>
 
 #include <QApplication>
 #include <QCommandLineParser>

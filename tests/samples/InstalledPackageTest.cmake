@@ -30,14 +30,34 @@ endif()
 file(READ ${prefix}/share/dbus-1/services/TavrinEXE.TavrinX.service service)
 require_contains("${service}" "Exec=${prefix}/libexec/sorvik\n" "installed activation file")
 
-# Only the public layers travel with libtavrinx; its private static libraries stay folded in.
+# One shared library and its headers; nothing internal is installed or exported.
 file(GLOB_RECURSE targets_file ${prefix}/*/TavrinXTargets.cmake)
 file(READ ${targets_file} targets)
-foreach(private tavrin_dialogs tavrin_settings tavrin_automation tavrin_propertypages
-        tavrin_profile)
+foreach(private tavrin_runtime tavrin_widgets tavrin_dialogs tavrin_settings tavrin_automation
+        tavrin_propertypages tavrin_profile)
   string(FIND "${targets}" "${private}" at)
   if(NOT at EQUAL -1)
     message(FATAL_ERROR "the exported targets leak ${private}")
+  endif()
+endforeach()
+file(GLOB_RECURSE archives ${prefix}/*.a)
+if(archives)
+  message(FATAL_ERROR "internal static libraries are installed: ${archives}")
+endif()
+if(NOT EXISTS ${prefix}/include/tavrinx/TavrinX.h)
+  message(FATAL_ERROR "the headers are not installed under include/tavrinx")
+endif()
+
+# The library exports its public classes and nothing of the internal layers.
+file(GLOB_RECURSE library ${prefix}/libtavrinx.so.1)
+run(nm -D --defined-only -C ${library})
+foreach(public "TavrinX::Grep()" "UserControlHost::" "PlatformError" "PropertyPageFrame::")
+  require_contains("${output}" "${public}" "symbols of libtavrinx")
+endforeach()
+foreach(internal "SearchRelay::" "ResultsGrid::" "MSFlexGrid::" "TavrinXProxy::" "IniDocument::")
+  string(FIND "${output}" "${internal}" at)
+  if(NOT at EQUAL -1)
+    message(FATAL_ERROR "libtavrinx exports ${internal}")
   endif()
 endforeach()
 
@@ -83,6 +103,6 @@ get_filename_component(pc_dir ${pc_file} DIRECTORY)
 run(${CMAKE_COMMAND} -E env PKG_CONFIG_PATH=${pc_dir} pkg-config --cflags --libs tavrinx)
 separate_arguments(flags UNIX_COMMAND "${output}")
 get_filename_component(libdir ${pc_dir} DIRECTORY)
-run(${CXX} -std=c++17 -fPIC ${HOST_SOURCE}/main.cpp ${flags} -Wl,-rpath,${libdir}
+run(${CXX} -std=c++17 -fPIC -DQT_NO_KEYWORDS -Wall -Wextra -Werror ${HOST_SOURCE}/main.cpp ${flags} -Wl,-rpath,${libdir}
     -o ${WORK_DIR}/pc-host)
 search_with(${WORK_DIR}/pc-host)

@@ -1,4 +1,4 @@
-#include "TavrinX.h"
+#include <tavrinx/TavrinX.h>
 
 #include <QPluginLoader>
 #include <QTemporaryDir>
@@ -22,7 +22,7 @@ private slots:
     void describesTheControlForTheWidgetBox() {
         QCOMPARE(mPlugin->name(), QStringLiteral("TavrinX"));
         QCOMPARE(mPlugin->group(), QStringLiteral("Tavrin"));
-        QCOMPARE(mPlugin->includeFile(), QStringLiteral("TavrinX.h"));
+        QCOMPARE(mPlugin->includeFile(), QStringLiteral("tavrinx/TavrinX.h"));
         QVERIFY(!mPlugin->toolTip().isEmpty());
         QVERIFY(!mPlugin->icon().isNull());
         QVERIFY(!mPlugin->isContainer());

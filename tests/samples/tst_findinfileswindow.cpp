@@ -1,6 +1,6 @@
 #include "FilePreview.h"
 #include "FindInFilesWindow.h"
-#include "TavrinX.h"
+#include <tavrinx/TavrinX.h>
 
 #include <QAction>
 #include <QApplication>

@@ -1,7 +1,7 @@
 // A host built against the installed TavrinX: searches a folder and prints the findings.
 // Usage: installed-host FOLDER TEXT
-#include <TavrinX.h>
-#include <UserControlHost.h>
+#include <tavrinx/TavrinX.h>
+#include <tavrinx/UserControlHost.h>
 
 #include <QApplication>
 #include <QMainWindow>
