@@ -6,12 +6,25 @@
 #include "UserControl.h"
 
 #include <QFile>
+#include <QRegularExpression>
 
 using MSFlexGridLib::MSFlexGrid;
 
 namespace {
 const QString GridProgId = QStringLiteral("MSFlexGridLib.MSFlexGrid.1");
 const QString GridName = QStringLiteral("fgFiles");
+
+// The four cells of a finding record: the path (which may hold tabs), a tab, the line, a tab,
+// the column, a tab, then the line's whole text, tabs included. Text that is no such record is
+// split at every tab.
+QStringList findingCells(const QString &record) {
+    static const QRegularExpression numbers(QStringLiteral("\t([0-9]+)\t([0-9]+)\t"));
+    const QRegularExpressionMatch match = numbers.match(record);
+    if (!match.hasMatch())
+        return record.split(QLatin1Char('\t'));
+    return {record.left(match.capturedStart()), match.captured(1), match.captured(2),
+            record.mid(match.capturedEnd())};
+}
 
 // A cell read as a number; text that is not a whole number (an error row) gives 0.
 qint32 cellNumber(const QString &text) {
@@ -103,7 +116,7 @@ void ResultsGrid::refresh() {
 }
 
 void ResultsGrid::insertRow(const QString &record, qint32 row) {
-    mfgFiles->AddItem(record, row);
+    mfgFiles->addRow(findingCells(record), row);
 }
 
 bool ResultsGrid::saveToTabFile(const QString &fileName, qint32 lastRow) const {

@@ -56,9 +56,10 @@ public:
     void appendRow(const QString &text);
     // Shows the rows inserted so far.
     void refresh();
-    // Inserts a finding record as row `row`.
+    // Inserts a finding record as row `row`; the fourth cell takes the line's whole text.
     void insertRow(const QString &record, qint32 row);
-    // Writes rows 0..lastRow, cells joined by tabs, each line ended by CR LF. False on any
+    // Writes rows 0..lastRow, cells joined by tabs, each line ended by CR LF; the fourth cell is
+    // written whole, so tabs of the line's text follow in the last field. False on any
     // failure; what was written stays.
     bool saveToTabFile(const QString &fileName, qint32 lastRow) const;
     // The widths of the current grid's columns, twips.

@@ -9,7 +9,7 @@
 #include "TavrinXProxy.h"
 
 #include <QLocale>
-#include <QScopedValueRollback>
+#include <QScopeGuard>
 
 namespace {
 constexpr int FirstTickInterval = 1;
@@ -37,7 +37,9 @@ void SearchRelay::setEngine(TavrinEXE::TavrinXProxy *engine) {
 }
 
 QString SearchRelay::durationText(qint32 milliseconds) {
-    return QLocale().toString(milliseconds / 1000.0, 'g', 15) + QStringLiteral(" (Sec)");
+    QLocale locale;
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    return locale.toString(milliseconds / 1000.0, 'g', 15) + QStringLiteral(" (Sec)");
 }
 
 void SearchRelay::raiseError(qint32 code, const QString &message) {
@@ -46,22 +48,39 @@ void SearchRelay::raiseError(qint32 code, const QString &message) {
     emit OnError(ErrorCode, sErrorString);
 }
 
+TavrinEXE::TavrinXProxy &SearchRelay::engine() const {
+    if (!mEngine)
+        throw PlatformError(PlatformError::ObjectRequired, QStringLiteral("Object required"));
+    return *mEngine;
+}
+
+void SearchRelay::close() {
+    mbClosed = true;
+    setEngine(nullptr);
+}
+
 void SearchRelay::Grep() {
-    mlSearchTime = GetTickCount();
-    mlSearchStart = mlSearchTime;
-    if (mEngine->SearchActive()) {
+    const QPointer<SearchRelay> self(this);
+    const qint32 start = GetTickCount();
+    const VBool active = engine().SearchActive();
+    if (!inService(self))
+        return;
+    // A refused Grep leaves the running search's start time as it was.
+    if (active) {
         if (mbAbortPending)
             raiseError(-102, QStringLiteral("Search abort is still pending, please try again."));
         else
             raiseError(-101, QStringLiteral("Search is in process, abort current search first."));
         return;
     }
+    mlSearchTime = start;
+    mlSearchStart = start;
     mbAbortPending = false;
     // A tick not yet run for an earlier search could read its findings into the new grid;
     // polling starts again with this search's ScanStarted.
     Timer1.stop();
     mGrid.Recreate();
-    mEngine->Grep();
+    engine().Grep();
 }
 
 void SearchRelay::stopTiming() {
@@ -70,7 +89,10 @@ void SearchRelay::stopTiming() {
 }
 
 void SearchRelay::Abort() {
-    mEngine->Abort();
+    const QPointer<SearchRelay> self(this);
+    engine().Abort();
+    if (!inService(self))
+        return;
     mbAbortPending = true;
     msbStatus.Panels(3).setText(QStringLiteral("Scan Aborted"));
     stopTiming();
@@ -88,18 +110,23 @@ void SearchRelay::engineScanStarted() {
 }
 
 void SearchRelay::engineOnError(qint32 &ErrorCode, QString &sErrorString) {
+    const QPointer<SearchRelay> self(this);
     qint32 code = ErrorCode;
     QString message = sErrorString;
     emit OnError(code, message);
-    mGrid.appendRow(message);
+    if (inService(self))
+        mGrid.appendRow(message);
 }
 
 void SearchRelay::Timer1Tick() {
     if (mbDelivering)
         return;
+    const QPointer<SearchRelay> self(this);
     try {
         poll();
     } catch (const PlatformError &error) {
+        if (!inService(self))
+            return;
         // The engine or its server has gone: stop polling and tell the host; the grid keeps
         // what it holds.
         Timer1.stop();
@@ -110,54 +137,72 @@ void SearchRelay::Timer1Tick() {
 }
 
 void SearchRelay::poll() {
+    const QPointer<SearchRelay> self(this);
     if (Timer1.interval() == FirstTickInterval)
         Timer1.setInterval(PollInterval);
-    if (!mEngine)
-        throw PlatformError(PlatformError::ObjectRequired, QStringLiteral("Object required"));
     const quint64 generation = mGrid.generation();
-    const bool active = mEngine->SearchActive() == vbTrue;
+    const bool active = engine().SearchActive() == vbTrue;
     // While the call waited, a host handler may have aborted this search or started another,
     // or a later tick may have completed it.
-    if (!Timer1.isActive() || generation != mGrid.generation())
+    if (!inService(self) || !Timer1.isActive() || generation != mGrid.generation())
         return;
     if (!active) {
         Timer1.stop();
-        deliverFindings(0);
-        if (generation != mGrid.generation())
+        if (!deliverFindings(0) || generation != mGrid.generation())
             return; // the host started another search while the findings were delivered
         msbStatus.Panels(3).setText(QStringLiteral("Scan Completed Successfully"));
         stopTiming();
         DoEvents();
-        emit ScanCompleted();
+        if (inService(self))
+            emit ScanCompleted();
     } else if (mbStreamFindings == vbTrue) {
         deliverFindings(StreamBatch);
     }
 }
 
-void SearchRelay::deliverFindings(qint32 count) {
-    const QScopedValueRollback<bool> delivering(mbDelivering, true);
-    const auto results = mEngine->ResultsFound();
+bool SearchRelay::deliverFindings(qint32 count) {
+    const QPointer<SearchRelay> self(this);
+    mbDelivering = true;
+    const auto delivered = qScopeGuard([&self] {
+        if (self)
+            self->mbDelivering = false;
+    });
+    const auto results = engine().ResultsFound();
+    if (!inService(self))
+        return false;
     const qint32 available = results->Count();
+    if (!inService(self))
+        return false;
     if (count <= 0)
         count = available;
     const quint64 generation = mGrid.generation();
     const qint32 first = mGrid.deliveredCount() + 1;
     const qint32 last = qMin(mGrid.deliveredCount() + count, available);
     for (qint32 i = first; i <= last; ++i) {
-        mGrid.insertRow(results->Item(i).toString(), i);
+        const QString record = results->Item(i).toString();
+        if (!inService(self))
+            return false;
+        if (generation != mGrid.generation())
+            return true;
+        mGrid.insertRow(record, i);
         mGrid.countDelivered();
         // The host gets copies: what its handler writes changes neither the counter nor the grid.
         qint32 FileIndex = mGrid.deliveredCount();
         ResultsGrid::Finding row = mGrid.finding(i);
         emit OnFileFound(FileIndex, row.sFileName, row.lLine, row.lColumn, row.sFound);
+        if (!inService(self))
+            return false;
         if (i % CountEvery == 0) {
             msbStatus.Panels(2).setText(QString::number(mGrid.deliveredCount()));
             DoEvents();
+            if (!inService(self))
+                return false;
         }
         if (generation != mGrid.generation())
-            return;
+            return true;
     }
     msbStatus.Panels(2).setText(QString::number(mGrid.deliveredCount()));
     mGrid.refresh();
     DoEvents();
+    return inService(self);
 }

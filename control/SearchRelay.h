@@ -31,6 +31,10 @@ public:
 
     void Grep();
     void Abort();
+    // The control is being terminated: polling stops, the engine's events no longer arrive,
+    // and no event is raised from here on. A delivery or tick still on the stack stops at its
+    // next step.
+    void close();
     // From a Grep until the end or an Abort: the tick reading taken by that Grep; afterwards
     // the elapsed milliseconds.
     qint32 searchTime() const { return mlSearchTime; }
@@ -50,10 +54,17 @@ private:
     void engineOnError(qint32 &ErrorCode, QString &sErrorString);
     void Timer1Tick();
     void poll();
-    // Moves up to `count` undelivered findings into the grid (0 or less: all of them).
-    void deliverFindings(qint32 count);
+    // Moves up to `count` undelivered findings into the grid (0 or less: all of them). False
+    // when the relay was closed or deleted meanwhile: then the caller must not touch it.
+    bool deliverFindings(qint32 count);
     void stopTiming();
     void raiseError(qint32 code, const QString &message);
+    // The engine; throws PlatformError when there is none (the relay was closed).
+    TavrinEXE::TavrinXProxy &engine() const;
+    // Every yield (an engine call, DoEvents, an event handed to the host) may end the control:
+    // the host may terminate and delete it there. After one, a frame touches the relay only if
+    // this holds.
+    static bool inService(const QPointer<SearchRelay> &self) { return self && !self->mbClosed; }
 
     ResultsGrid &mGrid;
     ComctlLib::StatusBar &msbStatus;
@@ -67,4 +78,5 @@ private:
     qint32 mlSearchStart = 0;
     // A tick that falls due while a delivery yields does nothing: no finding is delivered twice.
     bool mbDelivering = false;
+    bool mbClosed = false;
 };

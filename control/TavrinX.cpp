@@ -11,6 +11,8 @@
 #include "frmAbout.h"
 #include "modSettings.h"
 
+#include <QDir>
+
 namespace {
 constexpr int DesignWidth = 6195;  // twips
 constexpr int DesignHeight = 3465; // twips
@@ -63,6 +65,8 @@ void TavrinX::Resize() {
 }
 
 void TavrinX::Terminate() {
+    // No event after this point, even from a delivery under way further up the stack.
+    mRelay->close();
     // Nobody can receive a failure here: a server that has gone must not stop the widths
     // from being saved.
     try {
@@ -74,7 +78,6 @@ void TavrinX::Terminate() {
     mclnFileExt.Clear();
     mclnSearchPath.Clear();
     SaveColumnWidths(mGrid->currentWidths());
-    mRelay->setEngine(nullptr);
     mEngine.reset();
 }
 
@@ -139,8 +142,13 @@ QString TavrinX::SearchPath() const {
 }
 
 void TavrinX::setSearchPath(const QString &vNewValue) {
-    mEngine->setSearchPath(vNewValue);
-    rememberRecent(mclnSearchPath, SearchPathSection, vNewValue);
+    // The engine runs in another process, with its own working folder: a relative folder is
+    // taken from the host's.
+    QString folder = vNewValue;
+    if (!folder.isEmpty() && QDir::isRelativePath(folder))
+        folder = QDir::cleanPath(QDir::current().absoluteFilePath(folder));
+    mEngine->setSearchPath(folder);
+    rememberRecent(mclnSearchPath, SearchPathSection, folder);
 }
 
 QString TavrinX::SearchExt() const {

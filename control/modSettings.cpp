@@ -66,7 +66,7 @@ qint32 ReadColumnWidth(int column) {
     const qint32 def = DefaultColWidth[column];
     bool ok = false;
     const qint32 width = ReadGeneralSetting(columnKey(column), QString::number(def)).toInt(&ok);
-    return ok ? width : def;
+    return ok && width >= 0 && width <= MaxColWidth ? width : def;
 }
 
 void WriteColumnWidth(int column, qint32 twips) {

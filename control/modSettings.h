@@ -23,6 +23,9 @@ inline const QString SearchForSection = QStringLiteral("SearchFor");
 
 // Default widths of the grid columns 0..3, twips.
 constexpr qint32 DefaultColWidth[4] = {2150, 630, 450, 1750};
+// The widest column a settings file may give, twips (1000 inches): the grid refuses negative
+// widths, and far larger ones overflow on their way to pixels.
+constexpr qint32 MaxColWidth = 1440000;
 
 // --- The settings-file path: one value per host thread, shared by its control instances.
 
@@ -44,7 +47,8 @@ QString ReadGeneralSetting(const QString &key, const QString &def);
 bool FlagFromText(const QString &value);
 // Writes key of section "General" as "TRUE" or "FALSE".
 void WriteFlagSetting(const QString &key, bool value);
-// The width of grid column 0..3; a value that is not a whole number gives the default width.
+// The width of grid column 0..3; a value that is not a whole number from 0 to MaxColWidth
+// gives the default width.
 qint32 ReadColumnWidth(int column);
 // Writes "Col1Width".."Col4Width" from widths[0..3] as decimal text.
 template <class Widths> void SaveColumnWidths(const Widths &widths);

@@ -27,6 +27,9 @@ QComboBox *makeCombo(QWidget *parent, const char *name) {
     combo->setEditable(true);
     // Enter must reach the default button, not add the typed text to the list.
     combo->setInsertPolicy(QComboBox::NoInsert);
+    // No completion: what the user typed is what is written, and no completion ever takes an
+    // Enter meant for the default button.
+    combo->setCompleter(nullptr);
     combo->setFont(sansSerif(false));
     return combo;
 }

@@ -91,13 +91,21 @@ void FlexGridModel::setText(int gridRow, int column, const QString &text) {
 }
 
 void FlexGridModel::insertTabbedRow(int gridRow, const QString &text) {
+    insertPackedRow(gridRow, PackedRow::fromTabbedText(text, mlCols));
+}
+
+void FlexGridModel::insertCells(int gridRow, const QStringList &cells) {
+    insertPackedRow(gridRow, PackedRow::fromCells(cells, mlCols));
+}
+
+void FlexGridModel::insertPackedRow(int gridRow, const QByteArray &row) {
     const bool extendsRun = mlPendingCount > 0 && gridRow >= mlPendingFirst &&
                             gridRow <= mlPendingFirst + mlPendingCount;
     if (!extendsRun) {
         announcePendingRows();
         mlPendingFirst = gridRow;
     }
-    mRows.insert(gridRow, PackedRow::fromTabbedText(text, mlCols));
+    mRows.insert(gridRow, row);
     ++mlPendingCount;
     if (!mAnnounceTimer.isActive()) {
         const qint64 since = mSinceAnnounce.elapsed();

@@ -27,6 +27,8 @@ public:
     void setText(int gridRow, int column, const QString &text);
     // Inserts a row from tab-separated text so that it becomes grid row gridRow (1..gridRows()).
     void insertTabbedRow(int gridRow, const QString &text);
+    // Likewise from the row's cells, each kept whole.
+    void insertCells(int gridRow, const QStringList &cells);
     // Tells views of the rows inserted since the last announcement.
     void announcePendingRows();
     // The model row showing gridRow (which must not be pending), and the reverse.
@@ -40,6 +42,8 @@ public:
                         int role = Qt::DisplayRole) const override;
 
 private:
+    void insertPackedRow(int gridRow, const QByteArray &row);
+
     QList<QByteArray> mRows{QByteArray()};
     // Grid rows [mlPendingFirst, mlPendingFirst + mlPendingCount) are not yet announced.
     int mlPendingFirst = 0;

@@ -103,13 +103,21 @@ void MSFlexGrid::setTextMatrix(int row, int column, const QString &text) {
     mModel->setText(row, column, text);
 }
 
-void MSFlexGrid::AddItem(const QString &text, int index) {
+int MSFlexGrid::insertionRow(int index) const {
     if (index == -1)
-        index = Rows();
+        return Rows();
     // Row 0 stays the header row.
     if (index < 1 || index > Rows())
         throw PlatformError::subscriptOutOfRange();
-    mModel->insertTabbedRow(index, text);
+    return index;
+}
+
+void MSFlexGrid::AddItem(const QString &text, int index) {
+    mModel->insertTabbedRow(insertionRow(index), text);
+}
+
+void MSFlexGrid::addRow(const QStringList &cells, int index) {
+    mModel->insertCells(insertionRow(index), cells);
 }
 
 int MSFlexGrid::ColWidth(int column) const {

@@ -32,6 +32,8 @@ public:
     // Inserts a row from tab-separated text as row `index` (1..Rows()), or at the end when
     // index is -1. Fields beyond Cols() are dropped, missing ones are empty.
     void AddItem(const QString &text, int index = -1);
+    // Likewise from the row's cells, each kept whole: a cell's text may hold tabs.
+    void addRow(const QStringList &cells, int index = -1);
 
     int ColWidth(int column) const;
     void setColWidth(int column, int twips);
@@ -65,6 +67,8 @@ protected:
 private:
     void checkColumn(int column) const;
     void checkCell(int row, int column) const;
+    // The row an insertion at `index` (as AddItem takes it) lands on; throws when out of range.
+    int insertionRow(int index) const;
     void onHeaderDoubleClicked();
 
     FlexGridModel *mModel;

@@ -56,6 +56,15 @@ QByteArray PackedRow::fromTabbedText(const QString &text, int cellCount) {
     return row;
 }
 
+QByteArray PackedRow::fromCells(const QStringList &cells, int cellCount) {
+    QByteArray row;
+    for (qsizetype c = 0; c < qMin<qsizetype>(cells.size(), cellCount); ++c) {
+        const QByteArray utf8 = cells.at(c).toUtf8();
+        appendCell(row, utf8.constData(), utf8.size());
+    }
+    return row;
+}
+
 int PackedRow::cellCount(const QByteArray &row) {
     int count = 0;
     for (qsizetype pos = 0; pos < row.size(); ++count)

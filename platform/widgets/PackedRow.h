@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 // One grid row packed into a single byte array: each cell is its UTF-8 text preceded by its
 // length as a variable-length integer. A million rows of a hundred characters thus cost one
@@ -11,6 +12,8 @@ class PackedRow {
 public:
     // Splits text at tabs into at most cellCount cells; further fields are dropped.
     static QByteArray fromTabbedText(const QString &text, int cellCount);
+    // The first cellCount of cells, each taken whole (tabs included).
+    static QByteArray fromCells(const QStringList &cells, int cellCount);
 
     static int cellCount(const QByteArray &row);
     static QString cell(const QByteArray &row, int column);

@@ -6,12 +6,16 @@
 #include "TavrinXProxy.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QTextStream>
 
 int main(int argc, char *argv[]) {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    const QString folder = args.size() > 1 ? args.at(1) : QStringLiteral(TAVRIN_SOURCE_DIR);
+    QString folder = args.size() > 1 ? args.at(1) : QStringLiteral(TAVRIN_SOURCE_DIR);
+    // sorvik has its own working folder: a relative folder is taken from this process's.
+    if (!folder.isEmpty() && QDir::isRelativePath(folder))
+        folder = QDir::cleanPath(QDir::current().absoluteFilePath(folder));
     const QString searchFor = args.size() > 2 ? args.at(2) : QStringLiteral("TavrinX");
 
     QTextStream out(stdout);

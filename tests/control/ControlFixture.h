@@ -33,7 +33,9 @@ public:
         setSettingsFilePath(QString());
     }
 
-    TavrinX *load(const QString &name) { return mHost->load<TavrinX>(name); }
+    template <class Control = TavrinX> Control *load(const QString &name) {
+        return mHost->load<Control>(name);
+    }
     // A loaded instance set to search the fixture's tree for text.
     TavrinX *loadSearching(const QString &name, const QString &text) {
         TavrinX *control = load(name);

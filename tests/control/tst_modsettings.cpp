@@ -59,8 +59,8 @@ private slots:
     void noFileGivesDefaultsAndCreatesNothing();
     void flagIsFalseOnlyForExactFALSE_data();
     void flagIsFalseOnlyForExactFALSE();
-    void widthThatIsNoWholeNumberGivesDefault_data();
-    void widthThatIsNoWholeNumberGivesDefault();
+    void unusableWidthGivesDefault_data();
+    void unusableWidthGivesDefault();
     void writtenOptionsAndWidthsLoadBack();
 
     void savedListFillsTheHighestKeys();
@@ -124,7 +124,7 @@ void TestModSettings::flagIsFalseOnlyForExactFALSE() {
     QCOMPARE(l.stream, toVBool(expected));
 }
 
-void TestModSettings::widthThatIsNoWholeNumberGivesDefault_data() {
+void TestModSettings::unusableWidthGivesDefault_data() {
     QTest::addColumn<QByteArray>("value");
     QTest::addColumn<qint32>("expected");
     QTest::newRow("whole number") << QByteArray("3000") << 3000;
@@ -133,9 +133,13 @@ void TestModSettings::widthThatIsNoWholeNumberGivesDefault_data() {
     QTest::newRow("text") << QByteArray("wide") << 2150;
     QTest::newRow("empty") << QByteArray("") << 2150;
     QTest::newRow("beyond 32 bits") << QByteArray("99999999999") << 2150;
+    QTest::newRow("negative") << QByteArray("-40") << 2150;
+    QTest::newRow("zero: a hidden column") << QByteArray("0") << 0;
+    QTest::newRow("widest usable") << QByteArray("1440000") << 1440000;
+    QTest::newRow("wider than any screen") << QByteArray("2000000000") << 2150;
 }
 
-void TestModSettings::widthThatIsNoWholeNumberGivesDefault() {
+void TestModSettings::unusableWidthGivesDefault() {
     QFETCH(QByteArray, value);
     QFETCH(qint32, expected);
     QDir().mkpath(mDir->filePath("tavrin"));

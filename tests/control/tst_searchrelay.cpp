@@ -2,6 +2,7 @@
 // findings delivery in both modes, the status bar, aborts, engine errors and a server that dies.
 
 #include "ControlFixture.h"
+#include "DoEvents.h"
 #include "GetTickCount.h"
 #include "PlatformError.h"
 #include "SearchRelay.h"
@@ -10,6 +11,8 @@
 #include <QDBusConnectionInterface>
 #include <QElapsedTimer>
 #include <QLocale>
+#include <QPointer>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
 #include <csignal>
@@ -20,7 +23,7 @@ private slots:
     void durationText_data();
     void durationText();
     void searchWithoutFindingsCompletes();
-    void grepDuringSearchIsRefusedAndRestartsTheTime();
+    void grepDuringSearchIsRefusedAndKeepsTheStartTime();
     void abortThenGrepIsPendingUntilEngineIsIdle();
     void refusedSettingsLeaveOneRowAndNoScanStarted();
     void streamingDeliversBatchesOfAHundred();
@@ -28,10 +31,12 @@ private slots:
     void unreadableFileRowStaysBelowLaterFindings();
     void abortWhileIdleThenSearchRunsNormally();
     void abortBeforeScanStartsStillCompletes();
-    void lineHoldingATabKeepsTextBeforeIt();
+    void pathsAndLinesHoldingTabsStayWhole();
     void hostWritesToEventArgumentsChangeNothing();
     void durationIsRightAcrossATickWrap();
     void serverKilledDuringSearchIsReported();
+    void hostLettingGoAnywhereLeavesNothingBehind_data();
+    void hostLettingGoAnywhereLeavesNothingBehind();
 
 private:
     // A file whose read fails even for root: the kernel refuses to read a process's memory at
@@ -54,15 +59,17 @@ void tst_SearchRelay::durationText_data() {
     QTest::newRow("2000") << 2000 << "2 (Sec)";
     QTest::newRow("50") << 50 << "0.05 (Sec)";
     QTest::newRow("0") << 0 << "0 (Sec)";
+    QTest::newRow("thousands, no grouping") << 1234500 << "1234.5 (Sec)";
 }
 
 void tst_SearchRelay::durationText() {
     QFETCH(int, ms);
     QFETCH(QString, text);
-    QLocale::setDefault(QLocale::c());
-    QCOMPARE(SearchRelay::durationText(ms), text);
-    QLocale::setDefault(QLocale(QLocale::German));
-    QCOMPARE(SearchRelay::durationText(ms), QString(text).replace('.', ','));
+    for (const QLocale &locale : {QLocale::c(), QLocale(QLocale::English, QLocale::UnitedStates),
+                                  QLocale(QLocale::German)}) {
+        QLocale::setDefault(locale);
+        QCOMPARE(SearchRelay::durationText(ms), QString(text).replace('.', locale.decimalPoint()));
+    }
     QLocale::setDefault(QLocale::c());
 }
 
@@ -84,26 +91,30 @@ void tst_SearchRelay::searchWithoutFindingsCompletes() {
     QCOMPARE(control->SearchActive(), vbFalse);
 }
 
-void tst_SearchRelay::grepDuringSearchIsRefusedAndRestartsTheTime() {
+void tst_SearchRelay::grepDuringSearchIsRefusedAndKeepsTheStartTime() {
     ControlFixture f;
     f.write("a.txt", "needle\n");
     TavrinX *control = f.loadSearching("Relay", "needle");
     EventLog log(control);
+    qint32 fake = 1000;
+    setTickCountSource([&fake] { return fake; });
+    const auto realClock = qScopeGuard([] { setTickCountSource({}); });
     qint32 timeAtRefusal = 0;
     // The engine waits for this handler: its search is still running while the handler runs.
     connect(control, &TavrinX::ScanStarted, this, [&] {
         QCOMPARE(control->SearchActive(), vbTrue);
-        QTest::qWait(30);
+        fake += 400;
         control->Grep();
         timeAtRefusal = control->SearchTime();
+        fake += 100;
     });
-    const qint32 before = GetTickCount();
     control->Grep();
     QTRY_VERIFY_WITH_TIMEOUT(log.events.contains("ScanCompleted"), 10000);
     QCOMPARE(log.events.mid(0, 2),
              QStringList({"ScanStarted",
                           "OnError -101 Search is in process, abort current search first."}));
-    QVERIFY(TickSpan(before, timeAtRefusal) >= 30); // a tick reading taken by the refused call
+    QCOMPARE(timeAtRefusal, 1000); // still the reading taken by the running search's Grep
+    QCOMPARE(control->SearchTime(), 500);
     QCOMPARE(control->SearchCount(), 1);
     QCOMPARE(ControlFixture::grid(control)->Rows(), 2);
 }
@@ -264,17 +275,36 @@ void tst_SearchRelay::abortBeforeScanStartsStillCompletes() {
     QVERIFY(control->SearchTime() >= 0);
 }
 
-void tst_SearchRelay::lineHoldingATabKeepsTextBeforeIt() {
+void tst_SearchRelay::pathsAndLinesHoldingTabsStayWhole() {
     ControlFixture f;
-    f.write("a.txt", "key\tneedle\tvalue\n");
+    const QString tabbed = f.write("tab\tfolder/a.txt", "key\tneedle\t\tvalue\t\n");
+    const QString plain = f.write("b.txt", "\tneedle 42\t7\t\n");
     TavrinX *control = f.loadSearching("Relay", "needle");
-    QStringList found;
+    control->setLookInSubfolders(true);
+    QStringList found, texts; // in delivery order: the rows as exported, the fourth cells
     connect(control, &TavrinX::OnFileFound, this,
-            [&](qint32 &, QString &, qint32 &, qint32 &column, QString &text) {
-                found << QStringLiteral("%1 %2").arg(column).arg(text);
+            [&](qint32 &, QString &file, qint32 &line, qint32 &column, QString &text) {
+                found << QStringLiteral("%1\t%2\t%3\t%4").arg(file).arg(line).arg(column).arg(text);
+                texts << text;
             });
     QVERIFY(ControlFixture::grepToEnd(control));
-    QCOMPARE(found, QStringList({"5 key"}));
+    QStringList expected{tabbed + "\t1\t5\tkey\tneedle\t\tvalue\t",
+                         plain + "\t1\t2\t\tneedle 42\t7\t"};
+    QStringList sorted = found;
+    sorted.sort();
+    expected.sort();
+    QCOMPARE(sorted, expected);
+    for (qint32 row = 1; row <= 2; ++row) {
+        qint32 r = row, column = 3;
+        QCOMPARE(control->GetDataMatrix(r, column), texts.at(row - 1));
+    }
+    QTemporaryDir out;
+    QString file = out.filePath("export.txt");
+    QCOMPARE(control->SaveDataToTabFile(file), vbTrue);
+    QFile exported(file);
+    QVERIFY(exported.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(exported.readAll()),
+             "File\tLine\tCol\tItem Found\r\n" + found.join("\r\n") + "\r\n");
 }
 
 void tst_SearchRelay::hostWritesToEventArgumentsChangeNothing() {
@@ -346,6 +376,104 @@ void tst_SearchRelay::serverKilledDuringSearchIsReported() {
     QCOMPARE(ControlFixture::grid(control)->TextMatrix(1, 3), QString("needle"));
     // The next Grep fails clearly with the platform error, and the host lives on.
     QVERIFY_THROWS_EXCEPTION(PlatformError, control->Grep());
+}
+
+// A control that notes its termination among the events a test records.
+class WatchedControl : public TavrinX {
+public:
+    using TavrinX::TavrinX;
+    QStringList *log = nullptr;
+
+protected:
+    void Terminate() override {
+        if (log)
+            *log << "Terminate";
+        TavrinX::Terminate();
+    }
+};
+
+void tst_SearchRelay::hostLettingGoAnywhereLeavesNothingBehind_data() {
+    QTest::addColumn<QString>("place");
+    QTest::addColumn<QString>("how");
+    // The control's four events, and its yields: a tick's delivery of streamed findings, the
+    // delivery at the end, the one before ScanCompleted, the one of Abort.
+    for (const char *place : {"ScanStarted", "OnFileFound", "OnError", "ScanCompleted", "tick",
+                              "delivery", "completion", "Abort"}) {
+        for (const char *how : {"terminated", "form closed by a queued call", "deleted"})
+            QTest::addRow("%s, %s", place, how) << place << how;
+    }
+}
+
+void tst_SearchRelay::hostLettingGoAnywhereLeavesNothingBehind() {
+    QFETCH(QString, place);
+    QFETCH(QString, how);
+    ControlFixture f;
+    f.write("a.txt", lines(300, "needle"));
+    linkUnreadable(f, "b.txt");
+    f.form()->show();
+    QPointer<WatchedControl> control = f.load<WatchedControl>("Relay");
+    control->setSearchPath(f.tree());
+    control->setSearchString("needle");
+    control->setStreamFindings(place == "tick" ? vbTrue : vbFalse);
+    EventLog log(control);
+    control->log = &log.events;
+    const auto bus = QDBusConnection::sessionBus().interface();
+    const QString server = bus->serviceOwner(QStringLiteral("TavrinEXE.TavrinX")).value();
+    QVERIFY(!server.isEmpty());
+
+    bool letGo = false;
+    const auto at = [&](const char *here) {
+        if (letGo || !control || place != QLatin1String(here))
+            return;
+        letGo = true;
+        if (how == "terminated")
+            f.terminate(control);
+        else if (how == "deleted")
+            delete control;
+        else
+            QMetaObject::invokeMethod(f.form(), &QWidget::close, Qt::QueuedConnection);
+    };
+    connect(control, &TavrinX::ScanStarted, this, [&] {
+        at("ScanStarted");
+        if (place == "Abort" && control)
+            control->Abort();
+    });
+    connect(control, &TavrinX::OnFileFound, this,
+            [&](qint32 &index, QString &, qint32 &, qint32 &, QString &) {
+                if (index == 30)
+                    at("OnFileFound");
+            });
+    connect(control, &TavrinX::OnError, this, [&](qint32 &, QString &) { at("OnError"); });
+    connect(control, &TavrinX::ScanCompleted, this, [&] { at("ScanCompleted"); });
+    setDoEventsInterval(0);
+    setDoEventsHook([&] {
+        if (!control)
+            return;
+        const QString state = ControlFixture::panel(control, 3);
+        if (state == "Scan In Progress") {
+            at("tick");
+            at("delivery");
+        } else if (state == "Scan Completed Successfully")
+            at("completion");
+        else if (state == "Scan Aborted")
+            at("Abort");
+    });
+    const auto restore = qScopeGuard([] {
+        setDoEventsHook({});
+        setDoEventsInterval(500);
+    });
+
+    control->Grep();
+    QTRY_VERIFY_WITH_TIMEOUT(!control, 10000);
+    QVERIFY(letGo);
+    if (how == "deleted") {
+        QVERIFY(!log.events.contains("Terminate"));
+    } else {
+        QCOMPARE(log.events.count("Terminate"), 1);
+        QCOMPARE(log.events.last(), QString("Terminate")); // no event after it
+    }
+    // The engine was released: its server, which served no one else, ends.
+    QTRY_VERIFY_WITH_TIMEOUT(!bus->isServiceRegistered(server).value(), 10000);
 }
 
 QTEST_MAIN(tst_SearchRelay)

@@ -123,6 +123,15 @@ void tst_TavrinX::textWritesReachEngineThenRecentList() {
     control->setSearchExt("*.TXT");
     QCOMPARE(control->SearchExt(), QString("*.txt"));
     QCOMPARE(f.readSetting("Texts", "FileExt", "FileExt20"), QString("*.TXT"));
+    // A relative folder is taken from the host's working folder, for the engine and the list.
+    f.write("other/x.txt", "");
+    const QString here = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(f.tree()));
+    control->setSearchPath("sub/../other");
+    QDir::setCurrent(here);
+    const QString other = QDir(f.tree()).canonicalPath() + "/other";
+    QCOMPARE(control->SearchPath(), other);
+    QCOMPARE(f.readSetting("Texts", "SearchPath", "SearchPath20"), other);
     // A write the engine refuses writes nothing to the settings file.
     QVERIFY_THROWS_EXCEPTION(PlatformError, control->setLookInSubfolders(QVariant("maybe")));
     QCOMPARE(f.readSetting("Texts", "General", "LookInSubfolders"), QString("<none>"));
@@ -178,8 +187,10 @@ void tst_TavrinX::columnWidthsSurviveRecreationAndTermination() {
 void tst_TavrinX::terminationWithoutSearchWritesWidths() {
     ControlFixture f;
     WritePrivateProfileStringA("General", "Col3Width", "not a number", f.settingsFile("Idle"));
-    TavrinX *control = f.load("Idle");
+    WritePrivateProfileStringA("General", "Col1Width", "-40", f.settingsFile("Idle"));
+    TavrinX *control = f.load("Idle"); // a width the grid refuses does not stop the load
     f.terminate(control);
+    QCOMPARE(f.readSetting("Idle", "General", "Col1Width"), QString("2150"));
     QCOMPARE(f.readSetting("Idle", "General", "Col3Width"), QString("450"));
     QCOMPARE(f.readSetting("Idle", "General", "Col4Width"), QString("1750"));
 }

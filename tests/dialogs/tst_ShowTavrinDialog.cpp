@@ -177,39 +177,66 @@ private slots:
     void enterPressesSearch_data() {
         QTest::addColumn<QString>("focus");
         QTest::addColumn<int>("key");
-        QTest::newRow("search combo, Return") << "cbSearchFor" << int(Qt::Key_Return);
-        QTest::newRow("directory combo, Enter") << "cbDirectory" << int(Qt::Key_Enter);
-        QTest::newRow("case box, Return") << "cbCaseSensitive" << int(Qt::Key_Return);
-        QTest::newRow("streaming box, Return") << "cbDontStreamResults" << int(Qt::Key_Return);
+        QTest::addColumn<bool>("byTab"); // focus by Tab selects the box's text
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("written"); // what the combo's property gets
+        QTest::newRow("search combo, Return")
+            << "cbSearchFor" << int(Qt::Key_Return) << false << "-typed"
+            << "s-typed";
+        QTest::newRow("directory combo, Enter")
+            << "cbDirectory" << int(Qt::Key_Enter) << false << "-typed"
+            << "/d-typed";
+        QTest::newRow("search combo, its text selected")
+            << "cbSearchFor" << int(Qt::Key_Return) << true << ""
+            << "s";
+        // No inline completion: what the user typed is what is written.
+        QTest::newRow("directory combo, start of an entry typed")
+            << "cbDirectory" << int(Qt::Key_Return) << true << "/usr"
+            << "/usr";
+        QTest::newRow("case box, Return") << "cbCaseSensitive" << int(Qt::Key_Return) << false << ""
+                                          << "";
+        QTest::newRow("streaming box, Return")
+            << "cbDontStreamResults" << int(Qt::Key_Return) << false << ""
+            << "";
     }
     void enterPressesSearch() {
         QFETCH(QString, focus);
         QFETCH(int, key);
+        QFETCH(bool, byTab);
+        QFETCH(QString, typed);
+        QFETCH(QString, written);
         FakeControl control;
         bool hidden = false;
         int comboEntries = -1;
-        const bool result = show(control, {"/d"}, {}, {"s"}, [&](frmTavrinOptions *frm) {
-            auto *target = frm->findChild<QWidget *>(focus);
-            QVERIFY(target);
-            // Focus moves (and the default button with it) only in the active window. The
-            // offscreen platform does not re-activate a window shown again, so say it is.
-            QApplication::setActiveWindow(frm);
-            target->setFocus();
-            QCOMPARE(QApplication::focusWidget(), target);
-            auto *combo = qobject_cast<QComboBox *>(target);
-            if (combo)
-                QTest::keyClicks(combo->lineEdit(), "-typed");
-            QTest::keyClick(combo ? combo->lineEdit() : target, Qt::Key(key));
-            hidden = !frm->isVisible();
-            if (combo)
-                comboEntries = combo->count();
-        });
+        const bool result =
+            show(control, {"/usr/include", "/d"}, {}, {"s"}, [&](frmTavrinOptions *frm) {
+                auto *target = frm->findChild<QWidget *>(focus);
+                QVERIFY(target);
+                // Focus moves (and the default button with it) only in the active window. The
+                // offscreen platform does not re-activate a window shown again, so say it is.
+                QApplication::setActiveWindow(frm);
+                frm->cbCaseSensitive->setFocus(); // a box losing the focus drops its selection
+                target->setFocus(byTab ? Qt::TabFocusReason : Qt::OtherFocusReason);
+                QCOMPARE(QApplication::focusWidget(), target);
+                auto *combo = qobject_cast<QComboBox *>(target);
+                if (combo) {
+                    QCOMPARE(combo->lineEdit()->hasSelectedText(), byTab);
+                    QTest::keyClicks(combo->lineEdit(), typed);
+                }
+                QTest::keyClick(combo ? combo->lineEdit() : target, Qt::Key(key));
+                hidden = !frm->isVisible();
+                if (combo)
+                    comboEntries = combo->count();
+            });
         QVERIFY(hidden);
         QVERIFY(result);
         QCOMPARE(control.writes.size(), 7);
-        // Enter in a combo must not have added the typed text to its list.
-        if (comboEntries >= 0)
-            QCOMPARE(comboEntries, 1);
+        if (comboEntries >= 0) {
+            // Enter in a combo must not have added the typed text to its list.
+            QCOMPARE(comboEntries, focus == "cbDirectory" ? 2 : 1);
+            const QByteArray property = focus == "cbDirectory" ? "SearchPath" : "SearchString";
+            QCOMPARE(control.lastWrite(property), QVariant(written));
+        }
     }
 
     void escapeDoesNotCloseAndWindowCloseCancels() {

@@ -12,10 +12,12 @@ class tst_Console : public QObject {
 private slots:
     void printsEachFindingThenTheCount();
     void refusedSearchFails();
+    void relativeFolderIsTakenFromTheWorkingFolder();
 
 private:
-    static QProcess *run(const QStringList &arguments) {
+    static QProcess *run(const QStringList &arguments, const QString &workingFolder = {}) {
         auto *process = new QProcess;
+        process->setWorkingDirectory(workingFolder);
         process->start(QStringLiteral(TAVRIN_CONSOLE_PATH), arguments);
         process->waitForFinished(30000);
         return process;
@@ -49,6 +51,21 @@ void tst_Console::refusedSearchFails() {
     QCOMPARE(process->readAllStandardError().trimmed(),
              QByteArray("error -11: Invalid Search Path"));
     QCOMPARE(process->readAllStandardOutput(), QByteArray());
+}
+
+void tst_Console::relativeFolderIsTakenFromTheWorkingFolder() {
+    QTemporaryDir tree;
+    QVERIFY(QDir(tree.path()).mkpath("sub/deeper"));
+    QFile file(tree.filePath("sub/deeper/a.txt"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("alpha\n");
+    file.close();
+
+    std::unique_ptr<QProcess> process(run({"./sub/../sub/deeper", "alpha"}, tree.path()));
+    QCOMPARE(process->readAllStandardError(), QByteArray());
+    QCOMPARE(process->exitCode(), 0);
+    QCOMPARE(QString::fromUtf8(process->readAllStandardOutput()).section('\n', 0, 0),
+             tree.filePath("sub/deeper/a.txt") + ":1:1:alpha");
 }
 
 QTEST_GUILESS_MAIN(tst_Console)
