@@ -6,7 +6,7 @@ namespace TavrinEXE {
 
 // The D-Bus call being served, for the objects that serve it: who calls, and the error to
 // answer with. Calls nest while an event waits for its handler, so each dispatch installs
-// its own context and restores the outer one. Owned by the server's one thread.
+// its own context and restores the outer one. Each thread serving calls has its own.
 class CallContext {
 public:
     explicit CallContext(const QString &caller) : msCaller(caller), mOuter(sCurrent) {
@@ -31,7 +31,7 @@ public:
     QString errorMessage() const { return msErrorMessage; }
 
 private:
-    static inline CallContext *sCurrent = nullptr;
+    static inline thread_local CallContext *sCurrent = nullptr;
     QString msCaller;
     QString msErrorName;
     QString msErrorMessage;

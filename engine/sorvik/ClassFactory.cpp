@@ -2,9 +2,6 @@
 
 #include "CallContext.h"
 #include "ObjectRegistry.h"
-#include "PlatformError.h"
-#include "ServerErrors.h"
-#include "TavrinX.h"
 
 namespace TavrinEXE {
 
@@ -37,14 +34,7 @@ QDBusObjectPath ClassFactory::CreateInstance() {
     if (mEnding.isActive())
         mRegistry->connection().registerService(kServiceName);
     CallContext *call = CallContext::current();
-    try {
-        return QDBusObjectPath(
-            mRegistry->exportEngine(TavrinX::create(), call ? call->caller() : QString()));
-    } catch (const PlatformError &e) {
-        if (call)
-            call->fail(ServerErrors::nameOf(e), ServerErrors::messageOf(e));
-        return QDBusObjectPath(QStringLiteral("/"));
-    }
+    return QDBusObjectPath(mRegistry->exportEngine(call ? call->caller() : QString()));
 }
 
 } // namespace TavrinEXE

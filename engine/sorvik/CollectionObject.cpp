@@ -1,11 +1,11 @@
 #include "CollectionObject.h"
 
-#include "ObjectRegistry.h"
+#include "MessageSize.h"
 #include "PlatformError.h"
 #include "ServerErrors.h"
 
 #include <QDBusArgument>
-#include <QDBusError>
+#include <QDBusUnixFileDescriptor>
 
 namespace TavrinEXE {
 
@@ -17,12 +17,10 @@ CollectionObject::CollectionObject(ObjectRegistry *registry, const QString &path
 }
 
 int CollectionObject::Count() const {
-    return admitted() ? mCollection->Count() : 0;
+    return mCollection->Count();
 }
 
 QDBusVariant CollectionObject::Item(int index) {
-    if (!admitted())
-        return {};
     if (index < 1 || index > mCollection->Count()) {
         fail(ServerErrors::kSubscriptOutOfRange, QStringLiteral("Subscript out of range"));
         return {};
@@ -31,8 +29,6 @@ QDBusVariant CollectionObject::Item(int index) {
 }
 
 CollectionSlice CollectionObject::Items(int first, int count) {
-    if (!admitted())
-        return {};
     const qint32 total = mCollection->Count();
     if (count < 1) {
         fail(ServerErrors::kInvalidArgs,
@@ -43,26 +39,32 @@ CollectionSlice CollectionObject::Items(int first, int count) {
         fail(ServerErrors::kSubscriptOutOfRange, QStringLiteral("Subscript out of range"));
         return {};
     }
-    return {mCollection, first,
-            static_cast<qint32>(qMin<qint64>(total, qint64(first) + count - 1))};
+    const qint32 last = static_cast<qint32>(qMin<qint64>(total, qint64(first) + count - 1));
+    const qint64 budget = MessageSize::bodyBudget() - 16; // the array's own length and padding
+    CollectionSlice slice;
+    for (qint32 i = first; i <= last; ++i) {
+        QVariant item = mCollection->Item(i);
+        const qint64 bytes = MessageSize::of(QVariant::fromValue(QDBusVariant(item)));
+        if (slice.bytes + bytes > budget)
+            break;
+        slice.bytes += bytes;
+        slice.items.append(std::move(item));
+    }
+    if (slice.items.isEmpty())
+        fail(ServerErrors::kLimitsExceeded,
+             QStringLiteral("Item %1 does not fit one message on the bus").arg(first));
+    return slice;
 }
 
 void CollectionObject::Add(const QDBusVariant &item) {
-    if (!admitted())
-        return;
     const QVariant value = item.variant();
-    // Items are plain strings and numbers; structures have no place in a result collection.
+    // Items are plain strings and numbers: structures and file descriptors have no place in a
+    // collection of findings (a descriptor kept here would hold a file open for every client).
     if (value.metaType() == QMetaType::fromType<QDBusArgument>() ||
-        value.metaType() == QMetaType::fromType<QDBusVariant>()) {
-        fail(ServerErrors::kTypeMismatch, PlatformError::typeMismatch().description());
-        return;
-    }
+        value.metaType() == QMetaType::fromType<QDBusVariant>() ||
+        value.metaType() == QMetaType::fromType<QDBusUnixFileDescriptor>())
+        throw PlatformError::typeMismatch();
     mCollection->Add(value);
-}
-
-void CollectionObject::Release() {
-    if (admitted())
-        mRegistry->release(path(), caller());
 }
 
 } // namespace TavrinEXE

@@ -11,7 +11,8 @@
 namespace TavrinEXE {
 
 // One result collection served as TavrinEXE.Collection. Holds the collection alive while a
-// client holds the path, so an earlier scan's findings stay readable.
+// client holds the path, so an earlier scan's findings stay readable. Served on the server's
+// main thread; an engine's thread may append meanwhile.
 class CollectionObject : public ServedObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "TavrinEXE.Collection")
@@ -21,15 +22,13 @@ public:
     CollectionObject(ObjectRegistry *registry, const QString &path,
                      std::shared_ptr<Collection> collection);
 
-    const std::shared_ptr<Collection> &collection() const { return mCollection; }
-
     int Count() const;
 
 public slots:
     QDBusVariant Item(int index);
+    // Fewer than count items when more would not fit one message on the bus.
     CollectionSlice Items(int first, int count); // marshalled as "av"
     void Add(const QDBusVariant &item);
-    void Release();
 
 private:
     std::shared_ptr<Collection> mCollection;

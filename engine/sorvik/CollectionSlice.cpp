@@ -11,24 +11,21 @@ void CollectionSlice::registerType() {
 
 QDBusArgument &operator<<(QDBusArgument &arg, const CollectionSlice &slice) {
     arg.beginArray(QMetaType::fromType<QDBusVariant>());
-    if (slice.collection) {
-        for (qint32 i = slice.first; i <= slice.last; ++i)
-            arg << QDBusVariant(slice.collection->Item(i));
-    }
+    for (const QVariant &item : slice.items)
+        arg << QDBusVariant(item);
     arg.endArray();
     return arg;
 }
 
 const QDBusArgument &operator>>(const QDBusArgument &arg, CollectionSlice &slice) {
-    auto items = std::make_shared<Collection>();
+    slice = {};
     arg.beginArray();
     while (!arg.atEnd()) {
         QDBusVariant item;
         arg >> item;
-        items->Add(item.variant());
+        slice.items.append(item.variant());
     }
     arg.endArray();
-    slice = {items, 1, items->Count()};
     return arg;
 }
 

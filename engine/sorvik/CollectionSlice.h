@@ -1,20 +1,16 @@
 #pragma once
 
-#include "Collection.h"
-
 #include <QDBusArgument>
 #include <QMetaType>
-#include <memory>
+#include <QVector>
 
 namespace TavrinEXE {
 
-// Items first..last of a collection, marshalled as "av" straight from the collection, so a
-// large batch read builds no intermediate list of tagged values. Read back, the items land in a
-// collection of the slice's own.
+// A run of a collection's items, marshalled as "av": what Items answers, cut so that the reply
+// fits the bus.
 struct CollectionSlice {
-    std::shared_ptr<const Collection> collection;
-    qint32 first = 1;
-    qint32 last = 0; // an empty slice when last < first
+    QVector<QVariant> items;
+    qint64 bytes = 0; // what the items take in a message body
 
     // Registers the type with the bus marshalling; call before the first reply is built.
     static void registerType();

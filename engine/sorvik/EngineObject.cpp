@@ -8,7 +8,9 @@
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QPointer>
+#include <QDBusPendingCallWatcher>
+#include <QEventLoop>
+#include <QThread>
 #include <climits>
 
 namespace TavrinEXE {
@@ -53,14 +55,10 @@ EngineObject::EngineObject(ObjectRegistry *registry, const QString &path,
 EngineObject::~EngineObject() = default;
 
 QDBusObjectPath EngineObject::handOut(CollectionGetter getter) const {
-    if (!admitted())
-        return QDBusObjectPath(QStringLiteral("/"));
     return QDBusObjectPath(mRegistry->exportCollection(((*mEngine).*getter)(), caller()));
 }
 
 void EngineObject::assign(CollectionSetter setter, const QDBusObjectPath &vNewValue) {
-    if (!admitted())
-        return;
     const QString path = vNewValue.path();
     std::shared_ptr<Collection> collection = mRegistry->collectionAt(path);
     if (!collection) {
@@ -77,16 +75,10 @@ void EngineObject::assign(CollectionSetter setter, const QDBusObjectPath &vNewVa
 
 void EngineObject::assignVariant(void (TavrinX::*setter)(const QVariant &),
                                  const QDBusVariant &vNewValue) {
-    if (!admitted())
-        return;
     const QVariant value = plainValue(vNewValue);
-    try {
-        if (value.metaType() == QMetaType::fromType<QDBusArgument>())
-            throw PlatformError::typeMismatch();
-        ((*mEngine).*setter)(value);
-    } catch (const PlatformError &e) {
-        fail(ServerErrors::nameOf(e), ServerErrors::messageOf(e));
-    }
+    if (value.metaType() == QMetaType::fromType<QDBusArgument>())
+        throw PlatformError::typeMismatch();
+    ((*mEngine).*setter)(value);
 }
 
 QDBusObjectPath EngineObject::mclnFileNames() const {
@@ -121,53 +113,49 @@ void EngineObject::setMclnResults(const QDBusObjectPath &v) {
 }
 
 QString EngineObject::SearchPath() const {
-    return admitted() ? mEngine->SearchPath() : QString();
+    return mEngine->SearchPath();
 }
 void EngineObject::setSearchPath(const QString &v) {
-    if (admitted())
-        mEngine->setSearchPath(v);
+    mEngine->setSearchPath(v);
 }
 QString EngineObject::SearchExt() const {
-    return admitted() ? mEngine->SearchExt() : QString();
+    return mEngine->SearchExt();
 }
 void EngineObject::setSearchExt(const QString &v) {
-    if (admitted())
-        mEngine->setSearchExt(v);
+    mEngine->setSearchExt(v);
 }
 QString EngineObject::SearchString() const {
-    return admitted() ? mEngine->SearchString() : QString();
+    return mEngine->SearchString();
 }
 void EngineObject::setSearchString(const QString &v) {
-    if (admitted())
-        mEngine->setSearchString(v);
+    mEngine->setSearchString(v);
 }
 short EngineObject::CaseSensitive() const {
-    return admitted() ? mEngine->CaseSensitive() : 0;
+    return mEngine->CaseSensitive();
 }
 void EngineObject::setCaseSensitive(short v) {
-    if (admitted())
-        mEngine->setCaseSensitive(v);
+    mEngine->setCaseSensitive(v);
 }
 QDBusVariant EngineObject::WholeWordOnly() const {
-    return QDBusVariant(admitted() ? mEngine->WholeWordOnly() : QVariant(false));
+    return QDBusVariant(mEngine->WholeWordOnly());
 }
 void EngineObject::setWholeWordOnly(const QDBusVariant &v) {
     assignVariant(&TavrinX::setWholeWordOnly, v);
 }
 QDBusVariant EngineObject::LookInSubfolders() const {
-    return QDBusVariant(admitted() ? mEngine->LookInSubfolders() : QVariant(false));
+    return QDBusVariant(mEngine->LookInSubfolders());
 }
 void EngineObject::setLookInSubfolders(const QDBusVariant &v) {
     assignVariant(&TavrinX::setLookInSubfolders, v);
 }
 int EngineObject::SearchCount() const {
-    return admitted() ? mEngine->SearchCount() : 0;
+    return mEngine->SearchCount();
 }
 int EngineObject::SearchTime() const {
-    return admitted() ? mEngine->SearchTime() : 0;
+    return mEngine->SearchTime();
 }
 short EngineObject::SearchActive() const {
-    return admitted() ? mEngine->SearchActive() : 0;
+    return mEngine->SearchActive();
 }
 QDBusObjectPath EngineObject::FoundFiles() const {
     return handOut(&TavrinX::FoundFiles);
@@ -186,33 +174,25 @@ QDBusObjectPath EngineObject::ResultsFound() const {
 }
 
 void EngineObject::Grep() {
-    if (!admitted())
-        return;
-    // A handler of the OnError raised inside may release this object: keep the engine alive.
-    const std::shared_ptr<TavrinX> engine = mEngine;
-    try {
-        engine->Grep();
-    } catch (const PlatformError &e) {
-        fail(ServerErrors::nameOf(e), ServerErrors::messageOf(e));
-    }
+    mEngine->Grep();
 }
 
 void EngineObject::Abort() {
-    if (admitted())
-        mEngine->Abort();
+    mEngine->Abort();
 }
 
 uint EngineObject::Advise(const QDBusObjectPath &sink) {
-    if (!admitted())
+    if (mSinks.size() >= kMostSinks) {
+        fail(ServerErrors::kLimitsExceeded,
+             QStringLiteral("An engine object takes at most %1 sinks").arg(kMostSinks));
         return 0;
+    }
     const uint cookie = mlNextCookie++;
     mSinks.append({cookie, caller(), sink.path()});
     return cookie;
 }
 
 void EngineObject::Unadvise(uint cookie) {
-    if (!admitted())
-        return;
     const auto it = std::find_if(mSinks.begin(), mSinks.end(),
                                  [&](const Sink &s) { return s.cookie == cookie; });
     if (it == mSinks.end() || it->client != caller()) {
@@ -222,24 +202,33 @@ void EngineObject::Unadvise(uint cookie) {
     mSinks.erase(it);
 }
 
-void EngineObject::Release() {
-    if (admitted())
-        mRegistry->release(path(), caller());
+void EngineObject::retire() {
+    mbRetired = true;
+    mSinks.clear();
+    thread()->quit(); // also ends a wait for a sink's reply
 }
 
 void EngineObject::raise(const QString &method, const QVariantList &arguments) {
-    QPointer<EngineObject> self(this);
     const QList<Sink> sinks = mSinks; // a handler may advise or unadvise meanwhile
     QDBusConnection connection = mRegistry->connection();
     for (const Sink &sink : sinks) {
+        if (mbRetired)
+            return; // the path is gone; the events go to nobody now
         QDBusMessage call =
             QDBusMessage::createMethodCall(sink.client, sink.path, kSinkInterface, method);
         call.setArguments(arguments);
-        // No time limit: a handler may take as long as it likes. Incoming calls are served
-        // while waiting, so the handler may call back into this engine.
-        const QDBusMessage reply = connection.call(call, QDBus::BlockWithGui, INT_MAX);
-        if (!self)
-            return; // released by a handler; the events go to nobody now
+        // No time limit: a handler may take as long as it likes. This engine's calls are served
+        // meanwhile, so the handler may call back into it; other engines run on their threads.
+        QDBusPendingCallWatcher watcher(connection.asyncCall(call, INT_MAX));
+        if (!watcher.isFinished()) {
+            QEventLoop loop;
+            connect(&watcher, &QDBusPendingCallWatcher::finished, &loop, &QEventLoop::quit);
+            if (!watcher.isFinished())
+                loop.exec();
+        }
+        if (!watcher.isFinished())
+            return; // the thread is ending
+        const QDBusMessage reply = watcher.reply();
         if (reply.type() == QDBusMessage::ErrorMessage && sinkIsGone(QDBusError(reply))) {
             mSinks.erase(std::remove_if(mSinks.begin(), mSinks.end(),
                                         [&](const Sink &s) { return s.cookie == sink.cookie; }),

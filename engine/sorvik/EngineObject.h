@@ -16,6 +16,8 @@ class TavrinX;
 
 // One engine object served as TavrinEXE._TavrinX: relays the properties and methods to the
 // engine, hands out collection paths, and raises the engine's events on the advised sinks.
+// Lives on its own EngineThread with its engine: the calls on it, the scan, its yields and its
+// event calls all run there, so a slow or stuck sink holds up this engine only.
 class EngineObject : public ServedObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "TavrinEXE._TavrinX")
@@ -40,6 +42,8 @@ class EngineObject : public ServedObject {
     Q_PROPERTY(QDBusObjectPath FoundText READ FoundText)
     Q_PROPERTY(QDBusObjectPath ResultsFound READ ResultsFound)
 public:
+    static constexpr int kMostSinks = 64; // advised at once; more is surely a leak
+
     EngineObject(ObjectRegistry *registry, const QString &path, std::shared_ptr<TavrinX> engine);
     ~EngineObject() override;
 
@@ -79,7 +83,9 @@ public slots:
     void Abort();
     uint Advise(const QDBusObjectPath &sink);
     void Unadvise(uint cookie);
-    void Release();
+
+    // The path is gone: no more events, and the thread ends once the scan (if any) has ended.
+    void retire();
 
 private:
     struct Sink {
@@ -100,6 +106,7 @@ private:
     std::shared_ptr<TavrinX> mEngine;
     QList<Sink> mSinks;
     uint mlNextCookie = 1;
+    bool mbRetired = false;
 };
 
 } // namespace TavrinEXE

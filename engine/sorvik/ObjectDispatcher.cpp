@@ -2,7 +2,9 @@
 
 #include "CallContext.h"
 #include "ClassFactory.h"
+#include "MessageSize.h"
 #include "ObjectRegistry.h"
+#include "PendingReply.h"
 #include "ServerErrors.h"
 
 #include <QDBusConnection>
@@ -92,33 +94,71 @@ bool ObjectDispatcher::handleMessage(const QDBusMessage &message,
                                      const QDBusConnection &connection) {
     if (message.type() != QDBusMessage::MethodCallMessage)
         return false;
-    QDBusConnection bus(connection);
     QObject *object = objectAt(message.path());
     QDBusMessage reply;
-    if (!object)
+    if (!object) {
         reply = message.createErrorReply(kUnknownObject,
                                          QStringLiteral("No such object %1").arg(message.path()));
-    else if (message.interface() == kIntrospectable && message.member() == "Introspect")
+    } else if (message.interface() == kIntrospectable && message.member() == "Introspect") {
         reply = message.createReply(kNodeHead + introspect(message.path()) +
                                     QStringLiteral("</node>\n"));
-    else
-        reply = serve(object, message);
-    if (!message.isReplyRequired())
+    } else if (object != mFactory && !mRegistry->holds(message.path(), message.service())) {
+        reply = message.createErrorReply(
+            ServerErrors::kAccessDenied,
+            QStringLiteral("The caller holds no reference to %1").arg(message.path()));
+    } else if (isRelease(object, message)) {
+        // References are the registry's, kept on this thread.
+        mRegistry->release(message.path(), message.service());
+        reply = message.createReply();
+    } else if (object->thread() != thread()) {
+        // An engine object: served on its own thread, answered from there.
+        message.setDelayedReply(true);
+        auto pending = std::make_shared<PendingReply>(message, connection);
+        QMetaObject::invokeMethod(
+            object, [this, object, pending] { pending->answer(serve(object, pending->call())); },
+            Qt::QueuedConnection);
         return true;
-    bus.send(reply);
+    } else {
+        reply = serve(object, message);
+    }
+    if (message.isReplyRequired())
+        QDBusConnection(connection).send(reply);
     return true;
 }
 
-QDBusMessage ObjectDispatcher::serve(QObject *object, const QDBusMessage &message) {
+bool ObjectDispatcher::isRelease(const QObject *object, const QDBusMessage &message) {
+    return object != mFactory && message.member() == QLatin1String("Release") &&
+           message.signature().isEmpty() &&
+           (message.interface().isEmpty() || message.interface() == interfaceOf(object));
+}
+
+QDBusMessage ObjectDispatcher::serve(QObject *object, const QDBusMessage &message) const {
     CallContext call(message.service());
-    QDBusMessage reply = message.interface() == kProperties ? serveProperties(object, message)
-                                                            : serveMethod(object, message);
+    QDBusMessage reply;
+    // Nothing a call raises may end the server: it is answered as the call's error.
+    try {
+        reply = message.interface() == kProperties ? serveProperties(object, message)
+                                                   : serveMethod(object, message);
+    } catch (const PlatformError &e) {
+        return message.createErrorReply(ServerErrors::nameOf(e), ServerErrors::messageOf(e));
+    } catch (const std::exception &e) {
+        return message.createErrorReply(ServerErrors::kFailed, QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+        return message.createErrorReply(ServerErrors::kFailed, QStringLiteral("Unknown failure"));
+    }
     if (call.failed())
         return message.createErrorReply(call.errorName(), call.errorMessage());
+    const qint64 bytes = MessageSize::ofArguments(reply.arguments());
+    if (bytes > MessageSize::bodyBudget())
+        return message.createErrorReply(
+            ServerErrors::kLimitsExceeded,
+            QStringLiteral("The reply would take %1 bytes; one message on the bus carries %2")
+                .arg(bytes)
+                .arg(MessageSize::bodyBudget()));
     return reply;
 }
 
-QDBusMessage ObjectDispatcher::serveProperties(QObject *object, const QDBusMessage &message) {
+QDBusMessage ObjectDispatcher::serveProperties(QObject *object, const QDBusMessage &message) const {
     const QVariantList args = message.arguments();
     const QString member = message.member();
     const QString interface = args.value(0).toString();
@@ -162,7 +202,7 @@ QDBusMessage ObjectDispatcher::serveProperties(QObject *object, const QDBusMessa
         kUnknownMethod, QStringLiteral("No such method %1.%2").arg(kProperties, member));
 }
 
-QDBusMessage ObjectDispatcher::serveMethod(QObject *object, const QDBusMessage &message) {
+QDBusMessage ObjectDispatcher::serveMethod(QObject *object, const QDBusMessage &message) const {
     if (!message.interface().isEmpty() && message.interface() != interfaceOf(object))
         return message.createErrorReply(
             kUnknownMethod,
@@ -189,7 +229,10 @@ QDBusMessage ObjectDispatcher::serveMethod(QObject *object, const QDBusMessage &
             a0 = QGenericArgument(args.at(0).metaType().name(), args.at(0).constData());
         if (args.size() > 1)
             a1 = QGenericArgument(args.at(1).metaType().name(), args.at(1).constData());
-        method.invoke(object, Qt::DirectConnection, ret, a0, a1);
+        if (!method.invoke(object, Qt::DirectConnection, ret, a0, a1))
+            return message.createErrorReply(
+                ServerErrors::kFailed,
+                QStringLiteral("%1 could not be called").arg(QString::fromLatin1(method.name())));
         return ret.data() ? message.createReply(result) : message.createReply();
     }
     return message.createErrorReply(

@@ -11,6 +11,9 @@ class ObjectRegistry;
 // without a reference, and relays methods and properties to the object's own slots and
 // Q_PROPERTYs, each served under a CallContext naming the caller. QtDBus's own object export
 // does not tell a property accessor who calls, and references are counted per caller.
+// Runs on the main thread; a call on an engine object is served on the engine's thread and
+// answered from there, so no engine keeps the others or the factory waiting. Failures become
+// D-Bus errors here, and no reply larger than the bus carries is sent.
 class ObjectDispatcher : public QDBusVirtualObject {
     Q_OBJECT
 public:
@@ -24,9 +27,11 @@ public:
 
 private:
     QObject *objectAt(const QString &path) const;
-    QDBusMessage serve(QObject *object, const QDBusMessage &message);
-    QDBusMessage serveProperties(QObject *object, const QDBusMessage &message);
-    QDBusMessage serveMethod(QObject *object, const QDBusMessage &message);
+    bool isRelease(const QObject *object, const QDBusMessage &message);
+    // Runs on the object's thread.
+    QDBusMessage serve(QObject *object, const QDBusMessage &message) const;
+    QDBusMessage serveProperties(QObject *object, const QDBusMessage &message) const;
+    QDBusMessage serveMethod(QObject *object, const QDBusMessage &message) const;
 
     ObjectRegistry *mRegistry;
     ClassFactory *mFactory;

@@ -2,39 +2,66 @@
 
 #include "CollectionObject.h"
 #include "EngineObject.h"
-#include "TavrinX.h"
+#include "EngineThread.h"
 
 #include <QDBusConnectionInterface>
+#include <QDateTime>
 
 namespace TavrinEXE {
 
 ObjectRegistry::ObjectRegistry(const QDBusConnection &connection, QObject *parent)
     : QObject(parent), mConnection(connection) {
+    mlNextEngine = mlNextCollection = quint64(QDateTime::currentMSecsSinceEpoch()) * 1000;
     mWatcher.setConnection(mConnection);
     mWatcher.setWatchMode(QDBusServiceWatcher::WatchForUnregistration);
     connect(&mWatcher, &QDBusServiceWatcher::serviceUnregistered, this,
             &ObjectRegistry::dropClient);
 }
 
-ObjectRegistry::~ObjectRegistry() = default;
+ObjectRegistry::~ObjectRegistry() {
+    for (const Entry &entry : std::as_const(mEntries)) {
+        if (!entry.engine)
+            delete entry.object.data();
+    }
+}
 
 QObject *ObjectRegistry::objectAt(const QString &path) const {
+    QMutexLocker lock(&mLock);
     return mEntries.value(path).object.data();
 }
 
-QString ObjectRegistry::exportEngine(std::shared_ptr<TavrinX> engine, const QString &client) {
-    const QString path = QStringLiteral("/TavrinEXE/TavrinX/%1").arg(mlNextEngine++);
+QString ObjectRegistry::exportEngine(const QString &client) {
+    QString path;
+    {
+        QMutexLocker lock(&mLock);
+        path = QStringLiteral("/TavrinEXE/TavrinX/%1").arg(mlNextEngine++);
+    }
+    auto *thread = new EngineThread(this, path);
+    EngineObject *object = nullptr;
+    try {
+        object = thread->startEngine();
+    } catch (...) {
+        delete thread;
+        throw;
+    }
     ++mlEngines;
     mbEngineRequested = true;
     // The engine may outlive its path while its scan ends; the process lives as long.
-    connect(engine.get(), &QObject::destroyed, this, [this] {
+    connect(thread, &QThread::finished, this, [this, thread] {
+        thread->wait();
+        delete thread;
         if (--mlEngines == 0)
             emit lastEngineGone();
     });
-    auto *object = new EngineObject(this, path, std::move(engine));
-    object->setParent(this);
-    mEntries.insert(path, Entry{object, {}, nullptr});
-    addReference(path, client);
+    {
+        QMutexLocker lock(&mLock);
+        Entry entry;
+        entry.object = object;
+        entry.engine = true;
+        mEntries.insert(path, entry);
+        addReference(path, client);
+    }
+    watchClient(client);
     return path;
 }
 
@@ -42,24 +69,34 @@ QString ObjectRegistry::exportCollection(const std::shared_ptr<Collection> &coll
                                          const QString &client) {
     if (!collection)
         return QStringLiteral("/");
+    QMutexLocker lock(&mLock);
     QString path = mCollectionPaths.value(collection.get());
     if (path.isEmpty()) {
         path = QStringLiteral("/TavrinEXE/Collection/%1").arg(mlNextCollection++);
+        // Collections are served on the main thread, whichever engine thread hands one out.
         auto *object = new CollectionObject(this, path, collection);
-        object->setParent(this);
-        mEntries.insert(path, Entry{object, {}, collection.get()});
+        object->moveToThread(thread());
+        Entry entry;
+        entry.object = object;
+        entry.collection = collection;
+        mEntries.insert(path, entry);
         mCollectionPaths.insert(collection.get(), path);
     }
     addReference(path, client);
+    if (!client.isEmpty() && !mWatched.contains(client)) // the engine's holder is watched already
+        QMetaObject::invokeMethod(
+            this, [this, client] { watchClient(client); }, Qt::QueuedConnection);
     return path;
 }
 
 bool ObjectRegistry::holds(const QString &path, const QString &client) const {
+    QMutexLocker lock(&mLock);
     const auto it = mEntries.constFind(path);
     return it != mEntries.cend() && it->references.value(client) > 0;
 }
 
 void ObjectRegistry::release(const QString &path, const QString &client) {
+    QMutexLocker lock(&mLock);
     const auto it = mEntries.find(path);
     if (it == mEntries.end())
         return;
@@ -68,29 +105,33 @@ void ObjectRegistry::release(const QString &path, const QString &client) {
         return;
     if (--ref.value() == 0)
         it->references.erase(ref);
-    if (it->references.isEmpty())
-        destroy(path);
+    if (it->references.isEmpty()) {
+        Entry entry = take(path);
+        lock.unlock();
+        destroy(std::move(entry));
+    }
 }
 
 std::shared_ptr<Collection> ObjectRegistry::collectionAt(const QString &path) const {
-    const auto it = mEntries.constFind(path);
-    if (it == mEntries.cend() || !it->collection)
-        return {};
-    auto *object = qobject_cast<CollectionObject *>(it->object.data());
-    return object ? object->collection() : nullptr;
+    QMutexLocker lock(&mLock);
+    return mEntries.value(path).collection;
 }
 
 void ObjectRegistry::addReference(const QString &path, const QString &client) {
     // In-process callers (tests, no bus) are not counted by connection.
     const QString key = client.isEmpty() ? QStringLiteral("<in-process>") : client;
     ++mEntries[path].references[key];
-    if (!client.isEmpty())
-        watchClient(client);
 }
 
 void ObjectRegistry::watchClient(const QString &client) {
-    if (mWatcher.watchedServices().contains(client))
+    if (client.isEmpty())
         return;
+    {
+        QMutexLocker lock(&mLock);
+        if (mWatched.contains(client))
+            return;
+        mWatched.insert(client);
+    }
     mWatcher.addWatchedService(client);
     // The client may have left before the watch was set up.
     if (!mConnection.interface()->isServiceRegistered(client).value())
@@ -101,20 +142,36 @@ void ObjectRegistry::dropClient(const QString &client) {
     mWatcher.removeWatchedService(client);
     emit clientGone(client);
     QStringList orphans;
-    for (auto it = mEntries.begin(); it != mEntries.end(); ++it) {
-        if (it->references.remove(client) > 0 && it->references.isEmpty())
-            orphans.append(it.key());
+    QList<Entry> entries;
+    {
+        QMutexLocker lock(&mLock);
+        mWatched.remove(client);
+        for (auto it = mEntries.begin(); it != mEntries.end();) {
+            if (it->references.remove(client) > 0 && it->references.isEmpty())
+                orphans.append(it.key());
+            ++it;
+        }
+        for (QString &path : orphans)
+            entries.append(take(path));
     }
-    for (const QString &path : orphans)
-        destroy(path);
+    for (Entry &entry : entries)
+        destroy(std::move(entry));
 }
 
-void ObjectRegistry::destroy(const QString &path) {
-    const Entry entry = mEntries.take(path);
+ObjectRegistry::Entry ObjectRegistry::take(const QString &path) {
+    Entry entry = mEntries.take(path);
     if (entry.collection)
-        mCollectionPaths.remove(entry.collection);
-    // A handler of this object's event may be waiting on the stack: delete once it returned.
-    if (entry.object)
+        mCollectionPaths.remove(entry.collection.get());
+    return entry;
+}
+
+void ObjectRegistry::destroy(Entry entry) {
+    if (!entry.object)
+        return;
+    if (entry.engine) // deleted on its thread once that ends
+        QMetaObject::invokeMethod(static_cast<EngineObject *>(entry.object.data()),
+                                  &EngineObject::retire, Qt::QueuedConnection);
+    else
         entry.object->deleteLater();
 }
 

@@ -5,18 +5,18 @@
 #include <QDBusConnection>
 #include <QDBusServiceWatcher>
 #include <QHash>
+#include <QMutex>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <memory>
 
 namespace TavrinEXE {
 
-class TavrinX;
-
 // The objects sorvik serves and the references each client connection holds to them.
 // Every path handed to a caller gives that caller one reference; an object with none left is
 // unregistered and deleted. A connection that leaves the bus loses all its references.
-// Owned by the server's one thread, like every object it serves.
+// Lives on the main thread; engine threads hand out and look up collections through it too.
 class ObjectRegistry : public QObject {
     Q_OBJECT
 public:
@@ -25,16 +25,18 @@ public:
 
     QDBusConnection connection() const { return mConnection; }
 
-    // Serves a new engine object and gives client one reference; returns its path.
-    QString exportEngine(std::shared_ptr<TavrinX> engine, const QString &client);
+    // Serves a new engine object on a thread of its own and gives client one reference;
+    // returns its path. Throws PlatformError when the engine cannot be made.
+    QString exportEngine(const QString &client);
     // The path of collection (served anew if it is not served yet), with one more reference
     // for client. An empty collection pointer gives "/".
     QString exportCollection(const std::shared_ptr<Collection> &collection, const QString &client);
 
-    // The served object at path, or null.
+    // The served object at path, or null. Main thread only: it stays valid until the main
+    // thread releases it.
     QObject *objectAt(const QString &path) const;
     bool holds(const QString &path, const QString &client) const;
-    // Drops one reference of client; the object goes when none is left.
+    // Drops one reference of client; the object goes when none is left. Main thread only.
     void release(const QString &path, const QString &client);
     // The served collection at path, or null when path is not one.
     std::shared_ptr<Collection> collectionAt(const QString &path) const;
@@ -52,20 +54,26 @@ private:
     struct Entry {
         QPointer<QObject> object;
         QHash<QString, int> references; // client connection -> count
-        const Collection *collection = nullptr;
+        std::shared_ptr<Collection> collection;
+        bool engine = false;
     };
 
-    void addReference(const QString &path, const QString &client);
+    void addReference(const QString &path, const QString &client); // mLock held
     void watchClient(const QString &client);
     void dropClient(const QString &client);
-    void destroy(const QString &path);
+    Entry take(const QString &path); // mLock held
+    void destroy(Entry entry);       // after take
 
     QDBusConnection mConnection;
     QDBusServiceWatcher mWatcher;
+    mutable QMutex mLock; // guards the entries and the paths
     QHash<QString, Entry> mEntries;
     QHash<const Collection *, QString> mCollectionPaths;
-    quint64 mlNextEngine = 1;
-    quint64 mlNextCollection = 1;
+    QSet<QString> mWatched;
+    // Paths are numbered on from the start time in microseconds, so that a path a client kept
+    // from an earlier sorvik never names an object of this one.
+    quint64 mlNextEngine;
+    quint64 mlNextCollection;
     int mlEngines = 0;
     bool mbEngineRequested = false;
 };

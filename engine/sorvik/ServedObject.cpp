@@ -1,8 +1,6 @@
 #include "ServedObject.h"
 
 #include "CallContext.h"
-#include "ObjectRegistry.h"
-#include "ServerErrors.h"
 
 namespace TavrinEXE {
 
@@ -15,14 +13,6 @@ QString ServedObject::caller() {
 
 bool ServedObject::calledFromBus() {
     return CallContext::current() != nullptr;
-}
-
-bool ServedObject::admitted() const {
-    if (!calledFromBus() || mRegistry->holds(msPath, caller()))
-        return true;
-    fail(ServerErrors::kAccessDenied,
-         QStringLiteral("The caller holds no reference to %1").arg(msPath));
-    return false;
 }
 
 void ServedObject::fail(const QString &name, const QString &message) {

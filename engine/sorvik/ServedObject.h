@@ -6,8 +6,8 @@ namespace TavrinEXE {
 
 class ObjectRegistry;
 
-// Base of the objects sorvik serves: knows its path and refuses callers that hold no
-// reference to it. Its members are reached through ObjectDispatcher.
+// Base of the objects sorvik serves: knows its path. Its members are reached through
+// ObjectDispatcher, which has already admitted the caller.
 class ServedObject : public QObject {
     Q_OBJECT
 public:
@@ -19,8 +19,6 @@ protected:
     // The calling connection, or "" for an in-process call.
     static QString caller();
     static bool calledFromBus();
-    // True when the caller may use this object; otherwise answers AccessDenied.
-    bool admitted() const;
     // Answers the current D-Bus call with an error; the return value is then ignored.
     static void fail(const QString &name, const QString &message);
 

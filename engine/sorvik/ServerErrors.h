@@ -15,6 +15,9 @@ inline const QString kSubscriptOutOfRange = QStringLiteral("TavrinEXE.Error.Subs
 inline const QString kPlatform = QStringLiteral("TavrinEXE.Error.Platform");
 inline const QString kAccessDenied = QStringLiteral("org.freedesktop.DBus.Error.AccessDenied");
 inline const QString kInvalidArgs = QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs");
+// A reply or a request beyond what the bus or the server carries.
+inline const QString kLimitsExceeded = QStringLiteral("org.freedesktop.DBus.Error.LimitsExceeded");
+inline const QString kFailed = QStringLiteral("org.freedesktop.DBus.Error.Failed");
 
 inline QString nameOf(const PlatformError &e) {
     switch (e.number()) {

@@ -1,15 +1,35 @@
+#include "BusMessageLimit.h"
 #include "ClassFactory.h"
+#include "MessageSize.h"
 #include "ObjectDispatcher.h"
 #include "ObjectRegistry.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
+#include <QTimer>
 #include <cstdio>
+#include <cstdlib>
+#include <sys/resource.h>
+
+namespace {
+constexpr int kBusCheckMs = 250;
+
+// Every engine thread holds a descriptor for its event loop, and its scan a few more.
+void raiseDescriptorLimit() {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &limit);
+    }
+}
+} // namespace
 
 // sorvik: serves TavrinEXE engine objects on the session bus.
 int main(int argc, char *argv[]) {
+    // The plain Unix event loop: one per engine thread, lighter than a GLib context each.
+    qputenv("QT_NO_GLIB", "1");
+    raiseDescriptorLimit();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("sorvik"));
 
@@ -27,6 +47,18 @@ int main(int argc, char *argv[]) {
         std::fprintf(stderr, "sorvik: no session bus\n");
         return 1;
     }
+    TavrinEXE::MessageSize::setBusLimit(TavrinEXE::BusMessageLimit::read(bus));
+    // Without its bus nobody can reach the engines again: end, whatever is still running.
+    // Polled: QtDBus tells no one when the connection drops.
+    QTimer busCheck;
+    QObject::connect(&busCheck, &QTimer::timeout, [bus] {
+        if (!bus.isConnected()) {
+            std::fprintf(stderr, "sorvik: lost the session bus\n");
+            std::_Exit(1);
+        }
+    });
+    busCheck.start(kBusCheckMs);
+
     TavrinEXE::ObjectRegistry registry(bus);
     TavrinEXE::ClassFactory factory(&registry, parser.value(idle).toInt());
     QObject::connect(&factory, &TavrinEXE::ClassFactory::finished, &app, &QCoreApplication::quit);

@@ -23,6 +23,13 @@ QDBusMessage send(const QDBusMessage &call) {
 }
 
 QDBusMessage wait(const QDBusPendingCall &pending) {
+    const QDBusMessage reply = finish(pending);
+    if (reply.type() != QDBusMessage::ReplyMessage)
+        raise(reply);
+    return reply;
+}
+
+QDBusMessage finish(const QDBusPendingCall &pending) {
     if (!pending.isFinished()) {
         QDBusPendingCallWatcher watcher(pending);
         QEventLoop loop;
@@ -30,10 +37,7 @@ QDBusMessage wait(const QDBusPendingCall &pending) {
         if (!watcher.isFinished())
             loop.exec();
     }
-    const QDBusMessage reply = pending.reply();
-    if (reply.type() != QDBusMessage::ReplyMessage)
-        raise(reply);
-    return reply;
+    return pending.reply();
 }
 
 QVariant getProperty(const QString &server, const QString &path, const QString &interface,

@@ -15,8 +15,12 @@ inline const QString kCollectionInterface = QStringLiteral("TavrinEXE.Collection
 
 // Sends call and returns the reply; throws PlatformError when it fails.
 QDBusMessage send(const QDBusMessage &call);
+inline const QString kLimitsExceeded = QStringLiteral("org.freedesktop.DBus.Error.LimitsExceeded");
+
 // Waits for the reply to a call sent with asyncCall; throws PlatformError when it fails.
 QDBusMessage wait(const QDBusPendingCall &pending);
+// Waits for the reply to a call sent with asyncCall and returns it, an error too.
+QDBusMessage finish(const QDBusPendingCall &pending);
 // Reads a D-Bus property, unwrapping the variants it travels in.
 QVariant getProperty(const QString &server, const QString &path, const QString &interface,
                      const QString &name);

@@ -63,14 +63,24 @@ QDBusPendingCall CollectionProxy::requestItems(qint32 first, qint32 count) const
 void CollectionProxy::readAhead(qint32 index) const {
     // Batches grow while a client walks the list, so a full walk takes few round trips; from
     // the second batch on, the next one is asked for before this one is unpacked, so the server
-    // builds it meanwhile.
+    // builds it meanwhile. The server answers fewer items than asked when more would not fit
+    // one message; the next batch then starts after the last one received.
     while (index >= qint64(mlFirst) + mItems.size()) {
         const qint32 first = mlFirst + static_cast<qint32>(mItems.size());
         const qint32 count = qMax(mlBatch, index - first + 1);
         QDBusPendingCall pending =
             mPending && mlPendingFirst == first ? *mPending : requestItems(first, count);
         mPending.reset();
-        const QDBusMessage reply = AutomationCall::wait(pending);
+        const QDBusMessage reply = AutomationCall::finish(pending);
+        if (reply.errorName() == AutomationCall::kLimitsExceeded && first < index) {
+            // The item at first is too large for one message: go on from the one asked for.
+            mItems.clear();
+            mlFirst = index;
+            mlBatch = kFirstBatch;
+            continue;
+        }
+        if (reply.type() != QDBusMessage::ReplyMessage)
+            AutomationCall::raise(reply);
         if (mlBatch > kFirstBatch) {
             mlPendingFirst = first + count;
             mPending = requestItems(mlPendingFirst, qMin(kLargestBatch, mlBatch * 2));

@@ -4,14 +4,26 @@
 
 #include <QStringBuilder>
 #include <limits>
+#include <mutex>
+
+qint32 Collection::Count() const {
+    std::shared_lock lock(mLock);
+    return mlCount;
+}
 
 QVariant Collection::Item(qint32 index) const {
-    if (index < 1 || index > Count())
+    std::shared_lock lock(mLock);
+    if (index < 1 || index > mlCount)
         throw PlatformError::subscriptOutOfRange();
     return itemAt(index - 1);
 }
 
 void Collection::Add(const QVariant &item) {
+    std::unique_lock lock(mLock);
+    append(item);
+}
+
+void Collection::append(const QVariant &item) {
     if (mlCount == std::numeric_limits<qint32>::max())
         throw PlatformError(PlatformError::AutomationError, QStringLiteral("Out of memory"));
     const int type = item.typeId();
@@ -31,10 +43,11 @@ void Collection::Add(const QVariant &item) {
 }
 
 void Collection::AddRecord(const QString &path, qint32 line, qint32 column, const QString &text) {
+    std::unique_lock lock(mLock);
     if (mKind == Kind::Empty)
         mKind = Kind::Records;
     if (mKind != Kind::Records) {
-        Add(recordText({path, text, line, column}));
+        append(recordText({path, text, line, column}));
         return;
     }
     if (mlCount == std::numeric_limits<qint32>::max())

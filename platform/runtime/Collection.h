@@ -4,13 +4,14 @@
 #include <QVariant>
 #include <QVector>
 #include <deque>
+#include <shared_mutex>
 
 // An ordered list whose first item has index 1: count, item, enumeration and append.
 // Owned through std::shared_ptr: public collections are shared by reference.
 //
 // Items are kept compactly while they are all of one kind (32-bit integers, strings, or the
 // scan's result records, whose text is built when read); a list of mixed items falls back to
-// tagged values. Items never change once appended.
+// tagged values. Items never change once appended. One thread may append while others read.
 class Collection {
 public:
     class const_iterator {
@@ -21,7 +22,7 @@ public:
         using pointer = void;
         using reference = QVariant;
 
-        QVariant operator*() const { return mpOwner->itemAt(mlIndex); }
+        QVariant operator*() const { return mpOwner->Item(mlIndex + 1); }
         const_iterator &operator++() {
             ++mlIndex;
             return *this;
@@ -36,7 +37,11 @@ public:
         qint32 mlIndex;
     };
 
-    qint32 Count() const { return mlCount; }
+    Collection() = default;
+    Collection(const Collection &) = delete;
+    Collection &operator=(const Collection &) = delete;
+
+    qint32 Count() const;
     // Item 1 is the first; any other index throws PlatformError::subscriptOutOfRange().
     QVariant Item(qint32 index) const;
     void Add(const QVariant &item);
@@ -45,7 +50,7 @@ public:
     void AddRecord(const QString &path, qint32 line, qint32 column, const QString &text);
 
     const_iterator begin() const { return {this, 0}; }
-    const_iterator end() const { return {this, mlCount}; }
+    const_iterator end() const { return {this, Count()}; }
 
 private:
     struct Record {
@@ -56,10 +61,13 @@ private:
     };
     enum class Kind { Empty, Ints, Strings, Records, Variants };
 
+    // Callers hold mLock.
     QVariant itemAt(qint32 zeroBased) const;
+    void append(const QVariant &item);
     void toVariants();
     static QString recordText(const Record &r);
 
+    mutable std::shared_mutex mLock;
     Kind mKind = Kind::Empty;
     qint32 mlCount = 0;
     std::deque<qint32> mInts;

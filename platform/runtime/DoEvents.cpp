@@ -6,14 +6,14 @@
 namespace {
 using Clock = std::chrono::steady_clock;
 
-struct YieldState { // owned by the thread that scans (the server's one thread)
+struct YieldState { // each thread that scans yields on its own schedule
     std::function<void()> hook;
     std::chrono::microseconds interval{500};
     Clock::time_point last{};
 };
 
 YieldState &state() {
-    static YieldState s;
+    static thread_local YieldState s;
     return s;
 }
 } // namespace

@@ -7,7 +7,8 @@
 // scan may yield after every line while a request still waits at most about a millisecond.
 void DoEvents();
 
-// Seams for tests: a hook run at every yield (before any event is processed), and the least
-// time between two real event passes in microseconds (0 processes events at every yield).
+// Seams for tests, for the calling thread only: a hook run at every yield (before any event is
+// processed), and the least time between two real event passes in microseconds (0 processes events
+// at every yield).
 void setDoEventsHook(std::function<void()> hook);
 void setDoEventsInterval(int microseconds);

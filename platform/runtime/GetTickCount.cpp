@@ -5,7 +5,7 @@
 
 namespace {
 std::function<qint32()> &tickSource() {
-    static std::function<qint32()> source;
+    static thread_local std::function<qint32()> source; // each engine thread its own
     return source;
 }
 } // namespace

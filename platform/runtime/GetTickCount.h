@@ -10,5 +10,6 @@ qint32 GetTickCount();
 // counter; a span that does not fit a signed 32-bit value is reported as its largest value.
 qint32 TickSpan(qint32 start, qint32 end);
 
-// Seam for tests: replaces the clock (an empty function restores the real one).
+// Seam for tests: replaces the clock of the calling thread (an empty function restores the real
+// one).
 void setTickCountSource(std::function<qint32()> source);

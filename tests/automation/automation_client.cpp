@@ -1,6 +1,8 @@
 // A second client process for the cross-process tests.
 //   automation_client scan <folder> <text>   scans, prints "record <r>" per finding, then "done"
 //   automation_client hang <folder> <text>   prints "started" from ScanStarted and never returns
+//   automation_client slow <folder> <text>   prints "started" from ScanStarted, sleeps 5 s, then
+//                                            prints "returned" and goes on like scan
 // Both print "path <engine object path>" first.
 #include "PlatformError.h"
 #include "TavrinXProxy.h"
@@ -23,11 +25,17 @@ int main(int argc, char *argv[]) {
         engine.setSearchPath(args[2]);
         engine.setSearchString(args[3]);
         const bool hang = args[1] == QLatin1String("hang");
+        const bool slow = args[1] == QLatin1String("slow");
         QObject::connect(&engine, &TavrinXProxy::ScanStarted, [&] {
             std::printf("started\n");
             std::fflush(stdout);
             while (hang)
                 QThread::sleep(1);
+            if (slow) {
+                QThread::sleep(5);
+                std::printf("returned\n");
+                std::fflush(stdout);
+            }
         });
         QObject::connect(&engine, &TavrinXProxy::OnError, [](qint32 &code, QString &text) {
             std::printf("error %d %s\n", code, qPrintable(text));

@@ -1,3 +1,4 @@
+#include "BusTestHelpers.h"
 #include "PlatformError.h"
 #include "TavrinXProxy.h"
 
@@ -16,40 +17,7 @@
 
 using namespace TavrinEXE;
 
-namespace {
-const QString kService = QStringLiteral("TavrinEXE.TavrinX");
-
-void writeFile(const QString &path, const QByteArray &text) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(text);
-}
-
-QString serverOwner() {
-    return QDBusConnection::sessionBus().interface()->serviceOwner(kService).value();
-}
-
-// A raw call on our own connection, bypassing the proxies' conversions.
-QDBusMessage rawCall(const QString &path, const QString &interface, const QString &member,
-                     const QVariantList &args) {
-    QDBusMessage call = QDBusMessage::createMethodCall(serverOwner(), path, interface, member);
-    call.setArguments(args);
-    return QDBusConnection::sessionBus().call(call);
-}
-
-QDBusMessage rawSet(const QString &path, const QString &name, const QVariant &value) {
-    return rawCall(
-        path, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"),
-        {QStringLiteral("TavrinEXE._TavrinX"), name, QVariant::fromValue(QDBusVariant(value))});
-}
-
-void runScan(TavrinXProxy &engine) {
-    QSignalSpy completed(&engine, &TavrinXProxy::ScanCompleted);
-    engine.Grep();
-    QVERIFY(!completed.isEmpty() || completed.wait(10000)); // it may come while the call waits
-    QTRY_COMPARE(engine.SearchActive(), vbFalse);
-}
-} // namespace
+using namespace BusTest;
 
 // The engine reached over the session bus from this process and from helper client processes.
 class tst_Automation : public QObject {

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QSemaphore>
+#include <QThread>
+#include <exception>
+
+namespace TavrinEXE {
+
+class EngineObject;
+class ObjectRegistry;
+
+// The thread of one engine object: makes the engine and its object on itself, runs their
+// events (the calls on the object, the scan's timer and yields) until the object retires, and
+// deletes them there. Its stack is small, so that thousands of engines may search at once.
+class EngineThread : public QThread {
+    Q_OBJECT
+public:
+#if defined(__SANITIZE_ADDRESS__)
+    static constexpr uint kStackBytes = 8u << 20; // instrumented frames are much larger
+#else
+    static constexpr uint kStackBytes = 1u << 20;
+#endif
+
+    EngineThread(ObjectRegistry *registry, const QString &path);
+
+    // Starts the thread and waits for its engine object; throws PlatformError when the engine
+    // cannot be made (the thread has then ended).
+    EngineObject *startEngine();
+
+protected:
+    void run() override;
+
+private:
+    ObjectRegistry *mRegistry;
+    QString msPath;
+    EngineObject *mObject = nullptr;
+    std::exception_ptr mFailure;
+    QSemaphore mReady;
+};
+
+} // namespace TavrinEXE
