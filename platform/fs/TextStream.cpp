@@ -49,6 +49,24 @@ qint64 TextStream::ReadBlock(char *into, qint64 maxBytes) {
     return n;
 }
 
+qint64 TextStream::ReadBlockAt(char *into, qint64 maxBytes, qint64 at) {
+    if (mFd < 0)
+        throw PlatformError(PlatformError::PathFileAccessError,
+                            QStringLiteral("Bad file name or number"));
+    qint64 total = 0;
+    while (total < maxBytes) {
+        const ssize_t n = ::pread(mFd, into + total, maxBytes - total, at + total);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            throw fsError(errno);
+        if (n == 0)
+            break;
+        total += n;
+    }
+    return total;
+}
+
 bool TextStream::fill() {
     if (mbEof)
         return false;

@@ -23,6 +23,9 @@ public:
     qint64 ReadBlock(QByteArray &buffer, qint64 maxBytes);
     // The same into memory of the caller, which holds maxBytes at least.
     qint64 ReadBlock(char *into, qint64 maxBytes);
+    // Up to maxBytes from the file offset at, without moving the stream; fewer only at the end
+    // of the file.
+    qint64 ReadBlockAt(char *into, qint64 maxBytes, qint64 at);
 
 private:
     bool fill();
