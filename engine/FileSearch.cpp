@@ -16,7 +16,7 @@
 namespace TavrinEXE {
 
 namespace {
-qsizetype glBlockSize = 256 * 1024;
+qsizetype glBlockSize = FileSearch::kBlockSize;
 qint32 glLastLineNumber = std::numeric_limits<qint32>::max();
 
 PlatformError overflow() {

@@ -31,6 +31,9 @@ class Scan;
 class FileSearch {
 public:
     static constexpr qint64 kTextLimit = 1024 * 1024;
+    // Reads of 32 KiB cost the system less per byte here than larger ones (their target stays in
+    // the cache) and keep the yields inside a long line far less than 2 ms apart.
+    static constexpr qsizetype kBlockSize = 32 * 1024;
 
     FileSearch(Scan &scan, TextStream &stream, const QString &path, std::vector<char> &buffer);
     // Searches the whole file, or up to an abort. Throws PlatformError when reading fails or a

@@ -24,7 +24,7 @@ public:
 
     // Seam for tests: the largest line number a file may reach (the 32-bit limit otherwise).
     static void setLastLineNumber(qint32 lLast);
-    // Seam for tests: the size of the blocks read (256 KiB otherwise).
+    // Seam for tests: the size of the blocks read (32 KiB otherwise).
     static void setBlockSize(qsizetype lBytes);
 
     static VBool IsDelimiter(qint32 code);

@@ -27,5 +27,5 @@ std::unique_ptr<TextStream> File::openRegular(int dirFd, const char *name, QStri
         ::close(fd);
         throw fsError(error);
     }
-    return std::make_unique<TextStream>(fd, std::move(path));
+    return std::make_unique<TextStream>(fd, std::move(path), qint64(st.st_size));
 }

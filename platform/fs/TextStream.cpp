@@ -10,7 +10,8 @@ namespace {
 constexpr qint64 kChunk = 64 * 1024;
 }
 
-TextStream::TextStream(int fd, QString path) : mFd(fd), msPath(std::move(path)) {}
+TextStream::TextStream(int fd, QString path, qint64 size)
+    : mFd(fd), mlSize(size), msPath(std::move(path)) {}
 
 TextStream::~TextStream() {
     Close();
@@ -63,6 +64,8 @@ qint64 TextStream::ReadBlockAt(char *into, qint64 maxBytes, qint64 at) {
         if (n == 0)
             break;
         total += n;
+        if (total < maxBytes && at + total >= mlSize && mlSize >= 0)
+            break; // the end as opened: a short read there is the end of the file
     }
     return total;
 }

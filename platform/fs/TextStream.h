@@ -8,7 +8,9 @@
 // end does not start another line. Failures throw PlatformError.
 class TextStream {
 public:
-    TextStream(int fd, QString path);
+    // size: the file's size when opened, -1 when not known; reading stops at it without asking
+    // the system again unless the file has grown.
+    TextStream(int fd, QString path, qint64 size = -1);
     ~TextStream();
     TextStream(const TextStream &) = delete;
     TextStream &operator=(const TextStream &) = delete;
@@ -31,6 +33,7 @@ private:
     bool fill();
 
     int mFd;
+    qint64 mlSize;
     QString msPath;
     QByteArray mBuffer;
     qsizetype mlPos = 0;

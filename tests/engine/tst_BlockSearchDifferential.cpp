@@ -1,11 +1,13 @@
 #include "BlockSearcher.h"
 #include "EngineRun.h"
+#include "FileSearch.h"
 #include "Scan.h"
 
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
 
+using TavrinEXE::FileSearch;
 using TavrinEXE::Scan;
 
 namespace {
@@ -127,7 +129,7 @@ QString caseVariant(QRandomGenerator &random, const QString &needle) {
 class tst_BlockSearchDifferential : public QObject {
     Q_OBJECT
 private slots:
-    void cleanup() { Scan::setBlockSize(256 * 1024); }
+    void cleanup() { Scan::setBlockSize(FileSearch::kBlockSize); }
     void blockSearchFindsWhatLineByLineFinds_data();
     void blockSearchFindsWhatLineByLineFinds();
     void prefilterKeepsEveryLineTheMatcherAccepts_data();

@@ -60,7 +60,7 @@ void tst_Scan::cleanup() {
     setDoEventsHook({});
     setDoEventsInterval(500);
     Scan::setLastLineNumber(std::numeric_limits<qint32>::max());
-    Scan::setBlockSize(256 * 1024);
+    Scan::setBlockSize(FileSearch::kBlockSize);
 }
 
 void tst_Scan::walkListsFilesBeforeSubfoldersInByteOrder_data() {
@@ -256,7 +256,7 @@ void tst_Scan::lineWithoutLineEndIsSearchedInBoundedMemory() {
     QCOMPARE(scan(run, dir.path(), "HIT").size(), 1);
     QCOMPARE(run.engine->FoundColumns()->Item(1).toInt(), int(size - 99));
     QCOMPARE(run.engine->FoundText()->Item(1).toString(), QString(1024 * 1024, QChar(0)));
-    QVERIFY(yields > int(size / (256 * 1024))); // at least one per block read
+    QVERIFY(yields > int(size / FileSearch::kBlockSize)); // at least one per block read
     rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
     QVERIFY2(usage.ru_maxrss < 128 * 1024, qPrintable(QString::number(usage.ru_maxrss))); // KiB
