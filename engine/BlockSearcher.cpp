@@ -109,21 +109,33 @@ qsizetype BlockSearcher::Pattern::find(const char *hay, qsizetype size, qsizetyp
 #if defined(__SSE2__)
     const __m128i vb1 = _mm_set1_epi8(b1), vm1 = _mm_set1_epi8(m1);
     const __m128i vb2 = _mm_set1_epi8(b2), vm2 = _mm_set1_epi8(m2);
-    for (; i + 16 <= end; i += 16) {
+    const char *at1 = hay + first, *at2 = hay + second;
+    // 16 places whose two bytes both match, as bits.
+    const auto places = [&](qsizetype k) {
         const __m128i x1 =
-            _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i *>(hay + i + first)), vm1);
+            _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i *>(at1 + k)), vm1);
         const __m128i x2 =
-            _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i *>(hay + i + second)), vm2);
-        unsigned bits = unsigned(
+            _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i *>(at2 + k)), vm2);
+        return unsigned(
             _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(x1, vb1), _mm_cmpeq_epi8(x2, vb2))));
+    };
+    while (i + 16 <= end) {
+        quint64 bits = places(i);
+        qsizetype step = 16;
+        if (i + 64 <= end) { // four at once while nothing matches
+            bits |= quint64(places(i + 16)) << 16 | quint64(places(i + 32)) << 32 |
+                    quint64(places(i + 48)) << 48;
+            step = 64;
+        }
         while (bits) {
-            const qsizetype at = i + __builtin_ctz(bits);
+            const qsizetype at = i + __builtin_ctzll(bits);
             if (matchesAt(hay + at))
                 return at;
             if (tooManyMisses(at))
                 return rest(at);
             bits &= bits - 1;
         }
+        i += step;
     }
 #endif
     for (; i < end; ++i)

@@ -220,11 +220,26 @@ qint64 FileSearch::capacity() const {
     return std::max<qint64>(2 * glBlockSize, mSearcher->longest() + glBlockSize);
 }
 
+// Counting is put off until a line number is needed: most files have no finding. Bytes that
+// have left the buffer by then are read again to be counted.
 void FileSearch::countToLineStart() {
     if (mCountedTo >= mLineStart)
         return;
-    // Bytes of [countedTo, base) left the buffer as part of a line: they hold no line end.
-    mLinesBefore += countLineEnds(at(std::max(mCountedTo, mBase)), at(mLineStart));
+    const qint64 inBuffer = std::max(mBase, mCountedTo);
+    if (mCountedTo < mBase) {
+        mScratch.resize(glBlockSize);
+        const qint64 to = std::min(mBase, mLineStart);
+        while (mCountedTo < to) {
+            const qint64 n = mStream.ReadBlockAt(
+                mScratch.data(), std::min<qint64>(glBlockSize, to - mCountedTo), mCountedTo);
+            if (n == 0)
+                break; // the file shrank: nothing more to count
+            mLinesBefore += countLineEnds(mScratch.data(), mScratch.data() + n);
+            mCountedTo += n;
+        }
+    }
+    if (inBuffer < mLineStart)
+        mLinesBefore += countLineEnds(at(inBuffer), at(mLineStart));
     mCountedTo = mLineStart;
 }
 
@@ -282,7 +297,6 @@ void FileSearch::readBlock() {
         const bool fits = mLineStart >= mBase && mBase + mSize - mLineStart + block <= room;
         qint64 keepFrom = fits ? mLineStart : mSearched;
         keepFrom = std::max(keepFrom, mBase);
-        countToLineStart();
         const qint64 drop = keepFrom - mBase;
         if (drop > 0) {
             std::memmove(mBuffer.data(), mBuffer.data() + drop, mSize - drop);

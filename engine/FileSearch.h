@@ -24,9 +24,9 @@ class Scan;
 //   yielding between them;
 // - no candidate of the current searcher begins in [lineStart, searched);
 // - [lineStart, lfFreeUntil) holds no line end;
-// - linesBefore counts the line ends before countedTo, and countedTo <= lineStart; bytes of
-//   [countedTo, lineStart) are counted before they leave the buffer, so whatever of them is
-//   gone belongs to a long line and holds no line end;
+// - linesBefore counts the line ends before countedTo, and countedTo <= lineStart; the line
+//   ends of [countedTo, lineStart) are counted only when a line number is needed (a finding,
+//   the line limit), reading again what has left the buffer;
 // - the text kept for a finding is cut to kTextLimit bytes of UTF-8 at a character boundary.
 class FileSearch {
 public:
@@ -73,6 +73,7 @@ private:
     TextStream &mStream;
     const QString &mPath;
     std::vector<char> &mBuffer;
+    std::vector<char> mScratch; // for counting bytes that have left mBuffer
     BlockSearcher *mSearcher = nullptr;
     quint64 mlVersion = 0; // settings version mSearcher was made for
 
