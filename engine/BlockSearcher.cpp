@@ -1,6 +1,7 @@
 #include "BlockSearcher.h"
 
 #include <QChar>
+#include <QHash>
 #include <algorithm>
 #include <cstring>
 #if defined(__SSE2__)
@@ -8,28 +9,42 @@
 #endif
 
 namespace {
-// UTF-8 forms of the non-ASCII characters whose simple case folding is an ASCII character.
-const std::vector<QByteArray> &foldingOntoAscii() {
-    static const std::vector<QByteArray> list = [] {
-        std::vector<QByteArray> out;
-        for (char32_t c = 0x80; c <= 0x10FFFF; ++c) {
+// Characters above this have no case in Unicode; scanning the table stops there.
+constexpr char32_t kLastCased = 0x1FFFF;
+
+struct FoldTables {
+    bool foldedOnto[128] = {};       // ASCII letters a non-ASCII character folds onto
+    std::vector<char32_t> ontoAscii; // those non-ASCII characters
+    QHash<char32_t, std::vector<char32_t>> folding; // a folding -> the other characters with it
+};
+
+// Built once per process from Qt's case folding data (a few ms).
+const FoldTables &foldTables() {
+    static const FoldTables tables = [] {
+        FoldTables t;
+        for (char32_t c = 0x80; c <= kLastCased; ++c) {
             if (c >= 0xD800 && c <= 0xDFFF)
                 continue;
-            if (QChar::toCaseFolded(c) < 0x80 || QChar::toLower(c) < 0x80 ||
-                QChar::toUpper(c) < 0x80)
-                out.push_back(QString::fromUcs4(&c, 1).toUtf8());
+            const char32_t f = QChar::toCaseFolded(c);
+            if (f == c)
+                continue;
+            t.folding[f].push_back(c);
+            if (f < 0x80) {
+                t.ontoAscii.push_back(c);
+                t.foldedOnto[f] = true;
+            }
         }
-        return out;
+        return t;
     }();
-    return list;
+    return tables;
 }
 
-inline char asciiLower(char c) {
-    return (c >= 'A' && c <= 'Z') ? char(c | 0x20) : c;
+QByteArray utf8Of(char32_t c) {
+    return QString::fromUcs4(&c, 1).toUtf8();
 }
 
 // How rare a byte is in source code and text: bytes later in the list are rarer, bytes not in
-// it the rarest. Only a guess that picks the byte to look for first.
+// it the rarest. Only a guess that picks the bytes to look for first.
 int rarity(char c) {
     static const char kCommonFirst[] = " etaoinsrlcdhupmfgbyw_.,;()=\n\t\"'/"
                                        "-*0123456789vkxjqzEATSIONRLCDPMUFBGHWVYKXJQZ{}[]:<>+&!#";
@@ -37,179 +52,228 @@ int rarity(char c) {
         static_cast<const char *>(std::memchr(kCommonFirst, c, sizeof kCommonFirst - 1));
     return at ? int(at - kCommonFirst) : 256;
 }
-
-// Lowers ASCII letters of src[0, n) into dst; true when a byte of 0x80 or more was seen.
-bool lowerAscii(const unsigned char *src, char *dst, qsizetype n) {
-    qsizetype i = 0;
-    unsigned char any = 0;
-#if defined(__SSE2__)
-    __m128i high = _mm_setzero_si128();
-    const __m128i shift = _mm_set1_epi8(char(0x80 - 'A')); // 'A'..'Z' to -128..-103
-    const __m128i lastUpper = _mm_set1_epi8(char(-128 + 26));
-    const __m128i caseBit = _mm_set1_epi8(0x20);
-    for (; i + 16 <= n; i += 16) {
-        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src + i));
-        const __m128i upper = _mm_cmplt_epi8(_mm_add_epi8(x, shift), lastUpper);
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + i),
-                         _mm_or_si128(x, _mm_and_si128(upper, caseBit)));
-        high = _mm_or_si128(high, x);
-    }
-    any = _mm_movemask_epi8(high) ? 0x80 : 0;
-#endif
-    for (; i < n; ++i) {
-        const unsigned char c = src[i];
-        any |= c;
-        dst[i] = char(c - 'A' < 26u ? c | 0x20 : c);
-    }
-    return any & 0x80;
-}
 } // namespace
 
+void BlockSearcher::Pattern::prepare() {
+    if (mask.isEmpty())
+        mask = QByteArray(bytes.size(), 0);
+    exact = !mask.contains(char(0x20));
+    first = second = 0;
+    for (qsizetype i = 1; i < bytes.size(); ++i)
+        if (rarity(bytes.at(i)) > rarity(bytes.at(first)))
+            first = i;
+    int best = -1;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        // Rather a byte of another value than the same one again.
+        const int score = rarity(bytes.at(i)) * 2 + (bytes.at(i) != bytes.at(first));
+        if (i != first && score > best) {
+            best = score;
+            second = i;
+        }
+    }
+    if (bytes.size() == 1)
+        second = first;
+}
+
+bool BlockSearcher::Pattern::matchesAt(const char *at) const {
+    const qsizetype n = bytes.size();
+    const char *b = bytes.constData();
+    if (exact)
+        return std::memcmp(at, b, n) == 0;
+    const char *m = mask.constData();
+    for (qsizetype i = 0; i < n; ++i)
+        if (char(at[i] | m[i]) != b[i])
+            return false;
+    return true;
+}
+
+// Hand-written: memchr looks for one byte in one case; this filters on two bytes of the pattern
+// at their distance, either case, 16 places at a time.
+qsizetype BlockSearcher::Pattern::find(const char *hay, qsizetype size, qsizetype from) const {
+    const qsizetype n = bytes.size();
+    if (size - from < n)
+        return -1;
+    const qsizetype end = size - n + 1; // last place + 1 where the pattern may begin
+    const char b1 = bytes.at(first), m1 = mask.at(first);
+    const char b2 = bytes.at(second), m2 = mask.at(second);
+    qsizetype i = from;
+    qsizetype misses = 0;
+    // Text where the two bytes keep coming without the rest: memmem's linear search takes over.
+    const auto tooManyMisses = [&](qsizetype at) {
+        return exact && n > 32 && ++misses > 16 && (at - from) < misses * 64;
+    };
+    const auto rest = [&](qsizetype at) -> qsizetype {
+        const void *found = ::memmem(hay + at, size - at, bytes.constData(), n);
+        return found ? static_cast<const char *>(found) - hay : -1;
+    };
+#if defined(__SSE2__)
+    const __m128i vb1 = _mm_set1_epi8(b1), vm1 = _mm_set1_epi8(m1);
+    const __m128i vb2 = _mm_set1_epi8(b2), vm2 = _mm_set1_epi8(m2);
+    const char *at1 = hay + first, *at2 = hay + second;
+    // 16 places whose two bytes both match, as bits.
+    const auto places = [&](qsizetype k) {
+        const __m128i x1 =
+            _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i *>(at1 + k)), vm1);
+        const __m128i x2 =
+            _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i *>(at2 + k)), vm2);
+        return unsigned(
+            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(x1, vb1), _mm_cmpeq_epi8(x2, vb2))));
+    };
+    while (i + 16 <= end) {
+        quint64 bits = places(i);
+        qsizetype step = 16;
+        if (i + 64 <= end) { // four at once while nothing matches
+            bits |= quint64(places(i + 16)) << 16 | quint64(places(i + 32)) << 32 |
+                    quint64(places(i + 48)) << 48;
+            step = 64;
+        }
+        while (bits) {
+            const qsizetype at = i + __builtin_ctzll(bits);
+            if (matchesAt(hay + at))
+                return at;
+            if (tooManyMisses(at))
+                return rest(at);
+            bits &= bits - 1;
+        }
+        i += step;
+    }
+#endif
+    for (; i < end; ++i)
+        if (char(hay[i + first] | m1) == b1 && char(hay[i + second] | m2) == b2) {
+            if (matchesAt(hay + i))
+                return i;
+            if (tooManyMisses(i))
+                return rest(i);
+        }
+    return -1;
+}
+
 BlockSearcher::BlockSearcher(const QString &needle, bool caseSensitive) {
-    mNeedle = needle.toUtf8();
-    const bool faithful = QString::fromUtf8(mNeedle) == needle && !needle.contains(QChar(0xFFFD));
+    const QByteArray utf8 = needle.toUtf8();
+    const bool faithful = QString::fromUtf8(utf8) == needle && !needle.contains(QChar(0xFFFD));
     if (needle.isEmpty() || !faithful) {
-        mMode = Mode::EveryLine;
+        mbEveryLine = true;
         return;
     }
     if (caseSensitive) {
-        for (qsizetype i = 1; i < mNeedle.size(); ++i)
-            if (rarity(mNeedle.at(i)) > rarity(mNeedle.at(mlRareAt)))
-                mlRareAt = i;
+        mMain.bytes = utf8;
+        mMain.prepare();
+        mbHasMain = true;
+        mlOverlap = utf8.size() - 1;
         return;
     }
-    // Ignoring case, an ASCII character of the string is matched only by itself in either case
-    // or by a character folding onto it; the other characters only by non-ASCII ones. So the
-    // longest ASCII run of the string is searched for, or else any non-ASCII byte.
-    QByteArray run, longest;
-    for (char c : mNeedle) {
-        if (static_cast<unsigned char>(c) < 0x80)
-            run += asciiLower(c);
-        else
-            run.clear();
-        if (run.size() > longest.size())
-            longest = run;
-    }
-    mNeedle = longest;
-    mMode = longest.isEmpty() ? Mode::NonAscii : Mode::FoldedAscii;
-    for (qsizetype i = 1; i < mNeedle.size(); ++i)
-        if (rarity(mNeedle.at(i)) > rarity(mNeedle.at(mlRareAt)))
-            mlRareAt = i;
-}
 
-qsizetype BlockSearcher::overlap() const {
-    if (mMode != Mode::FoldedAscii)
-        return mMode == Mode::Bytes ? mNeedle.size() - 1 : 0;
-    static const qsizetype longestFolding = [] {
-        qsizetype n = 1;
-        for (const QByteArray &special : foldingOntoAscii())
-            n = std::max(n, special.size());
-        return n;
-    }();
-    return std::max(mNeedle.size(), longestFolding) - 1;
+    const FoldTables &tables = foldTables();
+    const QList<uint> chars = needle.toUcs4();
+    // The longest run folding onto ASCII, the longest such run free of letters that non-ASCII
+    // characters fold onto, and the non-ASCII character with the fewest case forms.
+    qsizetype runAt = 0, runLength = 0, run = 0;
+    qsizetype pureAt = 0, pureLength = 0, pure = 0;
+    qsizetype otherAt = -1;
+    std::size_t otherForms = 0;
+    for (qsizetype i = 0; i < chars.size(); ++i) {
+        const char32_t folded = QChar::toCaseFolded(char32_t(chars.at(i)));
+        if (folded >= 0x80) {
+            run = pure = 0;
+            const auto forms = tables.folding.constFind(folded);
+            const std::size_t count = forms == tables.folding.cend() ? 1 : forms->size() + 1;
+            if (otherAt < 0 || count < otherForms) {
+                otherAt = i;
+                otherForms = count;
+            }
+            continue;
+        }
+        if (++run > runLength) {
+            runLength = run;
+            runAt = i + 1 - run;
+        }
+        pure = tables.foldedOnto[folded] ? 0 : pure + 1;
+        if (pure > pureLength) {
+            pureLength = pure;
+            pureAt = i + 1 - pure;
+        }
+    }
+
+    const auto addAlternative = [&](char32_t c) {
+        Alternative alternative;
+        alternative.pattern.bytes = utf8Of(c);
+        alternative.pattern.prepare();
+        mlOverlap = std::max(mlOverlap, alternative.pattern.bytes.size() - 1);
+        mAlternatives.push_back(std::move(alternative));
+    };
+    const auto useRun = [&](qsizetype at, qsizetype length) {
+        mMain.bytes.reserve(length);
+        mMain.mask.reserve(length);
+        for (qsizetype i = at; i < at + length; ++i) {
+            const char folded = char(QChar::toCaseFolded(char32_t(chars.at(i))));
+            mMain.bytes += folded;
+            mMain.mask += (folded >= 'a' && folded <= 'z') ? char(0x20) : char(0);
+        }
+        mMain.prepare();
+        mbHasMain = true;
+        mlOverlap = std::max(mlOverlap, length - 1);
+    };
+
+    if (pureLength >= 2 || (pureLength == 1 && otherAt < 0)) {
+        useRun(pureAt, pureLength);
+    } else if (otherAt >= 0) {
+        const char32_t folded = QChar::toCaseFolded(char32_t(chars.at(otherAt)));
+        addAlternative(folded);
+        const auto forms = tables.folding.constFind(folded);
+        if (forms != tables.folding.cend())
+            for (char32_t c : *forms)
+                addAlternative(c);
+    } else {
+        // Only letters such as "s" and "k": those and the characters folding onto them.
+        useRun(runAt, runLength);
+        for (char32_t c : tables.ontoAscii)
+            if (mMain.bytes.contains(char(QChar::toCaseFolded(c))))
+                addAlternative(c);
+    }
 }
 
 void BlockSearcher::clear() {
-    mlLoweredSize = 0;
-    mSpecials.clear();
+    for (const Alternative &alternative : mAlternatives)
+        alternative.searchedFrom = -1;
 }
 
-void BlockSearcher::appended(const char *data, qsizetype size, qsizetype oldSize) {
-    if (mMode != Mode::FoldedAscii)
-        return;
-    if (qsizetype(mLowered.size()) < size)
-        mLowered.resize(std::max(size, qsizetype(mLowered.size()) * 2));
-    mlLoweredSize = size;
-    const auto *src = reinterpret_cast<const unsigned char *>(data);
-    char *dst = mLowered.data();
-    const std::size_t before = mSpecials.size();
-    // A character that folds onto ASCII starting at p, complete in the buffer, is recorded once.
-    const auto checkAt = [&](qsizetype p) {
-        if (src[p] < 0xC0)
-            return;
-        for (const QByteArray &special : foldingOntoAscii())
-            if (p + special.size() <= size && p + special.size() > oldSize &&
-                std::memcmp(src + p, special.constData(), special.size()) == 0)
-                mSpecials.push_back(p);
-    };
-    // Characters cut at the old end are complete now.
-    for (qsizetype p = std::max<qsizetype>(0, oldSize - overlap()); p < oldSize; ++p)
-        checkAt(p);
-    // Lower in chunks; only a chunk holding a non-ASCII byte is looked at again.
-    constexpr qsizetype kChunk = 64;
-    for (qsizetype i = oldSize; i < size; i += kChunk) {
-        const qsizetype n = std::min(kChunk, size - i);
-        if (lowerAscii(src + i, dst + i, n))
-            for (qsizetype j = 0; j < n; ++j)
-                checkAt(i + j);
-    }
-    if (mSpecials.size() != before)
-        std::sort(mSpecials.begin() + before, mSpecials.end());
-}
-
-void BlockSearcher::removedPrefix(qsizetype count) {
-    if (mMode != Mode::FoldedAscii)
-        return;
-    std::memmove(mLowered.data(), mLowered.data() + count, mlLoweredSize - count);
-    mlLoweredSize -= count;
-    const auto keep = std::lower_bound(mSpecials.begin(), mSpecials.end(), count);
-    mSpecials.erase(mSpecials.begin(), keep);
-    for (qsizetype &at : mSpecials)
-        at -= count;
-}
-
-qsizetype BlockSearcher::findNonAscii(const char *data, qsizetype from, qsizetype size) {
-    qsizetype i = from;
-    for (; i + 8 <= size; i += 8) { // eight bytes at a time: any high bit set?
-        quint64 word;
-        std::memcpy(&word, data + i, 8);
-        if (word & 0x8080808080808080ULL)
-            break;
-    }
-    for (; i < size; ++i)
-        if (static_cast<unsigned char>(data[i]) >= 0x80)
-            return i;
-    return -1;
-}
-
-// The needle's least common byte is looked for with memchr and each place it appears is
-// compared whole; when that byte turns out to be frequent, memmem takes over.
-qsizetype BlockSearcher::findNeedle(const char *hay, qsizetype size, qsizetype from) const {
-    const qsizetype n = mNeedle.size();
-    const char *needle = mNeedle.constData();
-    const char rare = needle[mlRareAt];
-    qsizetype at = from + mlRareAt;                // where the rare byte may be
-    const qsizetype end = size - n + mlRareAt + 1; // ... and before where it may not
-    qsizetype misses = 0;
-    while (at < end) {
-        const void *hit = std::memchr(hay + at, rare, end - at);
-        if (!hit)
-            return -1;
-        const qsizetype start = static_cast<const char *>(hit) - hay - mlRareAt;
-        if (std::memcmp(hay + start, needle, n) == 0)
-            return start;
-        at = start + mlRareAt + 1;
-        if (++misses > 16 && (at - from) < misses * 64) {
-            const void *found = ::memmem(hay + start + 1, size - start - 1, needle, n);
-            return found ? static_cast<const char *>(found) - hay : -1;
+qsizetype BlockSearcher::findAlternative(const char *data, qsizetype size, qsizetype from,
+                                         qint64 base) const {
+    const qint64 absFrom = base + from, absEnd = base + size;
+    qint64 best = -1;
+    for (const Alternative &a : mAlternatives) {
+        const qsizetype n = a.pattern.bytes.size();
+        qint64 at = -1;
+        const bool known =
+            a.searchedFrom >= 0 && a.searchedFrom <= absFrom && a.searchedTo <= absEnd;
+        if (known && a.foundAt >= absFrom) {
+            at = a.foundAt;
+        } else {
+            // None begins in [searchedFrom, searchedTo - n + 1) when the last search found none.
+            const qint64 resume =
+                known && a.foundAt < 0 ? std::max(absFrom, a.searchedTo - n + 1) : absFrom;
+            const qsizetype hit = a.pattern.find(data, size, qsizetype(resume - base));
+            at = hit < 0 ? -1 : base + hit;
+            a.searchedFrom = absFrom;
+            a.searchedTo = absEnd;
+            a.foundAt = at;
         }
+        if (at >= 0 && (best < 0 || at < best))
+            best = at;
     }
-    return -1;
+    return best < 0 ? -1 : qsizetype(best - base);
 }
 
-qsizetype BlockSearcher::find(const char *data, qsizetype size, qsizetype from) const {
+qsizetype BlockSearcher::find(const char *data, qsizetype size, qsizetype from, qint64 base) const {
     if (from >= size)
         return -1;
-    if (mMode == Mode::EveryLine)
+    if (mbEveryLine)
         return from;
-    if (mMode == Mode::NonAscii)
-        return findNonAscii(data, from, size);
-    const char *hay = mMode == Mode::Bytes ? data : mLowered.data();
-    qsizetype at = findNeedle(hay, size, from);
-    if (mMode == Mode::FoldedAscii) {
-        const auto special = std::lower_bound(mSpecials.begin(), mSpecials.end(), from);
-        if (special != mSpecials.end() && (at < 0 || *special < at))
-            at = *special;
+    qsizetype at = mbHasMain ? mMain.find(data, size, from) : -1;
+    if (!mAlternatives.empty()) {
+        const qsizetype other = findAlternative(data, size, from, base);
+        if (other >= 0 && (at < 0 || other < at))
+            at = other;
     }
     return at;
 }

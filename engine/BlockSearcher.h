@@ -4,38 +4,60 @@
 #include <QString>
 #include <vector>
 
-// Finds the places in a block of UTF-8 text where a line may hold the sought string, so that
-// only those lines are decoded and matched by the exact line rule. A candidate is never missed:
-// exact search looks for the string's bytes; ignoring case it looks in an ASCII-lowered copy
-// of the block, and also at every character that case folding maps onto an ASCII letter
-// (such as U+017F, U+212A). Ignoring case, a string with non-ASCII characters is looked for by
-// its longest ASCII run, or else by any non-ASCII byte. A string holding U+FFFD (which invalid
-// bytes decode to) or an empty one makes every line a candidate.
+// The prefilter of the block search: finds the places in a block of UTF-8 text where a line may
+// hold the sought string, so that only those lines are decoded and matched by the line rules.
+// Invariant: a line that the line rules accept always holds a candidate (a candidate may still
+// be a line they refuse).
+//
+// Exact, the candidates are the string's bytes. Ignoring case (Unicode simple case folding),
+// one anchor of the string is looked for:
+// - a run of characters that fold onto ASCII, matched byte for byte with ASCII letters in
+//   either case; when every such run holds a letter that a non-ASCII character folds onto
+//   (U+017F onto "s", U+212A onto "k"), those characters are candidates as well;
+// - else one non-ASCII character, in the UTF-8 form of every character folding as it does.
+// An empty string, or one holding U+FFFD (which invalid bytes decode to), makes every line a
+// candidate. Setup is linear in the string's length; the search looks at the bytes 16 at a
+// time and never at each byte by itself.
 class BlockSearcher {
 public:
     BlockSearcher(const QString &needle, bool caseSensitive);
 
-    // The buffer was emptied (a new file begins).
+    // A new file begins: positions remembered from the last one no longer hold.
     void clear();
-    // The buffer (data, size) gained bytes from oldSize on / lost its first count bytes.
-    void appended(const char *data, qsizetype size, qsizetype oldSize);
-    void removedPrefix(qsizetype count);
-
-    // First candidate byte of the buffer (data, size) at or after from, or -1 when there is none.
-    qsizetype find(const char *data, qsizetype size, qsizetype from) const;
+    // First candidate of data[from, size) or -1. base is the file offset of data[0]: the same
+    // offset always holds the same byte within one file.
+    qsizetype find(const char *data, qsizetype size, qsizetype from, qint64 base) const;
     // How many bytes at the end of a searched part must be searched again once more arrives.
-    // Ignoring case this also covers a folding character cut at the end.
-    qsizetype overlap() const;
+    qsizetype overlap() const { return mlOverlap; }
+    // Bytes of the longest string looked for.
+    qsizetype longest() const { return mlOverlap + 1; }
 
 private:
-    enum class Mode { Bytes, FoldedAscii, NonAscii, EveryLine };
-    static qsizetype findNonAscii(const char *data, qsizetype from, qsizetype size);
-    qsizetype findNeedle(const char *hay, qsizetype size, qsizetype from) const;
+    // A byte string found by two of its bytes 16 places at a time, then compared whole; the
+    // bytes of mMask are or-ed into the text first (0x20 at letters matches either case).
+    struct Pattern {
+        QByteArray bytes;
+        QByteArray mask;
+        qsizetype first = 0, second = 0; // offsets of the two rarest bytes
+        bool exact = true;               // no mask bit set
+        void prepare();
+        qsizetype find(const char *hay, qsizetype size, qsizetype from) const;
+        bool matchesAt(const char *at) const;
+    };
+    // One of several strings any of which is a candidate; remembers where it was last found so
+    // that repeated searches stay linear.
+    struct Alternative {
+        Pattern pattern;
+        mutable qint64 searchedFrom = -1; // file offset the last search began at
+        mutable qint64 searchedTo = -1;   // ... and the end of the data it had
+        mutable qint64 foundAt = -1;      // its first occurrence there, -1 for none
+    };
 
-    Mode mMode = Mode::Bytes;
-    QByteArray mNeedle;
-    qsizetype mlRareAt = 0;           // offset in mNeedle of its least common byte
-    std::vector<char> mLowered;       // ASCII-lowered copy of the buffer (FoldedAscii)
-    qsizetype mlLoweredSize = 0;      // bytes of mLowered in use
-    std::vector<qsizetype> mSpecials; // sorted offsets of characters folding onto ASCII
+    qsizetype findAlternative(const char *data, qsizetype size, qsizetype from, qint64 base) const;
+
+    bool mbEveryLine = false;
+    bool mbHasMain = false;
+    Pattern mMain;
+    std::vector<Alternative> mAlternatives;
+    qsizetype mlOverlap = 0;
 };

@@ -102,8 +102,10 @@ void TavrinX::Grep() {
         raiseError(-10, QStringLiteral("Invalid Search String"));
         return;
     }
-    // The lookup comes first and a failure of it fails the call.
-    const bool found = !Dir(msSearchPath, vbDirectory).isEmpty();
+    // The lookup comes first and a failure of it fails the call. A path that is not absolute
+    // is refused without one: the server's working folder has nothing to do with the caller's.
+    const bool absolute = msSearchPath.startsWith(u'/');
+    const bool found = absolute && !Dir(msSearchPath, vbDirectory).isEmpty();
     if (msSearchPath.isEmpty() || !found) {
         raiseError(-11, QStringLiteral("Invalid Search Path"));
         return;

@@ -73,6 +73,7 @@ signals:
 
 private:
     friend class Scan;
+    friend class FileSearch;
 
     TavrinX();
     void tmrGrep_Timer();

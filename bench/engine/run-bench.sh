@@ -1,50 +1,109 @@
 #!/usr/bin/env bash
-# Engine scan against grep and ripgrep on a warm cache, request latency during a scan, and the
-# memory of 1,000,000 findings. Usage: bench/engine/run-bench.sh [build-dir]
+# The engine against grep and ripgrep on three trees, side by side, warm cache: the whole scan
+# through sorvik over D-Bus (best of 3 after a warm-up run), sorvik's CPU time and its resident
+# memory, then request latency during a scan, the memory of 1,000,000 findings and the setup of
+# a long search string.
+#   bench/engine/run-bench.sh [build-dir]
+# Trees (made once into $TAVRIN_BENCH_CACHE, /var/cache/tavrin-bench by default):
+#   linux    the Linux 6.1 sources of Debian's linux-source-6.1 (installed with apt-get if missing)
+#   folders  17,576 files, each in a folder of its own, three levels deep
+#   usrlib   /usr/lib/x86_64-linux-gnu, as it is
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=${1:-$here/../../build}
+build=$(cd "$build" && pwd)
 bench=$build/bench/engine/tavrin-engine-bench
-corpus=/tmp/tavrin-bench/corpus
-needle=QuuxFrobnicate
+cache=${TAVRIN_BENCH_CACHE:-/var/cache/tavrin-bench}
+runs=3
 
 [ -x "$bench" ] || { echo "build tavrin-engine-bench first (cmake --build $build)"; exit 1; }
-[ -d "$corpus" ] || python3 "$here/make-corpus.py" "$corpus"
-echo "corpus: $(du -sb "$corpus" | cut -f1) bytes in $(find "$corpus" -type f | wc -l) files"
+command -v rg >/dev/null || { echo "install ripgrep first"; exit 1; }
+mkdir -p "$cache"
+
+linux=$cache/linux-source-6.1
+if [ ! -d "$linux" ]; then
+  tarball=/usr/src/linux-source-6.1.tar.xz
+  if [ ! -f "$tarball" ]; then
+    sudo=$([ "$(id -u)" = 0 ] || echo sudo)
+    $sudo apt-get install -y linux-source-6.1
+  fi
+  tar -C "$cache" -xf "$tarball"
+fi
+
+folders=$cache/one-file-folders
+if [ ! -d "$folders" ]; then
+  python3 - "$folders" <<'EOF'
+import os, random, sys
+root = sys.argv[1]
+rnd = random.Random(20261207)
+words = ("int void return const static struct needle buffer result error status handle "
+         "length offset pointer string begin end first second update parse token").split()
+letters = "abcdefghijklmnopqrstuvwxyz"
+for a in letters:
+    for b in letters:
+        for c in letters:
+            d = os.path.join(root + ".tmp", a, a + b, a + b + c)
+            os.makedirs(d)
+            lines = [" ".join(rnd.choice(words) for _ in range(rnd.randrange(3, 9)))
+                     for _ in range(rnd.randrange(10, 60))]
+            with open(os.path.join(d, "file.c"), "w") as f:
+                f.write("\n".join(lines) + "\n")
+os.rename(root + ".tmp", root)
+EOF
+fi
+usrlib=/usr/lib/x86_64-linux-gnu
 
 timing=$(mktemp)
 trap 'rm -f "$timing"' EXIT
-best() { # "wall cpu" seconds (cpu = user + sys) of the best of 3 runs, after a warm-up run
+best() { # wall seconds of the best of $runs runs, after a warm-up run
   "$@" >/dev/null 2>&1 || true
-  local b="999999 0" t
-  for _ in 1 2 3; do
-    /usr/bin/time -o "$timing" -f "%e %U %S" "$@" >/dev/null 2>&1 || true
-    t=$(tail -1 "$timing" | awk '{printf "%.3f %.3f", $1, $2 + $3}')
-    b=$(printf "%s\n%s\n" "$b" "$t" | sort -n | head -1)
+  local b=999999 t
+  for _ in $(seq "$runs"); do
+    /usr/bin/time -o "$timing" -f "%e" "$@" >/dev/null 2>&1 || true
+    t=$(tail -1 "$timing")
+    b=$(printf "%s\n%s\n" "$b" "$t" | sort -g | head -1)
   done
   echo "$b"
 }
+onbus() {
+  dbus-run-session --config-file="$build/tests/test-session.conf" -- "$@"
+}
 
-echo "seconds as wall/cpu (cpu = user + sys); ratios of cpu time"
-printf "%-4s %13s %13s %13s %13s %11s %8s %8s\n" mode engine "grep -F" "rg -j1" rg \
-  hits/grep eng/grep eng/rgj1
-for mode in cs ci ww; do
-  case $mode in
-    cs) g=(-rnF); r=(-nF --column) ;;
-    ci) g=(-rniF); r=(-niF --column) ;;
-    ww) g=(-rnwF); r=(-nwF --column) ;;
+echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs)," \
+  "$(free -g | awk '/Mem:/ {print $2}') GiB; load before: $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "seconds, wall, best of $runs; engine = Grep to ScanCompleted through sorvik over D-Bus"
+printf "%-8s %-4s %8s %8s %8s %8s %8s %10s %10s %9s\n" tree mode engine sorvikCPU "grep -rF" \
+  "rg -j1" rg eng/rg-j1 eng/rg findings
+for tree in linux folders usrlib; do
+  case $tree in
+    linux) root=$linux needle=ERR_PTR ;;
+    folders) root=$folders needle=needle ;;
+    usrlib) root=$usrlib needle=ERR_PTR ;;
   esac
-  hits=$("$bench" scan "$corpus" "$needle" "$mode" | cut -d' ' -f2)
-  read -r we ce < <(best "$bench" scan "$corpus" "$needle" "$mode")
-  read -r wg cg < <(best grep "${g[@]}" "$needle" "$corpus")
-  read -r wr1 cr1 < <(best rg "${r[@]}" -j1 "$needle" "$corpus")
-  read -r wr cr < <(best rg "${r[@]}" "$needle" "$corpus")
-  ghits=$(grep "${g[@]}" "$needle" "$corpus" | wc -l)
-  printf "%-4s %6.3f/%-6.3f %6.3f/%-6.3f %6.3f/%-6.3f %6.3f/%-6.3f %5s/%-5s %8.2f %8.2f\n" \
-    "$mode" "$we" "$ce" "$wg" "$cg" "$wr1" "$cr1" "$wr" "$cr" "$hits" "$ghits" \
-    "$(echo "$ce $cg" | awk '{print $1/$2}')" "$(echo "$ce $cr1" | awk '{print $1/$2}')"
+  for mode in cs ci ww; do
+    case $mode in
+      cs) opt=() ;;
+      ci) opt=(-i) ;;
+      ww) opt=(-w) ;;
+    esac
+    read -r we count cpu idle peak < <(onbus "$bench" busscan "$root" "$needle" "$mode" "$runs")
+    wg=$(best grep -rF "${opt[@]}" -- "$needle" "$root")
+    wr1=$(best rg -uuu -a -j1 -F "${opt[@]}" -- "$needle" "$root")
+    wr=$(best rg -uuu -a -F "${opt[@]}" -- "$needle" "$root")
+    printf "%-8s %-4s %8.3f %8.3f %8.3f %8.3f %8.3f %10.2f %10.2f %9s\n" "$tree" "$mode" "$we" \
+      "$cpu" "$wg" "$wr1" "$wr" "$(echo "$we $wr1" | awk '{print $1/$2}')" \
+      "$(echo "$we $wr" | awk '{print $1/$2}')" "$count"
+    if [ "$tree" = linux ] && [ "$mode" = cs ]; then
+      memory="sorvik resident memory, kernel scan: idle $((idle / 1024)) MB, peak $((peak / 1024)) MB, +$(((peak - idle) / 1024)) MB"
+    fi
+  done
 done
-echo "request latency during a scan:"
-"$bench" latency "$corpus" "$needle"
-echo "memory:"
+echo "$memory"
+echo "load after: $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "request latency during a scan (in-process, kernel sources):"
+"$bench" latency "$linux" ERR_PTR
+echo "memory of findings:"
 "$bench" memory 1000000
+echo "searcher setup:"
+"$bench" setup 1000000
+"$bench" setup 2000000

@@ -1,13 +1,25 @@
 // Engine measurements for run-bench.sh.
-//   scan <folder> <string> <cs|ci|ww>   time of one whole scan, Grep to ScanCompleted
+//   scan <folder> <string> <cs|ci|ww>   time of one whole scan in-process, Grep to ScanCompleted
+//   busscan <folder> <string> <cs|ci|ww> <runs>
+//                                       the same through sorvik over D-Bus: best wall time, its
+//                                       findings, sorvik's CPU time in that run, its resident
+//                                       memory before the first scan and at most during them
 //   latency <folder> <string>           delay of requests posted while a scan runs
 //   memory <findings>                   bytes the five collections take per finding
+//   setup <bytes>                       time to set up the searcher ignoring case for a string
 
+#include "BlockSearcher.h"
 #include "Collection.h"
+#include "PlatformError.h"
 #include "TavrinX.h"
+#include "TavrinXProxy.h"
 
 #include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
@@ -39,6 +51,86 @@ int scan(const QString &folder, const QString &needle, const QString &mode) {
     clock.start();
     runToEnd(*engine);
     std::printf("%.3f %d\n", clock.nsecsElapsed() / 1e9, engine->SearchCount());
+    return 0;
+}
+
+// Resident kB and CPU seconds (user + system) of a process.
+long residentKb(uint pid) {
+    QFile f(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : f.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    return 0;
+}
+
+double cpuSeconds(uint pid) {
+    QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray stat = f.readAll();
+    const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+    return (fields.value(11).toLongLong() + fields.value(12).toLongLong()) /
+           double(sysconf(_SC_CLK_TCK));
+}
+
+int busScan(const QString &folder, const QString &needle, const QString &mode, int runs) {
+    try {
+        TavrinEXE::TavrinXProxy engine;
+        engine.setSearchPath(folder);
+        engine.setSearchString(needle);
+        engine.setCaseSensitive(mode == QLatin1String("ci") ? vbFalse : vbTrue);
+        engine.setWholeWordOnly(mode == QLatin1String("ww"));
+        const uint pid = QDBusConnection::sessionBus()
+                             .interface()
+                             ->servicePid(QStringLiteral("TavrinEXE.TavrinX"))
+                             .value();
+        const long idle = residentKb(pid);
+        long peak = idle;
+        QTimer sampler;
+        QObject::connect(&sampler, &QTimer::timeout,
+                         [&] { peak = std::max(peak, residentKb(pid)); });
+        sampler.start(5);
+        double best = 1e9, bestCpu = 0;
+        for (int i = 0; i <= runs; ++i) { // the first run warms the cache
+            QEventLoop loop;
+            QObject::connect(&engine, &TavrinEXE::TavrinXProxy::ScanCompleted, &loop,
+                             &QEventLoop::quit, Qt::QueuedConnection);
+            const double cpuBefore = cpuSeconds(pid);
+            QElapsedTimer clock;
+            clock.start();
+            engine.Grep();
+            loop.exec();
+            const double wall = clock.nsecsElapsed() / 1e9;
+            const double cpu = cpuSeconds(pid) - cpuBefore;
+            while (engine.SearchActive() != vbFalse)
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+            if (i > 0 && wall < best) {
+                best = wall;
+                bestCpu = cpu;
+            }
+        }
+        std::printf("%.3f %d %.3f %ld %ld\n", best, engine.SearchCount(), bestCpu, idle, peak);
+    } catch (const PlatformError &e) {
+        std::printf("platform error %d: %s\n", e.number(), qPrintable(e.description()));
+        return 1;
+    }
+    return 0;
+}
+
+int setup(qsizetype bytes) {
+    QString needle;
+    needle.reserve(bytes);
+    for (qsizetype i = 0; i < bytes; ++i)
+        needle += QChar(u"aB\u00e9k\u212A _"[i % 7]);
+    for (int round = 0; round < 2; ++round) { // the first also builds the folding tables
+        QElapsedTimer clock;
+        clock.start();
+        const BlockSearcher searcher(needle, false);
+        std::printf("setup ignoring case, %lld characters: %.1f ms%s\n", qint64(bytes),
+                    clock.nsecsElapsed() / 1e6, round == 0 ? " (first, with the tables)" : "");
+    }
     return 0;
 }
 
@@ -120,13 +212,18 @@ int main(int argc, char *argv[]) {
     const QStringList a = app.arguments();
     if (a.size() >= 5 && a[1] == QLatin1String("scan"))
         return scan(a[2], a[3], a[4]);
+    if (a.size() >= 6 && a[1] == QLatin1String("busscan"))
+        return busScan(a[2], a[3], a[4], a[5].toInt());
+    if (a.size() >= 3 && a[1] == QLatin1String("setup"))
+        return setup(a[2].toLongLong());
     if (a.size() >= 4 && a[1] == QLatin1String("latency"))
         return latency(a[2], a[3]);
     if (a.size() >= 3 && a[1] == QLatin1String("memory"))
         return memory(a[2].toInt());
     std::fprintf(stderr,
-                 "usage: %s scan <folder> <string> <cs|ci|ww> | latency <folder> "
-                 "<string> | memory <findings>\n",
+                 "usage: %s scan <folder> <string> <cs|ci|ww> | busscan <folder> <string> "
+                 "<cs|ci|ww> <runs> | latency <folder> <string> | memory <findings> | setup "
+                 "<characters>\n",
                  argv[0]);
     return 2;
 }

@@ -1,5 +1,6 @@
 #include "File.h"
 
+#include "FolderListing.h"
 #include "FsError.h"
 
 #include <QFile>
@@ -11,7 +12,7 @@
 std::unique_ptr<TextStream> File::OpenAsTextStream() const {
     if (!mFolder)
         return openRegular(AT_FDCWD, QFile::encodeName(msPath).constData(), msPath);
-    return openRegular(::dirfd(mFolder.get()), mName.constData(), msPath);
+    return mFolder->openFile(mName);
 }
 
 std::unique_ptr<TextStream> File::openRegular(int dirFd, const char *name, QString path) {
@@ -26,5 +27,5 @@ std::unique_ptr<TextStream> File::openRegular(int dirFd, const char *name, QStri
         ::close(fd);
         throw fsError(error);
     }
-    return std::make_unique<TextStream>(fd, std::move(path));
+    return std::make_unique<TextStream>(fd, std::move(path), qint64(st.st_size));
 }

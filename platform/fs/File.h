@@ -4,15 +4,16 @@
 
 #include <QByteArray>
 #include <QString>
-#include <dirent.h>
 #include <memory>
+
+class FolderListing;
 
 // A file of a folder listing.
 class File {
 public:
     explicit File(QString path) : msPath(std::move(path)) {}
     // A file listed in the open folder, named there by its bytes.
-    File(QString path, std::shared_ptr<DIR> folder, QByteArray name)
+    File(QString path, std::shared_ptr<const FolderListing> folder, QByteArray name)
         : msPath(std::move(path)), mFolder(std::move(folder)), mName(std::move(name)) {}
 
     // The full path, in normal form; also the object's default value.
@@ -29,6 +30,6 @@ public:
 
 private:
     QString msPath;
-    std::shared_ptr<DIR> mFolder; // keeps the folder open while its files are read
+    std::shared_ptr<const FolderListing> mFolder; // keeps the folder open while its files are read
     QByteArray mName;
 };

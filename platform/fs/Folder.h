@@ -6,8 +6,8 @@
 #include <memory>
 #include <vector>
 
-// A folder of the file system. The listings are read when asked for, in byte order of the
-// names. Only regular files (links to them included) are files and only real folders are
+// A folder of the file system by its path as text; the lists are those of a FolderListing, read
+// when asked for. Only regular files (links to them included) are files and only real folders are
 // subfolders: links to folders are not entered, and FIFOs, sockets and devices are not listed.
 class Folder {
 public:
@@ -20,9 +20,5 @@ public:
     std::vector<Folder> SubFolders() const;
 
 private:
-    enum class Kind { Files, Folders };
-    // The open folder, and the names of the kind in byte order.
-    std::shared_ptr<DIR> list(Kind kind, std::vector<QByteArray> &names) const;
-
     QString msPath;
 };

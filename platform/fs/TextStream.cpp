@@ -10,7 +10,8 @@ namespace {
 constexpr qint64 kChunk = 64 * 1024;
 }
 
-TextStream::TextStream(int fd, QString path) : mFd(fd), msPath(std::move(path)) {}
+TextStream::TextStream(int fd, QString path, qint64 size)
+    : mFd(fd), mlSize(size), msPath(std::move(path)) {}
 
 TextStream::~TextStream() {
     Close();
@@ -47,6 +48,26 @@ qint64 TextStream::ReadBlock(char *into, qint64 maxBytes) {
     if (n < 0)
         throw fsError(errno);
     return n;
+}
+
+qint64 TextStream::ReadBlockAt(char *into, qint64 maxBytes, qint64 at) {
+    if (mFd < 0)
+        throw PlatformError(PlatformError::PathFileAccessError,
+                            QStringLiteral("Bad file name or number"));
+    qint64 total = 0;
+    while (total < maxBytes) {
+        const ssize_t n = ::pread(mFd, into + total, maxBytes - total, at + total);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            throw fsError(errno);
+        if (n == 0)
+            break;
+        total += n;
+        if (total < maxBytes && at + total >= mlSize && mlSize >= 0)
+            break; // the end as opened: a short read there is the end of the file
+    }
+    return total;
 }
 
 bool TextStream::fill() {

@@ -8,7 +8,9 @@
 // end does not start another line. Failures throw PlatformError.
 class TextStream {
 public:
-    TextStream(int fd, QString path);
+    // size: the file's size when opened, -1 when not known; reading stops at it without asking
+    // the system again unless the file has grown.
+    TextStream(int fd, QString path, qint64 size = -1);
     ~TextStream();
     TextStream(const TextStream &) = delete;
     TextStream &operator=(const TextStream &) = delete;
@@ -23,11 +25,15 @@ public:
     qint64 ReadBlock(QByteArray &buffer, qint64 maxBytes);
     // The same into memory of the caller, which holds maxBytes at least.
     qint64 ReadBlock(char *into, qint64 maxBytes);
+    // Up to maxBytes from the file offset at, without moving the stream; fewer only at the end
+    // of the file.
+    qint64 ReadBlockAt(char *into, qint64 maxBytes, qint64 at);
 
 private:
     bool fill();
 
     int mFd;
+    qint64 mlSize;
     QString msPath;
     QByteArray mBuffer;
     qsizetype mlPos = 0;

@@ -1,10 +1,13 @@
+#include "BlockSearcher.h"
 #include "EngineRun.h"
+#include "FileSearch.h"
 #include "Scan.h"
 
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
 
+using TavrinEXE::FileSearch;
 using TavrinEXE::Scan;
 
 namespace {
@@ -85,14 +88,52 @@ QByteArray randomText(QRandomGenerator &random, int pieces, bool sparse) {
     }
     return out;
 }
+// Every character whose simple case folding differs from itself or lands on ASCII, with the
+// characters that fold as it does; from Qt's folding data.
+struct FoldingClasses {
+    std::vector<char32_t> chars;
+    QHash<char32_t, QList<char32_t>> byFolding; // folding -> every character folding onto it
+};
+
+const FoldingClasses &foldingClasses() {
+    static const FoldingClasses classes = [] {
+        FoldingClasses out;
+        for (char32_t c = 0; c <= 0x10FFFF; ++c) {
+            if (c >= 0xD800 && c <= 0xDFFF)
+                continue;
+            const char32_t f = QChar::toCaseFolded(c);
+            out.byFolding[f] << c;
+            if (f != c || (c >= 0x80 && f < 0x80))
+                out.chars.push_back(c);
+        }
+        return out;
+    }();
+    return classes;
+}
+
+QString text(char32_t c) {
+    return QString::fromUcs4(&c, 1);
+}
+
+// The needle with each character replaced by a random one that folds as it does.
+QString caseVariant(QRandomGenerator &random, const QString &needle) {
+    QString out;
+    for (uint c : needle.toUcs4()) {
+        const QList<char32_t> &forms = foldingClasses().byFolding[QChar::toCaseFolded(char32_t(c))];
+        out += text(forms.isEmpty() ? char32_t(c) : forms.at(random.bounded(forms.size())));
+    }
+    return out;
+}
 } // namespace
 
 class tst_BlockSearchDifferential : public QObject {
     Q_OBJECT
 private slots:
-    void cleanup() { Scan::setBlockSize(256 * 1024); }
+    void cleanup() { Scan::setBlockSize(FileSearch::kBlockSize); }
     void blockSearchFindsWhatLineByLineFinds_data();
     void blockSearchFindsWhatLineByLineFinds();
+    void prefilterKeepsEveryLineTheMatcherAccepts_data();
+    void prefilterKeepsEveryLineTheMatcherAccepts();
 };
 
 void tst_BlockSearchDifferential::blockSearchFindsWhatLineByLineFinds_data() {
@@ -147,6 +188,58 @@ void tst_BlockSearchDifferential::blockSearchFindsWhatLineByLineFinds() {
     QCOMPARE(run.findings(dir.path()), expected);
     if (needle == "cat" && !wholeWord)
         QVERIFY(expected.size() > 50); // the inputs do exercise the search
+}
+
+void tst_BlockSearchDifferential::prefilterKeepsEveryLineTheMatcherAccepts_data() {
+    QTest::addColumn<int>("shape");
+    QTest::newRow("alone") << 0;
+    QTest::newRow("between ascii") << 1;
+    QTest::newRow("with another folding character") << 2;
+    QTest::newRow("in an ascii word") << 3;
+}
+
+// Needles drawn from every folding character, alone and mixed with ASCII; each is put, in a
+// random mix of case forms, into lines of other text. Whatever the line matcher (the
+// case-insensitive search of a line) accepts, the prefilter must offer.
+void tst_BlockSearchDifferential::prefilterKeepsEveryLineTheMatcherAccepts() {
+    QFETCH(int, shape);
+    const FoldingClasses &classes = foldingClasses();
+    QVERIFY(classes.chars.size() > 1400); // the table really is Unicode's
+    QRandomGenerator random(uint(20261207 + shape));
+    const QStringList fillers = {"", "x", "é", "\u212A", "ſ", "zz k s", "\u00DF", "\U0001F600"};
+    int accepted = 0;
+    for (char32_t c : classes.chars) {
+        const char32_t other = classes.chars.at(random.bounded(int(classes.chars.size())));
+        QString needle;
+        switch (shape) {
+        case 0:
+            needle = text(c);
+            break;
+        case 1:
+            needle = "a" + text(c) + "b";
+            break;
+        case 2:
+            needle = text(c) + text(other);
+            break;
+        default:
+            needle = "kis" + text(c) + "ss";
+            break;
+        }
+        for (int round = 0; round < 3; ++round) {
+            const QString line = fillers.at(random.bounded(fillers.size())) +
+                                 caseVariant(random, needle) +
+                                 fillers.at(random.bounded(fillers.size()));
+            if (line.indexOf(needle, 0, Qt::CaseInsensitive) < 0)
+                continue; // e.g. a character whose case forms differ in length
+            ++accepted;
+            const QByteArray bytes = "first\n" + line.toUtf8() + "\nlast";
+            const BlockSearcher searcher(needle, false);
+            const qsizetype at = searcher.find(bytes.constData(), bytes.size(), 6, 0);
+            QVERIFY2(at >= 6 && at <= bytes.size() - 5,
+                     qPrintable(QStringLiteral("U+%1 in %2").arg(uint(c), 4, 16).arg(line)));
+        }
+    }
+    QVERIFY(accepted > int(classes.chars.size())); // the lines do exercise the prefilter
 }
 
 QTEST_GUILESS_MAIN(tst_BlockSearchDifferential)

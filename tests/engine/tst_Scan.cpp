@@ -1,12 +1,16 @@
 #include "DoEvents.h"
 #include "EngineRun.h"
+#include "FileSearch.h"
 #include "Scan.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+using TavrinEXE::FileSearch;
 using TavrinEXE::Scan;
 using TavrinEXE::TavrinX;
 
@@ -24,12 +28,17 @@ private slots:
     void linesAreNumberedAsRead_data();
     void linesAreNumberedAsRead();
     void longLineIsFoundWhole();
+    void lineWithoutLineEndIsSearchedInBoundedMemory();
+    void findingTextIsCutAtCharacterBoundary_data();
+    void findingTextIsCutAtCharacterBoundary();
+    void folderNamedInInvalidUtf8IsSearched();
     void unreadableFileReportedOnceAmongReadable();
     void fileRemovedAfterListingReportedOnce();
     void lineNumberPastLimitEndsFileWithError();
     void folderThatCannotBeListedIsReportedAndWalkGoesOn_data();
     void folderThatCannotBeListedIsReportedAndWalkGoesOn();
     void specialFilesAndLinkedFoldersAreNotEntered();
+    void abortAtEachCheckPointStopsWithPrefix_data();
     void abortAtEachCheckPointStopsWithPrefix();
     void settingChangedDuringYieldAppliesToRestOfScan_data();
     void settingChangedDuringYieldAppliesToRestOfScan();
@@ -51,7 +60,7 @@ void tst_Scan::cleanup() {
     setDoEventsHook({});
     setDoEventsInterval(500);
     Scan::setLastLineNumber(std::numeric_limits<qint32>::max());
-    Scan::setBlockSize(256 * 1024);
+    Scan::setBlockSize(FileSearch::kBlockSize);
 }
 
 void tst_Scan::walkListsFilesBeforeSubfoldersInByteOrder_data() {
@@ -123,6 +132,12 @@ void tst_Scan::lineRulesGiveColumnOfFirstOccurrence_data() {
                                                << "SUN" << 0 << false << 1;
     QTest::newRow("ignore case: kelvin folds") << "\u212Aey"
                                                << "key" << 0 << false << 1;
+    QTest::newRow("ignore case: kelvin needle") << "a kiwi"
+                                                << "\u212A" << 0 << false << 3;
+    QTest::newRow("ignore case: long s needle") << "xSsS"
+                                                << "ſſſ" << 0 << false << 2;
+    QTest::newRow("ignore case: folding needle, whole word") << "kiwis Kiwi"
+                                                             << "\u212Aiwi" << 0 << true << 0;
     QTest::newRow("simple folding only") << "STRASSE"
                                          << "straße" << 0 << false << 0;
     QTest::newRow("exact: no fold") << "ſun"
@@ -216,10 +231,79 @@ void tst_Scan::longLineIsFoundWhole() {
     QCOMPARE(run.engine->SearchCount(), 3);
     QCOMPARE(run.engine->FoundLines()->Item(1).toInt(), 2);
     QCOMPARE(run.engine->FoundColumns()->Item(1).toInt(), longLine.size() - 9);
-    QCOMPARE(run.engine->FoundText()->Item(1).toString().size(), longLine.size());
+    QCOMPARE(run.engine->FoundText()->Item(1).toString(), // cut at 1 MiB of UTF-8
+             QString::fromLatin1(longLine.left(FileSearch::kTextLimit)));
     QCOMPARE(run.engine->FoundLines()->Item(2).toInt(), 3);
     QCOMPARE(run.engine->FoundFiles()->Item(3).toString(), dir.path() + "/b");
     QCOMPARE(run.engine->FoundColumns()->Item(3).toInt(), longLine.size() - 9);
+}
+
+void tst_Scan::lineWithoutLineEndIsSearchedInBoundedMemory() {
+    // 256 MiB without a line end, sparse, "hit" near its end: the line is searched in blocks,
+    // with yields inside it, and its finding keeps the first MiB of its text.
+    QTemporaryDir dir;
+    const QByteArray path = QFile::encodeName(dir.filePath("sparse"));
+    const qint64 size = 256LL * 1024 * 1024;
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT, 0644);
+    QVERIFY(fd >= 0);
+    QVERIFY(::ftruncate(fd, size) == 0);
+    QVERIFY(::pwrite(fd, "hit", 3, size - 100) == 3);
+    ::close(fd);
+    setDoEventsInterval(0);
+    int yields = 0;
+    setDoEventsHook([&] { ++yields; });
+    EngineRun run;
+    QCOMPARE(scan(run, dir.path(), "HIT").size(), 1);
+    QCOMPARE(run.engine->FoundColumns()->Item(1).toInt(), int(size - 99));
+    QCOMPARE(run.engine->FoundText()->Item(1).toString(), QString(1024 * 1024, QChar(0)));
+    QVERIFY(yields > int(size / FileSearch::kBlockSize)); // at least one per block read
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    QVERIFY2(usage.ru_maxrss < 128 * 1024, qPrintable(QString::number(usage.ru_maxrss))); // KiB
+}
+
+void tst_Scan::findingTextIsCutAtCharacterBoundary_data() {
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<qsizetype>("kept"); // UTF-16 units
+    const qsizetype limit = FileSearch::kTextLimit;
+    QTest::newRow("short") << QString("hit") << qsizetype(3);
+    QTest::newRow("ascii at limit") << QString(limit, u'a') << limit;
+    QTest::newRow("ascii over limit") << QString(limit + 1, u'a') << limit;
+    QTest::newRow("two-byte characters") << QString(limit, u'é') << limit / 2;
+    QTest::newRow("odd start before two-byte") << "a" + QString(limit, u'é') << limit / 2;
+    QTest::newRow("three-byte characters") << QString(limit, QChar(0xFFFD)) << limit / 3;
+    QTest::newRow("pairs kept whole")
+        << QString::fromUtf8("x" + QByteArray(limit, 'y')).left(limit - 2) +
+               QString::fromUtf8("\xf0\x9f\x98\x80")
+        << limit - 2;
+    QTest::newRow("four-byte characters")
+        << QString::fromUtf8(QByteArray("\xf0\x9f\x98\x80").repeated(limit / 2)) << limit / 2;
+}
+
+void tst_Scan::findingTextIsCutAtCharacterBoundary() {
+    QFETCH(QString, line);
+    QFETCH(qsizetype, kept);
+    const QString cut = FileSearch::cutText(line);
+    QCOMPARE(cut.size(), kept);
+    QCOMPARE(cut, line.left(kept));
+    QVERIFY(cut.toUtf8().size() <= FileSearch::kTextLimit);
+}
+
+void tst_Scan::folderNamedInInvalidUtf8IsSearched() {
+    QTemporaryDir dir;
+    const QByteArray root = QFile::encodeName(dir.path());
+    QVERIFY(::mkdir(root + "/a\xff", 0755) == 0);
+    QVERIFY(::mkdir(root + "/a\xff/b\xc3", 0755) == 0);
+    for (const QByteArray &name : {root + "/a\xff/f\xfe", root + "/a\xff/b\xc3/g"}) {
+        const int fd = ::open(name.constData(), O_WRONLY | O_CREAT, 0644);
+        QVERIFY(fd >= 0);
+        QVERIFY(::write(fd, "hit\n", 4) == 4);
+        ::close(fd);
+    }
+    EngineRun run;
+    QCOMPARE(scan(run, dir.path(), "hit"),
+             (QStringList{"a\uFFFD/f\uFFFD:1:1:hit", "a\uFFFD/b\uFFFD/g:1:1:hit"}));
+    QCOMPARE(run.events, (QStringList{"ScanStarted", "ScanCompleted"}));
 }
 
 // Runs body with the file-access rights of an ordinary user when the tests run as root.
@@ -321,10 +405,20 @@ void tst_Scan::specialFilesAndLinkedFoldersAreNotEntered() {
     QCOMPARE(run.events, (QStringList{"ScanStarted", "ScanCompleted"}));
 }
 
+void tst_Scan::abortAtEachCheckPointStopsWithPrefix_data() {
+    QTest::addColumn<qsizetype>("blockSize");
+    QTest::newRow("whole blocks") << qsizetype(256 * 1024);
+    QTest::newRow("lines longer than the buffer") << qsizetype(2);
+}
+
 void tst_Scan::abortAtEachCheckPointStopsWithPrefix() {
+    QFETCH(qsizetype, blockSize);
+    Scan::setBlockSize(blockSize);
     QTemporaryDir dir;
-    writeTree(dir.path(),
-              {{"a", "hit\nx\nhit\n"}, {"b", "hit\n"}, {"s/c", "hit\nhit\n"}, {"s/t/d", "hit"}});
+    writeTree(dir.path(), {{"a", "hit\nx\nhit and more than a buffer\n"},
+                           {"b", "hit\n"},
+                           {"s/c", "hit\nhit\n"},
+                           {"s/t/d", "a long last line with a hit"}});
     setDoEventsInterval(0);
     int yields = 0;
     setDoEventsHook([&] { ++yields; });

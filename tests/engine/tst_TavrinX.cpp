@@ -99,6 +99,19 @@ void tst_TavrinX::grepRefusesInFixedOrder_data() {
                                            << "@/*.zip"
                                            << "*.*"
                                            << "OnError -11 Invalid Search Path";
+    // Relative paths name entries of the working folder here, which is not the caller's.
+    QTest::newRow("relative: dot") << "x"
+                                   << "."
+                                   << "*.*"
+                                   << "OnError -11 Invalid Search Path";
+    QTest::newRow("relative: subfolder") << "x"
+                                         << "s"
+                                         << "*.*"
+                                         << "OnError -11 Invalid Search Path";
+    QTest::newRow("relative: wildcard") << "x"
+                                        << "*.txt"
+                                        << "*.*"
+                                        << "OnError -11 Invalid Search Path";
 }
 
 void tst_TavrinX::grepRefusesInFixedOrder() {
@@ -107,6 +120,7 @@ void tst_TavrinX::grepRefusesInFixedOrder() {
     QFETCH(QString, searchExt);
     QFETCH(QString, expected);
     const QString root = folderWithHits();
+    QVERIFY(QDir::setCurrent(root));
     EngineRun run;
     run.engine->setSearchString(searchString);
     run.engine->setSearchPath(searchPath.replace(u'@', root));

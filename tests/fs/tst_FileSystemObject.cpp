@@ -1,11 +1,14 @@
 #include "FileSystemObject.h"
+#include "FolderListing.h"
 #include "PlatformError.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 class tst_FileSystemObject : public QObject {
     Q_OBJECT
@@ -17,6 +20,7 @@ private slots:
     void listingsAreInByteOrderWithNormalPaths();
     void openingAFolderOrFifoFails();
     void listedFileOpensByNameInItsFolder();
+    void listingKeepsRawNamesAndOpensRelativeToOpenFolder();
 };
 
 void tst_FileSystemObject::textStreamSplitsLinesAtLfAndCrLf_data() {
@@ -138,6 +142,36 @@ void tst_FileSystemObject::listedFileOpensByNameInItsFolder() {
     } catch (const PlatformError &e) {
         QCOMPARE(e.number(), int(PlatformError::FileNotFound));
     }
+}
+
+void tst_FileSystemObject::listingKeepsRawNamesAndOpensRelativeToOpenFolder() {
+    QTemporaryDir dir;
+    const QByteArray root = QFile::encodeName(dir.path());
+    QVERIFY(::mkdir(root + "/\xff", 0755) == 0);
+    QVERIFY(::mkdir(root + "/\xff/sub", 0755) == 0);
+    const int fd = ::open(root + "/\xff/\xfe", O_WRONLY | O_CREAT, 0644);
+    QVERIFY(fd >= 0);
+    QCOMPARE(::write(fd, "raw\n", 4), 4);
+    ::close(fd);
+
+    const FolderListing top(root + "//");
+    QCOMPARE(top.path(), root);
+    QCOMPARE(top.subFolders(), std::vector<QByteArray>{"\xff"});
+    FolderListing inner(top, "\xff");
+    QCOMPARE(inner.files(), std::vector<QByteArray>{"\xfe"});
+    QCOMPARE(inner.subFolders(), std::vector<QByteArray>{"sub"});
+    QCOMPARE(FolderListing::displayPath(inner.childPath("\xfe")),
+             dir.path() + QStringLiteral("/\uFFFD/\uFFFD"));
+
+    // Moved away after the listing: the open folder still opens its file by name...
+    QVERIFY(::rename(root + "/\xff", root + "/moved") == 0);
+    QCOMPARE(inner.openFile("\xfe")->ReadLine(), QStringLiteral("raw"));
+    FolderListing sub(inner, "sub");
+    QVERIFY(sub.files().empty());
+    // ... and once it has given its descriptor back, only by path, which is gone.
+    inner.closeDescriptor();
+    QVERIFY_THROWS_EXCEPTION(PlatformError, inner.openFile("\xfe"));
+    QVERIFY_THROWS_EXCEPTION(PlatformError, FolderListing(inner, "sub"));
 }
 
 QTEST_GUILESS_MAIN(tst_FileSystemObject)

@@ -1,0 +1,432 @@
+#include "FileSearch.h"
+
+#include "BlockSearcher.h"
+#include "PlatformError.h"
+#include "Scan.h"
+#include "TavrinX.h"
+#include "TextStream.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace TavrinEXE {
+
+namespace {
+qsizetype glBlockSize = FileSearch::kBlockSize;
+qint32 glLastLineNumber = std::numeric_limits<qint32>::max();
+
+PlatformError overflow() {
+    return {6, QStringLiteral("Overflow")};
+}
+
+// Line ends in [from, to). Hand-written: std::count widens every byte it compares.
+qint64 countLineEnds(const char *from, const char *to) {
+    qint64 total = 0;
+#if defined(__SSE2__)
+    const __m128i lf = _mm_set1_epi8('\n');
+    while (to - from >= 16) {
+        // Byte counters, summed before any of them can pass 255.
+        const qsizetype blocks = std::min<qsizetype>((to - from) / 16, 255);
+        __m128i counts = _mm_setzero_si128();
+        for (qsizetype i = 0; i < blocks; ++i, from += 16)
+            counts = _mm_sub_epi8(
+                counts,
+                _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(from)), lf));
+        const __m128i sums = _mm_sad_epu8(counts, _mm_setzero_si128());
+        total += _mm_cvtsi128_si32(sums) + _mm_extract_epi16(sums, 4);
+    }
+#endif
+    return total + std::count(from, to, '\n');
+}
+
+// Units of the longest prefix of text, ending at a character boundary, whose UTF-8 form takes
+// at most budget bytes; bytes gets the size of that form.
+qsizetype prefixWithin(QStringView text, qint64 budget, qint64 &bytes) {
+    bytes = 0;
+    qsizetype i = 0;
+    while (i < text.size()) {
+        const char16_t c = text.at(i).unicode();
+        qsizetype units = 1;
+        qint64 length = c < 0x80 ? 1 : c < 0x800 ? 2 : 3;
+        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            units = 2;
+            length = 4;
+        }
+        if (bytes + length > budget)
+            break;
+        bytes += length;
+        i += units;
+    }
+    return i;
+}
+
+// Characters of text[0, n), the unit before text being before (0 for none): the second half of
+// a surrogate pair does not count.
+qint64 characters(QStringView text, qsizetype n, char16_t before) {
+    qint64 count = n;
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t previous = i > 0 ? text.at(i - 1).unicode() : before;
+        count -= text.at(i).isLowSurrogate() && QChar::isHighSurrogate(previous);
+    }
+    return count;
+}
+
+// Where a piece of a streamed line may end so that decoding the pieces one by one gives the
+// text of decoding the line whole: never inside a UTF-8 sequence, never right after a CR.
+qsizetype safeCut(const char *data, qsizetype n) {
+    qsizetype cut = n;
+    for (qsizetype k = 1; k <= 3 && k <= n; ++k) {
+        const auto c = static_cast<unsigned char>(data[n - k]);
+        if (c >= 0xC0) {
+            cut = n - k;
+            break;
+        }
+        if (c < 0x80)
+            break;
+    }
+    if (cut > 0 && data[cut - 1] == '\r')
+        --cut;
+    return cut;
+}
+
+// One line matched as MatchLine matches it, given piece by piece: only the part where the
+// first occurrence may still begin is kept, and the text up to the limit of a finding.
+class StreamedLine {
+public:
+    StreamedLine(const QString &needle, bool caseSensitive, bool wholeWord)
+        : msNeedle(needle), mCs(caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive),
+          mbWholeWord(wholeWord) {}
+
+    void feed(const QString &piece, bool last);
+    bool needsText() const { return mState != State::None && !mbTextFull; }
+    bool decided() const { return mState == State::Found || mState == State::None; }
+    qint64 column() const { return mState == State::Found ? mlColumn : 0; }
+    QString text() const { return msText; }
+
+private:
+    enum class State { Searching, AwaitingNext, Found, None };
+    void appendText(const QString &piece);
+    void dropFront(qsizetype n);
+
+    const QString &msNeedle;
+    const Qt::CaseSensitivity mCs;
+    const bool mbWholeWord;
+    State mState = State::Searching;
+    QString mWindow;          // decoded text from where an occurrence may still begin
+    qint64 mlCharsBefore = 0; // characters of the line before mWindow
+    char16_t mBefore = 0;     // the unit just before mWindow, 0 at the line's start
+    qsizetype mlSearchFrom = 0;
+    qsizetype mlAt = -1; // the first occurrence in mWindow
+    qint64 mlColumn = 0;
+    QString msText;
+    qint64 mlTextBytes = 0;
+    bool mbTextFull = false;
+};
+
+void StreamedLine::appendText(const QString &piece) {
+    if (mbTextFull)
+        return;
+    qint64 bytes = 0;
+    const qsizetype units = prefixWithin(piece, FileSearch::kTextLimit - mlTextBytes, bytes);
+    msText += QStringView(piece).left(units);
+    mlTextBytes += bytes;
+    mbTextFull = units < piece.size();
+}
+
+void StreamedLine::dropFront(qsizetype n) {
+    mlCharsBefore += characters(mWindow, n, mBefore);
+    mBefore = mWindow.at(n - 1).unicode();
+    mWindow.remove(0, n);
+}
+
+void StreamedLine::feed(const QString &piece, bool last) {
+    if (mState == State::None)
+        return;
+    appendText(piece);
+    if (mState == State::Found)
+        return;
+    mWindow += piece;
+    const auto isDelimiter = [](char16_t c) { return Scan::IsDelimiter(c) != vbFalse; };
+    if (mState == State::Searching) {
+        const qsizetype at = mWindow.indexOf(msNeedle, mlSearchFrom, mCs);
+        if (at < 0) {
+            if (last) {
+                mState = State::None;
+                return;
+            }
+            // An occurrence not yet seen begins in the last needle-length units at the earliest;
+            // one unit more is kept for the test of the character before it.
+            const qsizetype keep = msNeedle.size();
+            if (mWindow.size() > keep)
+                dropFront(mWindow.size() - keep);
+            mlSearchFrom = std::max<qsizetype>(0, mWindow.size() - msNeedle.size() + 1);
+            return;
+        }
+        mlColumn = mlCharsBefore + characters(mWindow, at, mBefore) + 1;
+        if (mlColumn > std::numeric_limits<qint32>::max())
+            throw overflow();
+        if (!mbWholeWord) {
+            mState = State::Found;
+            mWindow.clear();
+            return;
+        }
+        const char16_t before = at > 0 ? mWindow.at(at - 1).unicode() : mBefore;
+        if (before != 0 && !isDelimiter(before)) {
+            mState = State::None;
+            return;
+        }
+        mlAt = at;
+        mState = State::AwaitingNext;
+    }
+    const qsizetype after = mlAt + msNeedle.size();
+    if (after < mWindow.size())
+        mState = isDelimiter(mWindow.at(after).unicode()) ? State::Found : State::None;
+    else if (last)
+        mState = State::Found;
+    if (decided())
+        mWindow.clear();
+}
+} // namespace
+
+void FileSearch::setBlockSize(qsizetype lBytes) {
+    glBlockSize = lBytes;
+}
+
+void FileSearch::setLastLineNumber(qint32 lLast) {
+    glLastLineNumber = lLast;
+}
+
+QString FileSearch::cutText(const QString &line) {
+    if (line.size() * 3 <= kTextLimit)
+        return line;
+    qint64 bytes = 0;
+    return line.left(prefixWithin(line, kTextLimit, bytes));
+}
+
+FileSearch::FileSearch(Scan &scan, TextStream &stream, const QString &path,
+                       std::vector<char> &buffer)
+    : mScan(scan), mStream(stream), mPath(path), mBuffer(buffer) {}
+
+void FileSearch::useCurrentSearcher() {
+    mSearcher = &mScan.searcher();
+    mlVersion = mScan.settingsVersion();
+}
+
+qint64 FileSearch::capacity() const {
+    return std::max<qint64>(2 * glBlockSize, mSearcher->longest() + glBlockSize);
+}
+
+// Counting is put off until a line number is needed: most files have no finding. Bytes that
+// have left the buffer by then are read again to be counted.
+void FileSearch::countToLineStart() {
+    if (mCountedTo >= mLineStart)
+        return;
+    const qint64 inBuffer = std::max(mBase, mCountedTo);
+    if (mCountedTo < mBase) {
+        mScratch.resize(glBlockSize);
+        const qint64 to = std::min(mBase, mLineStart);
+        while (mCountedTo < to) {
+            const qint64 n = mStream.ReadBlockAt(
+                mScratch.data(), std::min<qint64>(glBlockSize, to - mCountedTo), mCountedTo);
+            if (n == 0)
+                break; // the file shrank: nothing more to count
+            mLinesBefore += countLineEnds(mScratch.data(), mScratch.data() + n);
+            mCountedTo += n;
+        }
+    }
+    if (inBuffer < mLineStart)
+        mLinesBefore += countLineEnds(at(inBuffer), at(mLineStart));
+    mCountedTo = mLineStart;
+}
+
+void FileSearch::setLineStart(qint64 offset) {
+    mLineStart = offset;
+    if (offset < mBase + mSize)
+        checkLineNumber();
+}
+
+// The line number is checked once a line has a byte; counting is put off while the bytes
+// before it could not hold enough line ends to pass the limit.
+void FileSearch::checkLineNumber() {
+    if (1 + mLinesBefore + (mLineStart - mCountedTo) <= glLastLineNumber)
+        return;
+    countToLineStart();
+    if (1 + mLinesBefore > glLastLineNumber)
+        throw overflow();
+}
+
+void FileSearch::run() {
+    useCurrentSearcher();
+    mSearcher->clear();
+    for (;;) {
+        if (!mEof)
+            readBlock();
+        if (searchBuffer() == Next::Done)
+            return;
+        if (mScan.yieldAndCheckAbort())
+            return;
+        afterYield();
+    }
+}
+
+// Settings changed at a yield apply from the current line on: it is searched again, from its
+// start, by a searcher for the new settings.
+void FileSearch::afterYield() {
+    if (mScan.settingsVersion() == mlVersion)
+        return;
+    useCurrentSearcher();
+    mSearched = mLineStart;
+    mLfFreeUntil = std::max(mLfFreeUntil, mLineStart);
+    if (mLineStart < mBase) { // the line's start is gone: read it again
+        mBase = mLineStart;
+        mSize = 0;
+        mEof = false;
+        mLfFreeUntil = mLineStart;
+    }
+}
+
+void FileSearch::readBlock() {
+    const qint64 block = glBlockSize;
+    const qint64 room = capacity();
+    if (qint64(mBuffer.size()) - mSize < block) {
+        // Keep the current line while it fits, else only what is still to be searched.
+        const bool fits = mLineStart >= mBase && mBase + mSize - mLineStart + block <= room;
+        qint64 keepFrom = fits ? mLineStart : mSearched;
+        keepFrom = std::max(keepFrom, mBase);
+        const qint64 drop = keepFrom - mBase;
+        if (drop > 0) {
+            std::memmove(mBuffer.data(), mBuffer.data() + drop, mSize - drop);
+            mSize -= drop;
+            mBase = keepFrom;
+        }
+        if (qint64(mBuffer.size()) - mSize < block)
+            mBuffer.resize(std::max(room, mSize + block));
+    }
+    const qint64 n = mStream.ReadBlockAt(mBuffer.data() + mSize, block, mBase + mSize);
+    mSize += n;
+    mEof = n < block;
+}
+
+FileSearch::Next FileSearch::searchBuffer() {
+    const qint64 end = mBase + mSize;
+    if (mLineStart >= mBase && mLineStart < end)
+        checkLineNumber();
+    for (;;) {
+        const qsizetype hit = mSearcher->find(mBuffer.data(), mSize, mSearched - mBase, mBase);
+        if (hit < 0) {
+            // The lines that end before the end of the buffer hold no candidate.
+            const qint64 from = std::max({mLfFreeUntil, mLineStart, mBase});
+            if (const void *lastEnd = ::memrchr(at(from), '\n', end - from))
+                setLineStart(static_cast<const char *>(lastEnd) - at(mBase) + mBase + 1);
+            mLfFreeUntil = end;
+            mSearched = std::max({mLineStart, end - mSearcher->overlap(), mBase});
+            return mEof ? Next::Done : Next::More;
+        }
+        const qint64 candidate = mBase + hit;
+        if (candidate > mLfFreeUntil) {
+            const qint64 from = std::max({mLfFreeUntil, mLineStart, mBase});
+            if (const void *lastEnd = ::memrchr(at(from), '\n', candidate - from))
+                setLineStart(static_cast<const char *>(lastEnd) - at(mBase) + mBase + 1);
+            mLfFreeUntil = candidate;
+        }
+        const qint64 scanFrom = std::max(candidate, mLfFreeUntil);
+        const void *lineEnd = std::memchr(at(scanFrom), '\n', end - scanFrom);
+        if (!lineEnd && !mEof) {
+            mSearched = candidate; // found again once the line is complete
+            mLfFreeUntil = end;
+            if (mLineStart >= mBase && end - mLineStart + glBlockSize <= capacity())
+                return Next::More;
+            return matchLongLine();
+        }
+        if (mLineStart < mBase)
+            return matchLongLine();
+
+        const qint64 stop = lineEnd ? static_cast<const char *>(lineEnd) - at(mBase) + mBase : end;
+        qint64 textEnd = stop;
+        if (lineEnd && textEnd > mLineStart && *at(textEnd - 1) == '\r')
+            --textEnd;
+        const QString line = QString::fromUtf8(at(mLineStart), textEnd - mLineStart);
+        const qint32 lColumn = mScan.MatchLine(line);
+        if (lColumn > 0) {
+            countToLineStart();
+            mScan.addFinding(mPath, qint32(1 + mLinesBefore), lColumn, cutText(line));
+        }
+        if (mScan.yieldAndCheckAbort() || !lineEnd)
+            return Next::Done;
+        setLineStart(stop + 1);
+        mSearched = mLineStart;
+        mLfFreeUntil = mLineStart;
+        afterYield();
+    }
+}
+
+// The current line holds a candidate but does not fit in the buffer: it is matched by reading
+// it again from its start, and the search goes on after it with an empty buffer.
+FileSearch::Next FileSearch::matchLongLine() {
+    countToLineStart(); // before streaming overwrites the buffer
+    const LongLine line = streamLine(mLineStart);
+    if (line.aborted)
+        return Next::Done;
+    if (line.column > 0)
+        mScan.addFinding(mPath, qint32(1 + mLinesBefore), line.column, line.text);
+    if (mScan.yieldAndCheckAbort() || !line.ended)
+        return Next::Done;
+    mLinesBefore += 1;
+    mBase = line.end + 1;
+    mSize = 0;
+    mEof = false;
+    mCountedTo = mBase;
+    setLineStart(mBase);
+    mSearched = mLineStart;
+    mLfFreeUntil = mLineStart;
+    afterYield();
+    return Next::More;
+}
+
+FileSearch::LongLine FileSearch::streamLine(qint64 from) {
+    const qsizetype piece = std::max<qsizetype>(glBlockSize, 16);
+    if (qsizetype(mBuffer.size()) < piece)
+        mBuffer.resize(piece);
+    char *data = mBuffer.data(); // the buffer's bytes are not needed any more
+    for (;;) {                   // again from the line's start when the settings change
+        const TavrinX &engine = mScan.mEngine;
+        const quint64 version = mScan.settingsVersion();
+        StreamedLine match(engine.msSearchString, engine.mbCaseSensitive == vbTrue,
+                           engine.mbWholeWordOnly != vbFalse);
+        qint64 offset = from;
+        for (;;) {
+            const qint64 n = mStream.ReadBlockAt(data, piece, offset);
+            const auto *lineEnd = static_cast<const char *>(std::memchr(data, '\n', n));
+            const bool last = lineEnd || n < piece;
+            const qsizetype take = lineEnd ? lineEnd - data : last ? n : safeCut(data, n);
+            if (!match.decided() || match.needsText()) {
+                qsizetype textEnd = take;
+                if (lineEnd && textEnd > 0 && data[textEnd - 1] == '\r')
+                    --textEnd;
+                match.feed(QString::fromUtf8(data, textEnd), last);
+            }
+            if (last) {
+                LongLine line;
+                line.column = qint32(match.column());
+                line.text = match.text();
+                line.end = offset + take;
+                line.ended = lineEnd != nullptr;
+                return line;
+            }
+            offset += take;
+            if (mScan.yieldAndCheckAbort()) {
+                LongLine aborted;
+                aborted.aborted = true;
+                return aborted;
+            }
+            if (mScan.settingsVersion() != version)
+                break;
+        }
+    }
+}
+
+} // namespace TavrinEXE

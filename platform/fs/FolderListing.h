@@ -1,0 +1,52 @@
+#pragma once
+
+#include "TextStream.h"
+
+#include <QByteArray>
+#include <QString>
+#include <dirent.h>
+#include <memory>
+#include <vector>
+
+// One folder, read once: a single pass over its entries gives both its files and its
+// subfolders. Invariants:
+// - names are the raw bytes of the entries, never decoded; each list is in byte order;
+// - files are regular files and links to them; subfolders are real folders (links to folders
+//   are not entered); FIFOs, sockets and devices are in neither list;
+// - the entry type of the listing decides; only an entry of unknown type, or a link, is stat'ed;
+// - while the folder is held open (until closeDescriptor), its files and subfolders are opened
+//   by name relative to it (openat), never by looking their whole path up again; afterwards
+//   they are opened by path, so a deep walk need not hold one descriptor per level;
+// - a path becomes text only through displayPath (invalid bytes as U+FFFD).
+class FolderListing {
+public:
+    // Opens and lists the folder at path (raw bytes; doubled and trailing "/" are dropped).
+    // Throws PlatformError when it is not a folder that can be read.
+    explicit FolderListing(const QByteArray &path);
+    // Opens and lists the subfolder name of parent.
+    FolderListing(const FolderListing &parent, const QByteArray &name);
+    FolderListing(const FolderListing &) = delete;
+    FolderListing &operator=(const FolderListing &) = delete;
+
+    const QByteArray &path() const { return mPath; }
+    const std::vector<QByteArray> &files() const { return mFiles; }
+    const std::vector<QByteArray> &subFolders() const { return mSubFolders; }
+    QByteArray childPath(const QByteArray &name) const;
+
+    // Opens the file name of this folder for reading; throws PlatformError as
+    // FileSystemObject::OpenTextFile does. The stream reports displayPath of its path.
+    std::unique_ptr<TextStream> openFile(const QByteArray &name) const;
+    // Gives the folder's descriptor back; the lists stay.
+    void closeDescriptor();
+
+    static QByteArray normalPath(const QByteArray &path);
+    static QString displayPath(const QByteArray &path) { return QString::fromUtf8(path); }
+
+private:
+    void read(int fd);
+
+    QByteArray mPath;
+    std::unique_ptr<DIR, int (*)(DIR *)> mDir{nullptr, ::closedir};
+    std::vector<QByteArray> mFiles;
+    std::vector<QByteArray> mSubFolders;
+};
