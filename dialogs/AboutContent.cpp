@@ -27,10 +27,33 @@ QLabel *text(QWidget *host, const char *name, const QString &caption, const QFon
     label->setAttribute(Qt::WA_TranslucentBackground);
     label->setTextInteractionFlags(Qt::NoTextInteraction);
     label->setGeometry(place);
+    AboutContent::fitToBox(label);
     return label;
 }
 
 } // namespace
+
+QSize AboutContent::textSize(const QLabel *label, const QFont &font) {
+    return QFontMetrics(font)
+        .boundingRect(QRect(0, 0, label->width(), QWIDGETSIZE_MAX),
+                      Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, label->text())
+        .size();
+}
+
+void AboutContent::fitToBox(QLabel *label) {
+    // The designed font where it fits; a font of other proportions is made smaller, a quarter
+    // point at a time, until the text keeps within its box and loses none of its descenders.
+    QFont font = label->font();
+    const QSize box = label->size();
+    constexpr qreal SmallestPointSize = 6;
+    const auto fits = [&] {
+        const QSize need = textSize(label, font);
+        return need.width() <= box.width() && need.height() <= box.height();
+    };
+    while (!fits() && font.pointSizeF() > SmallestPointSize)
+        font.setPointSizeF(font.pointSizeF() - 0.25);
+    label->setFont(font);
+}
 
 QString AboutContent::longOffer() {
     return QStringLiteral("Finds every line that holds your text in the files below a folder.");

@@ -3,6 +3,9 @@
 #include <QString>
 #include <array>
 
+#include <QSize>
+
+class QFont;
 class QLabel;
 class QWidget;
 
@@ -26,6 +29,11 @@ struct AboutContent {
     QLabel *Label2 = nullptr;
     QLabel *Label3 = nullptr;
     QLabel *Label5 = nullptr;
+
+    // The space the label's text takes in `font`, wrapped at the label's width.
+    static QSize textSize(const QLabel *label, const QFont &font);
+    // Gives the label the largest font, up to its own, in which its text fits its box.
+    static void fitToBox(QLabel *label);
 
     static QString longOffer();
     static QString shortOffer();

@@ -29,6 +29,11 @@ public:
     void insertTabbedRow(int gridRow, const QString &text);
     // Tells views of the rows inserted since the last announcement.
     void announcePendingRows();
+    // Grid rows from `gridRow` on hold one message each; 0: none do.
+    void setFirstMessageRow(int gridRow) { mlFirstMessageRow = gridRow; }
+    bool isMessageRow(int gridRow) const {
+        return mlFirstMessageRow > 0 && gridRow >= mlFirstMessageRow;
+    }
     // The model row showing gridRow (which must not be pending), and the reverse.
     int modelRow(int gridRow) const;
     int gridRow(int modelRow) const;
@@ -48,4 +53,5 @@ private:
     QElapsedTimer mSinceAnnounce;
     int mlCols = 0;
     int mlFixedCols = 0;
+    int mlFirstMessageRow = 0;
 };

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QImage>
 #include <QProcess>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -97,15 +98,40 @@ private slots:
         QVERIFY(window.statusBar()->currentMessage().contains(missing));
     }
 
-    void firstStartSearchesTheCurrentFolderForTodo() {
+    void firstStartSearchesTheCurrentFolderThenRepeatsTheLastSearch() {
+        QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("tavrin"),
+                  QStringLiteral("find-in-files"))
+            .clear();
         const QString before = QDir::currentPath();
         QDir::setCurrent(mData.path());
+        {
+            FindInFilesWindow window;
+            QSignalSpy completed(window.control(), &TavrinX::ScanCompleted);
+            window.startWithLastSearch();
+            QDir::setCurrent(before);
+            QCOMPARE(window.control()->SearchPath(), mData.path());
+            QCOMPARE(window.control()->SearchString(), QStringLiteral("TODO"));
+            QCOMPARE(window.control()->SearchExt(), QStringLiteral("*.*"));
+            QVERIFY(window.control()->LookInSubfolders().toBool());
+            QTRY_COMPARE_WITH_TIMEOUT(completed.count(), 1, 20000);
+            QCOMPARE(window.control()->SearchCount(), 1);
+
+            // The user searches elsewhere for something else, with another filter.
+            window.control()->setSearchPath(mData.filePath(QStringLiteral("sub")));
+            window.control()->setSearchString(QStringLiteral("needle"));
+            window.control()->setSearchExt(QStringLiteral("*.txt"));
+            window.searchAction()->trigger();
+            QTRY_COMPARE_WITH_TIMEOUT(completed.count(), 2, 20000);
+        }
         FindInFilesWindow window;
+        window.control()->setLookInSubfolders(false);
         QSignalSpy completed(window.control(), &TavrinX::ScanCompleted);
-        window.searchHereIfUnset();
-        QDir::setCurrent(before);
-        QCOMPARE(window.control()->SearchPath(), mData.path());
-        QCOMPARE(window.control()->SearchString(), QStringLiteral("TODO"));
+        window.startWithLastSearch();
+        QCOMPARE(window.control()->SearchPath(), mData.filePath(QStringLiteral("sub")));
+        QCOMPARE(window.control()->SearchString(), QStringLiteral("needle"));
+        QCOMPARE(window.control()->SearchExt(), QStringLiteral("*.txt"));
+        // Only a first run turns subfolders on.
+        QVERIFY(!window.control()->LookInSubfolders().toBool());
         QTRY_COMPARE_WITH_TIMEOUT(completed.count(), 1, 20000);
         QCOMPARE(window.control()->SearchCount(), 1);
     }
