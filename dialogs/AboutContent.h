@@ -1,9 +1,9 @@
 #pragma once
 
+#include <QSize>
 #include <QString>
 #include <array>
-
-#include <QSize>
+#include <initializer_list>
 
 class QFont;
 class QLabel;
@@ -32,8 +32,10 @@ struct AboutContent {
 
     // The space the label's text takes in `font`, wrapped at the label's width.
     static QSize textSize(const QLabel *label, const QFont &font);
-    // Gives the label the largest font, up to its own, in which its text fits its box.
-    static void fitToBox(QLabel *label);
+    // The label's font at the largest size, up to its own, in which its text fits its box.
+    static QFont fittingFont(const QLabel *label);
+    // Gives the labels the largest common size in which each text fits its box.
+    static void fitTogether(std::initializer_list<QLabel *> labels);
 
     static QString longOffer();
     static QString shortOffer();
