@@ -64,8 +64,8 @@ FindInFilesWindow::~FindInFilesWindow() = default;
 
 void FindInFilesWindow::closeEvent(QCloseEvent *event) {
     QMainWindow::closeEvent(event);
-    // Closing the last window does not end the application by itself once the control's
-    // termination has waited on its engine, so the window ends it: queued, after the
+    // Qt's quit on the last window's close did not end this application (the process stayed,
+    // idle, with no window), so the window ends it itself: queued, after the control's
     // termination that the close scheduled.
     if (event->isAccepted())
         QTimer::singleShot(0, qApp, &QCoreApplication::quit);

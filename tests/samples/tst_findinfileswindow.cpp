@@ -5,12 +5,14 @@
 #include <QAction>
 #include <QApplication>
 #include <QImage>
+#include <QMessageBox>
 #include <QProcess>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 void writeFile(const QString &path, const QByteArray &content) {
@@ -33,16 +35,18 @@ private slots:
         writeFile(mData.filePath(QStringLiteral("sub/b.txt")), "x\n  needle two\n");
     }
 
-    void searchIsDisabledAndAbortEnabledWhileSearching() {
+    void searchAndOptionsAreDisabledAndAbortEnabledWhileSearching() {
         FindInFilesWindow window;
         TavrinX *control = window.control();
         control->setSearchPath(mData.path());
         control->setSearchString(QStringLiteral("needle"));
         control->setLookInSubfolders(true);
         bool searchEnabledDuring = true;
+        bool optionsEnabledDuring = true;
         bool abortEnabledDuring = false;
         connect(control, &TavrinX::ScanStarted, this, [&] {
             searchEnabledDuring = window.searchAction()->isEnabled();
+            optionsEnabledDuring = window.optionsAction()->isEnabled();
             abortEnabledDuring = window.abortAction()->isEnabled();
         });
         QSignalSpy completed(control, &TavrinX::ScanCompleted);
@@ -52,6 +56,7 @@ private slots:
         window.searchAction()->trigger();
         QTRY_COMPARE_WITH_TIMEOUT(completed.count(), 1, 20000);
         QVERIFY(!searchEnabledDuring);
+        QVERIFY(!optionsEnabledDuring);
         QVERIFY(abortEnabledDuring);
         QVERIFY(window.searchAction()->isEnabled());
         QVERIFY(!window.abortAction()->isEnabled());
@@ -166,6 +171,43 @@ private slots:
         QVERIFY(sample.waitForFinished(60000));
         QCOMPARE(sample.exitCode(), 1);
         QVERIFY(sample.readAllStandardError().contains("error -11: Invalid Search Path"));
+    }
+
+    void doubleClickOnAnErrorRowSaysItIsAnError() {
+        FindInFilesWindow window;
+        window.show();
+        QString message = QStringLiteral("Cannot open /d/x.txt: Permission denied");
+        qint32 line = 0; // what the control reports for the cells of an error row
+        qint32 column = 0;
+        QString found;
+        emit window.control()->DblClick(message, line, column, found);
+        QVERIFY(window.findChildren<FilePreview *>().isEmpty());
+        auto *box = window.findChild<QMessageBox *>(QStringLiteral("errorRowMessage"));
+        QVERIFY(box);
+        QVERIFY(box->text().contains(QStringLiteral("error")));
+        QVERIFY(box->text().contains(message));
+        box->close();
+    }
+
+    void optionsAndSearchStayDisabledUntilARefusedSearchReturns() {
+        FindInFilesWindow window;
+        window.control()->setSearchPath(mData.path());
+        window.control()->setSearchString(QString()); // refused: nothing to search for
+        window.searchAction()->trigger();
+        QVERIFY(window.statusBar()->currentMessage().startsWith(QStringLiteral("Error -10")));
+        QVERIFY(window.searchAction()->isEnabled());
+        QVERIFY(window.optionsAction()->isEnabled());
+        QVERIFY(!window.abortAction()->isEnabled());
+    }
+
+    // Last: it runs the application's event loop to its end.
+    void closingTheWindowEndsTheApplication() {
+        FindInFilesWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTimer::singleShot(0, &window, &QWidget::close);
+        QTimer::singleShot(20000, qApp, [] { QCoreApplication::exit(99); });
+        QCOMPARE(QCoreApplication::exec(), 0);
     }
 
 private:
