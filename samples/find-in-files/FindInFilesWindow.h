@@ -22,6 +22,7 @@ public:
     QAction *searchAction() const { return mSearch; }
     QAction *abortAction() const { return mAbort; }
     QAction *optionsAction() const { return mOptions; }
+    QAction *saveAction() const { return mSave; }
 
     // Runs the last search again; the first time, searches the current folder and its
     // subfolders for "TODO" in files of every type.

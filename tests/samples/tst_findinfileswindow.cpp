@@ -1,9 +1,11 @@
 #include "FilePreview.h"
 #include "FindInFilesWindow.h"
+#include "PlainFileIconProvider.h"
 #include "TavrinX.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QFileDialog>
 #include <QImage>
 #include <QMessageBox>
 #include <QProcess>
@@ -198,6 +200,26 @@ private slots:
         QVERIFY(window.searchAction()->isEnabled());
         QVERIFY(window.optionsAction()->isEnabled());
         QVERIFY(!window.abortAction()->isEnabled());
+    }
+
+    // The dialog would otherwise guess file types by reading files, and block on /proc/kmsg.
+    void saveDialogNeverReadsFilesToShowThem() {
+        FindInFilesWindow window;
+        QFileDialog *dialog = nullptr;
+        bool nonNative = false;
+        bool plainIcons = false;
+        QTimer::singleShot(0, &window, [&] {
+            dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            nonNative = dialog->testOption(QFileDialog::DontUseNativeDialog);
+            plainIcons = dynamic_cast<PlainFileIconProvider *>(dialog->iconProvider());
+            dialog->reject();
+        });
+        window.saveAction()->trigger();
+        QVERIFY(dialog);
+        QVERIFY(nonNative);
+        QVERIFY(plainIcons);
     }
 
     // Last: it runs the application's event loop to its end.
