@@ -36,6 +36,7 @@ QString asPlainLines(const QByteArray &bytes) {
 
 FilePreview::FilePreview(QWidget *parent) : QDialog(parent), mEditor(new PreviewEditor(this)) {
     mEditor->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    mEditor->setTabStopDistance(4 * mEditor->fontMetrics().horizontalAdvance(QLatin1Char(' ')));
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(mEditor);
