@@ -6,6 +6,13 @@
 #include <QTest>
 #include <QTextBlock>
 
+namespace {
+bool writeFile(const QString &path, const QByteArray &content) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
+} // namespace
+
 // The preview must land on the line and column the engine reported, whose lines end only at
 // LF or CR LF and whose columns count code points.
 class TestFilePreview : public QObject {
@@ -42,10 +49,7 @@ private slots:
         QFETCH(QString, highlighted);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("f.txt"));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(content);
-        file.close();
+        QVERIFY(writeFile(path, content));
 
         FilePreview preview;
         QVERIFY(preview.showFinding(path, line, column, length));
@@ -68,11 +72,10 @@ private slots:
         QFETCH(int, firstVisible);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("long.txt"));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
+        QByteArray content;
         for (int i = 1; i <= 400; ++i)
-            file.write(QByteArray::number(i) + " needle\n");
-        file.close();
+            content += QByteArray::number(i) + " needle\n";
+        QVERIFY(writeFile(path, content));
 
         FilePreview preview;
         QVERIFY(preview.showFinding(path, line, 1, 3));
