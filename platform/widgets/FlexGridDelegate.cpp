@@ -5,6 +5,7 @@
 
 namespace {
 const QChar Ellipsis(0x2026);
+constexpr int MeasuredStretch = 1000;
 
 // Leaves offset on the first unit of a code point.
 int codePointStart(const QString &text, int offset) {
@@ -54,6 +55,18 @@ FlexGridDelegate::ShownLine FlexGridDelegate::shownLine(const QString &line, int
         matchFrom = matchTo = 0; // the match does not lie within the line
     else if (matchTo < 0)
         matchTo = int(text.size());
+
+    // A cell shows a few hundred characters at most: measuring a line of megabytes at every
+    // repaint would stall the grid, so only a stretch around the match is measured.
+    if (text.size() > 2 * MeasuredStretch) {
+        const int first = codePointStart(text, qMax(0, matchFrom - MeasuredStretch));
+        const int last = codePointStart(text, qMin(int(text.size()), matchTo + MeasuredStretch));
+        const QString before = first > 0 ? QString(Ellipsis) : QString();
+        const QString after = last < text.size() ? QString(Ellipsis) : QString();
+        text = before + text.mid(first, last - first) + after;
+        matchFrom += int(before.size()) - first;
+        matchTo += int(before.size()) - first;
+    }
 
     if (metrics.horizontalAdvance(text) <= width)
         return {text, matchFrom, matchTo - matchFrom};

@@ -52,6 +52,11 @@ void tst_FlexGridDelegate::shownLineKeepsTheMatch_data() {
     QTest::newRow("match in the middle of a long line")
         << longLine + "needle" + longLine << int(longLine.size()) + 1 << 6 << 150 << QString()
         << "needle" << true << true;
+    const QString huge(100000, QLatin1Char('x'));
+    QTest::newRow("match deep in a huge line") << huge + "needle" + huge << int(huge.size()) + 1
+                                               << 6 << 150 << QString() << "needle" << true << true;
+    QTest::newRow("huge line without a match")
+        << huge << 0 << 0 << 150 << QString() << "" << false << true;
 }
 
 void tst_FlexGridDelegate::shownLineKeepsTheMatch() {
