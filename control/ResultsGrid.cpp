@@ -78,6 +78,9 @@ void ResultsGrid::Recreate() {
     grid->setTextMatrix(0, 3, QStringLiteral("Item Found"));
     for (int c = 0; c < 4; ++c)
         grid->setColWidth(c, mlColWidthValues[c]);
+    grid->setHighlight(3, 2, mlMatchLength);
+    grid->setFirstMessageRow(1);
+    grid->setCopySeparator(QStringLiteral(":"));
     Layout();
     mlDelivered = 0;
     ++mlGeneration;
@@ -99,6 +102,12 @@ QString ResultsGrid::cell(qint32 row, qint32 column) const {
     if (!mfgFiles)
         throw PlatformError::subscriptOutOfRange();
     return mfgFiles->TextMatrix(row, column);
+}
+
+void ResultsGrid::countDelivered() {
+    ++mlDelivered;
+    if (mfgFiles)
+        mfgFiles->setFirstMessageRow(mlDelivered + 1);
 }
 
 ResultsGrid::Finding ResultsGrid::finding(qint32 row) const {

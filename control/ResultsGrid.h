@@ -36,7 +36,10 @@ public:
 
     // Number of finding rows put into the grid since the last re-creation.
     qint32 deliveredCount() const { return mlDelivered; }
-    void countDelivered() { ++mlDelivered; }
+    // Counts one more finding row; the rows below the findings are engine-error rows.
+    void countDelivered();
+    // How many characters the grids made from now on highlight at each finding's column.
+    void setMatchLength(qint32 length) { mlMatchLength = length; }
     // Bumped by every re-creation: a delivery that sees it change stops, so findings of two
     // searches never meet in one grid.
     quint64 generation() const { return mlGeneration; }
@@ -79,5 +82,6 @@ private:
     bool mbDummyCurrent = true;
     ColumnWidths mlColWidthValues{2150, 630, 450, 1750};
     qint32 mlDelivered = 0;
+    qint32 mlMatchLength = 0;
     quint64 mlGeneration = 0;
 };

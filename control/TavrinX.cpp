@@ -108,6 +108,8 @@ VBool TavrinX::SaveDataToTabFile(QString &FileName) {
 }
 
 QVariant TavrinX::Grep() {
+    // Code points, as the engine counts columns.
+    mGrid->setMatchLength(qint32(SearchString().toUcs4().size()));
     mRelay->Grep();
     return {};
 }

@@ -32,6 +32,42 @@ QLabel *text(QWidget *host, const char *name, const QString &caption, const QFon
 
 } // namespace
 
+QSize AboutContent::textSize(const QLabel *label, const QFont &font) {
+    return QFontMetrics(font)
+        .boundingRect(QRect(0, 0, label->width(), QWIDGETSIZE_MAX),
+                      Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, label->text())
+        .size();
+}
+
+QFont AboutContent::fittingFont(const QLabel *label) {
+    // The designed font where it fits; a font of other proportions is made smaller, a quarter
+    // point at a time, until the text keeps within its box and loses none of its descenders.
+    QFont font = label->font();
+    const QSize box = label->size();
+    constexpr qreal SmallestPointSize = 6;
+    const auto fits = [&] {
+        const QSize need = textSize(label, font);
+        return need.width() <= box.width() && need.height() <= box.height();
+    };
+    while (!fits() && font.pointSizeF() > SmallestPointSize)
+        font.setPointSizeF(font.pointSizeF() - 0.25);
+    return font;
+}
+
+void AboutContent::fitTogether(std::initializer_list<QLabel *> labels) {
+    // One size for all, so that labels of the same font still look alike.
+    qreal size = -1;
+    for (const QLabel *label : labels) {
+        const qreal fitting = fittingFont(label).pointSizeF();
+        size = size < 0 ? fitting : qMin(size, fitting);
+    }
+    for (QLabel *label : labels) {
+        QFont font = label->font();
+        font.setPointSizeF(size);
+        label->setFont(font);
+    }
+}
+
 QString AboutContent::longOffer() {
     return QStringLiteral("Finds every line that holds your text in the files below a folder.");
 }
@@ -71,4 +107,6 @@ AboutContent::AboutContent(QWidget *host, const Variant &variant) {
                   twips(1260, 2100, 3165, 255));
     Label5 = text(host, "Label5", QStringLiteral("Tavrin project, version 1.0"), body,
                   twips(840, 2460, 3765, 255));
+    fitTogether({Label1});
+    fitTogether({offer, Label2, Label3, Label5});
 }

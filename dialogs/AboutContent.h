@@ -1,8 +1,11 @@
 #pragma once
 
+#include <QSize>
 #include <QString>
 #include <array>
+#include <initializer_list>
 
+class QFont;
 class QLabel;
 class QWidget;
 
@@ -26,6 +29,13 @@ struct AboutContent {
     QLabel *Label2 = nullptr;
     QLabel *Label3 = nullptr;
     QLabel *Label5 = nullptr;
+
+    // The space the label's text takes in `font`, wrapped at the label's width.
+    static QSize textSize(const QLabel *label, const QFont &font);
+    // The label's font at the largest size, up to its own, in which its text fits its box.
+    static QFont fittingFont(const QLabel *label);
+    // Gives the labels the largest common size in which each text fits its box.
+    static void fitTogether(std::initializer_list<QLabel *> labels);
 
     static QString longOffer();
     static QString shortOffer();

@@ -31,6 +31,11 @@ public:
     void insertCells(int gridRow, const QStringList &cells);
     // Tells views of the rows inserted since the last announcement.
     void announcePendingRows();
+    // Grid rows from `gridRow` on hold one message each; 0: none do.
+    void setFirstMessageRow(int gridRow) { mlFirstMessageRow = gridRow; }
+    bool isMessageRow(int gridRow) const {
+        return mlFirstMessageRow > 0 && gridRow >= mlFirstMessageRow;
+    }
     // The model row showing gridRow (which must not be pending), and the reverse.
     int modelRow(int gridRow) const;
     int gridRow(int modelRow) const;
@@ -52,4 +57,5 @@ private:
     QElapsedTimer mSinceAnnounce;
     int mlCols = 0;
     int mlFixedCols = 0;
+    int mlFirstMessageRow = 0;
 };

@@ -1,11 +1,17 @@
 #include "MSFlexGrid.h"
 
+#include "DesignFont.h"
+#include "FlexGridDelegate.h"
 #include "FlexGridModel.h"
 #include "PlatformError.h"
 #include "Twips.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
 #include <QHeaderView>
 #include <QMouseEvent>
+#include <QPainter>
 
 namespace MSFlexGridLib {
 
@@ -22,13 +28,16 @@ PlatformError invalidArgument() {
 }
 } // namespace
 
-MSFlexGrid::MSFlexGrid(QWidget *parent) : QTableView(parent), mModel(new FlexGridModel(this)) {
+MSFlexGrid::MSFlexGrid(QWidget *parent)
+    : QTableView(parent), mModel(new FlexGridModel(this)), mDelegate(new FlexGridDelegate(this)) {
+    setFont(DesignFont::capped(font()));
     setModel(mModel);
+    setItemDelegate(mDelegate);
     setEditTriggers(NoEditTriggers);
     setSelectionBehavior(SelectRows);
-    setSelectionMode(SingleSelection);
+    setSelectionMode(ExtendedSelection);
     setWordWrap(false);
-    setTextElideMode(Qt::ElideRight);
+    setTextElideMode(Qt::ElideMiddle);
     setHorizontalScrollMode(ScrollPerPixel);
     setAlternatingRowColors(true);
 
@@ -50,6 +59,24 @@ MSFlexGrid::MSFlexGrid(QWidget *parent) : QTableView(parent), mModel(new FlexGri
     setCols(DefaultCols);
     setRows(DefaultRows);
     setFixedCols(DefaultFixedCols);
+    createActions();
+}
+
+void MSFlexGrid::createActions() {
+    auto *copy = new QAction(QStringLiteral("&Copy"), this);
+    copy->setShortcut(QKeySequence::Copy);
+    copy->setShortcutContext(Qt::WidgetShortcut);
+    connect(copy, &QAction::triggered, this, &MSFlexGrid::copySelection);
+    auto *all = new QAction(QStringLiteral("Select &All"), this);
+    all->setShortcut(QKeySequence::SelectAll);
+    all->setShortcutContext(Qt::WidgetShortcut);
+    connect(all, &QAction::triggered, this, [this] {
+        mModel->announcePendingRows();
+        selectAll();
+    });
+    addAction(copy);
+    addAction(all);
+    setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
 int MSFlexGrid::Rows() const {
@@ -166,6 +193,50 @@ void MSFlexGrid::Refresh() {
     viewport()->update();
 }
 
+void MSFlexGrid::setHighlight(int textColumn, int positionColumn, int length) {
+    mDelegate->setHighlight(textColumn, positionColumn, length);
+    viewport()->update();
+}
+
+void MSFlexGrid::setFirstMessageRow(int row) {
+    mModel->setFirstMessageRow(row);
+    viewport()->update();
+}
+
+bool MSFlexGrid::isMessageRow(int row) const {
+    return mModel->isMessageRow(row);
+}
+
+QString MSFlexGrid::selectedRowsText() const {
+    QList<int> rows;
+    for (const QItemSelectionRange &range : selectionModel()->selection()) {
+        for (int r = range.top(); r <= range.bottom(); ++r)
+            rows.append(mModel->gridRow(r));
+    }
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    QString text;
+    for (const int row : std::as_const(rows)) {
+        if (isMessageRow(row)) {
+            text += mModel->text(row, 0);
+        } else {
+            for (int c = 0; c < Cols(); ++c) {
+                if (c > 0)
+                    text += msCopySeparator;
+                text += mModel->text(row, c);
+            }
+        }
+        text += QLatin1Char('\n');
+    }
+    return text;
+}
+
+void MSFlexGrid::copySelection() const {
+    const QString text = selectedRowsText();
+    if (!text.isEmpty())
+        QGuiApplication::clipboard()->setText(text);
+}
+
 int MSFlexGrid::Left() const {
     return Twips::fromPixelsX(this, x());
 }
@@ -198,6 +269,62 @@ void MSFlexGrid::mouseDoubleClickEvent(QMouseEvent *event) {
     QTableView::mouseDoubleClickEvent(event);
     // Last: a handler may remove this grid.
     emit DblClick();
+}
+
+void MSFlexGrid::keyPressEvent(QKeyEvent *event) {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        const int row = Row();
+        if (row > 0 && !isMessageRow(row))
+            emit DblClick();
+        event->accept();
+        return;
+    }
+    if (event->matches(QKeySequence::Copy)) {
+        copySelection();
+        event->accept();
+        return;
+    }
+    QTableView::keyPressEvent(event);
+}
+
+void MSFlexGrid::paintEvent(QPaintEvent *event) {
+    QTableView::paintEvent(event);
+    paintMessageRows(event->rect());
+}
+
+void MSFlexGrid::paintMessageRows(const QRect &area) {
+    if (mModel->rowCount() == 0 || Cols() == 0)
+        return;
+    const int first = std::max(rowAt(area.top()), 0);
+    int last = rowAt(area.bottom());
+    if (last < 0)
+        last = mModel->rowCount() - 1;
+    const int left = columnViewportPosition(0);
+    const int right =
+        std::min(columnViewportPosition(Cols() - 1) + columnWidth(Cols() - 1), viewport()->width());
+    QPainter painter(viewport());
+    const QIcon mark = style()->standardIcon(QStyle::SP_MessageBoxCritical, nullptr, this);
+    for (int r = first; r <= last; ++r) {
+        const int row = mModel->gridRow(r);
+        if (!isMessageRow(row))
+            continue;
+        // The grid line below the row stays.
+        const QRect rect(left, rowViewportPosition(r), right - left,
+                         rowHeight(r) - (showGrid() ? 1 : 0));
+        const bool selected = selectionModel()->isRowSelected(r, {});
+        const QPalette &colours = palette();
+        painter.fillRect(rect, selected                          ? colours.highlight()
+                               : alternatingRowColors() && r % 2 ? colours.alternateBase()
+                                                                 : colours.base());
+        const int side = std::max(rect.height() - 4, 8);
+        const QRect icon(rect.left() + 2, rect.top() + (rect.height() - side) / 2, side, side);
+        mark.paint(&painter, icon);
+        const QRect text = rect.adjusted(side + 6, 0, -2, 0);
+        painter.setPen(colours.color(selected ? QPalette::HighlightedText : QPalette::Text));
+        painter.drawText(
+            text, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+            fontMetrics().elidedText(mModel->text(row, 0), Qt::ElideRight, text.width()));
+    }
 }
 
 void MSFlexGrid::onHeaderDoubleClicked() {

@@ -3,6 +3,7 @@
 #include <QList>
 #include <QTableView>
 
+class FlexGridDelegate;
 class FlexGridModel;
 
 namespace MSFlexGridLib {
@@ -12,6 +13,9 @@ namespace MSFlexGridLib {
 // own, so a million rows stay cheap; every row has the same height.
 // Lengths are in twips. A cell, row or column that does not exist fails with PlatformError
 // "Subscript out of range".
+// It draws in the design point size, so that designed column widths fit their texts. Enter on a
+// row other than a message row reports a double-click; Ctrl+C and the context menu's Copy put
+// the selected rows on the clipboard; Ctrl+A selects every row.
 class MSFlexGrid : public QTableView {
     Q_OBJECT
 public:
@@ -47,6 +51,20 @@ public:
     // Shows rows added since the last repaint now rather than within 50 ms.
     void Refresh();
 
+    // How cells are drawn; the texts stay as they are.
+    // In column textColumn, `length` characters from the position held by positionColumn are
+    // highlighted; length 0 for none.
+    void setHighlight(int textColumn, int positionColumn, int length);
+    // Rows from `row` on each hold a message in column 0, drawn across the whole row with an
+    // error mark; Enter does not open them and Copy takes the message alone. 0: none.
+    void setFirstMessageRow(int row);
+    bool isMessageRow(int row) const;
+    // Copy joins the cells of each selected row with this separator (a tab unless set).
+    void setCopySeparator(const QString &separator) { msCopySeparator = separator; }
+    // The selected rows as Copy puts them on the clipboard, one line each, top to bottom.
+    QString selectedRowsText() const;
+    void copySelection() const;
+
     // Position and size within the parent, in twips.
     int Left() const;
     void setLeft(int twips);
@@ -63,6 +81,8 @@ signals:
 
 protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 
 private:
     void checkColumn(int column) const;
@@ -70,8 +90,13 @@ private:
     // The row an insertion at `index` (as AddItem takes it) lands on; throws when out of range.
     int insertionRow(int index) const;
     void onHeaderDoubleClicked();
+    void createActions();
+    // Draws the visible message rows over the cells, each as one line across the row.
+    void paintMessageRows(const QRect &area);
 
     FlexGridModel *mModel;
+    FlexGridDelegate *mDelegate;
+    QString msCopySeparator = QStringLiteral("\t");
     int mlFixedCols = 0;
     bool mbAllowUserResizing = false;
     // The width last set per column in twips, returned as long as the column keeps the pixel

@@ -1,5 +1,6 @@
 #include "StatusBar.h"
 
+#include "DesignFont.h"
 #include "PlatformError.h"
 #include "StatusBarPanel.h"
 #include "Twips.h"
@@ -11,15 +12,10 @@ namespace ComctlLib {
 namespace {
 constexpr int Margin = 2;
 constexpr int Gap = 2;
-// The point size forms were designed with; wider fonts would cut panel texts short.
-constexpr qreal DesignPointSize = 8;
 } // namespace
 
 StatusBar::StatusBar(QWidget *parent) : QWidget(parent) {
-    QFont small = font();
-    if (small.pointSizeF() > DesignPointSize)
-        small.setPointSizeF(DesignPointSize);
-    setFont(small);
+    setFont(DesignFont::capped(font()));
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Window);
     setHeight(mlHeight);

@@ -1,5 +1,7 @@
 #include "FilePreview.h"
 
+#include "PreviewEditor.h"
+
 #include <QFile>
 #include <QFontDatabase>
 #include <QPlainTextEdit>
@@ -32,10 +34,9 @@ QString asPlainLines(const QByteArray &bytes) {
 }
 } // namespace
 
-FilePreview::FilePreview(QWidget *parent) : QDialog(parent), mEditor(new QPlainTextEdit(this)) {
-    mEditor->setReadOnly(true);
-    mEditor->setLineWrapMode(QPlainTextEdit::NoWrap);
+FilePreview::FilePreview(QWidget *parent) : QDialog(parent), mEditor(new PreviewEditor(this)) {
     mEditor->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    mEditor->setTabStopDistance(4 * mEditor->fontMetrics().horizontalAdvance(QLatin1Char(' ')));
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(mEditor);
@@ -81,7 +82,7 @@ bool FilePreview::showFinding(const QString &sFileName, qint32 lLine, qint32 lCo
 
         cursor.setPosition(block.position() + start);
         mEditor->setTextCursor(cursor);
-        mEditor->centerCursor();
+        mEditor->showLine(block.blockNumber());
     }
     mEditor->setExtraSelections(marks);
     return true;

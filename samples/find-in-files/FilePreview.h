@@ -2,9 +2,11 @@
 
 #include <QDialog>
 
+class PreviewEditor;
 class QPlainTextEdit;
 
-// A read-only view of one file, scrolled to a finding, with the found text highlighted.
+// A read-only view of one file with line numbers, scrolled to a finding with a few lines above
+// it, the found text highlighted.
 class FilePreview : public QDialog {
     Q_OBJECT
 public:
@@ -16,11 +18,11 @@ public:
     bool showFinding(const QString &sFileName, qint32 lLine, qint32 lColumn, qint32 length);
 
     QString errorString() const { return mErrorString; }
-    QPlainTextEdit *editor() const { return mEditor; }
+    PreviewEditor *editor() const { return mEditor; }
     // The highlighted text, empty when the finding lies outside the file.
     QString highlightedText() const;
 
 private:
-    QPlainTextEdit *mEditor;
+    PreviewEditor *mEditor;
     QString mErrorString;
 };

@@ -2,6 +2,7 @@
 
 #include "FilePreview.h"
 #include "TavrinFormLoader.h"
+#include <tavrinx/PlainFileIconProvider.h>
 #include <tavrinx/PlatformError.h>
 #include <tavrinx/PropertyPageFrame.h>
 #include <tavrinx/TavrinX.h>
@@ -10,19 +11,35 @@
 #include <tavrinx/ppgGeneral.h>
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDir>
 #include <QFileDialog>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QSettings>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTimer>
 #include <QToolBar>
 
 static void initFormResource() {
     Q_INIT_RESOURCE(find_in_files);
 }
 
+namespace {
+const QString LastFolder = QStringLiteral("LastSearch/Folder");
+const QString LastText = QStringLiteral("LastSearch/Text");
+const QString LastFilter = QStringLiteral("LastSearch/Filter");
+// The control's code when its engine's server has gone; the search then ends without
+// ScanCompleted.
+constexpr qint32 EngineLostCode = -105;
+} // namespace
+
 FindInFilesWindow::FindInFilesWindow(QWidget *parent)
-    : QMainWindow(parent), mHost(new UserControlHost(this)) {
+    : QMainWindow(parent), mHost(new UserControlHost(this)),
+      mSettings(std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
+                                            QStringLiteral("tavrin"),
+                                            QStringLiteral("find-in-files"))) {
     initFormResource();
     setWindowTitle(QStringLiteral("Find in Files"));
     TavrinFormLoader loader(*mHost);
@@ -41,6 +58,17 @@ FindInFilesWindow::FindInFilesWindow(QWidget *parent)
     connect(mControl, &TavrinX::DblClick, this, &FindInFilesWindow::preview);
     setSearching(false);
     statusBar()->showMessage(QStringLiteral("Ready"));
+}
+
+FindInFilesWindow::~FindInFilesWindow() = default;
+
+void FindInFilesWindow::closeEvent(QCloseEvent *event) {
+    QMainWindow::closeEvent(event);
+    // Qt's quit on the last window's close did not end this application (the process stayed,
+    // idle, with no window), so the window ends it itself: queued, after the control's
+    // termination that the close scheduled.
+    if (event->isAccepted())
+        QTimer::singleShot(0, qApp, &QCoreApplication::quit);
 }
 
 void FindInFilesWindow::createActions() {
@@ -90,35 +118,60 @@ void FindInFilesWindow::createActions() {
         tools->addAction(action);
 }
 
-template <class F> void FindInFilesWindow::guarded(F &&call) {
+template <class F> bool FindInFilesWindow::guarded(F &&call) {
     try {
         call();
+        return true;
     } catch (const PlatformError &error) {
         statusBar()->showMessage(
             QStringLiteral("Error %1: %2").arg(error.number()).arg(error.description()));
+        return false;
     }
 }
 
-void FindInFilesWindow::searchHereIfUnset() {
+void FindInFilesWindow::startWithLastSearch() {
+    const bool ready = guarded([this] {
+        // The control starts without a folder, text or file types; a first run also looks in
+        // subfolders, and searches files of every type.
+        if (!mSettings->contains(LastFolder))
+            mControl->setLookInSubfolders(true);
+        const QString filter = mSettings->value(LastFilter).toString();
+        mControl->setSearchExt(filter.isEmpty() ? QStringLiteral("*.*") : filter);
+        mControl->setSearchPath(mSettings->value(LastFolder, QDir::currentPath()).toString());
+        mControl->setSearchString(mSettings->value(LastText, QStringLiteral("TODO")).toString());
+    });
+    if (ready)
+        startSearch();
+}
+
+void FindInFilesWindow::startSearch() {
+    statusBar()->clearMessage();
+    setSearching(true);
+    mbRefused = false;
+    mbInGrep = true;
+    const bool called = guarded([this] { mControl->Grep(); });
+    mbInGrep = false;
+    if (!called || mbRefused)
+        setSearching(false);
+}
+
+void FindInFilesWindow::rememberSearch() {
     guarded([this] {
-        if (!mControl->SearchPath().isEmpty())
-            return;
-        mControl->setSearchPath(QDir::currentPath());
-        mControl->setSearchString(QStringLiteral("TODO"));
-        mControl->Grep();
+        mSettings->setValue(LastFolder, mControl->SearchPath());
+        mSettings->setValue(LastText, mControl->SearchString());
+        mSettings->setValue(LastFilter, mControl->SearchExt());
     });
 }
 
 void FindInFilesWindow::options() {
-    guarded([this] {
-        if (mControl->ShowTavrinDialog() == vbTrue)
-            mControl->Grep();
-    });
+    bool chosen = false;
+    guarded([&] { chosen = mControl->ShowTavrinDialog() == vbTrue; });
+    if (chosen)
+        startSearch();
 }
 
 void FindInFilesWindow::search() {
-    statusBar()->clearMessage();
-    guarded([this] { mControl->Grep(); });
+    startSearch();
 }
 
 void FindInFilesWindow::abort() {
@@ -129,11 +182,18 @@ void FindInFilesWindow::abort() {
 }
 
 void FindInFilesWindow::saveResults() {
-    QString fileName = QFileDialog::getSaveFileName(
-        this, QStringLiteral("Save Results"), QDir::homePath() + QStringLiteral("/findings.txt"),
-        QStringLiteral("Tab-delimited text (*.txt *.tsv);;All files (*)"));
-    if (fileName.isEmpty())
+    PlainFileIconProvider icons; // outlives the dialog that uses it
+    QFileDialog dialog(this, QStringLiteral("Save Results"),
+                       QDir::homePath() + QStringLiteral("/findings.txt"),
+                       QStringLiteral("Tab-delimited text (*.txt *.tsv);;All files (*)"));
+    dialog.setObjectName(QStringLiteral("saveResultsDialog"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    // Qt's own dialog, so that its file types come from the provider and not from reading files.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setIconProvider(&icons);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
+    QString fileName = dialog.selectedFiles().constFirst();
     guarded([&] {
         // A failure arrives as OnError -104 and shows in the status line.
         if (mControl->SaveDataToTabFile(fileName) == vbTrue)
@@ -151,6 +211,7 @@ void FindInFilesWindow::properties() {
 
 void FindInFilesWindow::scanStarted() {
     setSearching(true);
+    rememberSearch();
     statusBar()->showMessage(QStringLiteral("Searching..."));
 }
 
@@ -165,11 +226,27 @@ void FindInFilesWindow::scanCompleted() {
 
 void FindInFilesWindow::showError(qint32 &ErrorCode, QString &sErrorString) {
     statusBar()->showMessage(QStringLiteral("Error %1: %2").arg(ErrorCode).arg(sErrorString));
+    if (mbInGrep)
+        mbRefused = true;
+    else if (ErrorCode == EngineLostCode)
+        setSearching(false);
 }
 
 void FindInFilesWindow::preview(QString &sFileName, qint32 &lLine, qint32 &lColumn,
                                 QString &sFound) {
     Q_UNUSED(sFound)
+    if (lLine < 1) {
+        // An engine-error row: its message stands in the file cell, it has no line.
+        auto *box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Search Error"),
+                                    QStringLiteral("This row reports an error of the search, "
+                                                   "not a finding:\n\n%1")
+                                        .arg(sFileName),
+                                    QMessageBox::Ok, this);
+        box->setObjectName(QStringLiteral("errorRowMessage"));
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
+        return;
+    }
     QString searchString;
     guarded([&] { searchString = mControl->SearchString(); });
     auto *view = new FilePreview(this);
@@ -183,6 +260,7 @@ void FindInFilesWindow::preview(QString &sFileName, qint32 &lLine, qint32 &lColu
 }
 
 void FindInFilesWindow::setSearching(bool searching) {
+    mOptions->setEnabled(!searching);
     mSearch->setEnabled(!searching);
     mAbort->setEnabled(searching);
 }

@@ -1,26 +1,36 @@
 #pragma once
 
 #include <QMainWindow>
+#include <memory>
 
 class QAction;
+class QSettings;
 class TavrinX;
 class UserControlHost;
 
 // The sample host: the form with one TavrinX control, named TavrinX1, filling the window, with
-// menu and toolbar commands for the control's methods. Errors go to the status line.
+// menu and toolbar commands for the control's methods. Errors go to the status line. It
+// remembers the folder, text and file types of its last search in its own settings.
 class FindInFilesWindow : public QMainWindow {
     Q_OBJECT
 public:
     // Loads the form; a control that cannot be created (e.g. no engine server) throws.
     explicit FindInFilesWindow(QWidget *parent = nullptr);
+    ~FindInFilesWindow() override;
 
     TavrinX *control() const { return mControl; }
     QAction *searchAction() const { return mSearch; }
     QAction *abortAction() const { return mAbort; }
+    QAction *optionsAction() const { return mOptions; }
+    QAction *saveAction() const { return mSave; }
 
-    // When the control has no search folder yet (it starts without one), search the current
-    // folder for "TODO".
-    void searchHereIfUnset();
+    // Runs the last search again; the first time, searches the current folder and its
+    // subfolders for "TODO" in files of every type.
+    void startWithLastSearch();
+
+protected:
+    // The application ends with its window.
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void createActions();
@@ -34,8 +44,11 @@ private:
     void showError(qint32 &ErrorCode, QString &sErrorString);
     void preview(QString &sFileName, qint32 &lLine, qint32 &lColumn, QString &sFound);
     void setSearching(bool searching);
-    // Runs a control call, showing a platform failure in the status line.
-    template <class F> void guarded(F &&call);
+    // Grep, with Options and Search disabled until the search ends or is refused.
+    void startSearch();
+    void rememberSearch();
+    // Runs a control call, showing a platform failure in the status line; false when it failed.
+    template <class F> bool guarded(F &&call);
 
     UserControlHost *mHost;
     TavrinX *mControl = nullptr;
@@ -45,4 +58,8 @@ private:
     QAction *mSave = nullptr;
     QAction *mProperties = nullptr;
     QAction *mAbout = nullptr;
+    std::unique_ptr<QSettings> mSettings;
+    // Set while Grep runs: an error then means the search was refused.
+    bool mbInGrep = false;
+    bool mbRefused = false;
 };

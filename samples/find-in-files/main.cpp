@@ -1,5 +1,6 @@
 // The find-in-files sample host.
-//   find-in-files                      the window; searches the current folder on a first run
+//   find-in-files                      the window; repeats the last search (a first run searches
+//                                      the current folder)
 //   find-in-files --headless DIR TEXT  one search on the offscreen platform: prints the findings
 //                 [--ext FILTER] [--screenshot PNG]     and saves a picture of the window
 
@@ -49,7 +50,7 @@ int main(int argc, char *argv[]) {
 
     if (!parser.isSet(QStringLiteral("headless"))) {
         window->show();
-        QTimer::singleShot(0, window.get(), [&window] { window->searchHereIfUnset(); });
+        QTimer::singleShot(0, window.get(), [&window] { window->startWithLastSearch(); });
         return app.exec();
     }
 

@@ -225,6 +225,16 @@ void tst_TavrinX::doubleClickRelaysFindingRowsOnly() {
     QCOMPARE(clicks.count(), 2);
     QCOMPARE(clicks.at(1).at(0).toString(), QString("an error row"));
     QCOMPARE(clicks.at(1).at(1).toInt(), 0);
+
+    // Enter opens a finding as a double-click does; on the error row it does nothing.
+    QVERIFY(!grid->isMessageRow(1));
+    QVERIFY(grid->isMessageRow(2));
+    grid->setRow(1);
+    QTest::keyClick(grid, Qt::Key_Return);
+    QCOMPARE(clicks.count(), 3);
+    grid->setRow(2);
+    QTest::keyClick(grid, Qt::Key_Return);
+    QCOMPARE(clicks.count(), 3);
 }
 
 void tst_TavrinX::getDataMatrixAtItsEdges() {

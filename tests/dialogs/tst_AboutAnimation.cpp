@@ -1,6 +1,7 @@
 #include "AboutAnimation.h"
 #include "AboutContent.h"
 #include "ModalDriver.h"
+#include "Twips.h"
 #include "frmAbout.h"
 #include "ppgAbout.h"
 
@@ -25,6 +26,45 @@ class TestAboutAnimation : public QObject {
     Q_OBJECT
 
 private slots:
+    // With whatever fonts the machine offers, each text keeps within its designed box, wrapped
+    // at its width, descenders included.
+    void everyTextFitsItsDesignedBox_data() {
+        QTest::addColumn<bool>("onPage");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QRect>("twips");
+        for (const bool onPage : {false, true}) {
+            const char *where = onPage ? "page " : "window ";
+            const int titleHeight = onPage ? 555 : 435;
+            const QString offer =
+                onPage ? QStringLiteral("Label4") : QStringLiteral("lblAboutTavrin");
+            QTest::addRow("%sLabel1", where)
+                << onPage << "Label1" << QRect(1530, 90, 2175, titleHeight);
+            QTest::addRow("%soffer", where) << onPage << offer << QRect(1320, 600, 3345, 1095);
+            QTest::addRow("%sLabel2", where) << onPage << "Label2" << QRect(1260, 1500, 3375, 555);
+            QTest::addRow("%sLabel3", where) << onPage << "Label3" << QRect(1260, 2100, 3165, 255);
+            QTest::addRow("%sLabel5", where) << onPage << "Label5" << QRect(840, 2460, 3765, 255);
+        }
+    }
+    void everyTextFitsItsDesignedBox() {
+        QFETCH(bool, onPage);
+        QFETCH(QString, name);
+        QFETCH(QRect, twips);
+        frmAbout window;
+        ppgAbout page;
+        QWidget &host = onPage ? static_cast<QWidget &>(page) : window;
+        const auto *label = host.findChild<QLabel *>(name);
+        QVERIFY(label);
+        QCOMPARE(label->geometry(),
+                 Twips::toPixels(&host, twips.x(), twips.y(), twips.width(), twips.height()));
+        const QSize need = AboutContent::textSize(label, label->font());
+        QVERIFY2(need.width() <= label->width() && need.height() <= label->height(),
+                 qPrintable(QStringLiteral("%1x%2 in %3x%4")
+                                .arg(need.width())
+                                .arg(need.height())
+                                .arg(label->width())
+                                .arg(label->height())));
+    }
+
     void ticksCycleThroughTheSixFrames() {
         ppgAbout page;
         AboutAnimation &animation = page.animation();

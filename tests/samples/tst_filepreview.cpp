@@ -1,9 +1,17 @@
 #include "FilePreview.h"
+#include "PreviewEditor.h"
 
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
+
+namespace {
+bool writeFile(const QString &path, const QByteArray &content) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
+} // namespace
 
 // The preview must land on the line and column the engine reported, whose lines end only at
 // LF or CR LF and whose columns count code points.
@@ -41,10 +49,7 @@ private slots:
         QFETCH(QString, highlighted);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("f.txt"));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(content);
-        file.close();
+        QVERIFY(writeFile(path, content));
 
         FilePreview preview;
         QVERIFY(preview.showFinding(path, line, column, length));
@@ -52,6 +57,35 @@ private slots:
         QVERIFY(preview.editor()->isReadOnly());
         if (!highlighted.isEmpty())
             QCOMPARE(preview.editor()->textCursor().blockNumber(), line - 1);
+    }
+
+    void findingShowsBelowItsContextWithLineNumbers_data() {
+        QTest::addColumn<int>("line");
+        QTest::addColumn<int>("firstVisible");
+        QTest::newRow("first line") << 1 << 0;
+        QTest::newRow("within the context of the top") << 4 << 0;
+        QTest::newRow("just below it") << 7 << 1;
+        QTest::newRow("deep in the file") << 150 << 150 - 1 - PreviewEditor::ContextLines;
+    }
+    void findingShowsBelowItsContextWithLineNumbers() {
+        QFETCH(int, line);
+        QFETCH(int, firstVisible);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("long.txt"));
+        QByteArray content;
+        for (int i = 1; i <= 400; ++i)
+            content += QByteArray::number(i) + " needle\n";
+        QVERIFY(writeFile(path, content));
+
+        FilePreview preview;
+        QVERIFY(preview.showFinding(path, line, 1, 3));
+        preview.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&preview));
+        QCOMPARE(preview.editor()->firstVisibleLine(), firstVisible);
+        // Room for "400" at the left of the text.
+        const int digits = preview.editor()->fontMetrics().horizontalAdvance(QStringLiteral("400"));
+        QVERIFY(preview.editor()->lineNumberWidth() > digits);
+        QVERIFY(preview.editor()->viewport()->x() >= preview.editor()->lineNumberWidth());
     }
 
     void unreadableFileIsReportedNotShown() {

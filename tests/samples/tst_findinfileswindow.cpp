@@ -1,15 +1,20 @@
 #include "FilePreview.h"
 #include "FindInFilesWindow.h"
+#include <tavrinx/PlainFileIconProvider.h>
 #include <tavrinx/TavrinX.h>
 
 #include <QAction>
 #include <QApplication>
+#include <QFileDialog>
 #include <QImage>
+#include <QMessageBox>
 #include <QProcess>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 void writeFile(const QString &path, const QByteArray &content) {
@@ -32,16 +37,18 @@ private slots:
         writeFile(mData.filePath(QStringLiteral("sub/b.txt")), "x\n  needle two\n");
     }
 
-    void searchIsDisabledAndAbortEnabledWhileSearching() {
+    void searchAndOptionsAreDisabledAndAbortEnabledWhileSearching() {
         FindInFilesWindow window;
         TavrinX *control = window.control();
         control->setSearchPath(mData.path());
         control->setSearchString(QStringLiteral("needle"));
         control->setLookInSubfolders(true);
         bool searchEnabledDuring = true;
+        bool optionsEnabledDuring = true;
         bool abortEnabledDuring = false;
         connect(control, &TavrinX::ScanStarted, this, [&] {
             searchEnabledDuring = window.searchAction()->isEnabled();
+            optionsEnabledDuring = window.optionsAction()->isEnabled();
             abortEnabledDuring = window.abortAction()->isEnabled();
         });
         QSignalSpy completed(control, &TavrinX::ScanCompleted);
@@ -51,6 +58,7 @@ private slots:
         window.searchAction()->trigger();
         QTRY_COMPARE_WITH_TIMEOUT(completed.count(), 1, 20000);
         QVERIFY(!searchEnabledDuring);
+        QVERIFY(!optionsEnabledDuring);
         QVERIFY(abortEnabledDuring);
         QVERIFY(window.searchAction()->isEnabled());
         QVERIFY(!window.abortAction()->isEnabled());
@@ -97,15 +105,40 @@ private slots:
         QVERIFY(window.statusBar()->currentMessage().contains(missing));
     }
 
-    void firstStartSearchesTheCurrentFolderForTodo() {
+    void firstStartSearchesTheCurrentFolderThenRepeatsTheLastSearch() {
+        QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("tavrin"),
+                  QStringLiteral("find-in-files"))
+            .clear();
         const QString before = QDir::currentPath();
         QDir::setCurrent(mData.path());
+        {
+            FindInFilesWindow window;
+            QSignalSpy completed(window.control(), &TavrinX::ScanCompleted);
+            window.startWithLastSearch();
+            QDir::setCurrent(before);
+            QCOMPARE(window.control()->SearchPath(), mData.path());
+            QCOMPARE(window.control()->SearchString(), QStringLiteral("TODO"));
+            QCOMPARE(window.control()->SearchExt(), QStringLiteral("*.*"));
+            QVERIFY(window.control()->LookInSubfolders().toBool());
+            QTRY_COMPARE_WITH_TIMEOUT(completed.count(), 1, 20000);
+            QCOMPARE(window.control()->SearchCount(), 1);
+
+            // The user searches elsewhere for something else, with another filter.
+            window.control()->setSearchPath(mData.filePath(QStringLiteral("sub")));
+            window.control()->setSearchString(QStringLiteral("needle"));
+            window.control()->setSearchExt(QStringLiteral("*.txt"));
+            window.searchAction()->trigger();
+            QTRY_COMPARE_WITH_TIMEOUT(completed.count(), 2, 20000);
+        }
         FindInFilesWindow window;
+        window.control()->setLookInSubfolders(false);
         QSignalSpy completed(window.control(), &TavrinX::ScanCompleted);
-        window.searchHereIfUnset();
-        QDir::setCurrent(before);
-        QCOMPARE(window.control()->SearchPath(), mData.path());
-        QCOMPARE(window.control()->SearchString(), QStringLiteral("TODO"));
+        window.startWithLastSearch();
+        QCOMPARE(window.control()->SearchPath(), mData.filePath(QStringLiteral("sub")));
+        QCOMPARE(window.control()->SearchString(), QStringLiteral("needle"));
+        QCOMPARE(window.control()->SearchExt(), QStringLiteral("*.txt"));
+        // Only a first run turns subfolders on.
+        QVERIFY(!window.control()->LookInSubfolders().toBool());
         QTRY_COMPARE_WITH_TIMEOUT(completed.count(), 1, 20000);
         QCOMPARE(window.control()->SearchCount(), 1);
     }
@@ -140,6 +173,63 @@ private slots:
         QVERIFY(sample.waitForFinished(60000));
         QCOMPARE(sample.exitCode(), 1);
         QVERIFY(sample.readAllStandardError().contains("error -11: Invalid Search Path"));
+    }
+
+    void doubleClickOnAnErrorRowSaysItIsAnError() {
+        FindInFilesWindow window;
+        window.show();
+        QString message = QStringLiteral("Cannot open /d/x.txt: Permission denied");
+        qint32 line = 0; // what the control reports for the cells of an error row
+        qint32 column = 0;
+        QString found;
+        emit window.control()->DblClick(message, line, column, found);
+        QVERIFY(window.findChildren<FilePreview *>().isEmpty());
+        auto *box = window.findChild<QMessageBox *>(QStringLiteral("errorRowMessage"));
+        QVERIFY(box);
+        QVERIFY(box->text().contains(QStringLiteral("error")));
+        QVERIFY(box->text().contains(message));
+        box->close();
+    }
+
+    void optionsAndSearchStayDisabledUntilARefusedSearchReturns() {
+        FindInFilesWindow window;
+        window.control()->setSearchPath(mData.path());
+        window.control()->setSearchString(QString()); // refused: nothing to search for
+        window.searchAction()->trigger();
+        QVERIFY(window.statusBar()->currentMessage().startsWith(QStringLiteral("Error -10")));
+        QVERIFY(window.searchAction()->isEnabled());
+        QVERIFY(window.optionsAction()->isEnabled());
+        QVERIFY(!window.abortAction()->isEnabled());
+    }
+
+    // The dialog would otherwise guess file types by reading files, and block on /proc/kmsg.
+    void saveDialogNeverReadsFilesToShowThem() {
+        FindInFilesWindow window;
+        QFileDialog *dialog = nullptr;
+        bool nonNative = false;
+        bool plainIcons = false;
+        QTimer::singleShot(0, &window, [&] {
+            dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            nonNative = dialog->testOption(QFileDialog::DontUseNativeDialog);
+            plainIcons = dynamic_cast<PlainFileIconProvider *>(dialog->iconProvider());
+            dialog->reject();
+        });
+        window.saveAction()->trigger();
+        QVERIFY(dialog);
+        QVERIFY(nonNative);
+        QVERIFY(plainIcons);
+    }
+
+    // Last: it runs the application's event loop to its end.
+    void closingTheWindowEndsTheApplication() {
+        FindInFilesWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTimer::singleShot(0, &window, &QWidget::close);
+        QTimer::singleShot(20000, qApp, [] { QCoreApplication::exit(99); });
+        QCOMPARE(QCoreApplication::exec(), 0);
     }
 
 private:

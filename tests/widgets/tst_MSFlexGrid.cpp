@@ -2,6 +2,8 @@
 #include "PlatformError.h"
 
 #include <QAbstractItemModelTester>
+#include <QApplication>
+#include <QClipboard>
 #include <QHeaderView>
 #include <QSignalSpy>
 #include <QTest>
@@ -54,6 +56,14 @@ private slots:
     void doubleClickReportsTheRowClicked();
     void doubleClickOnHeaderReportsRowZero();
     void rowsAddedInABurstReachTheViewTogether();
+    void drawsAtTheDesignPointSize();
+    void copyPutsSelectedRowsOnTheClipboard_data();
+    void copyPutsSelectedRowsOnTheClipboard();
+    void selectAllTakesRowsNotYetShown();
+    void enterReportsADoubleClickOnDataRowsOnly_data();
+    void enterReportsADoubleClickOnDataRowsOnly();
+    void matchIsDrawnInTheHighlightColour();
+    void messageRowIsDrawnAcrossTheRow();
 };
 
 void tst_MSFlexGrid::modelStaysConsistentThroughEdits() {
@@ -275,6 +285,156 @@ void tst_MSFlexGrid::rowsAddedInABurstReachTheViewTogether() {
     QTRY_COMPARE(grid.model()->rowCount(), 1000); // views get them shortly, in one go
     QCOMPARE(inserted.count(), 1);
     QCOMPARE(grid.model()->index(999, 0).data().toString(), QStringLiteral("1000"));
+}
+
+namespace {
+// A shown results grid with rows f1..f3 (finding-like) and then the given message rows.
+void showResultsGrid(MSFlexGrid &grid, const QStringList &messages = {}) {
+    makeResultsGrid(grid);
+    for (int i = 1; i <= 3; ++i)
+        grid.AddItem(QString("/d/f%1.txt\t%1\t4\tabc needle xyz").arg(i));
+    for (const QString &message : messages)
+        grid.AddItem(message);
+    grid.setFirstMessageRow(messages.isEmpty() ? 0 : 4);
+    grid.setCopySeparator(QStringLiteral(":"));
+    for (int c = 0; c < 4; ++c)
+        grid.setColWidth(c, 1500);
+    grid.resize(500, 300);
+    grid.show();
+    grid.Refresh();
+}
+
+// How many pixels of `image` within `area` pass `test`.
+template <class Test> int pixelsWhere(const QImage &image, const QRect &area, Test test) {
+    int count = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            count += test(image.pixelColor(x, y)) ? 1 : 0;
+    return count;
+}
+int pixelsOf(const QImage &image, const QRect &area, const QColor &colour) {
+    return pixelsWhere(image, area, [&](const QColor &pixel) { return pixel == colour; });
+}
+} // namespace
+
+void tst_MSFlexGrid::drawsAtTheDesignPointSize() {
+    const QFont before = QApplication::font();
+    QFont large = before;
+    large.setPointSizeF(12);
+    QApplication::setFont(large);
+    MSFlexGrid grid;
+    QApplication::setFont(before);
+    QCOMPARE(grid.font().pointSizeF(), 8.0);
+    QCOMPARE(grid.horizontalHeader()->font().pointSizeF(), 8.0);
+    // Rows are as high as the smaller font needs.
+    QCOMPARE(grid.verticalHeader()->defaultSectionSize(), grid.fontMetrics().height() + 4);
+}
+
+void tst_MSFlexGrid::copyPutsSelectedRowsOnTheClipboard_data() {
+    QTest::addColumn<QList<int>>("rows");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("one finding") << QList<int>{2}
+                                 << QStringLiteral("/d/f2.txt:2:4:abc needle xyz\n");
+    QTest::newRow("in grid order, whatever the order of selection")
+        << QList<int>{3, 1}
+        << QStringLiteral("/d/f1.txt:1:4:abc needle xyz\n/d/f3.txt:3:4:abc needle xyz\n");
+    QTest::newRow("a message row gives its message alone")
+        << QList<int>{3, 4}
+        << QStringLiteral("/d/f3.txt:3:4:abc needle xyz\nCannot open /d/x: denied\n");
+    QTest::newRow("nothing selected") << QList<int>{} << QString();
+}
+
+void tst_MSFlexGrid::copyPutsSelectedRowsOnTheClipboard() {
+    QFETCH(QList<int>, rows);
+    QFETCH(QString, text);
+    MSFlexGrid grid;
+    showResultsGrid(grid, {QStringLiteral("Cannot open /d/x: denied")});
+    QVERIFY(QTest::qWaitForWindowExposed(&grid));
+    grid.clearSelection();
+    for (const int row : rows)
+        grid.selectionModel()->select(grid.model()->index(row - 1, 0),
+                                      QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    QCOMPARE(grid.selectedRowsText(), text);
+
+    QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+    grid.setFocus();
+    QTest::keyClick(&grid, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(),
+             text.isEmpty() ? QStringLiteral("before") : text);
+}
+
+void tst_MSFlexGrid::selectAllTakesRowsNotYetShown() {
+    MSFlexGrid grid;
+    showResultsGrid(grid, {QStringLiteral("message")});
+    QVERIFY(QTest::qWaitForWindowExposed(&grid));
+    // A finding not yet announced to the view, above the message row.
+    grid.AddItem(QStringLiteral("/d/late.txt\t9\t1\tlate"), 4);
+    grid.setFirstMessageRow(5);
+    grid.setFocus();
+    QTest::keyClick(&grid, Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(grid.selectionModel()->selectedRows().size(), 5);
+    QVERIFY(grid.selectedRowsText().endsWith(QStringLiteral("/d/late.txt:9:1:late\nmessage\n")));
+}
+
+void tst_MSFlexGrid::enterReportsADoubleClickOnDataRowsOnly_data() {
+    QTest::addColumn<int>("current");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QList<int>>("reported");
+    QTest::newRow("return on a finding") << 2 << int(Qt::Key_Return) << QList<int>{2};
+    QTest::newRow("keypad enter on a finding") << 3 << int(Qt::Key_Enter) << QList<int>{3};
+    QTest::newRow("on a message row") << 4 << int(Qt::Key_Return) << QList<int>{};
+    QTest::newRow("no current row") << 0 << int(Qt::Key_Return) << QList<int>{};
+}
+
+void tst_MSFlexGrid::enterReportsADoubleClickOnDataRowsOnly() {
+    QFETCH(int, current);
+    QFETCH(int, key);
+    QFETCH(QList<int>, reported);
+    MSFlexGrid grid;
+    showResultsGrid(grid, {QStringLiteral("message")});
+    QVERIFY(QTest::qWaitForWindowExposed(&grid));
+    grid.setRow(current);
+    QList<int> rows;
+    connect(&grid, &MSFlexGrid::DblClick, this, [&] { rows << grid.Row(); });
+    grid.setFocus();
+    QTest::keyClick(&grid, Qt::Key(key));
+    QCOMPARE(rows, reported);
+}
+
+void tst_MSFlexGrid::matchIsDrawnInTheHighlightColour() {
+    MSFlexGrid grid;
+    showResultsGrid(grid);
+    QVERIFY(QTest::qWaitForWindowExposed(&grid));
+    grid.clearSelection();
+    grid.setCurrentIndex({});
+    const QColor highlight = grid.palette().color(QPalette::Highlight);
+    const auto highlighted = [&](int column) {
+        const QRect cell = grid.visualRect(grid.model()->index(0, column));
+        return pixelsOf(grid.viewport()->grab().toImage(), cell, highlight);
+    };
+    QCOMPARE(highlighted(3), 0); // no highlight until one is asked for
+    grid.setHighlight(3, 2, 6);
+    QVERIFY(highlighted(3) > 0);
+    QCOMPARE(highlighted(0), 0);
+    // The cells keep their text.
+    QCOMPARE(grid.TextMatrix(1, 3), QStringLiteral("abc needle xyz"));
+}
+
+void tst_MSFlexGrid::messageRowIsDrawnAcrossTheRow() {
+    MSFlexGrid grid;
+    const QString message =
+        QStringLiteral("Cannot open /d/x: Permission denied ") + QString(40, 'W');
+    showResultsGrid(grid, {message});
+    QVERIFY(QTest::qWaitForWindowExposed(&grid));
+    grid.clearSelection();
+    const QImage image = grid.viewport()->grab().toImage();
+    // The message runs on through the cells that a finding would use for line and column.
+    const QRect lineCell = grid.visualRect(grid.model()->index(3, 1));
+    const QRect columnCell = grid.visualRect(grid.model()->index(3, 2));
+    const auto dark = [](const QColor &pixel) { return pixel.lightness() < 100; };
+    QVERIFY(pixelsWhere(image, lineCell.united(columnCell), dark) > 0);
+    QCOMPARE(grid.TextMatrix(4, 0), message);
+    QCOMPARE(grid.TextMatrix(4, 1), QString());
 }
 
 QTEST_MAIN(tst_MSFlexGrid)

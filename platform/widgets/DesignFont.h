@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QFont>
+
+// Forms, grids and status bars were laid out in twips for an 8-point font; at a larger desktop
+// font the designed widths cut most texts short.
+namespace DesignFont {
+
+constexpr qreal PointSize = 8;
+
+// `font` at no more than the design point size.
+inline QFont capped(QFont font) {
+    if (font.pointSizeF() > PointSize)
+        font.setPointSizeF(PointSize);
+    return font;
+}
+
+} // namespace DesignFont

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "tavrinx_export.h"
+
+#include <QAbstractFileIconProvider>
+
+// Icons and type names for file dialogs that never read a file: the stock provider guesses the
+// type of a file without a known extension from its first bytes, and reading a special file
+// (/proc/kmsg, a pipe) blocks the dialog's folder reader and then the whole application.
+// Folders, links and files are told apart by their metadata, file types by their extension only.
+class TAVRINX_EXPORT PlainFileIconProvider : public QAbstractFileIconProvider {
+public:
+    QIcon icon(IconType type) const override;
+    QIcon icon(const QFileInfo &info) const override;
+    QString type(const QFileInfo &info) const override;
+};

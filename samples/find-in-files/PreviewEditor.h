@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QPlainTextEdit>
+
+// A read-only text view with line numbers in a margin at its left that can bring a line into
+// view with a few lines of context above it.
+class PreviewEditor : public QPlainTextEdit {
+    Q_OBJECT
+public:
+    static constexpr int ContextLines = 5;
+
+    explicit PreviewEditor(QWidget *parent = nullptr);
+
+    // Scrolls so that line `block` (from 0) shows with up to ContextLines lines above it.
+    void showLine(int block);
+    // The first line in view (from 0) and the width of the line-number margin, in pixels.
+    int firstVisibleLine() const;
+    int lineNumberWidth() const;
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    friend class LineNumberMargin;
+    void paintLineNumbers(QPaintEvent *event);
+    void placeMargin();
+
+    QWidget *mMargin;
+    int mlShownLine = -1;
+};
