@@ -1,5 +1,6 @@
 #include "TavrinX.h"
 
+#include "KeyedCollection.h"
 #include "PlatformError.h"
 #include "ResultsGrid.h"
 #include "SearchRelay.h"
@@ -25,22 +26,34 @@ QStringList oldestFirst(const KeyedCollection &list) {
 }
 } // namespace
 
-TavrinX::TavrinX(QWidget *parent)
-    : UserControl(parent), sbStatus(new ComctlLib::StatusBar(this)),
-      mGrid(new ResultsGrid(*this, *sbStatus)),
-      mRelay(new SearchRelay(*mGrid, *sbStatus, mbStreamFindings, this)) {
-    sbStatus->setObjectName(QStringLiteral("sbStatus"));
-    sbStatus->addPanel(QStringLiteral("Hits Found:"), 1000);
-    sbStatus->addPanel(QString(), 1440).setAutoSize(true);
-    sbStatus->addPanel(QString(), 1440).setAutoSize(true);
-    sbStatus->addPanel(QStringLiteral("Total Scan Time:"), 1440);
-    sbStatus->addPanel(QString(), 1440).setAutoSize(true);
+class TavrinXPrivate {
+public:
+    std::unique_ptr<TavrinEXE::TavrinXProxy> mEngine;
+    ComctlLib::StatusBar *sbStatus = nullptr;
+    ResultsGrid *mGrid = nullptr;
+    SearchRelay *mRelay = nullptr;
+    KeyedCollection mclnSearchFor;
+    KeyedCollection mclnFileExt;
+    KeyedCollection mclnSearchPath;
+    VBool mbStreamFindings = vbTrue;
+};
+
+TavrinX::TavrinX(QWidget *parent) : UserControl(parent), d(std::make_unique<TavrinXPrivate>()) {
+    d->sbStatus = new ComctlLib::StatusBar(this);
+    d->mGrid = new ResultsGrid(*this, *d->sbStatus);
+    d->mRelay = new SearchRelay(*d->mGrid, *d->sbStatus, d->mbStreamFindings, this);
+    d->sbStatus->setObjectName(QStringLiteral("sbStatus"));
+    d->sbStatus->addPanel(QStringLiteral("Hits Found:"), 1000);
+    d->sbStatus->addPanel(QString(), 1440).setAutoSize(true);
+    d->sbStatus->addPanel(QString(), 1440).setAutoSize(true);
+    d->sbStatus->addPanel(QStringLiteral("Total Scan Time:"), 1440);
+    d->sbStatus->addPanel(QString(), 1440).setAutoSize(true);
     resize(Twips::toPixelsX(this, DesignWidth), Twips::toPixelsY(this, DesignHeight));
-    connect(mGrid, &ResultsGrid::DblClick, this, &TavrinX::DblClick);
-    connect(mRelay, &SearchRelay::OnFileFound, this, &TavrinX::OnFileFound);
-    connect(mRelay, &SearchRelay::ScanCompleted, this, &TavrinX::ScanCompleted);
-    connect(mRelay, &SearchRelay::ScanStarted, this, &TavrinX::ScanStarted);
-    connect(mRelay, &SearchRelay::OnError, this, &TavrinX::OnError);
+    connect(d->mGrid, &ResultsGrid::DblClick, this, &TavrinX::DblClick);
+    connect(d->mRelay, &SearchRelay::OnFileFound, this, &TavrinX::OnFileFound);
+    connect(d->mRelay, &SearchRelay::ScanCompleted, this, &TavrinX::ScanCompleted);
+    connect(d->mRelay, &SearchRelay::ScanStarted, this, &TavrinX::ScanStarted);
+    connect(d->mRelay, &SearchRelay::OnError, this, &TavrinX::OnError);
 }
 
 TavrinX::~TavrinX() = default;
@@ -61,47 +74,47 @@ void TavrinX::WriteProperties() {
 }
 
 void TavrinX::Resize() {
-    mGrid->Layout();
+    d->mGrid->Layout();
 }
 
 void TavrinX::Terminate() {
     // No event after this point, even from a delivery under way further up the stack.
-    mRelay->close();
+    d->mRelay->close();
     // Nobody can receive a failure here: a server that has gone must not stop the widths
     // from being saved.
     try {
-        if (mEngine)
-            mEngine->Abort();
+        if (d->mEngine)
+            d->mEngine->Abort();
     } catch (const PlatformError &) {
     }
-    mclnSearchFor.Clear();
-    mclnFileExt.Clear();
-    mclnSearchPath.Clear();
-    SaveColumnWidths(mGrid->currentWidths());
-    mEngine.reset();
+    d->mclnSearchFor.Clear();
+    d->mclnFileExt.Clear();
+    d->mclnSearchPath.Clear();
+    SaveColumnWidths(d->mGrid->currentWidths());
+    d->mEngine.reset();
 }
 
 void TavrinX::InitializeTavrin() {
     auto engine = std::make_unique<TavrinEXE::TavrinXProxy>();
-    mRelay->setEngine(engine.get());
-    mEngine = std::move(engine);
-    mclnSearchFor.Clear();
-    mclnFileExt.Clear();
-    mclnSearchPath.Clear();
-    LoadSettings(*mEngine, mGrid->mlColWidth(), mbStreamFindings, mclnSearchPath, mclnFileExt,
-                 mclnSearchFor);
-    mGrid->useDesignTimeGrid();
-    mGrid->Recreate();
+    d->mRelay->setEngine(engine.get());
+    d->mEngine = std::move(engine);
+    d->mclnSearchFor.Clear();
+    d->mclnFileExt.Clear();
+    d->mclnSearchPath.Clear();
+    LoadSettings(*d->mEngine, d->mGrid->mlColWidth(), d->mbStreamFindings, d->mclnSearchPath,
+                 d->mclnFileExt, d->mclnSearchFor);
+    d->mGrid->useDesignTimeGrid();
+    d->mGrid->Recreate();
 }
 
 QString TavrinX::GetDataMatrix(qint32 &row, qint32 &column) {
     if (column > 3 || row > SearchCount())
         raiseError(-103, QStringLiteral("The parameters sent are not valid."));
-    return mGrid->cell(row, column);
+    return d->mGrid->cell(row, column);
 }
 
 VBool TavrinX::SaveDataToTabFile(QString &FileName) {
-    if (mGrid->saveToTabFile(FileName, SearchCount()))
+    if (d->mGrid->saveToTabFile(FileName, SearchCount()))
         return vbTrue;
     raiseError(-104, QStringLiteral("Unable to save to file"));
     return vbFalse;
@@ -109,19 +122,19 @@ VBool TavrinX::SaveDataToTabFile(QString &FileName) {
 
 QVariant TavrinX::Grep() {
     // Code points, as the engine counts columns.
-    mGrid->setMatchLength(qint32(SearchString().toUcs4().size()));
-    mRelay->Grep();
+    d->mGrid->setMatchLength(qint32(SearchString().toUcs4().size()));
+    d->mRelay->Grep();
     return {};
 }
 
 QVariant TavrinX::Abort() {
-    mRelay->Abort();
+    d->mRelay->Abort();
     return {};
 }
 
 VBool TavrinX::ShowTavrinDialog() {
-    return toVBool(::ShowTavrinDialog(this, oldestFirst(mclnSearchPath), oldestFirst(mclnFileExt),
-                                      oldestFirst(mclnSearchFor)));
+    return toVBool(::ShowTavrinDialog(this, oldestFirst(d->mclnSearchPath),
+                                      oldestFirst(d->mclnFileExt), oldestFirst(d->mclnSearchFor)));
 }
 
 void TavrinX::ShowAboutBox() {
@@ -140,7 +153,7 @@ void TavrinX::rememberRecent(KeyedCollection &list, const QString &section, cons
 }
 
 QString TavrinX::SearchPath() const {
-    return mEngine->SearchPath();
+    return d->mEngine->SearchPath();
 }
 
 void TavrinX::setSearchPath(const QString &vNewValue) {
@@ -149,72 +162,72 @@ void TavrinX::setSearchPath(const QString &vNewValue) {
     QString folder = vNewValue;
     if (!folder.isEmpty() && QDir::isRelativePath(folder))
         folder = QDir::cleanPath(QDir::current().absoluteFilePath(folder));
-    mEngine->setSearchPath(folder);
-    rememberRecent(mclnSearchPath, SearchPathSection, folder);
+    d->mEngine->setSearchPath(folder);
+    rememberRecent(d->mclnSearchPath, SearchPathSection, folder);
 }
 
 QString TavrinX::SearchExt() const {
-    return mEngine->SearchExt();
+    return d->mEngine->SearchExt();
 }
 
 void TavrinX::setSearchExt(const QString &vNewValue) {
-    mEngine->setSearchExt(vNewValue);
-    rememberRecent(mclnFileExt, FileExtSection, vNewValue);
+    d->mEngine->setSearchExt(vNewValue);
+    rememberRecent(d->mclnFileExt, FileExtSection, vNewValue);
 }
 
 QString TavrinX::SearchString() const {
-    return mEngine->SearchString();
+    return d->mEngine->SearchString();
 }
 
 void TavrinX::setSearchString(const QString &vNewValue) {
-    mEngine->setSearchString(vNewValue);
-    rememberRecent(mclnSearchFor, SearchForSection, vNewValue);
+    d->mEngine->setSearchString(vNewValue);
+    rememberRecent(d->mclnSearchFor, SearchForSection, vNewValue);
 }
 
 VBool TavrinX::CaseSensitive() const {
-    return mEngine->CaseSensitive();
+    return d->mEngine->CaseSensitive();
 }
 
 void TavrinX::setCaseSensitive(VBool vNewValue) {
-    mEngine->setCaseSensitive(vNewValue);
+    d->mEngine->setCaseSensitive(vNewValue);
     WriteFlagSetting(QStringLiteral("CaseSensitive"), vNewValue == vbTrue);
 }
 
 QVariant TavrinX::WholeWordOnly() const {
-    return mEngine->WholeWordOnly();
+    return d->mEngine->WholeWordOnly();
 }
 
 void TavrinX::setWholeWordOnly(const QVariant &vNewValue) {
-    mEngine->setWholeWordOnly(vNewValue);
+    d->mEngine->setWholeWordOnly(vNewValue);
     WriteFlagSetting(QStringLiteral("WholeWordOnly"), variantEqualsTrue(vNewValue));
 }
 
 QVariant TavrinX::LookInSubfolders() const {
-    return mEngine->LookInSubfolders();
+    return d->mEngine->LookInSubfolders();
 }
 
 void TavrinX::setLookInSubfolders(const QVariant &vNewValue) {
-    mEngine->setLookInSubfolders(vNewValue);
+    d->mEngine->setLookInSubfolders(vNewValue);
     WriteFlagSetting(QStringLiteral("LookInSubfolders"), variantEqualsTrue(vNewValue));
 }
 
 VBool TavrinX::StreamFindings() const {
-    return mbStreamFindings;
+    return d->mbStreamFindings;
 }
 
 void TavrinX::setStreamFindings(VBool vNewValue) {
-    mbStreamFindings = vNewValue;
+    d->mbStreamFindings = vNewValue;
     WriteFlagSetting(QStringLiteral("StreamFindings"), vNewValue == vbTrue);
 }
 
 qint32 TavrinX::SearchCount() const {
-    return mGrid->deliveredCount();
+    return d->mGrid->deliveredCount();
 }
 
 qint32 TavrinX::SearchTime() const {
-    return mRelay->searchTime();
+    return d->mRelay->searchTime();
 }
 
 VBool TavrinX::SearchActive() const {
-    return mEngine->SearchActive();
+    return d->mEngine->SearchActive();
 }

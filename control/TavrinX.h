@@ -3,7 +3,6 @@
 #include "tavrinx_export.h"
 
 #include "Boolean.h"
-#include "KeyedCollection.h"
 #include "UserControl.h"
 
 #include <memory>
@@ -11,14 +10,8 @@
 #include <QString>
 #include <QVariant>
 
-class ResultsGrid;
-class SearchRelay;
-namespace ComctlLib {
-class StatusBar;
-}
-namespace TavrinEXE {
-class TavrinXProxy;
-}
+class KeyedCollection;
+class TavrinXPrivate;
 
 // The find-in-files control: owns one engine object of sorvik, shows its findings in a results
 // grid above a five-panel status bar, keeps its options in a settings file.
@@ -143,12 +136,7 @@ private:
     // section is written again.
     void rememberRecent(KeyedCollection &list, const QString &section, const QString &value);
 
-    std::unique_ptr<TavrinEXE::TavrinXProxy> mEngine;
-    ComctlLib::StatusBar *sbStatus;
-    ResultsGrid *mGrid;
-    SearchRelay *mRelay;
-    KeyedCollection mclnSearchFor;
-    KeyedCollection mclnFileExt;
-    KeyedCollection mclnSearchPath;
-    VBool mbStreamFindings = vbTrue;
+    // The engine, the grid, the status bar, the relay and the recent lists, behind a private
+    // class so that the layout of this class stays stable across releases.
+    const std::unique_ptr<TavrinXPrivate> d;
 };
