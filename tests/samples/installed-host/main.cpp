@@ -23,19 +23,28 @@ int main(int argc, char *argv[]) {
         [&](qint32 &, QString &sFileName, qint32 &lLine, qint32 &lColumn, QString &sFound) {
             out << sFileName << ':' << lLine << ':' << lColumn << ':' << sFound << Qt::endl;
         });
+    // A refusal comes through OnError before Grep returns; the search may also start, and even
+    // end, before then, since the engine searches on while the call waits.
+    bool started = false, refused = false, completed = false;
     QObject::connect(tavrin, &TavrinX::OnError, [&](qint32 &ErrorCode, QString &sErrorString) {
         out << "error " << ErrorCode << ": " << sErrorString << Qt::endl;
+        refused = refused || !started;
     });
-    QObject::connect(tavrin, &TavrinX::ScanCompleted, &app, &QCoreApplication::quit);
+    QObject::connect(tavrin, &TavrinX::ScanStarted, [&] { started = true; });
+    QObject::connect(tavrin, &TavrinX::ScanCompleted, [&] {
+        completed = true;
+        app.quit();
+    });
 
     tavrin->setSearchPath(QString::fromLocal8Bit(argv[1]));
     tavrin->setSearchString(QString::fromLocal8Bit(argv[2]));
     tavrin->setLookInSubfolders(true);
     tavrin->Grep();
-    if (tavrin->SearchActive() == vbFalse)
-        return 1; // refused: the reason came through OnError
+    if (refused)
+        return 1;
     window.show();
-    app.exec();
+    if (!completed)
+        app.exec();
     out << tavrin->SearchCount() << " findings" << Qt::endl;
     return 0;
 }
