@@ -207,9 +207,15 @@ QString FileSearch::cutText(const QString &line) {
     return line.left(prefixWithin(line, kTextLimit, bytes));
 }
 
-FileSearch::FileSearch(Scan &scan, TextStream &stream, const QString &path,
+FileSearch::FileSearch(Scan &scan, TextStream &stream, std::function<QString()> path,
                        std::vector<char> &buffer)
-    : mScan(scan), mStream(stream), mPath(path), mBuffer(buffer) {}
+    : mScan(scan), mStream(stream), mBuffer(buffer), mPathOf(std::move(path)) {}
+
+const QString &FileSearch::path() {
+    if (msPath.isNull())
+        msPath = mPathOf();
+    return msPath;
+}
 
 void FileSearch::useCurrentSearcher() {
     mSearcher = &mScan.searcher();
@@ -353,7 +359,7 @@ FileSearch::Next FileSearch::searchBuffer() {
         const qint32 lColumn = mScan.MatchLine(line);
         if (lColumn > 0) {
             countToLineStart();
-            mScan.addFinding(mPath, qint32(1 + mLinesBefore), lColumn, cutText(line));
+            mScan.addFinding(path(), qint32(1 + mLinesBefore), lColumn, cutText(line));
         }
         if (mScan.yieldAndCheckAbort() || !lineEnd)
             return Next::Done;
@@ -372,7 +378,7 @@ FileSearch::Next FileSearch::matchLongLine() {
     if (line.aborted)
         return Next::Done;
     if (line.column > 0)
-        mScan.addFinding(mPath, qint32(1 + mLinesBefore), line.column, line.text);
+        mScan.addFinding(path(), qint32(1 + mLinesBefore), line.column, line.text);
     if (mScan.yieldAndCheckAbort() || !line.ended)
         return Next::Done;
     mLinesBefore += 1;

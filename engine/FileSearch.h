@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <vector>
 
 class BlockSearcher;
@@ -35,7 +36,9 @@ public:
     // the cache) and keep the yields inside a long line far less than 2 ms apart.
     static constexpr qsizetype kBlockSize = 32 * 1024;
 
-    FileSearch(Scan &scan, TextStream &stream, const QString &path, std::vector<char> &buffer);
+    // path gives the file's path as reported; it is asked for at the first finding only.
+    FileSearch(Scan &scan, TextStream &stream, std::function<QString()> path,
+               std::vector<char> &buffer);
     // Searches the whole file, or up to an abort. Throws PlatformError when reading fails or a
     // line number passes the limit.
     void run();
@@ -71,7 +74,10 @@ private:
 
     Scan &mScan;
     TextStream &mStream;
-    const QString &mPath;
+    const QString &path();
+
+    std::function<QString()> mPathOf;
+    QString msPath; // once asked for
     std::vector<char> &mBuffer;
     std::vector<char> mScratch; // for counting bytes that have left mBuffer
     BlockSearcher *mSearcher = nullptr;
