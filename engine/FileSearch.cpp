@@ -17,6 +17,8 @@ namespace TavrinEXE {
 
 namespace {
 qsizetype glBlockSize = FileSearch::kBlockSize;
+// Bytes whose line ends may be left uncounted; reading them again takes well under a ms.
+constexpr qint64 kCountDebt = 256 * 1024;
 qint32 glLastLineNumber = std::numeric_limits<qint32>::max();
 
 PlatformError overflow() {
@@ -227,26 +229,30 @@ qint64 FileSearch::capacity() const {
 }
 
 // Counting is put off until a line number is needed: most files have no finding. Bytes that
-// have left the buffer by then are read again to be counted.
+// have left the buffer by then are read again to be counted; readBlock keeps that debt small.
 void FileSearch::countToLineStart() {
-    if (mCountedTo >= mLineStart)
+    countTo(mLineStart);
+}
+
+void FileSearch::countTo(qint64 to) {
+    if (mCountedTo >= to)
         return;
     const qint64 inBuffer = std::max(mBase, mCountedTo);
     if (mCountedTo < mBase) {
         mScratch.resize(glBlockSize);
-        const qint64 to = std::min(mBase, mLineStart);
-        while (mCountedTo < to) {
+        const qint64 gone = std::min(mBase, to);
+        while (mCountedTo < gone) {
             const qint64 n = mStream.ReadBlockAt(
-                mScratch.data(), std::min<qint64>(glBlockSize, to - mCountedTo), mCountedTo);
+                mScratch.data(), std::min<qint64>(glBlockSize, gone - mCountedTo), mCountedTo);
             if (n == 0)
                 break; // the file shrank: nothing more to count
             mLinesBefore += countLineEnds(mScratch.data(), mScratch.data() + n);
             mCountedTo += n;
         }
     }
-    if (inBuffer < mLineStart)
-        mLinesBefore += countLineEnds(at(inBuffer), at(mLineStart));
-    mCountedTo = mLineStart;
+    if (inBuffer < to)
+        mLinesBefore += countLineEnds(at(inBuffer), at(to));
+    mCountedTo = to;
 }
 
 void FileSearch::setLineStart(qint64 offset) {
@@ -303,6 +309,10 @@ void FileSearch::readBlock() {
         const bool fits = mLineStart >= mBase && mBase + mSize - mLineStart + block <= room;
         qint64 keepFrom = fits ? mLineStart : mSearched;
         keepFrom = std::max(keepFrom, mBase);
+        // Uncounted bytes that leave the buffer would have to be read again: at most kCountDebt.
+        const qint64 countable = std::min(keepFrom, mLineStart);
+        if (countable - mCountedTo > kCountDebt)
+            countTo(countable);
         const qint64 drop = keepFrom - mBase;
         if (drop > 0) {
             std::memmove(mBuffer.data(), mBuffer.data() + drop, mSize - drop);

@@ -27,7 +27,8 @@ class Scan;
 // - [lineStart, lfFreeUntil) holds no line end;
 // - linesBefore counts the line ends before countedTo, and countedTo <= lineStart; the line
 //   ends of [countedTo, lineStart) are counted only when a line number is needed (a finding,
-//   the line limit), reading again what has left the buffer;
+//   the line limit), reading again what has left the buffer, at most 256 KiB: beyond that
+//   bytes are counted as they leave;
 // - the text kept for a finding is cut to kTextLimit bytes of UTF-8 at a character boundary.
 class FileSearch {
 public:
@@ -69,6 +70,7 @@ private:
     void setLineStart(qint64 offset);
     void checkLineNumber();
     void countToLineStart();
+    void countTo(qint64 to); // to <= lineStart
     qint64 capacity() const;
     const char *at(qint64 offset) const { return mBuffer.data() + (offset - mBase); }
 
