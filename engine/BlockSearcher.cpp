@@ -149,38 +149,31 @@ qsizetype BlockSearcher::Pattern::find(const char *hay, qsizetype size, qsizetyp
 }
 
 BlockSearcher::BlockSearcher(const QString &needle, bool caseSensitive) {
-    const QByteArray utf8 = needle.toUtf8();
-    const bool faithful = QString::fromUtf8(utf8) == needle && !needle.contains(QChar(0xFFFD));
-    if (needle.isEmpty() || !faithful) {
-        mbEveryLine = true;
-        return;
-    }
-    if (caseSensitive) {
-        mMain.bytes = utf8;
-        mMain.prepare();
-        mbHasMain = true;
-        mlOverlap = utf8.size() - 1;
-        return;
-    }
-
+    // One pass over the string: whether its UTF-8 form is faithful (no lone surrogate, no
+    // U+FFFD), the longest run folding onto ASCII, and the longest such run free of letters
+    // that non-ASCII characters fold onto. Positions are in UTF-16 units; a run holds only
+    // characters of one unit.
     const FoldTables &tables = foldTables();
-    const QList<uint> chars = needle.toUcs4();
-    // The longest run folding onto ASCII, the longest such run free of letters that non-ASCII
-    // characters fold onto, and the non-ASCII character with the fewest case forms.
+    const auto fold = [](char32_t c) {
+        return c < 0x80 ? ((c >= 'A' && c <= 'Z') ? c | 0x20 : c) : QChar::toCaseFolded(c);
+    };
+    bool faithful = !needle.isEmpty();
+    bool anyOther = false; // a character folding onto a non-ASCII one
     qsizetype runAt = 0, runLength = 0, run = 0;
     qsizetype pureAt = 0, pureLength = 0, pure = 0;
-    qsizetype otherAt = -1;
-    std::size_t otherForms = 0;
-    for (qsizetype i = 0; i < chars.size(); ++i) {
-        const char32_t folded = QChar::toCaseFolded(char32_t(chars.at(i)));
+    for (qsizetype i = 0; i < needle.size() && faithful; ++i) {
+        char32_t c = needle.at(i).unicode();
+        if (QChar::isSurrogate(c)) {
+            faithful = QChar::isHighSurrogate(c) && i + 1 < needle.size() &&
+                       needle.at(i + 1).isLowSurrogate();
+            if (faithful)
+                c = QChar::surrogateToUcs4(needle.at(i), needle.at(++i));
+        }
+        faithful = faithful && c != 0xFFFD;
+        const char32_t folded = caseSensitive ? c : fold(c);
         if (folded >= 0x80) {
             run = pure = 0;
-            const auto forms = tables.folding.constFind(folded);
-            const std::size_t count = forms == tables.folding.cend() ? 1 : forms->size() + 1;
-            if (otherAt < 0 || count < otherForms) {
-                otherAt = i;
-                otherForms = count;
-            }
+            anyOther = true;
             continue;
         }
         if (++run > runLength) {
@@ -192,6 +185,17 @@ BlockSearcher::BlockSearcher(const QString &needle, bool caseSensitive) {
             pureLength = pure;
             pureAt = i + 1 - pure;
         }
+    }
+    if (!faithful) {
+        mbEveryLine = true;
+        return;
+    }
+    if (caseSensitive) {
+        mMain.bytes = needle.toUtf8();
+        mMain.prepare();
+        mbHasMain = true;
+        mlOverlap = mMain.bytes.size() - 1;
+        return;
     }
 
     const auto addAlternative = [&](char32_t c) {
@@ -205,7 +209,7 @@ BlockSearcher::BlockSearcher(const QString &needle, bool caseSensitive) {
         mMain.bytes.reserve(length);
         mMain.mask.reserve(length);
         for (qsizetype i = at; i < at + length; ++i) {
-            const char folded = char(QChar::toCaseFolded(char32_t(chars.at(i))));
+            const char folded = char(fold(needle.at(i).unicode()));
             mMain.bytes += folded;
             mMain.mask += (folded >= 'a' && folded <= 'z') ? char(0x20) : char(0);
         }
@@ -214,12 +218,25 @@ BlockSearcher::BlockSearcher(const QString &needle, bool caseSensitive) {
         mlOverlap = std::max(mlOverlap, length - 1);
     };
 
-    if (pureLength >= 2 || (pureLength == 1 && otherAt < 0)) {
+    if (pureLength >= 2 || (pureLength == 1 && !anyOther)) {
         useRun(pureAt, pureLength);
-    } else if (otherAt >= 0) {
-        const char32_t folded = QChar::toCaseFolded(char32_t(chars.at(otherAt)));
-        addAlternative(folded);
-        const auto forms = tables.folding.constFind(folded);
+    } else if (anyOther) {
+        // The non-ASCII character with the fewest case forms.
+        char32_t best = 0;
+        std::size_t bestForms = 0;
+        for (char32_t c : needle.toUcs4()) {
+            const char32_t folded = fold(c);
+            if (folded < 0x80)
+                continue;
+            const auto forms = tables.folding.constFind(folded);
+            const std::size_t count = forms == tables.folding.cend() ? 1 : forms->size() + 1;
+            if (best == 0 || count < bestForms) {
+                best = folded;
+                bestForms = count;
+            }
+        }
+        addAlternative(best);
+        const auto forms = tables.folding.constFind(best);
         if (forms != tables.folding.cend())
             for (char32_t c : *forms)
                 addAlternative(c);

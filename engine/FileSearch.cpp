@@ -17,6 +17,8 @@ namespace TavrinEXE {
 
 namespace {
 qsizetype glBlockSize = FileSearch::kBlockSize;
+// Bytes whose line ends may be left uncounted; reading them again takes well under a ms.
+constexpr qint64 kCountDebt = 256 * 1024;
 qint32 glLastLineNumber = std::numeric_limits<qint32>::max();
 
 PlatformError overflow() {
@@ -207,9 +209,15 @@ QString FileSearch::cutText(const QString &line) {
     return line.left(prefixWithin(line, kTextLimit, bytes));
 }
 
-FileSearch::FileSearch(Scan &scan, TextStream &stream, const QString &path,
+FileSearch::FileSearch(Scan &scan, TextStream &stream, std::function<QString()> path,
                        std::vector<char> &buffer)
-    : mScan(scan), mStream(stream), mPath(path), mBuffer(buffer) {}
+    : mScan(scan), mStream(stream), mBuffer(buffer), mPathOf(std::move(path)) {}
+
+const QString &FileSearch::path() {
+    if (msPath.isNull())
+        msPath = mPathOf();
+    return msPath;
+}
 
 void FileSearch::useCurrentSearcher() {
     mSearcher = &mScan.searcher();
@@ -221,26 +229,30 @@ qint64 FileSearch::capacity() const {
 }
 
 // Counting is put off until a line number is needed: most files have no finding. Bytes that
-// have left the buffer by then are read again to be counted.
+// have left the buffer by then are read again to be counted; readBlock keeps that debt small.
 void FileSearch::countToLineStart() {
-    if (mCountedTo >= mLineStart)
+    countTo(mLineStart);
+}
+
+void FileSearch::countTo(qint64 to) {
+    if (mCountedTo >= to)
         return;
     const qint64 inBuffer = std::max(mBase, mCountedTo);
     if (mCountedTo < mBase) {
         mScratch.resize(glBlockSize);
-        const qint64 to = std::min(mBase, mLineStart);
-        while (mCountedTo < to) {
+        const qint64 gone = std::min(mBase, to);
+        while (mCountedTo < gone) {
             const qint64 n = mStream.ReadBlockAt(
-                mScratch.data(), std::min<qint64>(glBlockSize, to - mCountedTo), mCountedTo);
+                mScratch.data(), std::min<qint64>(glBlockSize, gone - mCountedTo), mCountedTo);
             if (n == 0)
                 break; // the file shrank: nothing more to count
             mLinesBefore += countLineEnds(mScratch.data(), mScratch.data() + n);
             mCountedTo += n;
         }
     }
-    if (inBuffer < mLineStart)
-        mLinesBefore += countLineEnds(at(inBuffer), at(mLineStart));
-    mCountedTo = mLineStart;
+    if (inBuffer < to)
+        mLinesBefore += countLineEnds(at(inBuffer), at(to));
+    mCountedTo = to;
 }
 
 void FileSearch::setLineStart(qint64 offset) {
@@ -297,6 +309,10 @@ void FileSearch::readBlock() {
         const bool fits = mLineStart >= mBase && mBase + mSize - mLineStart + block <= room;
         qint64 keepFrom = fits ? mLineStart : mSearched;
         keepFrom = std::max(keepFrom, mBase);
+        // Uncounted bytes that leave the buffer would have to be read again: at most kCountDebt.
+        const qint64 countable = std::min(keepFrom, mLineStart);
+        if (countable - mCountedTo > kCountDebt)
+            countTo(countable);
         const qint64 drop = keepFrom - mBase;
         if (drop > 0) {
             std::memmove(mBuffer.data(), mBuffer.data() + drop, mSize - drop);
@@ -353,7 +369,7 @@ FileSearch::Next FileSearch::searchBuffer() {
         const qint32 lColumn = mScan.MatchLine(line);
         if (lColumn > 0) {
             countToLineStart();
-            mScan.addFinding(mPath, qint32(1 + mLinesBefore), lColumn, cutText(line));
+            mScan.addFinding(path(), qint32(1 + mLinesBefore), lColumn, cutText(line));
         }
         if (mScan.yieldAndCheckAbort() || !lineEnd)
             return Next::Done;
@@ -372,7 +388,7 @@ FileSearch::Next FileSearch::matchLongLine() {
     if (line.aborted)
         return Next::Done;
     if (line.column > 0)
-        mScan.addFinding(mPath, qint32(1 + mLinesBefore), line.column, line.text);
+        mScan.addFinding(path(), qint32(1 + mLinesBefore), line.column, line.text);
     if (mScan.yieldAndCheckAbort() || !line.ended)
         return Next::Done;
     mLinesBefore += 1;

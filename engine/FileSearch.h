@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <vector>
 
 class BlockSearcher;
@@ -26,7 +27,8 @@ class Scan;
 // - [lineStart, lfFreeUntil) holds no line end;
 // - linesBefore counts the line ends before countedTo, and countedTo <= lineStart; the line
 //   ends of [countedTo, lineStart) are counted only when a line number is needed (a finding,
-//   the line limit), reading again what has left the buffer;
+//   the line limit), reading again what has left the buffer, at most 256 KiB: beyond that
+//   bytes are counted as they leave;
 // - the text kept for a finding is cut to kTextLimit bytes of UTF-8 at a character boundary.
 class FileSearch {
 public:
@@ -35,7 +37,9 @@ public:
     // the cache) and keep the yields inside a long line far less than 2 ms apart.
     static constexpr qsizetype kBlockSize = 32 * 1024;
 
-    FileSearch(Scan &scan, TextStream &stream, const QString &path, std::vector<char> &buffer);
+    // path gives the file's path as reported; it is asked for at the first finding only.
+    FileSearch(Scan &scan, TextStream &stream, std::function<QString()> path,
+               std::vector<char> &buffer);
     // Searches the whole file, or up to an abort. Throws PlatformError when reading fails or a
     // line number passes the limit.
     void run();
@@ -66,12 +70,16 @@ private:
     void setLineStart(qint64 offset);
     void checkLineNumber();
     void countToLineStart();
+    void countTo(qint64 to); // to <= lineStart
     qint64 capacity() const;
     const char *at(qint64 offset) const { return mBuffer.data() + (offset - mBase); }
 
     Scan &mScan;
     TextStream &mStream;
-    const QString &mPath;
+    const QString &path();
+
+    std::function<QString()> mPathOf;
+    QString msPath; // once asked for
     std::vector<char> &mBuffer;
     std::vector<char> mScratch; // for counting bytes that have left mBuffer
     BlockSearcher *mSearcher = nullptr;

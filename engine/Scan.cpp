@@ -95,7 +95,7 @@ VBool Scan::FileTypeMatches(const QString &extension) const {
 void Scan::ScanFile(const FolderListing &folder, const QByteArray &name) {
     std::unique_ptr<TextStream> stream;
     QString description;
-    const QString path = FolderListing::displayPath(folder.childPath(name));
+    const auto path = [&] { return FolderListing::displayPath(folder.childPath(name)); };
     try {
         stream = folder.openFile(name);
         FileSearch(*this, *stream, path, mBuffer).run();
@@ -108,7 +108,7 @@ void Scan::ScanFile(const FolderListing &folder, const QByteArray &name) {
     }
     if (stream)
         stream->Close();
-    raiseError(path, description);
+    raiseError(path(), description);
 }
 
 BlockSearcher &Scan::searcher() {

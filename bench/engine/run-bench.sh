@@ -6,7 +6,8 @@
 #   bench/engine/run-bench.sh [build-dir]
 # Trees (made once into $TAVRIN_BENCH_CACHE, /var/cache/tavrin-bench by default):
 #   linux    the Linux 6.1 sources of Debian's linux-source-6.1 (installed with apt-get if missing)
-#   folders  17,576 files, each in a folder of its own, three levels deep
+#   folders  17,576 files of code-like words, each in a folder of its own, three levels deep;
+#            "needle" on one line in one file of 50
 #   usrlib   /usr/lib/x86_64-linux-gnu, as it is
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -36,9 +37,10 @@ if [ ! -d "$folders" ]; then
 import os, random, sys
 root = sys.argv[1]
 rnd = random.Random(20261207)
-words = ("int void return const static struct needle buffer result error status handle "
-         "length offset pointer string begin end first second update parse token").split()
+words = ("int void return const static struct need needed idle handle line deleted seen "
+         "buffer result error status length offset pointer string begin end update parse").split()
 letters = "abcdefghijklmnopqrstuvwxyz"
+n = 0
 for a in letters:
     for b in letters:
         for c in letters:
@@ -46,6 +48,9 @@ for a in letters:
             os.makedirs(d)
             lines = [" ".join(rnd.choice(words) for _ in range(rnd.randrange(3, 9)))
                      for _ in range(rnd.randrange(10, 60))]
+            if n % 50 == 0:  # the sought word, in one file of 50
+                lines.insert(rnd.randrange(len(lines)), "    return needle(%d);" % n)
+            n += 1
             with open(os.path.join(d, "file.c"), "w") as f:
                 f.write("\n".join(lines) + "\n")
 os.rename(root + ".tmp", root)
@@ -65,8 +70,8 @@ best() { # wall seconds of the best of $runs runs, after a warm-up run
   done
   echo "$b"
 }
-onbus() {
-  dbus-run-session --config-file="$build/tests/test-session.conf" -- "$@"
+onbus() { # a private session bus that starts the build's sorvik; the daemon's notes dropped
+  dbus-run-session --config-file="$build/tests/test-session.conf" -- "$@" 2>/dev/null
 }
 
 echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs)," \

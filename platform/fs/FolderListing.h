@@ -4,7 +4,6 @@
 
 #include <QByteArray>
 #include <QString>
-#include <dirent.h>
 #include <memory>
 #include <vector>
 
@@ -25,6 +24,7 @@ public:
     explicit FolderListing(const QByteArray &path);
     // Opens and lists the subfolder name of parent.
     FolderListing(const FolderListing &parent, const QByteArray &name);
+    ~FolderListing();
     FolderListing(const FolderListing &) = delete;
     FolderListing &operator=(const FolderListing &) = delete;
 
@@ -34,7 +34,7 @@ public:
     QByteArray childPath(const QByteArray &name) const;
 
     // Opens the file name of this folder for reading; throws PlatformError as
-    // FileSystemObject::OpenTextFile does. The stream reports displayPath of its path.
+    // FileSystemObject::OpenTextFile does.
     std::unique_ptr<TextStream> openFile(const QByteArray &name) const;
     // Gives the folder's descriptor back; the lists stay.
     void closeDescriptor();
@@ -44,9 +44,10 @@ public:
 
 private:
     void read(int fd);
+    void classify(const char *name, unsigned char type);
 
     QByteArray mPath;
-    std::unique_ptr<DIR, int (*)(DIR *)> mDir{nullptr, ::closedir};
+    int mFd = -1; // the open folder
     std::vector<QByteArray> mFiles;
     std::vector<QByteArray> mSubFolders;
 };
