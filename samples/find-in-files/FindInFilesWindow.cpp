@@ -210,7 +210,10 @@ void FindInFilesWindow::properties() {
 }
 
 void FindInFilesWindow::scanStarted() {
-    setSearching(true);
+    // Search and Options went off when the search was asked for; a scan that starts after an
+    // Abort in between (it raises no ScanCompleted) must not turn them off again.
+    if (!mAbort->isEnabled())
+        return;
     rememberSearch();
     statusBar()->showMessage(QStringLiteral("Searching..."));
 }

@@ -73,6 +73,10 @@ private slots:
         QVERIFY(window.searchAction()->isEnabled());
         QVERIFY(!window.abortAction()->isEnabled());
         QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Search aborted"));
+        // The scan of the aborted search may still announce its start.
+        emit window.control()->ScanStarted();
+        QVERIFY(window.searchAction()->isEnabled());
+        QVERIFY(window.optionsAction()->isEnabled());
     }
 
     void errorsGoToTheStatusLineWithoutAMessageBox() {
