@@ -42,9 +42,20 @@ CollectionSlice CollectionObject::Items(int first, int count) {
     const qint32 last = static_cast<qint32>(qMin<qint64>(total, qint64(first) + count - 1));
     const qint64 budget = MessageSize::bodyBudget() - 16; // the array's own length and padding
     CollectionSlice slice;
+    // Items are weighed by a quick upper bound while the reply is far below the budget, and
+    // exactly from the point where the bound would reach it.
+    bool exact = false;
     for (qint32 i = first; i <= last; ++i) {
         QVariant item = mCollection->Item(i);
-        const qint64 bytes = MessageSize::of(QVariant::fromValue(QDBusVariant(item)));
+        qint64 bytes =
+            MessageSize::kVariant + (exact ? MessageSize::of(item) : MessageSize::boundOf(item));
+        if (!exact && slice.bytes + bytes > budget) {
+            exact = true;
+            slice.bytes = 0;
+            for (const QVariant &taken : std::as_const(slice.items))
+                slice.bytes += MessageSize::kVariant + MessageSize::of(taken);
+            bytes = MessageSize::kVariant + MessageSize::of(item);
+        }
         if (slice.bytes + bytes > budget)
             break;
         slice.bytes += bytes;

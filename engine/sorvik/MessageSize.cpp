@@ -11,8 +11,7 @@ namespace TavrinEXE::MessageSize {
 
 namespace {
 std::atomic<qint64> gBusLimit{BusMessageLimit::kDaemonDefault};
-constexpr qint64 kPadded = 8;   // a basic value with its padding
-constexpr qint64 kVariant = 32; // a variant's signature (the values served have short ones)
+constexpr qint64 kPadded = 8; // a basic value with its padding
 } // namespace
 
 qint64 ofString(QStringView text) {
@@ -24,6 +23,12 @@ qint64 ofString(QStringView text) {
         bytes += u < 0x80 ? 1 : u < 0x800 ? 2 : c.isSurrogate() ? 2 : 3;
     }
     return 4 + bytes + 1 + 7;
+}
+
+qint64 boundOf(const QVariant &value) {
+    if (value.metaType() == QMetaType::fromType<QString>())
+        return 4 + 3 * qint64(value.toString().size()) + 1 + 7;
+    return of(value);
 }
 
 qint64 of(const QVariant &value) {
