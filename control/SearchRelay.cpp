@@ -148,8 +148,9 @@ void SearchRelay::poll() {
         return;
     if (!active) {
         Timer1.stop();
+        // The host may have let go of the control, or started another search, meanwhile.
         if (!deliverFindings(0) || generation != mGrid.generation())
-            return; // the host started another search while the findings were delivered
+            return;
         msbStatus.Panels(3).setText(QStringLiteral("Scan Completed Successfully"));
         stopTiming();
         DoEvents();

@@ -337,7 +337,9 @@ void tst_SearchRelay::durationIsRightAcrossATickWrap() {
     // The control's clock stands just below the largest signed value and then passes it.
     qint32 fake = std::numeric_limits<qint32>::max() - 100;
     setTickCountSource([&fake] { return fake; });
-    connect(control, &TavrinX::ScanStarted, this, [&] { fake += 400; });
+    // The counter wraps as a 32-bit register does (signed overflow would be undefined).
+    connect(control, &TavrinX::ScanStarted, this,
+            [&] { fake = static_cast<qint32>(static_cast<quint32>(fake) + 400); });
     QSignalSpy completed(control, &TavrinX::ScanCompleted);
     control->Grep();
     const bool done = !completed.isEmpty() || completed.wait(10000);
