@@ -16,10 +16,7 @@ QDBusMessage send(const QDBusMessage &call) {
     if (!bus.isConnected())
         throw PlatformError(PlatformError::ServerUnavailable,
                             QStringLiteral("No session bus: %1").arg(bus.lastError().message()));
-    // Waited for through a watcher rather than a blocking call: the blocking call's own wait
-    // can miss its reply when calls nest (the engine's event arriving while it waits).
-    const QDBusMessage reply =
-        finish(bus.asyncCall(call, INT_MAX), QEventLoop::ExcludeUserInputEvents);
+    const QDBusMessage reply = bus.call(call, QDBus::BlockWithGui, INT_MAX);
     if (reply.type() != QDBusMessage::ReplyMessage)
         raise(reply);
     return reply;
@@ -32,13 +29,13 @@ QDBusMessage wait(const QDBusPendingCall &pending) {
     return reply;
 }
 
-QDBusMessage finish(const QDBusPendingCall &pending, QEventLoop::ProcessEventsFlags flags) {
+QDBusMessage finish(const QDBusPendingCall &pending) {
     if (!pending.isFinished()) {
         QDBusPendingCallWatcher watcher(pending);
         QEventLoop loop;
         QObject::connect(&watcher, &QDBusPendingCallWatcher::finished, &loop, &QEventLoop::quit);
         if (!watcher.isFinished())
-            loop.exec(flags);
+            loop.exec();
     }
     return pending.reply();
 }

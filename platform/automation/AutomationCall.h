@@ -2,7 +2,6 @@
 
 #include <QDBusMessage>
 #include <QDBusPendingCall>
-#include <QEventLoop>
 #include <QString>
 
 namespace TavrinEXE {
@@ -21,8 +20,7 @@ inline const QString kLimitsExceeded = QStringLiteral("org.freedesktop.DBus.Erro
 // Waits for the reply to a call sent with asyncCall; throws PlatformError when it fails.
 QDBusMessage wait(const QDBusPendingCall &pending);
 // Waits for the reply to a call sent with asyncCall and returns it, an error too.
-QDBusMessage finish(const QDBusPendingCall &pending,
-                    QEventLoop::ProcessEventsFlags flags = QEventLoop::AllEvents);
+QDBusMessage finish(const QDBusPendingCall &pending);
 // Reads a D-Bus property, unwrapping the variants it travels in.
 QVariant getProperty(const QString &server, const QString &path, const QString &interface,
                      const QString &name);
