@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TavrinEXENames.h"
+
 #include "TavrinEXEIntrospection.h"
 
 #include <QDBusObjectPath>
@@ -15,12 +17,12 @@ class ObjectRegistry;
 // within the idle delay after start.
 class ClassFactory : public QObject {
     Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "TavrinEXE.ClassFactory")
+    Q_CLASSINFO("D-Bus Interface", TAVRINEXE_FACTORY_INTERFACE)
     Q_CLASSINFO("D-Bus Introspection", TAVRIN_INTROSPECTION_ClassFactory)
 public:
     static constexpr int kDefaultIdleMs = 30000;
     static constexpr int kEndingGraceMs = 200;
-    static inline const QString kServiceName = QStringLiteral("TavrinEXE.TavrinX");
+    static inline const QString kServiceName = QStringLiteral(TAVRINEXE_SERVICE);
 
     ClassFactory(ObjectRegistry *registry, int idleMs, QObject *parent = nullptr);
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TavrinEXENames.h"
+
 #include "Collection.h"
 #include "CollectionSlice.h"
 #include "ServedObject.h"
@@ -15,7 +17,7 @@ namespace TavrinEXE {
 // main thread; an engine's thread may append meanwhile.
 class CollectionObject : public ServedObject {
     Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "TavrinEXE.Collection")
+    Q_CLASSINFO("D-Bus Interface", TAVRINEXE_COLLECTION_INTERFACE)
     Q_CLASSINFO("D-Bus Introspection", TAVRIN_INTROSPECTION_Collection)
     Q_PROPERTY(int Count READ Count)
 public:

@@ -1,4 +1,5 @@
 #include "EngineObject.h"
+#include "TavrinEXENames.h"
 
 #include "ObjectRegistry.h"
 #include "PlatformError.h"
@@ -16,7 +17,7 @@
 namespace TavrinEXE {
 
 namespace {
-const QString kSinkInterface = QStringLiteral("TavrinEXE.__TavrinX");
+const QString kSinkInterface = QStringLiteral(TAVRINEXE_EVENTS_INTERFACE);
 
 // Unwraps a variant that a client sent inside the property's own variant.
 QVariant plainValue(const QDBusVariant &v) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TavrinEXENames.h"
+
 #include "Boolean.h"
 #include "Collection.h"
 #include "ServedObject.h"
@@ -20,7 +22,7 @@ class TavrinX;
 // event calls all run there, so a slow or stuck sink holds up this engine only.
 class EngineObject : public ServedObject {
     Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "TavrinEXE._TavrinX")
+    Q_CLASSINFO("D-Bus Interface", TAVRINEXE_ENGINE_INTERFACE)
     Q_CLASSINFO("D-Bus Introspection", TAVRIN_INTROSPECTION_uTavrinX)
     Q_PROPERTY(QDBusObjectPath mclnFileNames READ mclnFileNames WRITE setMclnFileNames)
     Q_PROPERTY(QDBusObjectPath mclnLines READ mclnLines WRITE setMclnLines)

@@ -1,4 +1,5 @@
 #include "ObjectDispatcher.h"
+#include "TavrinEXENames.h"
 
 #include "CallContext.h"
 #include "ClassFactory.h"
@@ -17,7 +18,7 @@
 namespace TavrinEXE {
 
 namespace {
-const QString kFactoryPath = QStringLiteral("/TavrinEXE/TavrinX");
+const QString kFactoryPath = QStringLiteral(TAVRINEXE_FACTORY_PATH);
 const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
 const QString kIntrospectable = QStringLiteral("org.freedesktop.DBus.Introspectable");
 // Introspection is open to every caller; the standard interfaces come first.
@@ -74,7 +75,7 @@ ObjectDispatcher::ObjectDispatcher(ObjectRegistry *registry, ClassFactory *facto
 bool ObjectDispatcher::publish() {
     QDBusConnection bus = mRegistry->connection();
     return bus.registerVirtualObject(kFactoryPath, this, QDBusConnection::SubPath) &&
-           bus.registerVirtualObject(QStringLiteral("/TavrinEXE/Collection"), this,
+           bus.registerVirtualObject(QStringLiteral(TAVRINEXE_COLLECTION_PATH), this,
                                      QDBusConnection::SubPath);
 }
 

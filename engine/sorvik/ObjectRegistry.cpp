@@ -1,4 +1,5 @@
 #include "ObjectRegistry.h"
+#include "TavrinEXENames.h"
 
 #include "CollectionObject.h"
 #include "EngineObject.h"
@@ -34,7 +35,7 @@ QString ObjectRegistry::exportEngine(const QString &client) {
     QString path;
     {
         QMutexLocker lock(&mLock);
-        path = QStringLiteral("/TavrinEXE/TavrinX/%1").arg(mlNextEngine++);
+        path = QStringLiteral(TAVRINEXE_FACTORY_PATH "/%1").arg(mlNextEngine++);
     }
     auto *thread = new EngineThread(this, path);
     EngineObject *object = nullptr;
@@ -72,7 +73,7 @@ QString ObjectRegistry::exportCollection(const std::shared_ptr<Collection> &coll
     QMutexLocker lock(&mLock);
     QString path = mCollectionPaths.value(collection.get());
     if (path.isEmpty()) {
-        path = QStringLiteral("/TavrinEXE/Collection/%1").arg(mlNextCollection++);
+        path = QStringLiteral(TAVRINEXE_COLLECTION_PATH "/%1").arg(mlNextCollection++);
         // Collections are served on the main thread, whichever engine thread hands one out.
         auto *object = new CollectionObject(this, path, collection);
         object->moveToThread(thread());

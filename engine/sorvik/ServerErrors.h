@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TavrinEXENames.h"
+
 #include "PlatformError.h"
 
 #include <QString>
@@ -10,9 +12,9 @@ namespace TavrinEXE {
 // mismatch and the subscript error by their own names, any other as TavrinEXE.Error.Platform
 // with "<number>: <description>".
 namespace ServerErrors {
-inline const QString kTypeMismatch = QStringLiteral("TavrinEXE.Error.TypeMismatch");
-inline const QString kSubscriptOutOfRange = QStringLiteral("TavrinEXE.Error.SubscriptOutOfRange");
-inline const QString kPlatform = QStringLiteral("TavrinEXE.Error.Platform");
+inline const QString kTypeMismatch = QStringLiteral(TAVRINEXE_ERROR_TYPE_MISMATCH);
+inline const QString kSubscriptOutOfRange = QStringLiteral(TAVRINEXE_ERROR_SUBSCRIPT_OUT_OF_RANGE);
+inline const QString kPlatform = QStringLiteral(TAVRINEXE_ERROR_PLATFORM);
 inline const QString kAccessDenied = QStringLiteral("org.freedesktop.DBus.Error.AccessDenied");
 inline const QString kInvalidArgs = QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs");
 // A reply or a request beyond what the bus or the server carries.

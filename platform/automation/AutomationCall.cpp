@@ -1,4 +1,5 @@
 #include "AutomationCall.h"
+#include "TavrinEXENames.h"
 
 #include "PlatformError.h"
 
@@ -54,11 +55,11 @@ QVariant getProperty(const QString &server, const QString &path, const QString &
 void raise(const QDBusMessage &error) {
     const QString name = error.errorName();
     const QString message = error.errorMessage();
-    if (name == QLatin1String("TavrinEXE.Error.TypeMismatch"))
+    if (name == QLatin1String(TAVRINEXE_ERROR_TYPE_MISMATCH))
         throw PlatformError::typeMismatch();
-    if (name == QLatin1String("TavrinEXE.Error.SubscriptOutOfRange"))
+    if (name == QLatin1String(TAVRINEXE_ERROR_SUBSCRIPT_OUT_OF_RANGE))
         throw PlatformError::subscriptOutOfRange();
-    if (name == QLatin1String("TavrinEXE.Error.Platform")) {
+    if (name == QLatin1String(TAVRINEXE_ERROR_PLATFORM)) {
         const int colon = message.indexOf(QLatin1String(": "));
         bool ok = false;
         const int number = message.left(colon).toInt(&ok);

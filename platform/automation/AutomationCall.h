@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TavrinEXENames.h"
+
 #include <QDBusMessage>
 #include <QDBusPendingCall>
 #include <QString>
@@ -9,9 +11,9 @@ namespace TavrinEXE {
 // Synchronous calls to sorvik: wait for the answer while the caller's event loop keeps
 // serving incoming events and calls, with no time limit. A failed call throws PlatformError.
 namespace AutomationCall {
-inline const QString kService = QStringLiteral("TavrinEXE.TavrinX");
-inline const QString kEngineInterface = QStringLiteral("TavrinEXE._TavrinX");
-inline const QString kCollectionInterface = QStringLiteral("TavrinEXE.Collection");
+inline const QString kService = QStringLiteral(TAVRINEXE_SERVICE);
+inline const QString kEngineInterface = QStringLiteral(TAVRINEXE_ENGINE_INTERFACE);
+inline const QString kCollectionInterface = QStringLiteral(TAVRINEXE_COLLECTION_INTERFACE);
 
 // Sends call and returns the reply; throws PlatformError when it fails.
 QDBusMessage send(const QDBusMessage &call);

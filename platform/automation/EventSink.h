@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TavrinEXENames.h"
+
 #include <QObject>
 
 namespace TavrinEXE {
@@ -10,7 +12,7 @@ class TavrinXProxy;
 // it and waits until the proxy's handlers have returned.
 class EventSink : public QObject {
     Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "TavrinEXE.__TavrinX")
+    Q_CLASSINFO("D-Bus Interface", TAVRINEXE_EVENTS_INTERFACE)
 public:
     explicit EventSink(TavrinXProxy *proxy);
     ~EventSink() override;

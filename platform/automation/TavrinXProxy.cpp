@@ -1,4 +1,5 @@
 #include "TavrinXProxy.h"
+#include "TavrinEXENames.h"
 
 #include "AutomationCall.h"
 #include "EventSink.h"
@@ -17,8 +18,8 @@ const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
 
 QDBusMessage createInstance() {
     const QDBusMessage call = QDBusMessage::createMethodCall(
-        AutomationCall::kService, QStringLiteral("/TavrinEXE/TavrinX"),
-        QStringLiteral("TavrinEXE.ClassFactory"), QStringLiteral("CreateInstance"));
+        AutomationCall::kService, QStringLiteral(TAVRINEXE_FACTORY_PATH),
+        QStringLiteral(TAVRINEXE_FACTORY_INTERFACE), QStringLiteral("CreateInstance"));
     QDBusMessage reply;
     // A sorvik that is ending gives up its name first; a request that reached it just before
     // finds no factory and is sent again, to the next sorvik.
