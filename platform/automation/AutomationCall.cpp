@@ -17,10 +17,9 @@ QDBusMessage send(const QDBusMessage &call) {
     if (!bus.isConnected())
         throw PlatformError(PlatformError::ServerUnavailable,
                             QStringLiteral("No session bus: %1").arg(bus.lastError().message()));
-    const QDBusMessage reply = bus.call(call, QDBus::BlockWithGui, INT_MAX);
-    if (reply.type() != QDBusMessage::ReplyMessage)
-        raise(reply);
-    return reply;
+    // Not QDBus::BlockWithGui: Qt 6.4 checks for the reply before it watches for it, so a reply
+    // that lands in between is never seen and the call waits forever.
+    return wait(bus.asyncCall(call, INT_MAX));
 }
 
 QDBusMessage wait(const QDBusPendingCall &pending) {
@@ -32,11 +31,13 @@ QDBusMessage wait(const QDBusPendingCall &pending) {
 
 QDBusMessage finish(const QDBusPendingCall &pending) {
     if (!pending.isFinished()) {
+        // The watcher looks at the reply under the call's lock, so it never misses it; the loop
+        // serves what a blocking call with a live GUI serves, user input aside.
         QDBusPendingCallWatcher watcher(pending);
         QEventLoop loop;
         QObject::connect(&watcher, &QDBusPendingCallWatcher::finished, &loop, &QEventLoop::quit);
         if (!watcher.isFinished())
-            loop.exec();
+            loop.exec(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents);
     }
     return pending.reply();
 }

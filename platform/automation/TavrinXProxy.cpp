@@ -24,7 +24,7 @@ QDBusMessage createInstance() {
     // A sorvik that is ending gives up its name first; a request that reached it just before
     // finds no factory and is sent again, to the next sorvik.
     for (int attempt = 0; attempt < 3; ++attempt) {
-        reply = QDBusConnection::sessionBus().call(call, QDBus::BlockWithGui, INT_MAX);
+        reply = AutomationCall::finish(QDBusConnection::sessionBus().asyncCall(call, INT_MAX));
         if (reply.type() != QDBusMessage::ErrorMessage)
             break;
         const QDBusError::ErrorType type = QDBusError(reply).type();
