@@ -1,0 +1,125 @@
+#include "RegexMatcher.h"
+
+#include "PlatformError.h"
+
+#define PCRE2_CODE_UNIT_WIDTH 16
+#include <pcre2.h>
+
+namespace {
+// A plain string's whole-word rule: the characters around it are not ASCII word characters.
+const QString kWordBefore = QStringLiteral("(?<![0-9A-Za-z_])(?:");
+// \E first: a \Q left open by the pattern must not quote the closing parenthesis.
+const QString kWordAfter = QStringLiteral("\\E)(?![0-9A-Za-z_])");
+// Patterns longer than this are refused; a longer one is not a search anybody types.
+constexpr PCRE2_SIZE kLongestPattern = 64 * 1024;
+// Backtracking allowed for one line: catastrophic patterns fail within milliseconds a line.
+constexpr uint32_t kMatchLimit = 2'000'000;
+constexpr uint32_t kHeapLimitKiB = 64 * 1024;
+constexpr PCRE2_SIZE kJitStackMost = 1024 * 1024;
+
+PCRE2_SPTR units(QStringView text) {
+    return reinterpret_cast<PCRE2_SPTR>(text.utf16());
+}
+
+QString errorText(int code) {
+    PCRE2_UCHAR buffer[256];
+    const int n = pcre2_get_error_message(code, buffer, sizeof buffer / sizeof *buffer);
+    return n < 0 ? QStringLiteral("error %1").arg(code)
+                 : QString::fromUtf16(reinterpret_cast<const char16_t *>(buffer), n);
+}
+
+// Characters of text[0, units): the second half of a surrogate pair does not count.
+qint64 characters(QStringView text, qsizetype units) {
+    qint64 count = units;
+    for (qsizetype i = 1; i < units; ++i)
+        count -= text.at(i).isLowSurrogate() && text.at(i - 1).isHighSurrogate();
+    return count;
+}
+} // namespace
+
+struct RegexMatcher::Compiled {
+    pcre2_code *code = nullptr;
+    pcre2_match_data *data = nullptr;
+    pcre2_match_context *context = nullptr;
+    pcre2_jit_stack *stack = nullptr;
+
+    ~Compiled() {
+        pcre2_jit_stack_free(stack);
+        pcre2_match_context_free(context);
+        pcre2_match_data_free(data);
+        pcre2_code_free(code);
+    }
+};
+
+std::unique_ptr<RegexMatcher> RegexMatcher::compile(const QString &pattern, bool caseSensitive,
+                                                    bool wholeWord, QString *error) {
+    const uint32_t options =
+        PCRE2_UTF | PCRE2_UCP | PCRE2_MATCH_INVALID_UTF | (caseSensitive ? 0 : PCRE2_CASELESS);
+    pcre2_compile_context *compileContext = pcre2_compile_context_create(nullptr);
+    pcre2_set_max_pattern_length(compileContext,
+                                 kLongestPattern + kWordBefore.size() + kWordAfter.size());
+    const auto build = [&](const QString &text, int *code, PCRE2_SIZE *offset) {
+        return pcre2_compile(units(text), PCRE2_SIZE(text.size()), options, code, offset,
+                             compileContext);
+    };
+    auto compiled = std::make_unique<Compiled>();
+    int code = 0;
+    PCRE2_SIZE offset = 0;
+    // The pattern alone first, so that the positions named are the user's own.
+    if (PCRE2_SIZE(pattern.size()) > kLongestPattern) {
+        *error = QStringLiteral("pattern longer than %1 characters").arg(kLongestPattern);
+    } else if (pcre2_code *alone = build(pattern, &code, &offset); !alone) {
+        *error = QStringLiteral("%1 at character %2")
+                     .arg(errorText(code))
+                     .arg(characters(pattern, qsizetype(offset)) + 1);
+    } else if (wholeWord) {
+        pcre2_code_free(alone);
+        compiled->code = build(kWordBefore + pattern + kWordAfter, &code, &offset);
+        if (!compiled->code)
+            *error =
+                QStringLiteral("it cannot be searched as a whole word (%1)").arg(errorText(code));
+    } else {
+        compiled->code = alone;
+    }
+    pcre2_compile_context_free(compileContext);
+    if (!compiled->code)
+        return nullptr;
+
+    pcre2_jit_compile(compiled->code, PCRE2_JIT_COMPLETE); // the interpreter serves without it
+    compiled->data = pcre2_match_data_create(1, nullptr);
+    compiled->context = pcre2_match_context_create(nullptr);
+    compiled->stack = pcre2_jit_stack_create(32 * 1024, kJitStackMost, nullptr);
+    if (!compiled->data || !compiled->context || !compiled->stack)
+        throw std::bad_alloc();
+    pcre2_set_match_limit(compiled->context, kMatchLimit);
+    pcre2_set_heap_limit(compiled->context, kHeapLimitKiB);
+    pcre2_jit_stack_assign(compiled->context, nullptr, compiled->stack);
+    return std::unique_ptr<RegexMatcher>(new RegexMatcher(std::move(compiled)));
+}
+
+RegexMatcher::RegexMatcher(std::unique_ptr<Compiled> compiled) : d(std::move(compiled)) {}
+
+RegexMatcher::~RegexMatcher() = default;
+
+qint64 RegexMatcher::match(QStringView line) const {
+    const int rc =
+        pcre2_match(d->code, units(line), PCRE2_SIZE(line.size()), 0, 0, d->data, d->context);
+    if (rc == PCRE2_ERROR_NOMATCH)
+        return 0;
+    if (rc < 0)
+        throw PlatformError(PlatformError::InvalidProcedureCall,
+                            QStringLiteral("The regular expression cannot be matched against a "
+                                           "line of this file: %1")
+                                .arg(errorText(rc)));
+    const PCRE2_SIZE start = pcre2_get_ovector_pointer(d->data)[0];
+    return characters(line, qsizetype(start)) + 1;
+}
+
+bool RegexMatcher::isPlainLiteral(const QString &pattern) {
+    static const QString special = QStringLiteral("\\^$.|?*+()[]{}");
+    for (const QChar c : pattern) {
+        if (c.unicode() >= 0x80 || special.contains(c))
+            return false;
+    }
+    return true;
+}
