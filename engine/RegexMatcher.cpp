@@ -123,3 +123,108 @@ bool RegexMatcher::isPlainLiteral(const QString &pattern) {
     }
     return true;
 }
+
+namespace {
+// Index just past the group or class whose opening character is at i, or -1 when it is not
+// closed.
+qsizetype skipClass(const QString &p, qsizetype i) {
+    ++i; // past '['
+    if (i < p.size() && p.at(i) == u'^')
+        ++i;
+    if (i < p.size() && p.at(i) == u']')
+        ++i; // a leading ']' is a member
+    while (i < p.size() && p.at(i) != u']') {
+        if (p.at(i) == u'\\')
+            ++i;
+        else if (p.at(i) == u'[' && i + 1 < p.size() && p.at(i + 1) == u':')
+            i = p.indexOf(QLatin1String(":]"), i + 2) + 1; // a POSIX class; -1 + 1 ends the scan
+        if (i <= 0)
+            return -1;
+        ++i;
+    }
+    return i < p.size() ? i + 1 : -1;
+}
+
+qsizetype skipGroup(const QString &p, qsizetype i) {
+    int depth = 0;
+    while (i < p.size()) {
+        const QChar c = p.at(i);
+        if (c == u'\\') {
+            i += 2;
+            continue;
+        }
+        if (c == u'[') {
+            i = skipClass(p, i);
+            if (i < 0)
+                return -1;
+            continue;
+        }
+        if (c == u'(')
+            ++depth;
+        else if (c == u')' && --depth == 0)
+            return i + 1;
+        ++i;
+    }
+    return -1;
+}
+} // namespace
+
+QString RegexMatcher::requiredLiteral(const QString &p) {
+    for (const char *unsure : {"|", "(?", "(*", "\\Q", "\\E"}) {
+        if (p.contains(QLatin1String(unsure)))
+            return {};
+    }
+    // Escapes of letters that stand for a class or an assertion; any other letter or digit
+    // escape (\x{..}, \p{..}, back references, \c.) may hide literal-looking text after it.
+    static const QString classes = QStringLiteral("dDwWsShHvVRNbBAzZGK");
+    QString best, run;
+    const auto endRun = [&] {
+        if (run.size() > best.size())
+            best = run;
+        run.clear();
+    };
+    qsizetype i = 0;
+    while (i < p.size()) {
+        QChar c = p.at(i);
+        if (c == u'\\') {
+            if (i + 1 >= p.size())
+                return {};
+            c = p.at(i + 1);
+            i += 2;
+            if (c.isLetterOrNumber()) {
+                if (c.unicode() >= 0x80 || !classes.contains(c))
+                    return {};
+                endRun();
+                continue;
+            }
+        } else if (c == u'[' || c == u'(') {
+            endRun();
+            i = c == u'[' ? skipClass(p, i) : skipGroup(p, i);
+            if (i < 0)
+                return {};
+            continue;
+        } else if (c == u'?' || c == u'*' || c == u'+' || c == u'{') {
+            run.chop(1); // the quantified character need not be there
+            endRun();
+            if (c == u'{') {
+                i = p.indexOf(u'}', i);
+                if (i < 0)
+                    return best;
+            }
+            ++i;
+            continue;
+        } else if (c == u'.' || c == u'^' || c == u'$' || c == u')') {
+            endRun();
+            ++i;
+            continue;
+        } else {
+            ++i;
+        }
+        if (c.unicode() >= 0x80)
+            endRun();
+        else
+            run += c;
+    }
+    endRun();
+    return best;
+}

@@ -25,6 +25,10 @@ public:
     // A pattern of ASCII characters none of which is special: it stands for itself, so the
     // plain string search gives the same lines and columns.
     static bool isPlainLiteral(const QString &pattern);
+    // The longest run of ASCII characters every match must hold, as a plain string to look
+    // for first; empty when none is found. Conservative: a pattern with alternation, inline
+    // options or escapes it does not know gives none.
+    static QString requiredLiteral(const QString &pattern);
 
 private:
     struct Compiled;

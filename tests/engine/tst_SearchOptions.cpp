@@ -2,6 +2,7 @@
 #include "EngineRun.h"
 #include "FileSearch.h"
 #include "PlatformError.h"
+#include "RegexMatcher.h"
 #include "Scan.h"
 
 #include <QTemporaryDir>
@@ -19,6 +20,8 @@ private slots:
     void regexLineRules_data();
     void regexLineRules();
     void regexOnLongLineMatchesKeptText();
+    void regexPrefilterTakesOnlyRequiredText_data();
+    void regexPrefilterTakesOnlyRequiredText();
     void badOptionsAreRefusedAtGrep_data();
     void badOptionsAreRefusedAtGrep();
     void writeThatBreaksOptionsDuringScanIsRefused();
@@ -73,6 +76,10 @@ void tst_SearchOptions::regexLineRules_data() {
     QTest::newRow("word: none alone") << "fo+" << QByteArray("foobar_foo") << true << true << 0;
     QTest::newRow("word: longer alternative")
         << "ab|abc" << QByteArray("abc d") << true << true << 1;
+    QTest::newRow("prefilter: text after a class")
+        << "[0-9]+_lock\\(&" << QByteArray("a 12_LOCK(&x)") << false << false << 3;
+    QTest::newRow("prefilter: needed text absent")
+        << "ERR_PTR\\(-E" << QByteArray("ERR_PTR(E") << true << false << 0;
     QTest::newRow("word: quoted to the end")
         << "\\Qa(" << QByteArray("x a( y") << true << true << 3;
 }
@@ -114,6 +121,41 @@ void tst_SearchOptions::regexOnLongLineMatchesKeptText() {
     QCOMPARE(run.engine->FoundLines()->Item(1).toInt(), 2);
     QCOMPARE(run.engine->FoundColumns()->Item(1).toInt(), 251);
     QCOMPARE(run.engine->FoundLines()->Item(2).toInt(), 4);
+}
+
+void tst_SearchOptions::regexPrefilterTakesOnlyRequiredText_data() {
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<QString>("literal"); // looked for first: every match must hold it
+    QTest::newRow("escaped punctuation") << "ERR_PTR\\(-E[A-Z]+\\)"
+                                         << "ERR_PTR(-E";
+    QTest::newRow("quantified letter dropped") << "colou?r"
+                                               << "colo";
+    QTest::newRow("counted repeat") << "x{2}yz"
+                                    << "yz";
+    QTest::newRow("class escapes") << "\\d+foo\\.bar\\b"
+                                   << "foo.bar";
+    QTest::newRow("classes skipped") << "[)(]ab[[:alpha:]]+xyz[]q]"
+                                     << "xyz";
+    QTest::newRow("group skipped") << "(a(b)c)+de"
+                                   << "de";
+    QTest::newRow("non-ASCII ends a run") << "ab\u00e9cd"
+                                          << "ab";
+    QTest::newRow("alternation") << "abcd|x"
+                                 << "";
+    QTest::newRow("inline option") << "(?i)abcd"
+                                   << "";
+    QTest::newRow("hex escape") << "\\x{41}BCD"
+                                << "";
+    QTest::newRow("back reference") << "(a)\\1bcd"
+                                    << "";
+    QTest::newRow("quoting") << "\\Q.*\\Eabcd"
+                             << "";
+}
+
+void tst_SearchOptions::regexPrefilterTakesOnlyRequiredText() {
+    QFETCH(QString, pattern);
+    QFETCH(QString, literal);
+    QCOMPARE(RegexMatcher::requiredLiteral(pattern), literal);
 }
 
 void tst_SearchOptions::badOptionsAreRefusedAtGrep_data() {
