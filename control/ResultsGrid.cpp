@@ -88,7 +88,6 @@ void ResultsGrid::Recreate() {
     for (int c = 0; c < 4; ++c)
         grid->setColWidth(c, mlColWidthValues[c]);
     grid->setHighlight(3, 2, mlMatchLength);
-    grid->setHighlightPattern(mMatchPattern);
     grid->setFirstMessageRow(1);
     grid->setCopySeparator(QStringLiteral(":"));
     Layout();
@@ -175,22 +174,4 @@ void ResultsGrid::relayDoubleClick() {
         return;
     Finding row = finding(r);
     emit DblClick(row.sFileName, row.lLine, row.lColumn, row.sFound);
-}
-
-void ResultsGrid::setMatch(qint32 length, const QRegularExpression &pattern) {
-    mlMatchLength = length;
-    mMatchPattern = pattern;
-}
-
-QRegularExpression ResultsGrid::matchPattern(const QString &pattern, bool caseSensitive,
-                                             bool wholeWord) {
-    // The engine's own rules: Unicode classes, and whole words bounded by ASCII non-word
-    // characters; \E closes a \Q the pattern leaves open.
-    const QString text =
-        wholeWord ? QStringLiteral("(?<![0-9A-Za-z_])(?:%1\\E)(?![0-9A-Za-z_])").arg(pattern)
-                  : pattern;
-    QRegularExpression::PatternOptions options = QRegularExpression::UseUnicodePropertiesOption;
-    if (!caseSensitive)
-        options |= QRegularExpression::CaseInsensitiveOption;
-    return QRegularExpression(text, options);
 }

@@ -4,7 +4,6 @@
 
 #include <QObject>
 #include <QPointer>
-#include <QRegularExpression>
 #include <QString>
 #include <array>
 
@@ -39,12 +38,8 @@ public:
     qint32 deliveredCount() const { return mlDelivered; }
     // Counts one more finding row; the rows below the findings are engine-error rows.
     void countDelivered();
-    // What the grids made from now on highlight at each finding's column: length characters,
-    // or what the search's regular expression matches there when it has one.
-    void setMatch(qint32 length, const QRegularExpression &pattern);
-    // The highlight pattern for a search by regular expression, with its options.
-    static QRegularExpression matchPattern(const QString &pattern, bool caseSensitive,
-                                           bool wholeWord);
+    // How many characters the grids made from now on highlight at each finding's column.
+    void setMatchLength(qint32 length) { mlMatchLength = length; }
     // Bumped by every re-creation: a delivery that sees it change stops, so findings of two
     // searches never meet in one grid.
     quint64 generation() const { return mlGeneration; }
@@ -88,6 +83,5 @@ private:
     ColumnWidths mlColWidthValues{2150, 630, 450, 1750};
     qint32 mlDelivered = 0;
     qint32 mlMatchLength = 0;
-    QRegularExpression mMatchPattern;
     quint64 mlGeneration = 0;
 };

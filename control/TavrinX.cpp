@@ -122,7 +122,7 @@ VBool TavrinX::SaveDataToTabFile(QString &FileName) {
 
 QVariant TavrinX::Grep() {
     // Code points, as the engine counts columns.
-    d->mGrid->setMatch(qint32(SearchString().toUcs4().size()), QRegularExpression());
+    d->mGrid->setMatchLength(qint32(SearchString().toUcs4().size()));
     d->mRelay->Grep();
     return {};
 }

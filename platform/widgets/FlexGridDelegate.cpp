@@ -135,7 +135,7 @@ void FlexGridDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
     if (index.column() == mlTextColumn) {
         bool hasPosition = false;
         const int position =
-            mlLength > 0 || !mPattern.pattern().isEmpty()
+            mlLength > 0
                 ? index.siblingAtColumn(mlPositionColumn).data().toString().toInt(&hasPosition)
                 : 0;
         drawLine(painter, opt, text, hasPosition ? position : 0, area);
@@ -146,24 +146,6 @@ void FlexGridDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
                           opt.fontMetrics.elidedText(text, Qt::ElideMiddle, area.width()));
     }
     painter->restore();
-}
-
-void FlexGridDelegate::setHighlightPattern(const QRegularExpression &pattern) {
-    mPattern = pattern.isValid() ? pattern : QRegularExpression();
-}
-
-int FlexGridDelegate::highlightLength(const QString &text, int position) const {
-    if (mPattern.pattern().isEmpty())
-        return mlLength;
-    if (position < 1)
-        return 0;
-    qsizetype offset = 0; // UTF-16 offset of code point 'position'
-    for (int point = 1; point < position && offset < text.size(); ++point)
-        offset += text.at(offset).isHighSurrogate() && offset + 1 < text.size() ? 2 : 1;
-    const QRegularExpressionMatch match =
-        mPattern.match(text, offset, QRegularExpression::NormalMatch,
-                       QRegularExpression::AnchorAtOffsetMatchOption);
-    return match.hasMatch() ? int(match.captured(0).toUcs4().size()) : 0;
 }
 
 void FlexGridDelegate::drawNumber(QPainter *painter, const QString &text, const QRect &cell) const {
@@ -181,8 +163,7 @@ void FlexGridDelegate::drawNumber(QPainter *painter, const QString &text, const 
 void FlexGridDelegate::drawLine(QPainter *painter, const QStyleOptionViewItem &option,
                                 const QString &text, int position, const QRect &area) const {
     const QFontMetrics &metrics = option.fontMetrics;
-    const ShownLine shown =
-        shownLine(text, position, highlightLength(text, position), metrics, area.width());
+    const ShownLine shown = shownLine(text, position, mlLength, metrics, area.width());
     const auto draw = [&](const QString &part, int x) {
         painter->drawText(QRect(x, area.top(), area.right() - x + 1, area.height()),
                           Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, part);

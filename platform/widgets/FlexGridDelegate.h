@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QRegularExpression>
 #include <QStyledItemDelegate>
 
 class QFontMetrics;
@@ -18,11 +17,6 @@ public:
     // In model column textColumn, `length` characters are highlighted from the position (first
     // character 1, in code points) held by the same row's positionColumn. length 0: none.
     void setHighlight(int textColumn, int positionColumn, int length);
-    // With a valid pattern, the highlight is instead what the pattern matches at the position
-    // (a search by regular expression); an empty pattern ends that.
-    void setHighlightPattern(const QRegularExpression &pattern);
-    // Code points highlighted in text from position (first character 1).
-    int highlightLength(const QString &text, int position) const;
 
     // What the highlight column shows of `line` in `width` pixels: tabs expanded to the next
     // multiple of TabWidth, an ellipsis where text is cut, and where the match lies in it.
@@ -46,5 +40,4 @@ private:
     int mlTextColumn = -1;
     int mlPositionColumn = -1;
     int mlLength = 0;
-    QRegularExpression mPattern;
 };

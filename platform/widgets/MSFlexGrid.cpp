@@ -198,11 +198,6 @@ void MSFlexGrid::setHighlight(int textColumn, int positionColumn, int length) {
     viewport()->update();
 }
 
-void MSFlexGrid::setHighlightPattern(const QRegularExpression &pattern) {
-    mDelegate->setHighlightPattern(pattern);
-    viewport()->update();
-}
-
 void MSFlexGrid::setFirstMessageRow(int row) {
     mModel->setFirstMessageRow(row);
     viewport()->update();

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QList>
-#include <QRegularExpression>
 #include <QTableView>
 
 class FlexGridDelegate;
@@ -56,8 +55,6 @@ public:
     // In column textColumn, `length` characters from the position held by positionColumn are
     // highlighted; length 0 for none.
     void setHighlight(int textColumn, int positionColumn, int length);
-    // The highlight is what pattern matches at the position instead; an empty pattern ends that.
-    void setHighlightPattern(const QRegularExpression &pattern);
     // Rows from `row` on each hold a message in column 0, drawn across the whole row with an
     // error mark; Enter does not open them and Copy takes the message alone. 0: none.
     void setFirstMessageRow(int row);

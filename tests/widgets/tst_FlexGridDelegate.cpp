@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QFontMetrics>
-#include <QRegularExpression>
 #include <QTest>
 
 // What the highlight column shows of a line: tabs as spaces, the match where the engine's
@@ -12,8 +11,6 @@ class tst_FlexGridDelegate : public QObject {
 private slots:
     void shownLineKeepsTheMatch_data();
     void shownLineKeepsTheMatch();
-    void patternHighlightIsItsMatchAtThePosition_data();
-    void patternHighlightIsItsMatchAtThePosition();
 };
 
 namespace {
@@ -80,36 +77,6 @@ void tst_FlexGridDelegate::shownLineKeepsTheMatch() {
     QCOMPARE(shown.text.endsWith(Ellipsis), cutAfter);
     QVERIFY(metrics.horizontalAdvance(shown.text) <= width);
     QVERIFY(!shown.text.contains(QLatin1Char('\t')));
-}
-
-void tst_FlexGridDelegate::patternHighlightIsItsMatchAtThePosition_data() {
-    QTest::addColumn<QString>("pattern");
-    QTest::addColumn<QString>("line");
-    QTest::addColumn<int>("position");
-    QTest::addColumn<int>("length");
-    QTest::newRow("variable length") << "fo+"
-                                     << "a fooo b" << 3 << 4;
-    QTest::newRow("after a pair") << "b+" << QString::fromUtf8("\xF0\x9F\x98\x80 bb") << 3 << 2;
-    QTest::newRow("pair matched") << "." << QString::fromUtf8("a\xF0\x9F\x98\x80") << 2 << 1;
-    QTest::newRow("anchored at the position") << "x"
-                                              << "ax x" << 1 << 0;
-    QTest::newRow("look-behind sees the line") << "(?<=a)b"
-                                               << "ab" << 2 << 1;
-    QTest::newRow("position past the end") << "x?"
-                                           << "ab" << 9 << 0;
-}
-
-void tst_FlexGridDelegate::patternHighlightIsItsMatchAtThePosition() {
-    QFETCH(QString, pattern);
-    QFETCH(QString, line);
-    QFETCH(int, position);
-    QFETCH(int, length);
-    FlexGridDelegate delegate;
-    delegate.setHighlight(3, 2, 99);
-    delegate.setHighlightPattern(QRegularExpression(pattern));
-    QCOMPARE(delegate.highlightLength(line, position), length);
-    delegate.setHighlightPattern(QRegularExpression());
-    QCOMPARE(delegate.highlightLength(line, position), 99);
 }
 
 QTEST_MAIN(tst_FlexGridDelegate)
