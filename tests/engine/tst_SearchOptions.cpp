@@ -30,16 +30,6 @@ private slots:
     void excludedFoldersAreNotEntered();
     void binaryFilesAreSkippedOnlyWhenAsked();
     void progressTellsFilesAndFolder();
-
-private:
-    QStringList scan(EngineRun &run, const QString &root, const QString &needle) {
-        run.engine->setSearchPath(root);
-        run.engine->setSearchString(needle);
-        run.engine->Grep();
-        if (!run.waitIdle())
-            return {"timeout"};
-        return run.findings(root);
-    }
 };
 
 void tst_SearchOptions::cleanup() {
@@ -96,7 +86,7 @@ void tst_SearchOptions::regexLineRules() {
     run.engine->setUseRegularExpression(vbTrue);
     run.engine->setCaseSensitive(toVBool(caseSensitive));
     run.engine->setWholeWordOnly(wholeWord);
-    const QStringList found = scan(run, dir.path(), pattern);
+    const QStringList found = run.scan(dir.path(), pattern);
     QCOMPARE(run.events.filter("OnError"), QStringList{});
     if (column == 0)
         QCOMPARE(found, QStringList{});
@@ -116,7 +106,7 @@ void tst_SearchOptions::regexOnLongLineMatchesKeptText() {
     writeTree(dir.path(), {{"a", "0\n" + line + "\n" + far + "\nab9\n"}});
     EngineRun run;
     run.engine->setUseRegularExpression(vbTrue);
-    scan(run, dir.path(), "ab\\d+");
+    run.scan(dir.path(), "ab\\d+");
     QCOMPARE(run.engine->SearchCount(), 2);
     QCOMPARE(run.engine->FoundLines()->Item(1).toInt(), 2);
     QCOMPARE(run.engine->FoundColumns()->Item(1).toInt(), 251);
@@ -191,12 +181,10 @@ void tst_SearchOptions::badOptionsAreRefusedAtGrep() {
     run.engine->setUseRegularExpression(vbTrue);
     run.engine->setWholeWordOnly(wholeWord);
     run.engine->setExcludeFolders(exclude);
-    run.engine->setSearchExt(QString());
-    QCOMPARE(scan(run, dir.path(), pattern), QStringList{});
+    QCOMPARE(run.scan(dir.path(), pattern, QString()), QStringList{});
     QCOMPARE(run.events, QStringList{"OnError -12 Invalid Search File Type"}); // tested first
     run.events.clear();
-    run.engine->setSearchExt("*.*");
-    QCOMPARE(scan(run, dir.path(), pattern), QStringList{});
+    QCOMPARE(run.scan(dir.path(), pattern), QStringList{});
     QCOMPARE(run.events, QStringList{"OnError " + error});
 }
 
@@ -226,7 +214,7 @@ void tst_SearchOptions::catastrophicPatternIsReportedNotHung() {
     writeTree(dir.path(), {{"1", "aa\n" + evil + evil}, {"2", "aa\n"}});
     EngineRun run;
     run.engine->setUseRegularExpression(vbTrue);
-    QCOMPARE(scan(run, dir.path(), "^(a+)+$"), (QStringList{"1:1:1:aa", "2:1:1:aa"}));
+    QCOMPARE(run.scan(dir.path(), "^(a+)+$"), (QStringList{"1:1:1:aa", "2:1:1:aa"}));
     QCOMPARE(run.events.size(), 3);
     QVERIFY2(run.events.at(1).startsWith("OnError -100 " + dir.path() +
                                          "/1: The regular "
@@ -265,7 +253,7 @@ void tst_SearchOptions::excludedFoldersAreNotEntered() {
     EngineRun run;
     run.engine->setExcludeFolders(exclude);
     QStringList paths;
-    for (const QString &finding : scan(run, dir.path(), "hit"))
+    for (const QString &finding : run.scan(dir.path(), "hit"))
         paths << finding.section(u':', 0, 0);
     QCOMPARE(paths, found);
     QCOMPARE(run.engine->FilesSearched(), found.size());
@@ -278,10 +266,10 @@ void tst_SearchOptions::binaryFilesAreSkippedOnlyWhenAsked() {
     writeTree(dir.path(),
               {{"bin", QByteArray("hit\0x\n", 6)}, {"late", lateNul}, {"text", "hit\n"}});
     EngineRun run;
-    QCOMPARE(scan(run, dir.path(), "hit").size(), 3);
+    QCOMPARE(run.scan(dir.path(), "hit").size(), 3);
     run.engine->setSkipBinaryFiles(vbTrue);
     QStringList paths;
-    for (const QString &finding : scan(run, dir.path(), "hit"))
+    for (const QString &finding : run.scan(dir.path(), "hit"))
         paths << finding.section(u':', 0, 0);
     QCOMPARE(paths, (QStringList{"late", "text"})); // only the first block is looked at
     QCOMPARE(run.events.filter("OnError"), QStringList{});
@@ -291,7 +279,6 @@ void tst_SearchOptions::progressTellsFilesAndFolder() {
     QTemporaryDir dir;
     writeTree(dir.path(), {{"a.txt", "x\n"}, {"b.log", "x\n"}, {"sub/c.txt", "x\n"}});
     EngineRun run;
-    run.engine->setSearchExt("*.txt");
     QStringList seen; // folder and count at each yield
     setDoEventsHook([&] {
         const QString folder = QDir(dir.path()).relativeFilePath(run.engine->CurrentFolder());
@@ -299,7 +286,7 @@ void tst_SearchOptions::progressTellsFilesAndFolder() {
         if (seen.isEmpty() || seen.last() != entry)
             seen << entry;
     });
-    scan(run, dir.path(), "x");
+    run.scan(dir.path(), "x", "*.txt");
     setDoEventsHook({});
     QCOMPARE(seen, (QStringList{". 0", ". 1", "sub 1", "sub 2"}));
     QCOMPARE(run.engine->FilesSearched(), 2);
