@@ -158,8 +158,8 @@ QStringList missingFrom(const QStringList &from, const QStringList &wanted) {
     return missing;
 }
 
-// A value of a D-Bus type for a reply. The factory hands out engines; every other object path
-// handed out is a collection's.
+// A value of a D-Bus type for a reply, invalid for a type not known here. The factory hands
+// out engines; every other object path handed out is a collection's.
 QVariant sampleOf(const QString &type, const QString &interface) {
     if (type == QLatin1String("s"))
         return QString();
@@ -232,8 +232,11 @@ private:
                                        .arg(message.signature(), m->inSignature()));
         used << interface + u'.' + message.member();
         QVariantList out;
-        for (const Arg &a : m->out)
+        for (const Arg &a : m->out) {
             out << sampleOf(a.type, interface);
+            if (!out.last().isValid())
+                return refuse(message, QStringLiteral("no sample value of type ") + a.type);
+        }
         return message.createReply(out);
     }
 
@@ -246,8 +249,11 @@ private:
         if (m == mInterfaces[interface].cend() || !m->isProperty)
             return refuse(message, QStringLiteral("no property ") + name);
         if (message.member() == QLatin1String("Get") && message.signature() == "ss") {
+            const QVariant value = sampleOf(m->type, interface);
+            if (!value.isValid())
+                return refuse(message, QStringLiteral("no sample value of type ") + m->type);
             used << interface + u'.' + name + QStringLiteral(" read");
-            return message.createReply(QVariant::fromValue(QDBusVariant(sampleOf(m->type, {}))));
+            return message.createReply(QVariant::fromValue(QDBusVariant(value)));
         }
         if (message.member() == QLatin1String("Set") && message.signature() == "ssv") {
             const QString sent =
