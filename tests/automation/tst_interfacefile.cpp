@@ -51,8 +51,8 @@ struct Arg {
 
 struct Member {
     bool isProperty = false;
-    QString type; // of a property
-    bool writable = false;
+    QString type;       // of a property
+    QString access;     // of a property: read, write or readwrite
     QList<Arg> in, out; // of a method
 
     QString inSignature() const {
@@ -64,8 +64,7 @@ struct Member {
     // One line that a QMetaObject's member must match exactly.
     QString describe(const QString &name) const {
         if (isProperty)
-            return QStringLiteral("property %1 %2 %3")
-                .arg(type, name, writable ? QStringLiteral("readwrite") : QStringLiteral("read"));
+            return QStringLiteral("property %1 %2 %3").arg(type, name, access);
         QStringList args, outs;
         for (const Arg &a : in)
             args << a.type + u' ' + a.name;
@@ -99,7 +98,7 @@ QMap<QString, Interface> readInterfaceFile() {
             Member &m = interfaces[interface][member];
             m.isProperty = true;
             m.type = attr.value(QLatin1String("type")).toString();
-            m.writable = attr.value(QLatin1String("access")) == QLatin1String("readwrite");
+            m.access = attr.value(QLatin1String("access")).toString();
         } else if (xml.name() == QLatin1String("method")) {
             member = name;
             interfaces[interface][member];
@@ -126,7 +125,8 @@ QStringList membersOf(const QMetaObject *mo) {
         const QMetaProperty p = mo->property(i);
         members << QStringLiteral("property %1 %2 %3")
                        .arg(signatureOf(p.metaType()), QString::fromLatin1(p.name()),
-                            p.isWritable() ? QStringLiteral("readwrite") : QStringLiteral("read"));
+                            QLatin1String(p.isReadable() ? "read" : "") +
+                                QLatin1String(p.isWritable() ? "write" : ""));
     }
     for (int i = mo->methodOffset(); i < mo->methodCount(); ++i) {
         const QMetaMethod m = mo->method(i);
@@ -249,6 +249,8 @@ private:
         if (m == mInterfaces[interface].cend() || !m->isProperty)
             return refuse(message, QStringLiteral("no property ") + name);
         if (message.member() == QLatin1String("Get") && message.signature() == "ss") {
+            if (!m->access.contains(QLatin1String("read")))
+                return refuse(message, name + QStringLiteral(" is write-only"));
             const QVariant value = sampleOf(m->type, interface);
             if (!value.isValid())
                 return refuse(message, QStringLiteral("no sample value of type ") + m->type);
@@ -258,7 +260,7 @@ private:
         if (message.member() == QLatin1String("Set") && message.signature() == "ssv") {
             const QString sent =
                 signatureOf(qvariant_cast<QDBusVariant>(args.value(2)).variant().metaType());
-            if (!m->writable)
+            if (!m->access.contains(QLatin1String("write")))
                 return refuse(message, name + QStringLiteral(" is read-only"));
             if (sent != m->type)
                 return refuse(message,
@@ -342,9 +344,9 @@ void tst_InterfaceFile::proxiesUseExactlyTheInterfaces() {
                 continue;
             if (!it->isProperty)
                 expected << name;
-            else
+            if (it->access.contains(QLatin1String("read")))
                 expected << name + QStringLiteral(" read");
-            if (it->writable)
+            if (it->access.contains(QLatin1String("write")))
                 expected << name + QStringLiteral(" write");
         }
     }
@@ -386,7 +388,7 @@ void tst_InterfaceFile::proxiesUseExactlyTheInterfaces() {
     } catch (const PlatformError &) {
     } // the releases are sent without waiting
     // The checks below say what differs when the wait runs out.
-    (void)QTest::qWaitFor([&] { return server.used == expected || !server.faults.isEmpty(); });
+    (void)QTest::qWaitFor([&] { return server.used == expected; });
 
     QStringList problems = server.faults;
     for (const QString &m : expected - server.used)
