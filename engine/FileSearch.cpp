@@ -2,6 +2,7 @@
 
 #include "BlockSearcher.h"
 #include "PlatformError.h"
+#include "RegexMatcher.h"
 #include "Scan.h"
 #include "TavrinX.h"
 #include "TextStream.h"
@@ -99,9 +100,11 @@ qsizetype safeCut(const char *data, qsizetype n) {
 // first occurrence may still begin is kept, and the text up to the limit of a finding.
 class StreamedLine {
 public:
-    StreamedLine(const QString &needle, bool caseSensitive, bool wholeWord)
+    // With a regular expression, the line is matched on the text a finding keeps.
+    StreamedLine(const QString &needle, bool caseSensitive, bool wholeWord,
+                 const RegexMatcher *regex)
         : msNeedle(needle), mCs(caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive),
-          mbWholeWord(wholeWord) {}
+          mbWholeWord(wholeWord), mRegex(regex) {}
 
     void feed(const QString &piece, bool last);
     bool needsText() const { return mState != State::None && !mbTextFull; }
@@ -117,6 +120,7 @@ private:
     const QString &msNeedle;
     const Qt::CaseSensitivity mCs;
     const bool mbWholeWord;
+    const RegexMatcher *const mRegex;
     State mState = State::Searching;
     QString mWindow;          // decoded text from where an occurrence may still begin
     qint64 mlCharsBefore = 0; // characters of the line before mWindow
@@ -151,6 +155,13 @@ void StreamedLine::feed(const QString &piece, bool last) {
     appendText(piece);
     if (mState == State::Found)
         return;
+    if (mRegex) {
+        if (last || mbTextFull) {
+            mlColumn = mRegex->match(msText);
+            mState = mlColumn > 0 ? State::Found : State::None;
+        }
+        return;
+    }
     mWindow += piece;
     const auto isDelimiter = [](char16_t c) { return Scan::IsDelimiter(c) != vbFalse; };
     if (mState == State::Searching) {
@@ -274,14 +285,17 @@ void FileSearch::checkLineNumber() {
 void FileSearch::run() {
     useCurrentSearcher();
     mSearcher->clear();
+    readBlock();
+    if (mScan.skipsBinaryFiles() && std::memchr(mBuffer.data(), 0, mSize))
+        return; // a NUL in the first block: a binary file, left out whole
     for (;;) {
-        if (!mEof)
-            readBlock();
         if (searchBuffer() == Next::Done)
             return;
         if (mScan.yieldAndCheckAbort())
             return;
         afterYield();
+        if (!mEof)
+            readBlock();
     }
 }
 
@@ -365,18 +379,25 @@ FileSearch::Next FileSearch::searchBuffer() {
         qint64 textEnd = stop;
         if (lineEnd && textEnd > mLineStart && *at(textEnd - 1) == '\r')
             --textEnd;
-        const QString line = QString::fromUtf8(at(mLineStart), textEnd - mLineStart);
-        const qint32 lColumn = mScan.MatchLine(line);
-        if (lColumn > 0) {
-            countToLineStart();
-            mScan.addFinding(path(), qint32(1 + mLinesBefore), lColumn, cutText(line));
+        // A line the pattern surely passes over is neither decoded nor matched, and gives no
+        // yield: the yields between blocks come often enough.
+        const RegexMatcher *regex = mScan.regex();
+        const bool matched = !regex || regex->mayMatch(at(mLineStart), textEnd - mLineStart);
+        if (matched) {
+            const QString line = QString::fromUtf8(at(mLineStart), textEnd - mLineStart);
+            const qint32 lColumn = mScan.MatchLine(line);
+            if (lColumn > 0) {
+                countToLineStart();
+                mScan.addFinding(path(), qint32(1 + mLinesBefore), lColumn, cutText(line));
+            }
         }
-        if (mScan.yieldAndCheckAbort() || !lineEnd)
+        if ((matched && mScan.yieldAndCheckAbort()) || !lineEnd)
             return Next::Done;
         setLineStart(stop + 1);
         mSearched = mLineStart;
         mLfFreeUntil = mLineStart;
-        afterYield();
+        if (matched)
+            afterYield();
     }
 }
 
@@ -410,9 +431,10 @@ FileSearch::LongLine FileSearch::streamLine(qint64 from) {
     char *data = mBuffer.data(); // the buffer's bytes are not needed any more
     for (;;) {                   // again from the line's start when the settings change
         const TavrinX &engine = mScan.mEngine;
-        const quint64 version = mScan.settingsVersion();
+        useCurrentSearcher();
+        const quint64 version = mlVersion;
         StreamedLine match(engine.msSearchString, engine.mbCaseSensitive == vbTrue,
-                           engine.mbWholeWordOnly != vbFalse);
+                           engine.mbWholeWordOnly != vbFalse, mScan.regex());
         qint64 offset = from;
         for (;;) {
             const qint64 n = mStream.ReadBlockAt(data, piece, offset);

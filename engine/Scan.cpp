@@ -40,9 +40,11 @@ void Scan::RunScan() {
     mEngine.mclnColumns_ = std::make_shared<Collection>();
     mEngine.mclnItemsFound_ = std::make_shared<Collection>();
     mEngine.mclnResults_ = std::make_shared<Collection>();
+    mEngine.mlFilesSearched = 0;
     emit mEngine.ScanStarted();
 
     ScanFolder(nullptr, QFile::encodeName(mEngine.msSearchPath));
+    mEngine.mCurrentFolder.clear();
 
     const qint32 lEnd = GetTickCount();
     mEngine.mlSearchTime = TickSpan(mEngine.mlSearchTime, lEnd);
@@ -64,6 +66,7 @@ void Scan::ScanFolder(FolderListing *parent, const QByteArray &name) {
         raiseError(FolderListing::displayPath(path), e.description());
         return;
     }
+    mEngine.mCurrentFolder = folder->path();
     for (const QByteArray &file : folder->files()) {
         DoEvents();
         if (mEngine.mbAbort != vbFalse)
@@ -80,7 +83,8 @@ void Scan::ScanFolder(FolderListing *parent, const QByteArray &name) {
     for (const QByteArray &subFolder : folder->subFolders()) {
         if (mEngine.mbAbort != vbFalse)
             break;
-        ScanFolder(&*folder, subFolder);
+        if (!folderFilter().excludes(subFolder))
+            ScanFolder(&*folder, subFolder);
     }
     --mlDepth;
 }
@@ -96,6 +100,7 @@ void Scan::ScanFile(const FolderListing &folder, const QByteArray &name) {
     std::unique_ptr<TextStream> stream;
     QString description;
     const auto path = [&] { return FolderListing::displayPath(folder.childPath(name)); };
+    ++mEngine.mlFilesSearched;
     try {
         stream = folder.openFile(name);
         FileSearch(*this, *stream, path, mBuffer).run();
@@ -112,11 +117,42 @@ void Scan::ScanFile(const FolderListing &folder, const QByteArray &name) {
 }
 
 BlockSearcher &Scan::searcher() {
-    if (!mSearcher || mlSearcherVersion != mEngine.mlSettingsVersion) {
-        mSearcher.emplace(mEngine.msSearchString, mEngine.mbCaseSensitive == vbTrue);
-        mlSearcherVersion = mEngine.mlSettingsVersion;
+    if (mSearcher && mlSearcherVersion == mEngine.mlSettingsVersion)
+        return *mSearcher;
+    const QString &sFind = mEngine.msSearchString;
+    const bool caseSensitive = mEngine.mbCaseSensitive == vbTrue;
+    const bool wholeWord = mEngine.mbWholeWordOnly != vbFalse;
+    mRegex.reset();
+    QString prefilter = sFind;
+    if (mEngine.mbUseRegularExpression != vbFalse) {
+        // A pattern that stands for itself is searched as a plain string when no word rule
+        // needs the pattern's own; any other is looked for by a run of text every match holds
+        // (every line when there is none), and matched on the lines that hold it.
+        const bool literal = RegexMatcher::isPlainLiteral(sFind);
+        if (!literal || wholeWord) {
+            QString error; // the engine refuses settings that do not compile
+            mRegex = RegexMatcher::compile(sFind, caseSensitive, wholeWord, &error);
+            if (!mRegex)
+                throw PlatformError(PlatformError::InvalidProcedureCall, error);
+        }
+        if (!literal)
+            prefilter = RegexMatcher::requiredLiteral(sFind);
     }
+    mSearcher.emplace(prefilter, caseSensitive);
+    mlSearcherVersion = mEngine.mlSettingsVersion;
     return *mSearcher;
+}
+
+bool Scan::skipsBinaryFiles() const {
+    return mEngine.mbSkipBinaryFiles != vbFalse;
+}
+
+const FolderFilter &Scan::folderFilter() {
+    if (msFolderFilterList != mEngine.msExcludeFolders) {
+        msFolderFilterList = mEngine.msExcludeFolders;
+        mFolderFilter = FolderFilter::parse(msFolderFilterList).value_or(FolderFilter());
+    }
+    return mFolderFilter;
 }
 
 quint64 Scan::settingsVersion() const {
@@ -129,6 +165,12 @@ bool Scan::yieldAndCheckAbort() {
 }
 
 qint32 Scan::MatchLine(const QString &line) const {
+    if (mRegex) {
+        const qint64 lColumn = mRegex->match(line);
+        if (lColumn > std::numeric_limits<qint32>::max())
+            throw overflow();
+        return qint32(lColumn);
+    }
     const QString &sFind = mEngine.msSearchString;
     const Qt::CaseSensitivity cs =
         mEngine.mbCaseSensitive == vbTrue ? Qt::CaseSensitive : Qt::CaseInsensitive;

@@ -2,9 +2,12 @@
 
 #include "BlockSearcher.h"
 #include "Boolean.h"
+#include "FolderFilter.h"
+#include "RegexMatcher.h"
 
 #include <QByteArray>
 #include <QString>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -43,14 +46,20 @@ private:
     bool yieldAndCheckAbort();
     void addFinding(const QString &path, qint32 lLine, qint32 lColumn, const QString &line);
     void raiseError(const QString &path, const QString &description);
-    // The searcher for the settings of now.
+    // The searcher for the settings of now; with a regular expression, also the line matcher.
     BlockSearcher &searcher();
     quint64 settingsVersion() const;
+    const RegexMatcher *regex() const { return mRegex.get(); }
+    bool skipsBinaryFiles() const;
+    const FolderFilter &folderFilter();
 
     TavrinX &mEngine;
     std::vector<char> mBuffer; // the blocks of the file being read; kept to reuse its memory
     std::optional<BlockSearcher> mSearcher; // for the settings of mlSearcherVersion
     quint64 mlSearcherVersion = 0;
+    std::unique_ptr<RegexMatcher> mRegex; // matches the lines when the string is a pattern
+    FolderFilter mFolderFilter;           // for the list msFolderFilterList
+    QString msFolderFilterList;
     int mlDepth = 0; // folders of the walk above the current one
 };
 

@@ -2,8 +2,10 @@
 
 #include "Dir.h"
 #include "FileSystemObject.h"
+#include "FolderFilter.h"
 #include "GetTickCount.h"
 #include "PlatformError.h"
+#include "RegexMatcher.h"
 #include "Scan.h"
 #include "frmTimer.h"
 
@@ -11,6 +13,10 @@
 #include <QTimer>
 
 namespace TavrinEXE {
+
+namespace {
+constexpr int kInvalidPropertyValue = 380;
+} // namespace
 
 std::shared_ptr<TavrinX> TavrinX::create() {
     return std::shared_ptr<TavrinX>(new TavrinX());
@@ -114,9 +120,34 @@ void TavrinX::Grep() {
         raiseError(-12, QStringLiteral("Invalid Search File Type"));
         return;
     }
+    if (const auto [lCode, sMessage] = optionsRefusal(); lCode != 0) {
+        raiseError(lCode, sMessage);
+        return;
+    }
     mlSearchTime = GetTickCount();
     mbAbort = vbFalse;
     mwtmrGrep->start();
+}
+
+std::pair<qint32, QString> TavrinX::optionsRefusal() const {
+    QString error;
+    if (mbUseRegularExpression != vbFalse &&
+        !RegexMatcher::compile(msSearchString, mbCaseSensitive == vbTrue,
+                               mbWholeWordOnly != vbFalse, &error))
+        return {-13, QStringLiteral("Invalid Regular Expression: ") + error};
+    if (!FolderFilter::parse(msExcludeFolders, &error))
+        return {-14, QStringLiteral("Invalid Exclude Folders: ") + error};
+    return {0, QString()};
+}
+
+template <typename T> void TavrinX::writeChecked(T &member, const T &value) {
+    T old = std::exchange(member, value);
+    if (!mwtmrGrep->isActive())
+        return;
+    if (const auto [lCode, sMessage] = optionsRefusal(); lCode != 0) {
+        member = std::move(old);
+        throw PlatformError(kInvalidPropertyValue, sMessage);
+    }
 }
 
 void TavrinX::Abort() {
@@ -155,7 +186,7 @@ QString TavrinX::SearchString() const {
 }
 
 void TavrinX::setSearchString(const QString &vNewValue) {
-    msSearchString = vNewValue;
+    writeChecked(msSearchString, vNewValue);
     ++mlSettingsVersion;
 }
 
@@ -164,7 +195,7 @@ VBool TavrinX::CaseSensitive() const {
 }
 
 void TavrinX::setCaseSensitive(VBool vNewValue) {
-    mbCaseSensitive = vNewValue;
+    writeChecked(mbCaseSensitive, vNewValue);
     ++mlSettingsVersion;
 }
 
@@ -173,7 +204,7 @@ QVariant TavrinX::WholeWordOnly() const {
 }
 
 void TavrinX::setWholeWordOnly(const QVariant &vNewValue) {
-    mbWholeWordOnly = variantToVBool(vNewValue);
+    writeChecked(mbWholeWordOnly, variantToVBool(vNewValue));
     ++mlSettingsVersion;
 }
 
@@ -208,6 +239,32 @@ TavrinX::CollectionRef TavrinX::FoundText() const {
 }
 TavrinX::CollectionRef TavrinX::ResultsFound() const {
     return mclnResults_;
+}
+
+QString TavrinX::ExcludeFolders() const {
+    return msExcludeFolders;
+}
+void TavrinX::setExcludeFolders(const QString &vNewValue) {
+    writeChecked(msExcludeFolders, vNewValue);
+}
+VBool TavrinX::SkipBinaryFiles() const {
+    return mbSkipBinaryFiles;
+}
+void TavrinX::setSkipBinaryFiles(VBool vNewValue) {
+    mbSkipBinaryFiles = toVBool(vNewValue != vbFalse);
+}
+VBool TavrinX::UseRegularExpression() const {
+    return mbUseRegularExpression;
+}
+void TavrinX::setUseRegularExpression(VBool vNewValue) {
+    writeChecked(mbUseRegularExpression, toVBool(vNewValue != vbFalse));
+    ++mlSettingsVersion;
+}
+qint32 TavrinX::FilesSearched() const {
+    return mlFilesSearched;
+}
+QString TavrinX::CurrentFolder() const {
+    return QString::fromUtf8(mCurrentFolder);
 }
 
 } // namespace TavrinEXE

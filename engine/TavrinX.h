@@ -10,6 +10,7 @@
 #include <QString>
 #include <QVariant>
 #include <memory>
+#include <utility>
 
 class FileSystemObject;
 class QTimer;
@@ -64,6 +65,16 @@ public:
     CollectionRef FoundText() const;
     CollectionRef ResultsFound() const;
 
+    // Search options beyond the classic ones; at their defaults the scan is as without them.
+    QString ExcludeFolders() const; // ";"-separated folder names or globs
+    void setExcludeFolders(const QString &vNewValue);
+    VBool SkipBinaryFiles() const; // a file whose first block holds a NUL
+    void setSkipBinaryFiles(VBool vNewValue);
+    VBool UseRegularExpression() const; // SearchString is a PCRE2 pattern
+    void setUseRegularExpression(VBool vNewValue);
+    qint32 FilesSearched() const;  // files of the scan taken so far
+    QString CurrentFolder() const; // the folder being searched; empty when idle
+
 signals:
     // Delivered synchronously (direct connections): a handler runs before the engine goes on
     // and may call back into the engine.
@@ -78,6 +89,12 @@ private:
     TavrinX();
     void tmrGrep_Timer();
     void raiseError(qint32 lCode, const QString &sMessage);
+    // The code and message Grep refuses the regular expression and exclusion options with; code
+    // 0 when they can be searched with.
+    std::pair<qint32, QString> optionsRefusal() const;
+    // Writes a setting; while a search is armed or running, a write that would leave the options
+    // unsearchable is undone and throws PlatformError.
+    template <typename T> void writeChecked(T &member, const T &value);
 
     // All state belongs to the thread the engine was created on.
     std::unique_ptr<frmTimer> mfrmTimer;
@@ -98,6 +115,11 @@ private:
     VBool mbWholeWordOnly = vbFalse;
     VBool mbLookInSubfolders = vbTrue;
     qint32 mlSearchTime = 0;
+    QString msExcludeFolders;
+    VBool mbSkipBinaryFiles = vbFalse;
+    VBool mbUseRegularExpression = vbFalse;
+    qint32 mlFilesSearched = 0;
+    QByteArray mCurrentFolder;     // raw path of the folder being searched
     quint64 mlSettingsVersion = 0; // bumped by every write of a setting the line matching uses
     bool mbInTick = false;         // the tick runs; a tick due while the scan yields does nothing
 };

@@ -173,6 +173,30 @@ QDBusObjectPath EngineObject::FoundText() const {
 QDBusObjectPath EngineObject::ResultsFound() const {
     return handOut(&TavrinX::ResultsFound);
 }
+QString EngineObject::ExcludeFolders() const {
+    return mEngine->ExcludeFolders();
+}
+void EngineObject::setExcludeFolders(const QString &v) {
+    mEngine->setExcludeFolders(v);
+}
+short EngineObject::SkipBinaryFiles() const {
+    return mEngine->SkipBinaryFiles();
+}
+void EngineObject::setSkipBinaryFiles(short v) {
+    mEngine->setSkipBinaryFiles(v);
+}
+short EngineObject::UseRegularExpression() const {
+    return mEngine->UseRegularExpression();
+}
+void EngineObject::setUseRegularExpression(short v) {
+    mEngine->setUseRegularExpression(v);
+}
+int EngineObject::FilesSearched() const {
+    return mEngine->FilesSearched();
+}
+QString EngineObject::CurrentFolder() const {
+    return mEngine->CurrentFolder();
+}
 
 void EngineObject::Grep() {
     mEngine->Grep();

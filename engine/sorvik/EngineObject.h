@@ -43,6 +43,11 @@ class EngineObject : public ServedObject {
     Q_PROPERTY(QDBusObjectPath FoundColumns READ FoundColumns)
     Q_PROPERTY(QDBusObjectPath FoundText READ FoundText)
     Q_PROPERTY(QDBusObjectPath ResultsFound READ ResultsFound)
+    Q_PROPERTY(QString ExcludeFolders READ ExcludeFolders WRITE setExcludeFolders)
+    Q_PROPERTY(short SkipBinaryFiles READ SkipBinaryFiles WRITE setSkipBinaryFiles)
+    Q_PROPERTY(short UseRegularExpression READ UseRegularExpression WRITE setUseRegularExpression)
+    Q_PROPERTY(int FilesSearched READ FilesSearched)
+    Q_PROPERTY(QString CurrentFolder READ CurrentFolder)
 public:
     static constexpr int kMostSinks = 64; // advised at once; more is surely a leak
 
@@ -79,6 +84,14 @@ public:
     QDBusObjectPath FoundColumns() const;
     QDBusObjectPath FoundText() const;
     QDBusObjectPath ResultsFound() const;
+    QString ExcludeFolders() const;
+    void setExcludeFolders(const QString &vNewValue);
+    short SkipBinaryFiles() const;
+    void setSkipBinaryFiles(short vNewValue);
+    short UseRegularExpression() const;
+    void setUseRegularExpression(short vNewValue);
+    int FilesSearched() const;
+    QString CurrentFolder() const;
 
 public slots:
     void Grep();

@@ -152,6 +152,30 @@ VBool TavrinXProxy::CaseSensitive() const {
 void TavrinXProxy::setCaseSensitive(VBool vNewValue) {
     writeProperty(QStringLiteral("CaseSensitive"), QVariant::fromValue<short>(vNewValue));
 }
+QString TavrinXProxy::ExcludeFolders() const {
+    return readProperty(QStringLiteral("ExcludeFolders")).toString();
+}
+void TavrinXProxy::setExcludeFolders(const QString &vNewValue) {
+    writeProperty(QStringLiteral("ExcludeFolders"), vNewValue);
+}
+VBool TavrinXProxy::SkipBinaryFiles() const {
+    return static_cast<VBool>(readProperty(QStringLiteral("SkipBinaryFiles")).toInt());
+}
+void TavrinXProxy::setSkipBinaryFiles(VBool vNewValue) {
+    writeProperty(QStringLiteral("SkipBinaryFiles"), QVariant::fromValue<short>(vNewValue));
+}
+VBool TavrinXProxy::UseRegularExpression() const {
+    return static_cast<VBool>(readProperty(QStringLiteral("UseRegularExpression")).toInt());
+}
+void TavrinXProxy::setUseRegularExpression(VBool vNewValue) {
+    writeProperty(QStringLiteral("UseRegularExpression"), QVariant::fromValue<short>(vNewValue));
+}
+qint32 TavrinXProxy::FilesSearched() const {
+    return readProperty(QStringLiteral("FilesSearched")).toInt();
+}
+QString TavrinXProxy::CurrentFolder() const {
+    return readProperty(QStringLiteral("CurrentFolder")).toString();
+}
 QVariant TavrinXProxy::WholeWordOnly() const {
     return readProperty(QStringLiteral("WholeWordOnly"));
 }

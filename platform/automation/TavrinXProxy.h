@@ -57,6 +57,15 @@ public:
     std::shared_ptr<CollectionProxy> FoundText() const;
     std::shared_ptr<CollectionProxy> ResultsFound() const;
 
+    QString ExcludeFolders() const;
+    void setExcludeFolders(const QString &vNewValue);
+    VBool SkipBinaryFiles() const;
+    void setSkipBinaryFiles(VBool vNewValue);
+    VBool UseRegularExpression() const;
+    void setUseRegularExpression(VBool vNewValue);
+    qint32 FilesSearched() const;
+    QString CurrentFolder() const;
+
 signals:
     // Raised while the engine waits for the handler; a handler may call back into the engine.
     void ScanCompleted();

@@ -1,17 +1,35 @@
 // Searches a folder with an engine object of sorvik, reached over the session bus, and prints
 // each finding as path:line:column:text.
-// Usage: tavrin-console [folder [string]]
+// Usage: tavrin-console [options] [folder [string]]; --help lists the options.
 
 #include "PlatformError.h"
 #include "TavrinXProxy.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QTextStream>
 
 int main(int argc, char *argv[]) {
     QCoreApplication app(argc, argv);
-    const QStringList args = app.arguments();
+    QCommandLineParser parser;
+    parser.addHelpOption();
+    parser.addPositionalArgument(QStringLiteral("folder"), QStringLiteral("Folder to search."));
+    parser.addPositionalArgument(QStringLiteral("string"), QStringLiteral("What to look for."));
+    const QCommandLineOption caseSensitive({QStringLiteral("s"), QStringLiteral("case-sensitive")},
+                                           QStringLiteral("Match case."));
+    const QCommandLineOption wholeWord({QStringLiteral("w"), QStringLiteral("word")},
+                                       QStringLiteral("Whole words only."));
+    const QCommandLineOption regex({QStringLiteral("e"), QStringLiteral("regex")},
+                                   QStringLiteral("The string is a regular expression (PCRE2)."));
+    const QCommandLineOption exclude({QStringLiteral("x"), QStringLiteral("exclude")},
+                                     QStringLiteral("Folders to leave out, ';'-separated globs."),
+                                     QStringLiteral("list"));
+    const QCommandLineOption skipBinary(QStringLiteral("skip-binary"),
+                                        QStringLiteral("Leave out files holding a NUL byte."));
+    parser.addOptions({caseSensitive, wholeWord, regex, exclude, skipBinary});
+    parser.process(app);
+    const QStringList args = QStringList{app.arguments().value(0)} + parser.positionalArguments();
     QString folder = args.size() > 1 ? args.at(1) : QStringLiteral(TAVRIN_SOURCE_DIR);
     // sorvik has its own working folder: a relative folder is taken from this process's.
     if (!folder.isEmpty() && QDir::isRelativePath(folder))
@@ -35,6 +53,14 @@ int main(int argc, char *argv[]) {
 
         engine.setSearchPath(folder);
         engine.setSearchString(searchFor);
+        engine.setCaseSensitive(toVBool(parser.isSet(caseSensitive)));
+        engine.setWholeWordOnly(vboolVariant(toVBool(parser.isSet(wholeWord))));
+        if (parser.isSet(regex))
+            engine.setUseRegularExpression(vbTrue);
+        if (parser.isSet(exclude))
+            engine.setExcludeFolders(parser.value(exclude));
+        if (parser.isSet(skipBinary))
+            engine.setSkipBinaryFiles(vbTrue);
         engine.Grep();
         if (refused)
             return 1; // the reason went to stderr before Grep returned

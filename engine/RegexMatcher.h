@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+#include <memory>
+
+// A PCRE2 pattern matched against one decoded line at a time, in the UTF-16 the line is held in,
+// JIT-compiled where the machine allows it. Ignoring case folds as Unicode does; whole word
+// means the characters around the match are delimiters, as for a plain string. Backtracking is
+// bounded: a line that needs more than the limit fails with PlatformError instead of holding
+// the scan.
+class RegexMatcher {
+public:
+    // The pattern compiled for the options, or null with error saying what is wrong and where.
+    static std::unique_ptr<RegexMatcher> compile(const QString &pattern, bool caseSensitive,
+                                                 bool wholeWord, QString *error);
+    ~RegexMatcher();
+    RegexMatcher(const RegexMatcher &) = delete;
+    RegexMatcher &operator=(const RegexMatcher &) = delete;
+
+    // The 1-based column in characters of the first match in line, 0 for none. Throws
+    // PlatformError when the line needs more backtracking or memory than allowed.
+    qint64 match(QStringView line) const;
+    // False when the line, given as the UTF-8 bytes it is read as, surely holds no match: the
+    // line need not be decoded. True when it may (match tells).
+    bool mayMatch(const char *utf8, qsizetype size) const;
+
+    // A pattern of ASCII characters none of which is special: it stands for itself, so the
+    // plain string search gives the same lines and columns.
+    static bool isPlainLiteral(const QString &pattern);
+    // The longest run of ASCII characters every match must hold, as a plain string to look
+    // for first; empty when none is found. Conservative: a pattern with alternation, inline
+    // options or escapes it does not know gives none.
+    static QString requiredLiteral(const QString &pattern);
+
+private:
+    struct Compiled;
+    explicit RegexMatcher(std::unique_ptr<Compiled> compiled);
+
+    std::unique_ptr<Compiled> d;
+};
