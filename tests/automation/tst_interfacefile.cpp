@@ -366,6 +366,11 @@ void tst_InterfaceFile::proxiesUseExactlyTheInterfaces() {
         [](TavrinXProxy &e) { e.SearchCount(); },
         [](TavrinXProxy &e) { e.SearchTime(); },
         [](TavrinXProxy &e) { e.SearchActive(); },
+        [](TavrinXProxy &e) { e.setExcludeFolders(e.ExcludeFolders()); },
+        [](TavrinXProxy &e) { e.setSkipBinaryFiles(e.SkipBinaryFiles()); },
+        [](TavrinXProxy &e) { e.setUseRegularExpression(e.UseRegularExpression()); },
+        [](TavrinXProxy &e) { e.FilesSearched(); },
+        [](TavrinXProxy &e) { e.CurrentFolder(); },
     };
     try {
         TavrinXProxy engine;
