@@ -4,8 +4,8 @@
 #include <QPainter>
 
 namespace {
-const QChar Ellipsis(0x2026);
-constexpr int MeasuredStretch = 1000;
+const QChar kEllipsis(0x2026);
+constexpr int kMeasuredStretch = 1000;
 
 // Leaves offset on the first unit of a code point.
 int codePointStart(const QString &text, int offset) {
@@ -18,9 +18,9 @@ int codePointStart(const QString &text, int offset) {
 FlexGridDelegate::FlexGridDelegate(QObject *parent) : QStyledItemDelegate(parent) {}
 
 void FlexGridDelegate::setHighlight(int textColumn, int positionColumn, int length) {
-    mlTextColumn = textColumn;
-    mlPositionColumn = positionColumn;
-    mlLength = length;
+    mTextColumn = textColumn;
+    mPositionColumn = positionColumn;
+    mLength = length;
 }
 
 FlexGridDelegate::ShownLine FlexGridDelegate::shownLine(const QString &line, int position,
@@ -41,7 +41,7 @@ FlexGridDelegate::ShownLine FlexGridDelegate::shownLine(const QString &line, int
             matchTo = int(text.size());
         const QChar ch = line.at(i);
         if (ch == QLatin1Char('\t')) {
-            text.append(QString(TabWidth - int(text.size()) % TabWidth, QLatin1Char(' ')));
+            text.append(QString(kTabWidth - int(text.size()) % kTabWidth, QLatin1Char(' ')));
             ++i;
         } else if (ch.isHighSurrogate() && i + 1 < line.size()) {
             text.append(ch).append(line.at(i + 1));
@@ -58,11 +58,11 @@ FlexGridDelegate::ShownLine FlexGridDelegate::shownLine(const QString &line, int
 
     // A cell shows a few hundred characters at most: measuring a line of megabytes at every
     // repaint would stall the grid, so only a stretch around the match is measured.
-    if (text.size() > 2 * MeasuredStretch) {
-        const int first = codePointStart(text, qMax(0, matchFrom - MeasuredStretch));
-        const int last = codePointStart(text, qMin(int(text.size()), matchTo + MeasuredStretch));
-        const QString before = first > 0 ? QString(Ellipsis) : QString();
-        const QString after = last < text.size() ? QString(Ellipsis) : QString();
+    if (text.size() > 2 * kMeasuredStretch) {
+        const int first = codePointStart(text, qMax(0, matchFrom - kMeasuredStretch));
+        const int last = codePointStart(text, qMin(int(text.size()), matchTo + kMeasuredStretch));
+        const QString before = first > 0 ? QString(kEllipsis) : QString();
+        const QString after = last < text.size() ? QString(kEllipsis) : QString();
         text = before + text.mid(first, last - first) + after;
         matchFrom += int(before.size()) - first;
         matchTo += int(before.size()) - first;
@@ -73,7 +73,7 @@ FlexGridDelegate::ShownLine FlexGridDelegate::shownLine(const QString &line, int
 
     // Too long: start late enough that the match shows, with as much before it as fits in three
     // quarters of the width, so a little of what follows shows too.
-    const int ellipsisWidth = metrics.horizontalAdvance(Ellipsis);
+    const int ellipsisWidth = metrics.horizontalAdvance(kEllipsis);
     const auto fits = [&](int from, int budget) {
         return (from > 0 ? ellipsisWidth : 0) +
                    metrics.horizontalAdvance(text.mid(from, matchTo - from)) <=
@@ -93,13 +93,13 @@ FlexGridDelegate::ShownLine FlexGridDelegate::shownLine(const QString &line, int
         }
         from = codePointStart(text, low);
     }
-    const QString prefix = from > 0 ? QString(Ellipsis) : QString();
+    const QString prefix = from > 0 ? QString(kEllipsis) : QString();
     const QString rest = text.mid(from);
     const QString tail =
         metrics.elidedText(rest, Qt::ElideRight, width - metrics.horizontalAdvance(prefix));
     const int visible = tail == rest
                             ? int(rest.size())
-                            : qMax(0, int(tail.size()) - (tail.endsWith(Ellipsis) ? 1 : 0));
+                            : qMax(0, int(tail.size()) - (tail.endsWith(kEllipsis) ? 1 : 0));
     const int start = qMax(matchFrom, from);
     const int end = qMin(matchTo, from + visible);
     const int shownStart = int(prefix.size()) + start - from;
@@ -132,11 +132,11 @@ void FlexGridDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
         opt.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
     bool isNumber = false;
     text.toLongLong(&isNumber);
-    if (index.column() == mlTextColumn) {
+    if (index.column() == mTextColumn) {
         bool hasPosition = false;
         const int position =
-            mlLength > 0
-                ? index.siblingAtColumn(mlPositionColumn).data().toString().toInt(&hasPosition)
+            mLength > 0
+                ? index.siblingAtColumn(mPositionColumn).data().toString().toInt(&hasPosition)
                 : 0;
         drawLine(painter, opt, text, hasPosition ? position : 0, area);
     } else if (isNumber) {
@@ -163,7 +163,7 @@ void FlexGridDelegate::drawNumber(QPainter *painter, const QString &text, const 
 void FlexGridDelegate::drawLine(QPainter *painter, const QStyleOptionViewItem &option,
                                 const QString &text, int position, const QRect &area) const {
     const QFontMetrics &metrics = option.fontMetrics;
-    const ShownLine shown = shownLine(text, position, mlLength, metrics, area.width());
+    const ShownLine shown = shownLine(text, position, mLength, metrics, area.width());
     const auto draw = [&](const QString &part, int x) {
         painter->drawText(QRect(x, area.top(), area.right() - x + 1, area.height()),
                           Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, part);
