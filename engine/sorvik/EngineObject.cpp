@@ -212,7 +212,7 @@ uint EngineObject::Advise(const QDBusObjectPath &sink) {
              QStringLiteral("An engine object takes at most %1 sinks").arg(kMostSinks));
         return 0;
     }
-    const uint cookie = mlNextCookie++;
+    const uint cookie = mNextCookie++;
     mSinks.append({cookie, caller(), sink.path()});
     return cookie;
 }
@@ -228,7 +228,7 @@ void EngineObject::Unadvise(uint cookie) {
 }
 
 void EngineObject::retire() {
-    mbRetired = true;
+    mRetired = true;
     mSinks.clear();
     thread()->quit(); // also ends a wait for a sink's reply
 }
@@ -237,7 +237,7 @@ void EngineObject::raise(const QString &method, const QVariantList &arguments) {
     const QList<Sink> sinks = mSinks; // a handler may advise or unadvise meanwhile
     QDBusConnection connection = mRegistry->connection();
     for (const Sink &sink : sinks) {
-        if (mbRetired)
+        if (mRetired)
             return; // the path is gone; the events go to nobody now
         QDBusMessage call =
             QDBusMessage::createMethodCall(sink.client, sink.path, kSinkInterface, method);

@@ -99,6 +99,7 @@ public slots:
     uint Advise(const QDBusObjectPath &sink);
     void Unadvise(uint cookie);
 
+public:
     // The path is gone: no more events, and the thread ends once the scan (if any) has ended.
     void retire();
 
@@ -120,8 +121,8 @@ private:
 
     std::shared_ptr<TavrinX> mEngine;
     QList<Sink> mSinks;
-    uint mlNextCookie = 1;
-    bool mbRetired = false;
+    uint mNextCookie = 1;
+    bool mRetired = false;
 };
 
 } // namespace TavrinEXE

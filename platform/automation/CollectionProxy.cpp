@@ -21,19 +21,19 @@ QVariant plain(QVariant v) {
 } // namespace
 
 CollectionProxy::CollectionProxy(const QString &server, const QString &path)
-    : msServer(server), msPath(path) {}
+    : mServer(server), mPath(path) {}
 
 CollectionProxy::~CollectionProxy() {
     QDBusConnection::sessionBus().send(QDBusMessage::createMethodCall(
-        msServer, msPath, AutomationCall::kCollectionInterface, QStringLiteral("Release")));
+        mServer, mPath, AutomationCall::kCollectionInterface, QStringLiteral("Release")));
 }
 
 QString CollectionProxy::objectPath() const {
-    return msPath;
+    return mPath;
 }
 
 qint32 CollectionProxy::Count() const {
-    return AutomationCall::getProperty(msServer, msPath, AutomationCall::kCollectionInterface,
+    return AutomationCall::getProperty(mServer, mPath, AutomationCall::kCollectionInterface,
                                        QStringLiteral("Count"))
         .toInt();
 }
@@ -41,21 +41,21 @@ qint32 CollectionProxy::Count() const {
 QVariant CollectionProxy::Item(qint32 index) const {
     if (index < 1)
         throw PlatformError::subscriptOutOfRange();
-    const qint64 end = qint64(mlFirst) + mItems.size(); // first index not cached
-    if (index < mlFirst || index > end + kFirstBatch) {
+    const qint64 end = qint64(mFirst) + mItems.size(); // first index not cached
+    if (index < mFirst || index > end + kFirstBatch) {
         mItems.clear();
         mPending.reset();
-        mlFirst = index;
-        mlBatch = kFirstBatch;
+        mFirst = index;
+        mBatch = kFirstBatch;
     }
-    if (index >= qint64(mlFirst) + mItems.size())
+    if (index >= qint64(mFirst) + mItems.size())
         readAhead(index);
-    return mItems.at(index - mlFirst);
+    return mItems.at(index - mFirst);
 }
 
 QDBusPendingCall CollectionProxy::requestItems(qint32 first, qint32 count) const {
     QDBusMessage call = QDBusMessage::createMethodCall(
-        msServer, msPath, AutomationCall::kCollectionInterface, QStringLiteral("Items"));
+        mServer, mPath, AutomationCall::kCollectionInterface, QStringLiteral("Items"));
     call.setArguments({first, count});
     return QDBusConnection::sessionBus().asyncCall(call, INT_MAX);
 }
@@ -65,25 +65,25 @@ void CollectionProxy::readAhead(qint32 index) const {
     // the second batch on, the next one is asked for before this one is unpacked, so the server
     // builds it meanwhile. The server answers fewer items than asked when more would not fit
     // one message; the next batch then starts after the last one received.
-    while (index >= qint64(mlFirst) + mItems.size()) {
-        const qint32 first = mlFirst + static_cast<qint32>(mItems.size());
-        const qint32 count = qMax(mlBatch, index - first + 1);
+    while (index >= qint64(mFirst) + mItems.size()) {
+        const qint32 first = mFirst + static_cast<qint32>(mItems.size());
+        const qint32 count = qMax(mBatch, index - first + 1);
         QDBusPendingCall pending =
-            mPending && mlPendingFirst == first ? *mPending : requestItems(first, count);
+            mPending && mPendingFirst == first ? *mPending : requestItems(first, count);
         mPending.reset();
         const QDBusMessage reply = AutomationCall::finish(pending);
         if (reply.errorName() == AutomationCall::kLimitsExceeded && first < index) {
             // The item at first is too large for one message: go on from the one asked for.
             mItems.clear();
-            mlFirst = index;
-            mlBatch = kFirstBatch;
+            mFirst = index;
+            mBatch = kFirstBatch;
             continue;
         }
         if (reply.type() != QDBusMessage::ReplyMessage)
             AutomationCall::raise(reply);
-        if (mlBatch > kFirstBatch) {
-            mlPendingFirst = first + count;
-            mPending = requestItems(mlPendingFirst, qMin(kLargestBatch, mlBatch * 2));
+        if (mBatch > kFirstBatch) {
+            mPendingFirst = first + count;
+            mPending = requestItems(mPendingFirst, qMin(kLargestBatch, mBatch * 2));
         }
         // Read the "av" reply item by item into the cache rather than through a QVariantList.
         const QDBusArgument items = qvariant_cast<QDBusArgument>(reply.arguments().value(0));
@@ -101,7 +101,7 @@ void CollectionProxy::readAhead(qint32 index) const {
         items.endArray();
         if (mItems.size() == before)
             throw PlatformError::subscriptOutOfRange();
-        mlBatch = qMin(kLargestBatch, mlBatch * 2);
+        mBatch = qMin(kLargestBatch, mBatch * 2);
     }
 }
 

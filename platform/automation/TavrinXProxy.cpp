@@ -61,15 +61,15 @@ bool marshallable(const QVariant &v) {
 
 TavrinXProxy::TavrinXProxy(QObject *parent) : QObject(parent) {
     const QDBusMessage reply = createInstance();
-    msServer = reply.service();
-    msPath = qvariant_cast<QDBusObjectPath>(reply.arguments().value(0)).path();
+    mServer = reply.service();
+    mPath = qvariant_cast<QDBusObjectPath>(reply.arguments().value(0)).path();
     auto *sink = new EventSink(this);
     mSink = sink;
     QDBusMessage advise = QDBusMessage::createMethodCall(
-        msServer, msPath, AutomationCall::kEngineInterface, QStringLiteral("Advise"));
+        mServer, mPath, AutomationCall::kEngineInterface, QStringLiteral("Advise"));
     advise.setArguments({QVariant::fromValue(QDBusObjectPath(sink->path()))});
     try {
-        mlCookie = AutomationCall::send(advise).arguments().value(0).toUInt();
+        mCookie = AutomationCall::send(advise).arguments().value(0).toUInt();
     } catch (...) {
         invoke(QStringLiteral("Release")); // best effort; the object is useless without events
         throw;
@@ -79,27 +79,27 @@ TavrinXProxy::TavrinXProxy(QObject *parent) : QObject(parent) {
 TavrinXProxy::~TavrinXProxy() {
     // Sent without waiting: a destructor must not block on, or fail with, a server that went.
     QDBusConnection bus = QDBusConnection::sessionBus();
-    if (mlCookie != 0) {
+    if (mCookie != 0) {
         QDBusMessage unadvise = QDBusMessage::createMethodCall(
-            msServer, msPath, AutomationCall::kEngineInterface, QStringLiteral("Unadvise"));
-        unadvise.setArguments({mlCookie});
+            mServer, mPath, AutomationCall::kEngineInterface, QStringLiteral("Unadvise"));
+        unadvise.setArguments({mCookie});
         bus.send(unadvise);
     }
-    bus.send(QDBusMessage::createMethodCall(msServer, msPath, AutomationCall::kEngineInterface,
+    bus.send(QDBusMessage::createMethodCall(mServer, mPath, AutomationCall::kEngineInterface,
                                             QStringLiteral("Release")));
 }
 
 QString TavrinXProxy::objectPath() const {
-    return msPath;
+    return mPath;
 }
 
 QVariant TavrinXProxy::readProperty(const QString &name) const {
-    return AutomationCall::getProperty(msServer, msPath, AutomationCall::kEngineInterface, name);
+    return AutomationCall::getProperty(mServer, mPath, AutomationCall::kEngineInterface, name);
 }
 
 void TavrinXProxy::writeProperty(const QString &name, const QVariant &value) {
     QDBusMessage call =
-        QDBusMessage::createMethodCall(msServer, msPath, kProperties, QStringLiteral("Set"));
+        QDBusMessage::createMethodCall(mServer, mPath, kProperties, QStringLiteral("Set"));
     call.setArguments(
         {AutomationCall::kEngineInterface, name, QVariant::fromValue(QDBusVariant(value))});
     AutomationCall::send(call);
@@ -113,12 +113,12 @@ void TavrinXProxy::writeVariantProperty(const QString &name, const QVariant &val
 
 void TavrinXProxy::invoke(const QString &method) const {
     AutomationCall::send(
-        QDBusMessage::createMethodCall(msServer, msPath, AutomationCall::kEngineInterface, method));
+        QDBusMessage::createMethodCall(mServer, mPath, AutomationCall::kEngineInterface, method));
 }
 
 std::shared_ptr<CollectionProxy> TavrinXProxy::collection(const QString &name) const {
     const QString path = qvariant_cast<QDBusObjectPath>(readProperty(name)).path();
-    return std::shared_ptr<CollectionProxy>(new CollectionProxy(msServer, path));
+    return std::shared_ptr<CollectionProxy>(new CollectionProxy(mServer, path));
 }
 
 void TavrinXProxy::Grep() {

@@ -81,10 +81,10 @@ private:
     void invoke(const QString &method) const;
     std::shared_ptr<CollectionProxy> collection(const QString &name) const;
 
-    QString msServer; // unique bus name of the sorvik process serving this object
-    QString msPath;
+    QString mServer; // unique bus name of the sorvik process serving this object
+    QString mPath;
     QObject *mSink = nullptr; // receives the engine's events
-    uint mlCookie = 0;
+    uint mCookie = 0;
 };
 
 // A client's reference to one result collection of the server. Items never change once
@@ -104,16 +104,16 @@ private:
     void readAhead(qint32 index) const;
     QDBusPendingCall requestItems(qint32 first, qint32 count) const;
 
-    QString msServer;
-    QString msPath;
-    // A run of items from index mlFirst on, once read; items never change. A client that starts
+    QString mServer;
+    QString mPath;
+    // A run of items from index mFirst on, once read; items never change. A client that starts
     // reading far from the run (a poller taking up where it left off) starts a new run there.
     mutable QVector<QVariant> mItems;
-    mutable qint32 mlFirst = 1;
-    mutable qint32 mlBatch = 1024; // kFirstBatch
+    mutable qint32 mFirst = 1;
+    mutable qint32 mBatch = 1024; // kFirstBatch
     // While a client walks the list, the next batch is asked for before the last one is unpacked.
     mutable std::optional<QDBusPendingCall> mPending;
-    mutable qint32 mlPendingFirst = 0;
+    mutable qint32 mPendingFirst = 0;
 };
 
 } // namespace TavrinEXE

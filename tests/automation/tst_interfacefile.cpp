@@ -34,9 +34,6 @@ const QString kFactoryPath = QStringLiteral(TAVRINEXE_FACTORY_PATH);
 const QString kEnginePath = kFactoryPath + QStringLiteral("/1");
 const QString kCollectionPath = QStringLiteral(TAVRINEXE_COLLECTION_PATH "/1");
 
-// Public slots that the dispatcher does not serve, as no interface names them.
-const QSet<QString> kInProcessSlots = {QStringLiteral("TavrinEXE::EngineObject::retire")};
-
 // Members a client proxy has no use for: collections assigned by reference (scripts may do
 // it), single items (the proxy reads batches) and Add (clients only read the findings).
 const QSet<QString> kNotProxied = {kEngine + ".mclnFileNames", kEngine + ".mclnLines",
@@ -131,8 +128,7 @@ QStringList membersOf(const QMetaObject *mo) {
     for (int i = mo->methodOffset(); i < mo->methodCount(); ++i) {
         const QMetaMethod m = mo->method(i);
         const QString name = QString::fromLatin1(m.name());
-        if (m.methodType() != QMetaMethod::Slot || m.access() != QMetaMethod::Public ||
-            kInProcessSlots.contains(QString::fromLatin1(mo->className()) + "::" + name))
+        if (m.methodType() != QMetaMethod::Slot || m.access() != QMetaMethod::Public)
             continue;
         QStringList args;
         for (int a = 0; a < m.parameterCount(); ++a)
