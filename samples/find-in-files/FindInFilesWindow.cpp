@@ -1,6 +1,8 @@
 #include "FindInFilesWindow.h"
 
 #include "FilePreview.h"
+#include "SearchOptionsBar.h"
+#include "SearchProgressLabel.h"
 #include "TavrinFormLoader.h"
 #include <tavrinx/PlainFileIconProvider.h>
 #include <tavrinx/PlatformError.h>
@@ -52,6 +54,14 @@ FindInFilesWindow::FindInFilesWindow(QWidget *parent)
     resize(form->size());
 
     createActions();
+    addToolBarBreak();
+    mOptionsBar = new SearchOptionsBar(mControl, this);
+    addToolBar(mOptionsBar);
+    connect(mOptionsBar, &SearchOptionsBar::errorReported, this,
+            [this](const QString &description) { statusBar()->showMessage(description); });
+    mOptionsBar->load();
+    mProgress = new SearchProgressLabel(mControl, this);
+    statusBar()->addPermanentWidget(mProgress);
     connect(mControl, &TavrinX::ScanStarted, this, &FindInFilesWindow::scanStarted);
     connect(mControl, &TavrinX::ScanCompleted, this, &FindInFilesWindow::scanCompleted);
     connect(mControl, &TavrinX::OnError, this, &FindInFilesWindow::showError);
@@ -149,10 +159,13 @@ void FindInFilesWindow::startSearch() {
     setSearching(true);
     mbRefused = false;
     mbInGrep = true;
+    mProgress->start();
     const bool called = guarded([this] { mControl->Grep(); });
     mbInGrep = false;
-    if (!called || mbRefused)
+    if (!called || mbRefused) {
         setSearching(false);
+        mProgress->cancel();
+    }
 }
 
 void FindInFilesWindow::rememberSearch() {
@@ -178,6 +191,7 @@ void FindInFilesWindow::abort() {
     guarded([this] { mControl->Abort(); });
     // An aborted search raises no ScanCompleted.
     setSearching(false);
+    mProgress->finish();
     statusBar()->showMessage(QStringLiteral("Search aborted"));
 }
 
@@ -220,6 +234,7 @@ void FindInFilesWindow::scanStarted() {
 
 void FindInFilesWindow::scanCompleted() {
     setSearching(false);
+    mProgress->finish();
     guarded([this] {
         const qint32 count = mControl->SearchCount();
         statusBar()->showMessage(count == 1 ? QStringLiteral("1 finding")
@@ -231,8 +246,10 @@ void FindInFilesWindow::showError(qint32 &ErrorCode, QString &sErrorString) {
     statusBar()->showMessage(QStringLiteral("Error %1: %2").arg(ErrorCode).arg(sErrorString));
     if (mbInGrep)
         mbRefused = true;
-    else if (ErrorCode == EngineLostCode)
+    else if (ErrorCode == EngineLostCode) {
         setSearching(false);
+        mProgress->cancel();
+    }
 }
 
 void FindInFilesWindow::preview(QString &sFileName, qint32 &lLine, qint32 &lColumn,
@@ -250,11 +267,15 @@ void FindInFilesWindow::preview(QString &sFileName, qint32 &lLine, qint32 &lColu
         box->open();
         return;
     }
-    QString searchString;
-    guarded([&] { searchString = mControl->SearchString(); });
+    // A pattern's match has no length known here: the preview then marks the line and column.
+    qint32 length = 0;
+    guarded([&] {
+        if (mControl->UseRegularExpression() == vbFalse)
+            length = qint32(mControl->SearchString().toUcs4().size());
+    });
     auto *view = new FilePreview(this);
     view->setAttribute(Qt::WA_DeleteOnClose);
-    if (!view->showFinding(sFileName, lLine, lColumn, searchString.toUcs4().size())) {
+    if (!view->showFinding(sFileName, lLine, lColumn, length)) {
         statusBar()->showMessage(view->errorString());
         delete view;
         return;
@@ -266,4 +287,6 @@ void FindInFilesWindow::setSearching(bool searching) {
     mOptions->setEnabled(!searching);
     mSearch->setEnabled(!searching);
     mAbort->setEnabled(searching);
+    // Option writes while a search runs would change it halfway, or be refused.
+    mOptionsBar->setEnabled(!searching);
 }
