@@ -35,6 +35,8 @@ const QString LastFilter = QStringLiteral("LastSearch/Filter");
 // The control's code when its engine's server has gone; the search then ends without
 // ScanCompleted.
 constexpr qint32 EngineLostCode = -105;
+// Pixels between the status line's message, its progress line and its edges.
+constexpr int StatusGap = 12;
 } // namespace
 
 FindInFilesWindow::FindInFilesWindow(QWidget *parent)
@@ -58,16 +60,21 @@ FindInFilesWindow::FindInFilesWindow(QWidget *parent)
     mOptionsBar = new SearchOptionsBar(mControl, this);
     addToolBar(mOptionsBar);
     connect(mOptionsBar, &SearchOptionsBar::errorReported, this,
-            [this](const QString &description) { statusBar()->showMessage(description); });
+            [this](const QString &description) { showStatus(description); });
     mOptionsBar->load();
     mProgress = new SearchProgressLabel(mControl, this);
     statusBar()->addPermanentWidget(mProgress);
+    connect(mProgress, &SearchProgressLabel::changed, this, [this] {
+        if (!statusBar()->currentMessage().isEmpty())
+            showStatus(msStatus);
+    });
     connect(mControl, &TavrinX::ScanStarted, this, &FindInFilesWindow::scanStarted);
     connect(mControl, &TavrinX::ScanCompleted, this, &FindInFilesWindow::scanCompleted);
     connect(mControl, &TavrinX::OnError, this, &FindInFilesWindow::showError);
     connect(mControl, &TavrinX::DblClick, this, &FindInFilesWindow::preview);
     setSearching(false);
-    statusBar()->showMessage(QStringLiteral("Ready"));
+    showStatus(QStringLiteral("Ready"));
+    mControl->setFocus(); // not the options row: it is the first to take focus
 }
 
 FindInFilesWindow::~FindInFilesWindow() = default;
@@ -128,13 +135,25 @@ void FindInFilesWindow::createActions() {
         tools->addAction(action);
 }
 
+void FindInFilesWindow::showStatus(const QString &message) {
+    // The message is drawn across the bar, under the progress line: it is cut to the room left
+    // of it, and the whole text is the bar's tool tip.
+    msStatus = message;
+    QStatusBar *bar = statusBar();
+    const int progress =
+        mProgress && !mProgress->text().isEmpty() ? mProgress->sizeHint().width() + StatusGap : 0;
+    // The bar spans the window, which has its width also before it is first shown.
+    const int room = qMax(0, width() - progress - 2 * StatusGap);
+    bar->showMessage(bar->fontMetrics().elidedText(message, Qt::ElideMiddle, room));
+    bar->setToolTip(message);
+}
+
 template <class F> bool FindInFilesWindow::guarded(F &&call) {
     try {
         call();
         return true;
     } catch (const PlatformError &error) {
-        statusBar()->showMessage(
-            QStringLiteral("Error %1: %2").arg(error.number()).arg(error.description()));
+        showStatus(QStringLiteral("Error %1: %2").arg(error.number()).arg(error.description()));
         return false;
     }
 }
@@ -192,7 +211,7 @@ void FindInFilesWindow::abort() {
     // An aborted search raises no ScanCompleted.
     setSearching(false);
     mProgress->finish();
-    statusBar()->showMessage(QStringLiteral("Search aborted"));
+    showStatus(QStringLiteral("Search aborted"));
 }
 
 void FindInFilesWindow::saveResults() {
@@ -211,7 +230,7 @@ void FindInFilesWindow::saveResults() {
     guarded([&] {
         // A failure arrives as OnError -104 and shows in the status line.
         if (mControl->SaveDataToTabFile(fileName) == vbTrue)
-            statusBar()->showMessage(QStringLiteral("Saved to %1").arg(fileName));
+            showStatus(QStringLiteral("Saved to %1").arg(fileName));
     });
 }
 
@@ -219,7 +238,7 @@ void FindInFilesWindow::properties() {
     PropertyPageFrame frame({mControl}, {new ppgGeneral, new ppgAbout}, this);
     frame.setWindowTitle(QStringLiteral("TavrinX1 Properties"));
     connect(&frame, &PropertyPageFrame::errorReported, this,
-            [this](const QString &description) { statusBar()->showMessage(description); });
+            [this](const QString &description) { showStatus(description); });
     frame.exec();
 }
 
@@ -229,7 +248,7 @@ void FindInFilesWindow::scanStarted() {
     if (!mAbort->isEnabled())
         return;
     rememberSearch();
-    statusBar()->showMessage(QStringLiteral("Searching..."));
+    showStatus(QStringLiteral("Searching..."));
 }
 
 void FindInFilesWindow::scanCompleted() {
@@ -237,13 +256,13 @@ void FindInFilesWindow::scanCompleted() {
     mProgress->finish();
     guarded([this] {
         const qint32 count = mControl->SearchCount();
-        statusBar()->showMessage(count == 1 ? QStringLiteral("1 finding")
-                                            : QStringLiteral("%1 findings").arg(count));
+        showStatus(count == 1 ? QStringLiteral("1 finding")
+                              : QStringLiteral("%1 findings").arg(count));
     });
 }
 
 void FindInFilesWindow::showError(qint32 &ErrorCode, QString &sErrorString) {
-    statusBar()->showMessage(QStringLiteral("Error %1: %2").arg(ErrorCode).arg(sErrorString));
+    showStatus(QStringLiteral("Error %1: %2").arg(ErrorCode).arg(sErrorString));
     if (mbInGrep)
         mbRefused = true;
     else if (ErrorCode == EngineLostCode) {
@@ -276,7 +295,7 @@ void FindInFilesWindow::preview(QString &sFileName, qint32 &lLine, qint32 &lColu
     auto *view = new FilePreview(this);
     view->setAttribute(Qt::WA_DeleteOnClose);
     if (!view->showFinding(sFileName, lLine, lColumn, length)) {
-        statusBar()->showMessage(view->errorString());
+        showStatus(view->errorString());
         delete view;
         return;
     }

@@ -50,6 +50,8 @@ private:
     void showError(qint32 &ErrorCode, QString &sErrorString);
     void preview(QString &sFileName, qint32 &lLine, qint32 &lColumn, QString &sFound);
     void setSearching(bool searching);
+    // Shows a message in the status line, shortened to fit beside the progress line.
+    void showStatus(const QString &message);
     // Grep, with Options and Search disabled until the search ends or is refused.
     void startSearch();
     void rememberSearch();
@@ -67,6 +69,7 @@ private:
     SearchOptionsBar *mOptionsBar = nullptr;
     SearchProgressLabel *mProgress = nullptr;
     std::unique_ptr<QSettings> mSettings;
+    QString msStatus; // the status line's message, whole
     // Set while Grep runs: an error then means the search was refused.
     bool mbInGrep = false;
     bool mbRefused = false;

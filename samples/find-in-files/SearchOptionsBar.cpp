@@ -22,6 +22,7 @@ SearchOptionsBar::SearchOptionsBar(TavrinX *control, QWidget *parent)
         QStringLiteral("Folder names or wildcards, separated by semicolons, not searched"));
     mExcludeFolders->setClearButtonEnabled(true);
     mExcludeFolders->setMinimumWidth(fontMetrics().averageCharWidth() * 28);
+    mExcludeFolders->setMaximumWidth(fontMetrics().averageCharWidth() * 56);
     mSkipBinaryFiles->setToolTip(QStringLiteral("Leave out files holding a NUL byte"));
     mUseRegularExpression->setToolTip(
         QStringLiteral("Search for a regular expression (PCRE2 syntax)"));

@@ -6,7 +6,7 @@
 #include <QLocale>
 
 namespace {
-constexpr int FolderChars = 48; // the folder is shortened in the middle beyond this width
+constexpr int FolderChars = 40; // the folder is shortened in the middle beyond this width
 
 QString filesText(qint32 files) {
     return files == 1 ? QStringLiteral("1 file")
@@ -23,38 +23,47 @@ SearchProgressLabel::SearchProgressLabel(TavrinX *control, QWidget *parent)
 }
 
 void SearchProgressLabel::start() {
-    setText(QStringLiteral("Starting..."));
-    setToolTip(QString());
+    display(QStringLiteral("Starting..."));
     mPoll.start();
 }
 
 void SearchProgressLabel::cancel() {
     mPoll.stop();
-    setToolTip(QString());
-    setText(QString());
+    display(QString());
 }
 
 void SearchProgressLabel::finish() {
     mPoll.stop();
     qint32 files = 0;
     QString folder;
-    setToolTip(QString());
-    setText(read(files, folder) ? QStringLiteral("%1 searched").arg(filesText(files)) : QString());
+    display(read(files, folder) ? QStringLiteral("%1 searched").arg(filesText(files)) : QString());
 }
 
 void SearchProgressLabel::poll() {
     qint32 files = 0;
     QString folder;
-    if (!read(files, folder)) {
+    const bool ok = read(files, folder);
+    // The reads wait with the event loop running: the search may have ended meanwhile.
+    if (!mPoll.isActive())
+        return;
+    if (!ok) {
         mPoll.stop();
-        setText(QString());
+        display(QString());
         return;
     }
-    const QString shown = fontMetrics().elidedText(folder, Qt::ElideMiddle,
-                                                   fontMetrics().averageCharWidth() * FolderChars);
-    setText(folder.isEmpty() ? filesText(files)
-                             : QStringLiteral("%1 · %2").arg(filesText(files), shown));
-    setToolTip(folder);
+    const QString elided = fontMetrics().elidedText(folder, Qt::ElideMiddle,
+                                                    fontMetrics().averageCharWidth() * FolderChars);
+    display(folder.isEmpty() ? filesText(files)
+                             : QStringLiteral("%1 · %2").arg(filesText(files), elided),
+            folder);
+}
+
+void SearchProgressLabel::display(const QString &text, const QString &toolTip) {
+    setToolTip(toolTip);
+    if (text == this->text())
+        return;
+    setText(text);
+    emit changed();
 }
 
 bool SearchProgressLabel::read(qint32 &files, QString &folder) const {

@@ -22,7 +22,12 @@ public:
     void cancel();
     bool isPolling() const { return mPoll.isActive(); }
 
+Q_SIGNALS:
+    // The text changed, and with it the room left beside it.
+    void changed();
+
 private:
+    void display(const QString &text, const QString &toolTip = QString());
     void poll();
     // Reads the engine's progress; false when it cannot be read (the engine has gone).
     bool read(qint32 &files, QString &folder) const;

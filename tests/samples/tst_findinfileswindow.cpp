@@ -121,9 +121,15 @@ private slots:
         control->setSearchString(QStringLiteral("(x+x+)+y"));
         control->setUseRegularExpression(vbTrue);
         QString during;
+        bool messageFits = false;
         connect(control, &TavrinX::OnError, this, [&] {
             QTest::qWait(3 * SearchProgressLabel::PollInterval);
             during = window.progress()->text();
+            // The error's message is cut to the room left of the progress line.
+            QStatusBar *bar = window.statusBar();
+            messageFits = bar->fontMetrics().horizontalAdvance(bar->currentMessage()) +
+                              window.progress()->sizeHint().width() <
+                          window.width();
         });
         QSignalSpy completed(control, &TavrinX::ScanCompleted);
         window.searchAction()->trigger();
@@ -135,6 +141,7 @@ private slots:
                      .match(during)
                      .hasMatch(),
                  qPrintable(during));
+        QVERIFY(messageFits);
         QVERIFY(!window.progress()->isPolling());
         QCOMPARE(window.progress()->text(), QStringLiteral("2 files searched"));
     }
