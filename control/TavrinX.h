@@ -133,8 +133,9 @@ public:
     qint32 SearchTime() const;
     VBool SearchActive() const;
 
-    // Options beyond the classic search; at their defaults the search is as without them, and
-    // nothing of them is sent to the engine or written to the settings file.
+    // Options beyond the classic search; at their defaults the search is as without them. An
+    // option is written to the settings file only by its setter, and the settings load sends it
+    // to the engine only when the file holds another value than the default.
     QString ExcludeFolders() const;
     void setExcludeFolders(const QString &vNewValue);
     VBool SkipBinaryFiles() const;
