@@ -379,18 +379,25 @@ FileSearch::Next FileSearch::searchBuffer() {
         qint64 textEnd = stop;
         if (lineEnd && textEnd > mLineStart && *at(textEnd - 1) == '\r')
             --textEnd;
-        const QString line = QString::fromUtf8(at(mLineStart), textEnd - mLineStart);
-        const qint32 lColumn = mScan.MatchLine(line);
-        if (lColumn > 0) {
-            countToLineStart();
-            mScan.addFinding(path(), qint32(1 + mLinesBefore), lColumn, cutText(line));
+        // A line the pattern surely passes over is neither decoded nor matched, and gives no
+        // yield: the yields between blocks come often enough.
+        const RegexMatcher *regex = mScan.regex();
+        const bool matched = !regex || regex->mayMatch(at(mLineStart), textEnd - mLineStart);
+        if (matched) {
+            const QString line = QString::fromUtf8(at(mLineStart), textEnd - mLineStart);
+            const qint32 lColumn = mScan.MatchLine(line);
+            if (lColumn > 0) {
+                countToLineStart();
+                mScan.addFinding(path(), qint32(1 + mLinesBefore), lColumn, cutText(line));
+            }
         }
-        if (mScan.yieldAndCheckAbort() || !lineEnd)
+        if ((matched && mScan.yieldAndCheckAbort()) || !lineEnd)
             return Next::Done;
         setLineStart(stop + 1);
         mSearched = mLineStart;
         mLfFreeUntil = mLineStart;
-        afterYield();
+        if (matched)
+            afterYield();
     }
 }
 

@@ -2,8 +2,10 @@
 
 #include "PlatformError.h"
 
-#define PCRE2_CODE_UNIT_WIDTH 16
+#define PCRE2_CODE_UNIT_WIDTH 0 // both widths: UTF-16 for decoded lines, UTF-8 for raw ones
 #include <pcre2.h>
+
+#include <QByteArrayView>
 
 namespace {
 // A plain string's whole-word rule: the characters around it are not ASCII word characters.
@@ -12,18 +14,21 @@ const QString kWordBefore = QStringLiteral("(?<![0-9A-Za-z_])(?:");
 const QString kWordAfter = QStringLiteral("\\E)(?![0-9A-Za-z_])");
 // Patterns longer than this are refused; a longer one is not a search anybody types.
 constexpr PCRE2_SIZE kLongestPattern = 64 * 1024;
+// \C matches one code unit, which differs between the two widths; it is refused.
+constexpr uint32_t kOptions =
+    PCRE2_UTF | PCRE2_UCP | PCRE2_MATCH_INVALID_UTF | PCRE2_NEVER_BACKSLASH_C;
 // Backtracking allowed for one line: catastrophic patterns fail within milliseconds a line.
 constexpr uint32_t kMatchLimit = 2'000'000;
 constexpr uint32_t kHeapLimitKiB = 64 * 1024;
 constexpr PCRE2_SIZE kJitStackMost = 1024 * 1024;
 
-PCRE2_SPTR units(QStringView text) {
-    return reinterpret_cast<PCRE2_SPTR>(text.utf16());
+PCRE2_SPTR16 units(QStringView text) {
+    return reinterpret_cast<PCRE2_SPTR16>(text.utf16());
 }
 
 QString errorText(int code) {
-    PCRE2_UCHAR buffer[256];
-    const int n = pcre2_get_error_message(code, buffer, sizeof buffer / sizeof *buffer);
+    PCRE2_UCHAR16 buffer[256];
+    const int n = pcre2_get_error_message_16(code, buffer, sizeof buffer / sizeof *buffer);
     return n < 0 ? QStringLiteral("error %1").arg(code)
                  : QString::fromUtf16(reinterpret_cast<const char16_t *>(buffer), n);
 }
@@ -35,65 +40,96 @@ qint64 characters(QStringView text, qsizetype units) {
         count -= text.at(i).isLowSurrogate() && text.at(i - 1).isHighSurrogate();
     return count;
 }
+
+// One compiled pattern of one code unit width, with what matching it needs.
+template <typename Code, typename Data, typename Context, typename Stack> struct Matcher {
+    Code *code = nullptr;
+    Data *data = nullptr;
+    Context *context = nullptr;
+    Stack *stack = nullptr;
+};
 } // namespace
 
 struct RegexMatcher::Compiled {
-    pcre2_code *code = nullptr;
-    pcre2_match_data *data = nullptr;
-    pcre2_match_context *context = nullptr;
-    pcre2_jit_stack *stack = nullptr;
+    // The exact matcher, on decoded lines.
+    Matcher<pcre2_code_16, pcre2_match_data_16, pcre2_match_context_16, pcre2_jit_stack_16> utf16;
+    // The same pattern on the raw bytes of a line, to pass over lines without decoding them;
+    // null when it could not be made.
+    Matcher<pcre2_code_8, pcre2_match_data_8, pcre2_match_context_8, pcre2_jit_stack_8> utf8;
+    bool jit8 = false; // utf8 is JIT-compiled: matched through the JIT's own entry, unchecked
 
     ~Compiled() {
-        pcre2_jit_stack_free(stack);
-        pcre2_match_context_free(context);
-        pcre2_match_data_free(data);
-        pcre2_code_free(code);
+        pcre2_jit_stack_free_16(utf16.stack);
+        pcre2_match_context_free_16(utf16.context);
+        pcre2_match_data_free_16(utf16.data);
+        pcre2_code_free_16(utf16.code);
+        pcre2_jit_stack_free_8(utf8.stack);
+        pcre2_match_context_free_8(utf8.context);
+        pcre2_match_data_free_8(utf8.data);
+        pcre2_code_free_8(utf8.code);
     }
 };
 
 std::unique_ptr<RegexMatcher> RegexMatcher::compile(const QString &pattern, bool caseSensitive,
                                                     bool wholeWord, QString *error) {
-    const uint32_t options =
-        PCRE2_UTF | PCRE2_UCP | PCRE2_MATCH_INVALID_UTF | (caseSensitive ? 0 : PCRE2_CASELESS);
-    pcre2_compile_context *compileContext = pcre2_compile_context_create(nullptr);
-    pcre2_set_max_pattern_length(compileContext,
-                                 kLongestPattern + kWordBefore.size() + kWordAfter.size());
+    const uint32_t options = kOptions | (caseSensitive ? 0 : PCRE2_CASELESS);
+    pcre2_compile_context_16 *compileContext = pcre2_compile_context_create_16(nullptr);
+    pcre2_set_max_pattern_length_16(compileContext,
+                                    kLongestPattern + kWordBefore.size() + kWordAfter.size());
     const auto build = [&](const QString &text, int *code, PCRE2_SIZE *offset) {
-        return pcre2_compile(units(text), PCRE2_SIZE(text.size()), options, code, offset,
-                             compileContext);
+        return pcre2_compile_16(units(text), PCRE2_SIZE(text.size()), options, code, offset,
+                                compileContext);
     };
     auto compiled = std::make_unique<Compiled>();
     int code = 0;
     PCRE2_SIZE offset = 0;
+    const QString full = wholeWord ? kWordBefore + pattern + kWordAfter : pattern;
     // The pattern alone first, so that the positions named are the user's own.
     if (PCRE2_SIZE(pattern.size()) > kLongestPattern) {
         *error = QStringLiteral("pattern longer than %1 characters").arg(kLongestPattern);
-    } else if (pcre2_code *alone = build(pattern, &code, &offset); !alone) {
+    } else if (pcre2_code_16 *alone = build(pattern, &code, &offset); !alone) {
         *error = QStringLiteral("%1 at character %2")
                      .arg(errorText(code))
                      .arg(characters(pattern, qsizetype(offset)) + 1);
     } else if (wholeWord) {
-        pcre2_code_free(alone);
-        compiled->code = build(kWordBefore + pattern + kWordAfter, &code, &offset);
-        if (!compiled->code)
+        pcre2_code_free_16(alone);
+        compiled->utf16.code = build(full, &code, &offset);
+        if (!compiled->utf16.code)
             *error =
                 QStringLiteral("it cannot be searched as a whole word (%1)").arg(errorText(code));
     } else {
-        compiled->code = alone;
+        compiled->utf16.code = alone;
     }
-    pcre2_compile_context_free(compileContext);
-    if (!compiled->code)
+    pcre2_compile_context_free_16(compileContext);
+    if (!compiled->utf16.code)
         return nullptr;
 
-    pcre2_jit_compile(compiled->code, PCRE2_JIT_COMPLETE); // the interpreter serves without it
-    compiled->data = pcre2_match_data_create(1, nullptr);
-    compiled->context = pcre2_match_context_create(nullptr);
-    compiled->stack = pcre2_jit_stack_create(32 * 1024, kJitStackMost, nullptr);
-    if (!compiled->data || !compiled->context || !compiled->stack)
+    auto &wide = compiled->utf16;
+    pcre2_jit_compile_16(wide.code, PCRE2_JIT_COMPLETE); // the interpreter serves without it
+    wide.data = pcre2_match_data_create_16(1, nullptr);
+    wide.context = pcre2_match_context_create_16(nullptr);
+    wide.stack = pcre2_jit_stack_create_16(32 * 1024, kJitStackMost, nullptr);
+    if (!wide.data || !wide.context || !wide.stack)
         throw std::bad_alloc();
-    pcre2_set_match_limit(compiled->context, kMatchLimit);
-    pcre2_set_heap_limit(compiled->context, kHeapLimitKiB);
-    pcre2_jit_stack_assign(compiled->context, nullptr, compiled->stack);
+    pcre2_set_match_limit_16(wide.context, kMatchLimit);
+    pcre2_set_heap_limit_16(wide.context, kHeapLimitKiB);
+    pcre2_jit_stack_assign_16(wide.context, nullptr, wide.stack);
+
+    auto &narrow = compiled->utf8;
+    const QByteArray bytes = full.toUtf8();
+    narrow.code = pcre2_compile_8(reinterpret_cast<PCRE2_SPTR8>(bytes.constData()),
+                                  PCRE2_SIZE(bytes.size()), options, &code, &offset, nullptr);
+    if (narrow.code) {
+        compiled->jit8 = pcre2_jit_compile_8(narrow.code, PCRE2_JIT_COMPLETE) == 0;
+        narrow.data = pcre2_match_data_create_8(1, nullptr);
+        narrow.context = pcre2_match_context_create_8(nullptr);
+        narrow.stack = pcre2_jit_stack_create_8(32 * 1024, kJitStackMost, nullptr);
+        if (!narrow.data || !narrow.context || !narrow.stack)
+            throw std::bad_alloc();
+        pcre2_set_match_limit_8(narrow.context, kMatchLimit);
+        pcre2_set_heap_limit_8(narrow.context, kHeapLimitKiB);
+        pcre2_jit_stack_assign_8(narrow.context, nullptr, narrow.stack);
+    }
     return std::unique_ptr<RegexMatcher>(new RegexMatcher(std::move(compiled)));
 }
 
@@ -102,8 +138,9 @@ RegexMatcher::RegexMatcher(std::unique_ptr<Compiled> compiled) : d(std::move(com
 RegexMatcher::~RegexMatcher() = default;
 
 qint64 RegexMatcher::match(QStringView line) const {
-    const int rc =
-        pcre2_match(d->code, units(line), PCRE2_SIZE(line.size()), 0, 0, d->data, d->context);
+    const auto &wide = d->utf16;
+    const int rc = pcre2_match_16(wide.code, units(line), PCRE2_SIZE(line.size()), 0, 0, wide.data,
+                                  wide.context);
     if (rc == PCRE2_ERROR_NOMATCH)
         return 0;
     if (rc < 0)
@@ -111,8 +148,21 @@ qint64 RegexMatcher::match(QStringView line) const {
                             QStringLiteral("The regular expression cannot be matched against a "
                                            "line of this file: %1")
                                 .arg(errorText(rc)));
-    const PCRE2_SIZE start = pcre2_get_ovector_pointer(d->data)[0];
+    const PCRE2_SIZE start = pcre2_get_ovector_pointer_16(wide.data)[0];
     return characters(line, qsizetype(start)) + 1;
+}
+
+bool RegexMatcher::mayMatch(const char *utf8, qsizetype size) const {
+    const auto &narrow = d->utf8;
+    if (!narrow.code)
+        return true;
+    const auto subject = reinterpret_cast<PCRE2_SPTR8>(utf8);
+    const int rc = d->jit8 ? pcre2_jit_match_8(narrow.code, subject, PCRE2_SIZE(size), 0, 0,
+                                               narrow.data, narrow.context)
+                           : pcre2_match_8(narrow.code, subject, PCRE2_SIZE(size), 0, 0,
+                                           narrow.data, narrow.context);
+    // Invalid bytes match nothing here but decode to U+FFFD, which the pattern may match.
+    return rc != PCRE2_ERROR_NOMATCH || !QByteArrayView(utf8, size).isValidUtf8();
 }
 
 bool RegexMatcher::isPlainLiteral(const QString &pattern) {
@@ -122,4 +172,109 @@ bool RegexMatcher::isPlainLiteral(const QString &pattern) {
             return false;
     }
     return true;
+}
+
+namespace {
+// Index just past the group or class whose opening character is at i, or -1 when it is not
+// closed.
+qsizetype skipClass(const QString &p, qsizetype i) {
+    ++i; // past '['
+    if (i < p.size() && p.at(i) == u'^')
+        ++i;
+    if (i < p.size() && p.at(i) == u']')
+        ++i; // a leading ']' is a member
+    while (i < p.size() && p.at(i) != u']') {
+        if (p.at(i) == u'\\')
+            ++i;
+        else if (p.at(i) == u'[' && i + 1 < p.size() && p.at(i + 1) == u':')
+            i = p.indexOf(QLatin1String(":]"), i + 2) + 1; // a POSIX class; -1 + 1 ends the scan
+        if (i <= 0)
+            return -1;
+        ++i;
+    }
+    return i < p.size() ? i + 1 : -1;
+}
+
+qsizetype skipGroup(const QString &p, qsizetype i) {
+    int depth = 0;
+    while (i < p.size()) {
+        const QChar c = p.at(i);
+        if (c == u'\\') {
+            i += 2;
+            continue;
+        }
+        if (c == u'[') {
+            i = skipClass(p, i);
+            if (i < 0)
+                return -1;
+            continue;
+        }
+        if (c == u'(')
+            ++depth;
+        else if (c == u')' && --depth == 0)
+            return i + 1;
+        ++i;
+    }
+    return -1;
+}
+} // namespace
+
+QString RegexMatcher::requiredLiteral(const QString &p) {
+    for (const char *unsure : {"|", "(?", "(*", "\\Q", "\\E"}) {
+        if (p.contains(QLatin1String(unsure)))
+            return {};
+    }
+    // Escapes of letters that stand for a class or an assertion; any other letter or digit
+    // escape (\x{..}, \p{..}, back references, \c.) may hide literal-looking text after it.
+    static const QString classes = QStringLiteral("dDwWsShHvVRNbBAzZGK");
+    QString best, run;
+    const auto endRun = [&] {
+        if (run.size() > best.size())
+            best = run;
+        run.clear();
+    };
+    qsizetype i = 0;
+    while (i < p.size()) {
+        QChar c = p.at(i);
+        if (c == u'\\') {
+            if (i + 1 >= p.size())
+                return {};
+            c = p.at(i + 1);
+            i += 2;
+            if (c.isLetterOrNumber()) {
+                if (c.unicode() >= 0x80 || !classes.contains(c))
+                    return {};
+                endRun();
+                continue;
+            }
+        } else if (c == u'[' || c == u'(') {
+            endRun();
+            i = c == u'[' ? skipClass(p, i) : skipGroup(p, i);
+            if (i < 0)
+                return {};
+            continue;
+        } else if (c == u'?' || c == u'*' || c == u'+' || c == u'{') {
+            run.chop(1); // the quantified character need not be there
+            endRun();
+            if (c == u'{') {
+                i = p.indexOf(u'}', i);
+                if (i < 0)
+                    return best;
+            }
+            ++i;
+            continue;
+        } else if (c == u'.' || c == u'^' || c == u'$' || c == u')') {
+            endRun();
+            ++i;
+            continue;
+        } else {
+            ++i;
+        }
+        if (c.unicode() >= 0x80)
+            endRun();
+        else
+            run += c;
+    }
+    endRun();
+    return best;
 }

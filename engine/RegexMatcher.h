@@ -21,10 +21,17 @@ public:
     // The 1-based column in characters of the first match in line, 0 for none. Throws
     // PlatformError when the line needs more backtracking or memory than allowed.
     qint64 match(QStringView line) const;
+    // False when the line, given as the UTF-8 bytes it is read as, surely holds no match: the
+    // line need not be decoded. True when it may (match tells).
+    bool mayMatch(const char *utf8, qsizetype size) const;
 
     // A pattern of ASCII characters none of which is special: it stands for itself, so the
     // plain string search gives the same lines and columns.
     static bool isPlainLiteral(const QString &pattern);
+    // The longest run of ASCII characters every match must hold, as a plain string to look
+    // for first; empty when none is found. Conservative: a pattern with alternation, inline
+    // options or escapes it does not know gives none.
+    static QString requiredLiteral(const QString &pattern);
 
 private:
     struct Compiled;

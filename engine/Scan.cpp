@@ -123,10 +123,11 @@ BlockSearcher &Scan::searcher() {
     const bool caseSensitive = mEngine.mbCaseSensitive == vbTrue;
     const bool wholeWord = mEngine.mbWholeWordOnly != vbFalse;
     mRegex.reset();
-    bool everyLine = false;
+    QString prefilter = sFind;
     if (mEngine.mbUseRegularExpression != vbFalse) {
-        // A pattern that stands for itself keeps the string's prefilter, and its whole search
-        // when no word rule needs the pattern's own.
+        // A pattern that stands for itself is searched as a plain string when no word rule
+        // needs the pattern's own; any other is looked for by a run of text every match holds
+        // (every line when there is none), and matched on the lines that hold it.
         const bool literal = RegexMatcher::isPlainLiteral(sFind);
         if (!literal || wholeWord) {
             QString error; // the engine refuses settings that do not compile
@@ -134,9 +135,10 @@ BlockSearcher &Scan::searcher() {
             if (!mRegex)
                 throw PlatformError(PlatformError::InvalidProcedureCall, error);
         }
-        everyLine = !literal;
+        if (!literal)
+            prefilter = RegexMatcher::requiredLiteral(sFind);
     }
-    mSearcher.emplace(everyLine ? QString() : sFind, caseSensitive);
+    mSearcher.emplace(prefilter, caseSensitive);
     mlSearcherVersion = mEngine.mlSettingsVersion;
     return *mSearcher;
 }

@@ -104,6 +104,26 @@ for tree in linux folders usrlib; do
   done
 done
 echo "$memory"
+echo
+echo "search options, same measure; rg -j1 given the matching flags (regex: -e; folders left"
+echo "out: -g '!dir'; binary files skipped: rg's own detection, without -a)"
+printf "%-8s %-34s %8s %8s %10s %9s\n" tree case engine "rg -j1" eng/rg-j1 findings
+options() { # tree, label, engine mode, needle, rg flags...
+  local root=$1 label=$2 mode=$3 needle=$4
+  shift 4
+  read -r we count _ < <(onbus "$bench" busscan "$root" "$needle" "$mode" "$runs")
+  wr1=$(best rg -uuu -j1 "$@" -- "$needle" "$root")
+  printf "%-8s %-34s %8.3f %8.3f %10.2f %9s\n" "$(basename "$root" | cut -c1-8)" "$label" "$we" \
+    "$wr1" "$(echo "$we $wr1" | awk '{print $1/$2}')" "$count"
+}
+options "$linux" "regex, a plain literal" re ERR_PTR -a
+options "$linux" "regex ERR_PTR\(-E[A-Z]+\)" re 'ERR_PTR\(-E[A-Z]+\)' -a
+options "$linux" "regex, ignoring case" re,ci 'err_ptr\(-e[a-z]+\)' -a -i
+options "$linux" "regex \w+_lock\(&" re '\w+_lock\(&' -a
+options "$linux" "drivers;arch;Documentation left out" 'x=drivers;arch;Documentation' ERR_PTR -a -F \
+  -g '!drivers' -g '!arch' -g '!Documentation'
+options "$linux" "binary files skipped (text tree)" bin ERR_PTR -F
+options "$usrlib" "binary files skipped" bin ERR_PTR -F
 echo "load after: $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "request latency during a scan (in-process, kernel sources):"
 "$bench" latency "$linux" ERR_PTR

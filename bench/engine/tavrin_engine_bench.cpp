@@ -1,6 +1,6 @@
 // Engine measurements for run-bench.sh.
 //   scan <folder> <string> <cs|ci|ww>   time of one whole scan in-process, Grep to ScanCompleted
-//   busscan <folder> <string> <cs|ci|ww> <runs>
+//   busscan <folder> <string> <mode> <runs>
 //                                       the same through sorvik over D-Bus: best wall time, its
 //                                       findings, sorvik's CPU time in that run, its resident
 //                                       memory before the first scan and at most during them
@@ -31,13 +31,28 @@
 namespace {
 using TavrinEXE::TavrinX;
 
+// mode: flags joined by ",": cs (case, the default) or ci (ignore case), ww (whole word),
+// re (the string is a regular expression), bin (skip binary files), x=<list> (folders left out).
+template <typename Engine> void applyMode(Engine &engine, const QString &mode) {
+    const QStringList flags = mode.split(u',');
+    engine.setCaseSensitive(flags.contains(QLatin1String("ci")) ? vbFalse : vbTrue);
+    engine.setWholeWordOnly(vboolVariant(toVBool(flags.contains(QLatin1String("ww")))));
+    if (flags.contains(QLatin1String("re")))
+        engine.setUseRegularExpression(vbTrue);
+    if (flags.contains(QLatin1String("bin")))
+        engine.setSkipBinaryFiles(vbTrue);
+    for (const QString &flag : flags) {
+        if (flag.startsWith(QLatin1String("x=")))
+            engine.setExcludeFolders(flag.mid(2));
+    }
+}
+
 std::shared_ptr<TavrinX> engineFor(const QString &folder, const QString &needle,
                                    const QString &mode) {
     auto engine = TavrinX::create();
     engine->setSearchPath(folder);
     engine->setSearchString(needle);
-    engine->setCaseSensitive(mode == QLatin1String("ci") ? vbFalse : vbTrue);
-    engine->setWholeWordOnly(mode == QLatin1String("ww"));
+    applyMode(*engine, mode);
     return engine;
 }
 
@@ -82,8 +97,7 @@ int busScan(const QString &folder, const QString &needle, const QString &mode, i
         TavrinEXE::TavrinXProxy engine;
         engine.setSearchPath(folder);
         engine.setSearchString(needle);
-        engine.setCaseSensitive(mode == QLatin1String("ci") ? vbFalse : vbTrue);
-        engine.setWholeWordOnly(mode == QLatin1String("ww"));
+        applyMode(engine, mode);
         const uint pid = QDBusConnection::sessionBus()
                              .interface()
                              ->servicePid(QStringLiteral("TavrinEXE.TavrinX"))

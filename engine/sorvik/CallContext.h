@@ -9,7 +9,7 @@ namespace TavrinEXE {
 // its own context and restores the outer one. Each thread serving calls has its own.
 class CallContext {
 public:
-    explicit CallContext(const QString &caller) : msCaller(caller), mOuter(sCurrent) {
+    explicit CallContext(const QString &caller) : mCaller(caller), mOuter(sCurrent) {
         sCurrent = this;
     }
     ~CallContext() { sCurrent = mOuter; }
@@ -19,22 +19,22 @@ public:
     // The call being served, or null for an in-process call.
     static CallContext *current() { return sCurrent; }
 
-    QString caller() const { return msCaller; }
+    QString caller() const { return mCaller; }
     void fail(const QString &name, const QString &message) {
-        if (msErrorName.isEmpty()) {
-            msErrorName = name;
-            msErrorMessage = message;
+        if (mErrorName.isEmpty()) {
+            mErrorName = name;
+            mErrorMessage = message;
         }
     }
-    bool failed() const { return !msErrorName.isEmpty(); }
-    QString errorName() const { return msErrorName; }
-    QString errorMessage() const { return msErrorMessage; }
+    bool failed() const { return !mErrorName.isEmpty(); }
+    QString errorName() const { return mErrorName; }
+    QString errorMessage() const { return mErrorMessage; }
 
 private:
     static inline thread_local CallContext *sCurrent = nullptr;
-    QString msCaller;
-    QString msErrorName;
-    QString msErrorMessage;
+    QString mCaller;
+    QString mErrorName;
+    QString mErrorMessage;
     CallContext *mOuter;
 };
 

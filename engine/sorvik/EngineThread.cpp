@@ -6,7 +6,7 @@
 namespace TavrinEXE {
 
 EngineThread::EngineThread(ObjectRegistry *registry, const QString &path)
-    : mRegistry(registry), msPath(path) {
+    : mRegistry(registry), mPath(path) {
     setStackSize(kStackBytes);
     setObjectName(QStringLiteral("engine %1").arg(path));
 }
@@ -23,7 +23,7 @@ EngineObject *EngineThread::startEngine() {
 
 void EngineThread::run() {
     try {
-        mObject = new EngineObject(mRegistry, msPath, TavrinX::create());
+        mObject = new EngineObject(mRegistry, mPath, TavrinX::create());
     } catch (...) {
         mFailure = std::current_exception();
     }

@@ -32,7 +32,7 @@ protected:
 
 private:
     ObjectRegistry *mRegistry;
-    QString msPath;
+    QString mPath;
     EngineObject *mObject = nullptr;
     std::exception_ptr mFailure;
     QSemaphore mReady;

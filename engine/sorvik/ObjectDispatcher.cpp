@@ -64,6 +64,14 @@ QMetaProperty propertyOf(const QObject *object, const QString &name) {
     return index >= mo->propertyOffset() ? mo->property(index) : QMetaProperty();
 }
 
+// A slot is served only when the class's interface names it as a method; other public slots
+// are for in-process callers.
+bool interfaceHasMethod(const QObject *object, const QString &member) {
+    const QMetaObject *mo = object->metaObject();
+    return QLatin1String(mo->classInfo(mo->indexOfClassInfo("D-Bus Introspection")).value())
+        .contains(QStringLiteral("<method name=\"%1\"").arg(member));
+}
+
 bool argumentFits(const QVariant &argument, QMetaType type) {
     return argument.metaType() == type;
 }
@@ -208,6 +216,10 @@ QDBusMessage ObjectDispatcher::serveMethod(QObject *object, const QDBusMessage &
         return message.createErrorReply(
             kUnknownMethod,
             QStringLiteral("No interface %1 at %2").arg(message.interface(), message.path()));
+    if (!interfaceHasMethod(object, message.member()))
+        return message.createErrorReply(
+            kUnknownMethod,
+            QStringLiteral("No method %1 in %2").arg(message.member(), interfaceOf(object)));
     const QVariantList args = message.arguments();
     const QMetaObject *mo = object->metaObject();
     for (int i = mo->methodOffset(); i < mo->methodCount(); ++i) {

@@ -12,7 +12,7 @@ namespace TavrinEXE {
 
 ObjectRegistry::ObjectRegistry(const QDBusConnection &connection, QObject *parent)
     : QObject(parent), mConnection(connection) {
-    mlNextEngine = mlNextCollection = quint64(QDateTime::currentMSecsSinceEpoch()) * 1000;
+    mNextEngine = mNextCollection = quint64(QDateTime::currentMSecsSinceEpoch()) * 1000;
     mWatcher.setConnection(mConnection);
     mWatcher.setWatchMode(QDBusServiceWatcher::WatchForUnregistration);
     connect(&mWatcher, &QDBusServiceWatcher::serviceUnregistered, this,
@@ -35,7 +35,7 @@ QString ObjectRegistry::exportEngine(const QString &client) {
     QString path;
     {
         QMutexLocker lock(&mLock);
-        path = QStringLiteral(TAVRINEXE_FACTORY_PATH "/%1").arg(mlNextEngine++);
+        path = QStringLiteral(TAVRINEXE_FACTORY_PATH "/%1").arg(mNextEngine++);
     }
     auto *thread = new EngineThread(this, path);
     EngineObject *object = nullptr;
@@ -45,13 +45,13 @@ QString ObjectRegistry::exportEngine(const QString &client) {
         delete thread;
         throw;
     }
-    ++mlEngines;
-    mbEngineRequested = true;
+    ++mEngines;
+    mEngineRequested = true;
     // The engine may outlive its path while its scan ends; the process lives as long.
     connect(thread, &QThread::finished, this, [this, thread] {
         thread->wait();
         delete thread;
-        if (--mlEngines == 0)
+        if (--mEngines == 0)
             emit lastEngineGone();
     });
     {
@@ -73,7 +73,7 @@ QString ObjectRegistry::exportCollection(const std::shared_ptr<Collection> &coll
     QMutexLocker lock(&mLock);
     QString path = mCollectionPaths.value(collection.get());
     if (path.isEmpty()) {
-        path = QStringLiteral(TAVRINEXE_COLLECTION_PATH "/%1").arg(mlNextCollection++);
+        path = QStringLiteral(TAVRINEXE_COLLECTION_PATH "/%1").arg(mNextCollection++);
         // Collections are served on the main thread, whichever engine thread hands one out.
         auto *object = new CollectionObject(this, path, collection);
         object->moveToThread(thread());

@@ -42,9 +42,9 @@ public:
     std::shared_ptr<Collection> collectionAt(const QString &path) const;
 
     // Engine objects alive, counting those that outlive their path while a scan ends.
-    int engineCount() const { return mlEngines; }
+    int engineCount() const { return mEngines; }
     // Whether an engine object was ever created.
-    bool engineRequested() const { return mbEngineRequested; }
+    bool engineRequested() const { return mEngineRequested; }
 
 signals:
     void lastEngineGone();
@@ -72,10 +72,10 @@ private:
     QSet<QString> mWatched;
     // Paths are numbered on from the start time in microseconds, so that a path a client kept
     // from an earlier sorvik never names an object of this one.
-    quint64 mlNextEngine;
-    quint64 mlNextCollection;
-    int mlEngines = 0;
-    bool mbEngineRequested = false;
+    quint64 mNextEngine;
+    quint64 mNextCollection;
+    int mEngines = 0;
+    bool mEngineRequested = false;
 };
 
 } // namespace TavrinEXE

@@ -12,7 +12,7 @@ public:
     PendingReply(const QDBusMessage &call, const QDBusConnection &connection)
         : mCall(call), mConnection(connection) {}
     ~PendingReply() {
-        if (!mbAnswered)
+        if (!mAnswered)
             answer(
                 mCall.createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.UnknownObject"),
                                        QStringLiteral("%1 went away").arg(mCall.path())));
@@ -22,7 +22,7 @@ public:
 
     const QDBusMessage &call() const { return mCall; }
     void answer(const QDBusMessage &reply) {
-        mbAnswered = true;
+        mAnswered = true;
         if (mCall.isReplyRequired())
             mConnection.send(reply);
     }
@@ -30,7 +30,7 @@ public:
 private:
     QDBusMessage mCall;
     QDBusConnection mConnection;
-    bool mbAnswered = false;
+    bool mAnswered = false;
 };
 
 } // namespace TavrinEXE

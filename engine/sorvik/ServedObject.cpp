@@ -5,7 +5,7 @@
 namespace TavrinEXE {
 
 ServedObject::ServedObject(ObjectRegistry *registry, const QString &path)
-    : mRegistry(registry), msPath(path) {}
+    : mRegistry(registry), mPath(path) {}
 
 QString ServedObject::caller() {
     return CallContext::current() ? CallContext::current()->caller() : QString();

@@ -13,7 +13,7 @@ class ServedObject : public QObject {
 public:
     ServedObject(ObjectRegistry *registry, const QString &path);
 
-    QString path() const { return msPath; }
+    QString path() const { return mPath; }
 
 protected:
     // The calling connection, or "" for an in-process call.
@@ -25,7 +25,7 @@ protected:
     ObjectRegistry *mRegistry;
 
 private:
-    QString msPath;
+    QString mPath;
 };
 
 } // namespace TavrinEXE

@@ -14,12 +14,12 @@ std::atomic<quint64> gNextSink{1};
 }
 
 EventSink::EventSink(TavrinXProxy *proxy)
-    : QObject(proxy), mProxy(proxy), msPath(QStringLiteral("/TavrinEXE/Sink/%1").arg(gNextSink++)) {
-    QDBusConnection::sessionBus().registerObject(msPath, this, QDBusConnection::ExportAllSlots);
+    : QObject(proxy), mProxy(proxy), mPath(QStringLiteral("/TavrinEXE/Sink/%1").arg(gNextSink++)) {
+    QDBusConnection::sessionBus().registerObject(mPath, this, QDBusConnection::ExportAllSlots);
 }
 
 EventSink::~EventSink() {
-    QDBusConnection::sessionBus().unregisterObject(msPath);
+    QDBusConnection::sessionBus().unregisterObject(mPath);
 }
 
 // A handler's exception has nobody to reach across the bus; it must not end the host.

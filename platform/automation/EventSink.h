@@ -17,7 +17,7 @@ public:
     explicit EventSink(TavrinXProxy *proxy);
     ~EventSink() override;
 
-    QString path() const { return msPath; }
+    QString path() const { return mPath; }
 
 public slots:
     void ScanCompleted();
@@ -28,7 +28,7 @@ private:
     template <typename Raise> void deliver(Raise raise);
 
     TavrinXProxy *mProxy;
-    QString msPath;
+    QString mPath;
 };
 
 } // namespace TavrinEXE

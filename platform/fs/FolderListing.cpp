@@ -1,6 +1,5 @@
 #include "FolderListing.h"
 
-#include "File.h"
 #include "FsError.h"
 
 #include <algorithm>
@@ -12,7 +11,24 @@
 
 namespace {
 constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+
+// Opens name (a path, or a name in the folder dirFd) for reading when it is a regular file;
+// throws PlatformError otherwise. A FIFO or device is never opened for reading.
+std::unique_ptr<TextStream> openRegular(int dirFd, const char *name) {
+    // Non-blocking, so that a FIFO put in place of a listed file cannot hang the open; the flag
+    // does not change reading a regular file.
+    const int fd = ::openat(dirFd, name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        throw fsError(errno);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const int error = S_ISDIR(st.st_mode) ? EISDIR : ENXIO;
+        ::close(fd);
+        throw fsError(error);
+    }
+    return std::make_unique<TextStream>(fd, qint64(st.st_size));
 }
+} // namespace
 
 QByteArray FolderListing::normalPath(const QByteArray &path) {
     QByteArray out;
@@ -98,10 +114,9 @@ void FolderListing::classify(const char *name, unsigned char type) {
 }
 
 std::unique_ptr<TextStream> FolderListing::openFile(const QByteArray &name) const {
-    // The stream's path is left empty: the walk turns paths into text only to report them.
     if (mFd >= 0)
-        return File::openRegular(mFd, name.constData(), QString());
-    return File::openRegular(AT_FDCWD, childPath(name).constData(), QString());
+        return openRegular(mFd, name.constData());
+    return openRegular(AT_FDCWD, childPath(name).constData());
 }
 
 FolderListing::~FolderListing() {

@@ -33,8 +33,8 @@ public:
     const std::vector<QByteArray> &subFolders() const { return mSubFolders; }
     QByteArray childPath(const QByteArray &name) const;
 
-    // Opens the file name of this folder for reading; throws PlatformError as
-    // FileSystemObject::OpenTextFile does.
+    // Opens the file name of this folder for reading; throws PlatformError when it cannot be
+    // opened or is not a regular file (a FIFO or device is never opened for reading).
     std::unique_ptr<TextStream> openFile(const QByteArray &name) const;
     // Gives the folder's descriptor back; the lists stay.
     void closeDescriptor();

@@ -7,8 +7,8 @@
 
 namespace {
 
-constexpr int ObjectDoesNotSupport = 438;
-constexpr int ReadOnlyProperty = 383;
+constexpr int kObjectDoesNotSupport = 438;
+constexpr int kReadOnlyProperty = 383;
 
 QMetaProperty declaredProperty(const QObject *object, const char *name) {
     if (!object)
@@ -16,7 +16,7 @@ QMetaProperty declaredProperty(const QObject *object, const char *name) {
     const QMetaObject *meta = object->metaObject();
     const int index = meta->indexOfProperty(name);
     if (index < 0)
-        throw PlatformError(ObjectDoesNotSupport,
+        throw PlatformError(kObjectDoesNotSupport,
                             QStringLiteral("Object doesn't support this property or method"));
     return meta->property(index);
 }
@@ -32,7 +32,8 @@ QVariant read(const QObject *object, const char *name) {
 void write(QObject *object, const char *name, const QVariant &vNewValue) {
     const QMetaProperty property = declaredProperty(object, name);
     if (!property.isWritable())
-        throw PlatformError(ReadOnlyProperty, QStringLiteral("Can't assign to read-only property"));
+        throw PlatformError(kReadOnlyProperty,
+                            QStringLiteral("Can't assign to read-only property"));
     if (!property.write(object, vNewValue))
         throw PlatformError::typeMismatch();
 }

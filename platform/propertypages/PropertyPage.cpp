@@ -9,11 +9,11 @@ void PropertyPage::setSelectedControls(const QList<QObject *> &controls) {
     SelectionChanged();
 }
 
-void PropertyPage::setChanged(bool bChanged) {
-    if (mbChanged == bChanged)
+void PropertyPage::setChanged(bool changed) {
+    if (mChanged == changed)
         return;
-    mbChanged = bChanged;
-    emit changedChanged(mbChanged);
+    mChanged = changed;
+    emit changedChanged(mChanged);
 }
 
 QObject *PropertyPage::firstSelectedControl() const {

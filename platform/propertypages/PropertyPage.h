@@ -17,8 +17,8 @@ public:
     // Stores the selection and runs SelectionChanged(); its errors pass through.
     void setSelectedControls(const QList<QObject *> &controls);
 
-    bool Changed() const { return mbChanged; }
-    void setChanged(bool bChanged);
+    bool Changed() const { return mChanged; }
+    void setChanged(bool changed);
 
     // The frame delivered a new selection: load the page from it.
     virtual void SelectionChanged() {}
@@ -26,7 +26,7 @@ public:
     virtual void ApplyChanges() {}
 
 Q_SIGNALS:
-    void changedChanged(bool bChanged);
+    void changedChanged(bool changed);
 
 protected:
     // The first selected control; an empty selection fails as the frame's list would.
@@ -34,5 +34,5 @@ protected:
 
 private:
     QList<QObject *> mSelectedControls;
-    bool mbChanged = false;
+    bool mChanged = false;
 };

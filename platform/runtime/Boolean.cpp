@@ -2,10 +2,10 @@
 
 #include "PlatformError.h"
 
-VBool variantToVBool(const QVariant &vValue) {
-    switch (vValue.typeId()) {
+VBool variantToVBool(const QVariant &variant) {
+    switch (variant.typeId()) {
     case QMetaType::Bool:
-        return toVBool(vValue.toBool());
+        return toVBool(variant.toBool());
     case QMetaType::Short:
     case QMetaType::UShort:
     case QMetaType::Int:
@@ -17,12 +17,12 @@ VBool variantToVBool(const QVariant &vValue) {
     case QMetaType::Char:
     case QMetaType::SChar:
     case QMetaType::UChar:
-        return toVBool(vValue.toLongLong() != 0);
+        return toVBool(variant.toLongLong() != 0);
     case QMetaType::Double:
     case QMetaType::Float:
-        return toVBool(vValue.toDouble() != 0.0);
+        return toVBool(variant.toDouble() != 0.0);
     case QMetaType::QString: {
-        const QString s = vValue.toString().trimmed();
+        const QString s = variant.toString().trimmed();
         if (s.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0)
             return vbTrue;
         if (s.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0)
@@ -39,20 +39,20 @@ VBool variantToVBool(const QVariant &vValue) {
     throw PlatformError::typeMismatch();
 }
 
-bool variantEqualsTrue(const QVariant &vValue) {
-    switch (vValue.typeId()) {
+bool variantEqualsTrue(const QVariant &variant) {
+    switch (variant.typeId()) {
     case QMetaType::Bool:
-        return vValue.toBool();
+        return variant.toBool();
     case QMetaType::QVariant:
-        return variantEqualsTrue(vValue.value<QVariant>());
+        return variantEqualsTrue(variant.value<QVariant>());
     case QMetaType::QString:
-        if (vValue.toString().trimmed().compare(QLatin1String("True"), Qt::CaseInsensitive) == 0)
+        if (variant.toString().trimmed().compare(QLatin1String("True"), Qt::CaseInsensitive) == 0)
             return true;
         break;
     default:
         break;
     }
     bool isNumber = false;
-    const double number = vValue.toString().trimmed().toDouble(&isNumber);
+    const double number = variant.toString().trimmed().toDouble(&isNumber);
     return isNumber && number == -1.0;
 }

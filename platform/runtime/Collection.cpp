@@ -8,12 +8,12 @@
 
 qint32 Collection::Count() const {
     std::shared_lock lock(mLock);
-    return mlCount;
+    return mCount;
 }
 
 QVariant Collection::Item(qint32 index) const {
     std::shared_lock lock(mLock);
-    if (index < 1 || index > mlCount)
+    if (index < 1 || index > mCount)
         throw PlatformError::subscriptOutOfRange();
     return itemAt(index - 1);
 }
@@ -24,7 +24,7 @@ void Collection::Add(const QVariant &item) {
 }
 
 void Collection::append(const QVariant &item) {
-    if (mlCount == std::numeric_limits<qint32>::max())
+    if (mCount == std::numeric_limits<qint32>::max())
         throw PlatformError(PlatformError::AutomationError, QStringLiteral("Out of memory"));
     const int type = item.typeId();
     if (mKind == Kind::Empty)
@@ -39,7 +39,7 @@ void Collection::append(const QVariant &item) {
         toVariants();
         mItems.append(item);
     }
-    ++mlCount;
+    ++mCount;
 }
 
 void Collection::AddRecord(const QString &path, qint32 line, qint32 column, const QString &text) {
@@ -50,10 +50,10 @@ void Collection::AddRecord(const QString &path, qint32 line, qint32 column, cons
         append(recordText({path, text, line, column}));
         return;
     }
-    if (mlCount == std::numeric_limits<qint32>::max())
+    if (mCount == std::numeric_limits<qint32>::max())
         throw PlatformError(PlatformError::AutomationError, QStringLiteral("Out of memory"));
     mRecords.push_back({path, text, line, column});
-    ++mlCount;
+    ++mCount;
 }
 
 QVariant Collection::itemAt(qint32 i) const {
@@ -72,8 +72,8 @@ QVariant Collection::itemAt(qint32 i) const {
 void Collection::toVariants() {
     if (mKind == Kind::Variants)
         return;
-    mItems.reserve(mlCount + 1);
-    for (qint32 i = 0; i < mlCount; ++i)
+    mItems.reserve(mCount + 1);
+    for (qint32 i = 0; i < mCount; ++i)
         mItems.append(itemAt(i));
     mInts = {};
     mStrings = {};

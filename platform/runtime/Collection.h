@@ -22,19 +22,19 @@ public:
         using pointer = void;
         using reference = QVariant;
 
-        QVariant operator*() const { return mpOwner->Item(mlIndex + 1); }
+        QVariant operator*() const { return mpOwner->Item(mIndex + 1); }
         const_iterator &operator++() {
-            ++mlIndex;
+            ++mIndex;
             return *this;
         }
-        bool operator==(const const_iterator &other) const { return mlIndex == other.mlIndex; }
-        bool operator!=(const const_iterator &other) const { return mlIndex != other.mlIndex; }
+        bool operator==(const const_iterator &other) const { return mIndex == other.mIndex; }
+        bool operator!=(const const_iterator &other) const { return mIndex != other.mIndex; }
 
     private:
         friend class Collection;
-        const_iterator(const Collection *owner, qint32 index) : mpOwner(owner), mlIndex(index) {}
+        const_iterator(const Collection *owner, qint32 index) : mpOwner(owner), mIndex(index) {}
         const Collection *mpOwner;
-        qint32 mlIndex;
+        qint32 mIndex;
     };
 
     Collection() = default;
@@ -69,7 +69,7 @@ private:
 
     mutable std::shared_mutex mLock;
     Kind mKind = Kind::Empty;
-    qint32 mlCount = 0;
+    qint32 mCount = 0;
     std::deque<qint32> mInts;
     std::deque<QString> mStrings;
     std::deque<Record> mRecords;

@@ -3,7 +3,7 @@
 #include "PlatformError.h"
 
 namespace {
-constexpr int KeyAlreadyAssociated = 457;
+constexpr int kKeyAlreadyAssociated = 457;
 }
 
 QString KeyedCollection::Item(qint32 index) const {
@@ -16,7 +16,7 @@ QString KeyedCollection::Item(qint32 index) const {
 void KeyedCollection::Add(const QString &value, const QString &key) {
     const QString folded = fold(key);
     if (mIndex.contains(folded))
-        throw PlatformError(KeyAlreadyAssociated,
+        throw PlatformError(kKeyAlreadyAssociated,
                             QStringLiteral("This key is already associated with an element of "
                                            "this collection"));
     if (mValues.size() > 2 * mIndex.size())

@@ -24,11 +24,11 @@ public:
     };
 
     PlatformError(int number, const QString &description)
-        : std::runtime_error(description.toStdString()), mlNumber(number),
-          msDescription(description) {}
+        : std::runtime_error(description.toStdString()), mNumber(number),
+          mDescription(description) {}
 
-    int number() const { return mlNumber; }
-    QString description() const { return msDescription; }
+    int number() const { return mNumber; }
+    QString description() const { return mDescription; }
 
     static PlatformError typeMismatch() { return {TypeMismatch, QStringLiteral("Type mismatch")}; }
     static PlatformError subscriptOutOfRange() {
@@ -36,6 +36,6 @@ public:
     }
 
 private:
-    int mlNumber;
-    QString msDescription;
+    int mNumber;
+    QString mDescription;
 };

@@ -4,8 +4,8 @@
 #include "PlatformError.h"
 
 namespace {
-constexpr int NameInUse = 727;
-constexpr int NoSuchControl = 730;
+constexpr int kNameInUse = 727;
+constexpr int kNoSuchControl = 730;
 } // namespace
 
 int ControlCollection::indexOf(const QString &name) const {
@@ -21,7 +21,7 @@ QWidget *ControlCollection::Add(const QString &progId, const QString &name) {
     mControls.removeAll(nullptr);
     if (indexOf(name) >= 0)
         throw PlatformError(
-            NameInUse, QStringLiteral("There is already a control with the name '%1'").arg(name));
+            kNameInUse, QStringLiteral("There is already a control with the name '%1'").arg(name));
     QWidget *control = ControlRegistry::create(progId, mOwner);
     control->setObjectName(name);
     mControls.append(control);
@@ -31,7 +31,7 @@ QWidget *ControlCollection::Add(const QString &progId, const QString &name) {
 void ControlCollection::Remove(const QString &name) {
     const int index = indexOf(name);
     if (index < 0)
-        throw PlatformError(NoSuchControl, QStringLiteral("Control '%1' not found").arg(name));
+        throw PlatformError(kNoSuchControl, QStringLiteral("Control '%1' not found").arg(name));
     QWidget *control = mControls.takeAt(index);
     control->hide();
     control->blockSignals(true);

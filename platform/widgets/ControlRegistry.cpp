@@ -4,13 +4,16 @@
 #include "PlatformError.h"
 
 #include <QHash>
+#include <functional>
 
 namespace {
 
-constexpr int CannotCreateObject = 429;
+constexpr int kCannotCreateObject = 429;
 
-QHash<QString, ControlRegistry::Factory> &factories() {
-    static QHash<QString, ControlRegistry::Factory> table{
+using Factory = std::function<QWidget *(QWidget *parent)>;
+
+const QHash<QString, Factory> &factories() {
+    static const QHash<QString, Factory> table{
         {QStringLiteral("msflexgridlib.msflexgrid.1"),
          [](QWidget *parent) -> QWidget * { return new MSFlexGridLib::MSFlexGrid(parent); }},
     };
@@ -19,18 +22,10 @@ QHash<QString, ControlRegistry::Factory> &factories() {
 
 } // namespace
 
-void ControlRegistry::registerClass(const QString &progId, Factory factory) {
-    factories().insert(progId.toLower(), std::move(factory));
-}
-
-bool ControlRegistry::isRegistered(const QString &progId) {
-    return factories().contains(progId.toLower());
-}
-
 QWidget *ControlRegistry::create(const QString &progId, QWidget *parent) {
     const auto found = factories().constFind(progId.toLower());
     if (found == factories().constEnd())
-        throw PlatformError(CannotCreateObject,
+        throw PlatformError(kCannotCreateObject,
                             QStringLiteral("Cannot create object of class '%1'").arg(progId));
     return (*found)(parent);
 }

@@ -6,12 +6,12 @@
 // font the designed widths cut most texts short.
 namespace DesignFont {
 
-constexpr qreal PointSize = 8;
+constexpr qreal kPointSize = 8;
 
 // `font` at no more than the design point size.
 inline QFont capped(QFont font) {
-    if (font.pointSizeF() > PointSize)
-        font.setPointSizeF(PointSize);
+    if (font.pointSizeF() > kPointSize)
+        font.setPointSizeF(kPointSize);
     return font;
 }
 

@@ -4,8 +4,8 @@
 #include <QPainter>
 
 namespace {
-const QChar Ellipsis(0x2026);
-constexpr int MeasuredStretch = 1000;
+const QChar kEllipsis(0x2026);
+constexpr int kMeasuredStretch = 1000;
 
 // Leaves offset on the first unit of a code point.
 int codePointStart(const QString &text, int offset) {
@@ -24,8 +24,8 @@ void FlexGridDelegate::setHighlight(int textColumn, int positionColumn, int leng
 }
 
 void FlexGridDelegate::setHighlight(int textColumn, int positionColumn, MatchLength length) {
-    mlTextColumn = textColumn;
-    mlPositionColumn = positionColumn;
+    mTextColumn = textColumn;
+    mPositionColumn = positionColumn;
     mMatchLength = std::move(length);
 }
 
@@ -47,7 +47,7 @@ FlexGridDelegate::ShownLine FlexGridDelegate::shownLine(const QString &line, int
             matchTo = int(text.size());
         const QChar ch = line.at(i);
         if (ch == QLatin1Char('\t')) {
-            text.append(QString(TabWidth - int(text.size()) % TabWidth, QLatin1Char(' ')));
+            text.append(QString(kTabWidth - int(text.size()) % kTabWidth, QLatin1Char(' ')));
             ++i;
         } else if (ch.isHighSurrogate() && i + 1 < line.size()) {
             text.append(ch).append(line.at(i + 1));
@@ -64,11 +64,11 @@ FlexGridDelegate::ShownLine FlexGridDelegate::shownLine(const QString &line, int
 
     // A cell shows a few hundred characters at most: measuring a line of megabytes at every
     // repaint would stall the grid, so only a stretch around the match is measured.
-    if (text.size() > 2 * MeasuredStretch) {
-        const int first = codePointStart(text, qMax(0, matchFrom - MeasuredStretch));
-        const int last = codePointStart(text, qMin(int(text.size()), matchTo + MeasuredStretch));
-        const QString before = first > 0 ? QString(Ellipsis) : QString();
-        const QString after = last < text.size() ? QString(Ellipsis) : QString();
+    if (text.size() > 2 * kMeasuredStretch) {
+        const int first = codePointStart(text, qMax(0, matchFrom - kMeasuredStretch));
+        const int last = codePointStart(text, qMin(int(text.size()), matchTo + kMeasuredStretch));
+        const QString before = first > 0 ? QString(kEllipsis) : QString();
+        const QString after = last < text.size() ? QString(kEllipsis) : QString();
         text = before + text.mid(first, last - first) + after;
         matchFrom += int(before.size()) - first;
         matchTo += int(before.size()) - first;
@@ -79,7 +79,7 @@ FlexGridDelegate::ShownLine FlexGridDelegate::shownLine(const QString &line, int
 
     // Too long: start late enough that the match shows, with as much before it as fits in three
     // quarters of the width, so a little of what follows shows too.
-    const int ellipsisWidth = metrics.horizontalAdvance(Ellipsis);
+    const int ellipsisWidth = metrics.horizontalAdvance(kEllipsis);
     const auto fits = [&](int from, int budget) {
         return (from > 0 ? ellipsisWidth : 0) +
                    metrics.horizontalAdvance(text.mid(from, matchTo - from)) <=
@@ -99,13 +99,13 @@ FlexGridDelegate::ShownLine FlexGridDelegate::shownLine(const QString &line, int
         }
         from = codePointStart(text, low);
     }
-    const QString prefix = from > 0 ? QString(Ellipsis) : QString();
+    const QString prefix = from > 0 ? QString(kEllipsis) : QString();
     const QString rest = text.mid(from);
     const QString tail =
         metrics.elidedText(rest, Qt::ElideRight, width - metrics.horizontalAdvance(prefix));
     const int visible = tail == rest
                             ? int(rest.size())
-                            : qMax(0, int(tail.size()) - (tail.endsWith(Ellipsis) ? 1 : 0));
+                            : qMax(0, int(tail.size()) - (tail.endsWith(kEllipsis) ? 1 : 0));
     const int start = qMax(matchFrom, from);
     const int end = qMin(matchTo, from + visible);
     const int shownStart = int(prefix.size()) + start - from;
@@ -138,11 +138,11 @@ void FlexGridDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
         opt.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
     bool isNumber = false;
     text.toLongLong(&isNumber);
-    if (index.column() == mlTextColumn) {
+    if (index.column() == mTextColumn) {
         bool hasPosition = false;
         const int position =
             mMatchLength
-                ? index.siblingAtColumn(mlPositionColumn).data().toString().toInt(&hasPosition)
+                ? index.siblingAtColumn(mPositionColumn).data().toString().toInt(&hasPosition)
                 : 0;
         drawLine(painter, opt, text, hasPosition ? position : 0, area);
     } else if (isNumber) {

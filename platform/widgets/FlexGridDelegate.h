@@ -25,13 +25,13 @@ public:
     void setHighlight(int textColumn, int positionColumn, MatchLength length);
 
     // What the highlight column shows of `line` in `width` pixels: tabs expanded to the next
-    // multiple of TabWidth, an ellipsis where text is cut, and where the match lies in it.
+    // multiple of kTabWidth, an ellipsis where text is cut, and where the match lies in it.
     struct ShownLine {
         QString text;
         int matchStart = 0; // UTF-16 offsets into text
         int matchLength = 0;
     };
-    static constexpr int TabWidth = 4;
+    static constexpr int kTabWidth = 4;
     static ShownLine shownLine(const QString &line, int position, int length,
                                const QFontMetrics &metrics, int width);
 
@@ -43,7 +43,7 @@ private:
     void drawLine(QPainter *painter, const QStyleOptionViewItem &option, const QString &text,
                   int position, const QRect &area) const;
 
-    int mlTextColumn = -1;
-    int mlPositionColumn = -1;
+    int mTextColumn = -1;
+    int mPositionColumn = -1;
     MatchLength mMatchLength;
 };

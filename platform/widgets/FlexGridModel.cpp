@@ -6,7 +6,7 @@
 #include <QPalette>
 
 namespace {
-constexpr int AnnounceIntervalMs = 50;
+constexpr int kAnnounceIntervalMs = 50;
 }
 
 FlexGridModel::FlexGridModel(QObject *parent) : QAbstractTableModel(parent) {
@@ -16,23 +16,23 @@ FlexGridModel::FlexGridModel(QObject *parent) : QAbstractTableModel(parent) {
 }
 
 int FlexGridModel::modelRow(int gridRow) const {
-    return gridRow < mlPendingFirst ? gridRow - 1 : gridRow - 1 - mlPendingCount;
+    return gridRow < mPendingFirst ? gridRow - 1 : gridRow - 1 - mPendingCount;
 }
 
 int FlexGridModel::gridRow(int modelRow) const {
-    return modelRow + 1 < mlPendingFirst ? modelRow + 1 : modelRow + 1 + mlPendingCount;
+    return modelRow + 1 < mPendingFirst ? modelRow + 1 : modelRow + 1 + mPendingCount;
 }
 
 void FlexGridModel::announcePendingRows() {
     mAnnounceTimer.stop();
     mSinceAnnounce.restart();
-    if (mlPendingCount == 0)
+    if (mPendingCount == 0)
         return;
-    const int first = mlPendingFirst - 1;
-    const int last = first + mlPendingCount - 1;
+    const int first = mPendingFirst - 1;
+    const int last = first + mPendingCount - 1;
     beginInsertRows({}, first, last);
-    mlPendingCount = 0;
-    mlPendingFirst = 0;
+    mPendingCount = 0;
+    mPendingFirst = 0;
     endInsertRows();
 }
 
@@ -52,14 +52,14 @@ void FlexGridModel::setGridRows(int count) {
 
 void FlexGridModel::setGridCols(int count) {
     announcePendingRows();
-    const int old = mlCols;
+    const int old = mCols;
     if (count > old) {
         beginInsertColumns({}, old, count - 1);
-        mlCols = count;
+        mCols = count;
         endInsertColumns();
     } else if (count < old) {
         beginRemoveColumns({}, count, old - 1);
-        mlCols = count;
+        mCols = count;
         // Cells of removed columns must not come back when the grid widens again.
         for (QByteArray &row : mRows)
             row = PackedRow::truncated(row, count);
@@ -68,11 +68,11 @@ void FlexGridModel::setGridCols(int count) {
 }
 
 void FlexGridModel::setFixedCols(int count) {
-    if (count == mlFixedCols)
+    if (count == mFixedCols)
         return;
-    mlFixedCols = count;
-    if (rowCount() > 0 && mlCols > 0)
-        emit dataChanged(index(0, 0), index(rowCount() - 1, mlCols - 1), {Qt::BackgroundRole});
+    mFixedCols = count;
+    if (rowCount() > 0 && mCols > 0)
+        emit dataChanged(index(0, 0), index(rowCount() - 1, mCols - 1), {Qt::BackgroundRole});
 }
 
 QString FlexGridModel::text(int gridRow, int column) const {
@@ -84,41 +84,41 @@ void FlexGridModel::setText(int gridRow, int column, const QString &text) {
     row = PackedRow::withCell(row, column, text);
     if (gridRow == 0) {
         emit headerDataChanged(Qt::Horizontal, column, column);
-    } else if (gridRow < mlPendingFirst || gridRow >= mlPendingFirst + mlPendingCount) {
+    } else if (gridRow < mPendingFirst || gridRow >= mPendingFirst + mPendingCount) {
         const QModelIndex cell = index(modelRow(gridRow), column);
         emit dataChanged(cell, cell, {Qt::DisplayRole, Qt::ToolTipRole});
     }
 }
 
 void FlexGridModel::insertTabbedRow(int gridRow, const QString &text) {
-    insertPackedRow(gridRow, PackedRow::fromTabbedText(text, mlCols));
+    insertPackedRow(gridRow, PackedRow::fromTabbedText(text, mCols));
 }
 
 void FlexGridModel::insertCells(int gridRow, const QStringList &cells) {
-    insertPackedRow(gridRow, PackedRow::fromCells(cells, mlCols));
+    insertPackedRow(gridRow, PackedRow::fromCells(cells, mCols));
 }
 
 void FlexGridModel::insertPackedRow(int gridRow, const QByteArray &row) {
-    const bool extendsRun = mlPendingCount > 0 && gridRow >= mlPendingFirst &&
-                            gridRow <= mlPendingFirst + mlPendingCount;
+    const bool extendsRun =
+        mPendingCount > 0 && gridRow >= mPendingFirst && gridRow <= mPendingFirst + mPendingCount;
     if (!extendsRun) {
         announcePendingRows();
-        mlPendingFirst = gridRow;
+        mPendingFirst = gridRow;
     }
     mRows.insert(gridRow, row);
-    ++mlPendingCount;
+    ++mPendingCount;
     if (!mAnnounceTimer.isActive()) {
         const qint64 since = mSinceAnnounce.elapsed();
-        mAnnounceTimer.start(since >= AnnounceIntervalMs ? 0 : int(AnnounceIntervalMs - since));
+        mAnnounceTimer.start(since >= kAnnounceIntervalMs ? 0 : int(kAnnounceIntervalMs - since));
     }
 }
 
 int FlexGridModel::rowCount(const QModelIndex &parent) const {
-    return parent.isValid() ? 0 : gridRows() - 1 - mlPendingCount;
+    return parent.isValid() ? 0 : gridRows() - 1 - mPendingCount;
 }
 
 int FlexGridModel::columnCount(const QModelIndex &parent) const {
-    return parent.isValid() ? 0 : mlCols;
+    return parent.isValid() ? 0 : mCols;
 }
 
 QVariant FlexGridModel::data(const QModelIndex &index, int role) const {
@@ -129,7 +129,7 @@ QVariant FlexGridModel::data(const QModelIndex &index, int role) const {
     case Qt::ToolTipRole:
         return text(gridRow(index.row()), index.column());
     case Qt::BackgroundRole:
-        if (index.column() < mlFixedCols)
+        if (index.column() < mFixedCols)
             return QGuiApplication::palette().button();
         return {};
     default:
@@ -139,7 +139,7 @@ QVariant FlexGridModel::data(const QModelIndex &index, int role) const {
 
 QVariant FlexGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation == Qt::Horizontal) {
-        if (section < 0 || section >= mlCols)
+        if (section < 0 || section >= mCols)
             return {};
         if (role == Qt::DisplayRole)
             return text(0, section);

@@ -19,7 +19,7 @@ public:
 
     int gridRows() const { return static_cast<int>(mRows.size()); }
     void setGridRows(int count);
-    int gridCols() const { return mlCols; }
+    int gridCols() const { return mCols; }
     void setGridCols(int count);
     void setFixedCols(int count);
 
@@ -32,9 +32,9 @@ public:
     // Tells views of the rows inserted since the last announcement.
     void announcePendingRows();
     // Grid rows from `gridRow` on hold one message each; 0: none do.
-    void setFirstMessageRow(int gridRow) { mlFirstMessageRow = gridRow; }
+    void setFirstMessageRow(int gridRow) { mFirstMessageRow = gridRow; }
     bool isMessageRow(int gridRow) const {
-        return mlFirstMessageRow > 0 && gridRow >= mlFirstMessageRow;
+        return mFirstMessageRow > 0 && gridRow >= mFirstMessageRow;
     }
     // The model row showing gridRow (which must not be pending), and the reverse.
     int modelRow(int gridRow) const;
@@ -50,12 +50,12 @@ private:
     void insertPackedRow(int gridRow, const QByteArray &row);
 
     QList<QByteArray> mRows{QByteArray()};
-    // Grid rows [mlPendingFirst, mlPendingFirst + mlPendingCount) are not yet announced.
-    int mlPendingFirst = 0;
-    int mlPendingCount = 0;
+    // Grid rows [mPendingFirst, mPendingFirst + mPendingCount) are not yet announced.
+    int mPendingFirst = 0;
+    int mPendingCount = 0;
     QTimer mAnnounceTimer;
     QElapsedTimer mSinceAnnounce;
-    int mlCols = 0;
-    int mlFixedCols = 0;
-    int mlFirstMessageRow = 0;
+    int mCols = 0;
+    int mFixedCols = 0;
+    int mFirstMessageRow = 0;
 };

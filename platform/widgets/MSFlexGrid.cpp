@@ -17,10 +17,10 @@ namespace MSFlexGridLib {
 
 namespace {
 // A new grid has two rows and two columns, the first of each fixed, like the platform grid.
-constexpr int DefaultRows = 2;
-constexpr int DefaultCols = 2;
-constexpr int DefaultFixedCols = 1;
-constexpr int DefaultColWidthTwips = 960;
+constexpr int kDefaultRows = 2;
+constexpr int kDefaultCols = 2;
+constexpr int kDefaultFixedCols = 1;
+constexpr int kDefaultColWidthTwips = 960;
 
 PlatformError invalidArgument() {
     return {PlatformError::InvalidProcedureCall,
@@ -48,7 +48,7 @@ MSFlexGrid::MSFlexGrid(QWidget *parent)
     rows->hide();
 
     QHeaderView *columns = horizontalHeader();
-    columns->setDefaultSectionSize(Twips::toPixelsX(this, DefaultColWidthTwips));
+    columns->setDefaultSectionSize(Twips::toPixelsX(this, kDefaultColWidthTwips));
     columns->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     columns->setHighlightSections(false);
     columns->setSectionsClickable(true);
@@ -56,9 +56,9 @@ MSFlexGrid::MSFlexGrid(QWidget *parent)
     connect(columns, &QHeaderView::sectionDoubleClicked, this, &MSFlexGrid::onHeaderDoubleClicked);
     setAllowUserResizing(false);
 
-    setCols(DefaultCols);
-    setRows(DefaultRows);
-    setFixedCols(DefaultFixedCols);
+    setCols(kDefaultCols);
+    setRows(kDefaultRows);
+    setFixedCols(kDefaultFixedCols);
     createActions();
 }
 
@@ -96,16 +96,16 @@ int MSFlexGrid::Cols() const {
 void MSFlexGrid::setCols(int count) {
     if (count < 1)
         throw invalidArgument();
-    if (mlFixedCols >= count)
+    if (mFixedCols >= count)
         setFixedCols(count - 1);
     mModel->setGridCols(count);
-    mlColWidthSet.resize(count, -1);
+    mColWidthSet.resize(count, -1);
 }
 
 void MSFlexGrid::setFixedCols(int count) {
     if (count < 0 || count >= Cols())
         throw invalidArgument();
-    mlFixedCols = count;
+    mFixedCols = count;
     mModel->setFixedCols(count);
 }
 
@@ -150,7 +150,7 @@ void MSFlexGrid::addRow(const QStringList &cells, int index) {
 int MSFlexGrid::ColWidth(int column) const {
     checkColumn(column);
     const int pixels = columnWidth(column);
-    const int set = mlColWidthSet.at(column);
+    const int set = mColWidthSet.at(column);
     if (set >= 0 && Twips::toPixelsX(this, set) == pixels)
         return set;
     return Twips::fromPixelsX(this, pixels);
@@ -160,12 +160,12 @@ void MSFlexGrid::setColWidth(int column, int twips) {
     checkColumn(column);
     if (twips < 0)
         throw invalidArgument();
-    mlColWidthSet[column] = twips;
+    mColWidthSet[column] = twips;
     setColumnWidth(column, Twips::toPixelsX(this, twips));
 }
 
 void MSFlexGrid::setAllowUserResizing(bool allow) {
-    mbAllowUserResizing = allow;
+    mAllowUserResizing = allow;
     horizontalHeader()->setSectionResizeMode(allow ? QHeaderView::Interactive : QHeaderView::Fixed);
 }
 
@@ -228,7 +228,7 @@ QString MSFlexGrid::selectedRowsText() const {
         } else {
             for (int c = 0; c < Cols(); ++c) {
                 if (c > 0)
-                    text += msCopySeparator;
+                    text += mCopySeparator;
                 text += mModel->text(row, c);
             }
         }

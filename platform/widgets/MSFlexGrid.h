@@ -30,7 +30,7 @@ public:
     int Cols() const;
     void setCols(int count);
     // Columns at the left drawn header-like; 0 <= count < Cols().
-    int FixedCols() const { return mlFixedCols; }
+    int FixedCols() const { return mFixedCols; }
     void setFixedCols(int count);
 
     QString TextMatrix(int row, int column) const;
@@ -43,7 +43,7 @@ public:
 
     int ColWidth(int column) const;
     void setColWidth(int column, int twips);
-    bool AllowUserResizing() const { return mbAllowUserResizing; }
+    bool AllowUserResizing() const { return mAllowUserResizing; }
     void setAllowUserResizing(bool allow);
 
     // The current row: 0 when no data row is current (or the header was double-clicked).
@@ -65,7 +65,7 @@ public:
     void setFirstMessageRow(int row);
     bool isMessageRow(int row) const;
     // Copy joins the cells of each selected row with this separator (a tab unless set).
-    void setCopySeparator(const QString &separator) { msCopySeparator = separator; }
+    void setCopySeparator(const QString &separator) { mCopySeparator = separator; }
     // The selected rows as Copy puts them on the clipboard, one line each, top to bottom.
     QString selectedRowsText() const;
     void copySelection() const;
@@ -101,12 +101,12 @@ private:
 
     FlexGridModel *mModel;
     FlexGridDelegate *mDelegate;
-    QString msCopySeparator = QStringLiteral("\t");
-    int mlFixedCols = 0;
-    bool mbAllowUserResizing = false;
+    QString mCopySeparator = QStringLiteral("\t");
+    int mFixedCols = 0;
+    bool mAllowUserResizing = false;
     // The width last set per column in twips, returned as long as the column keeps the pixel
     // width it gave, so that a width survives a save and load unchanged.
-    QList<int> mlColWidthSet;
+    QList<int> mColWidthSet;
 };
 
 } // namespace MSFlexGridLib

@@ -65,13 +65,6 @@ QByteArray PackedRow::fromCells(const QStringList &cells, int cellCount) {
     return row;
 }
 
-int PackedRow::cellCount(const QByteArray &row) {
-    int count = 0;
-    for (qsizetype pos = 0; pos < row.size(); ++count)
-        pos += readLength(row, pos);
-    return count;
-}
-
 QString PackedRow::cell(const QByteArray &row, int column) {
     const Span span = find(row, column);
     if (span.size <= 0)

@@ -15,7 +15,6 @@ public:
     // The first cellCount of cells, each taken whole (tabs included).
     static QByteArray fromCells(const QStringList &cells, int cellCount);
 
-    static int cellCount(const QByteArray &row);
     static QString cell(const QByteArray &row, int column);
     // The row with cell `column` replaced (the row grows with empty cells when shorter).
     static QByteArray withCell(const QByteArray &row, int column, const QString &text);

@@ -10,15 +10,15 @@
 namespace ComctlLib {
 
 namespace {
-constexpr int Margin = 2;
-constexpr int Gap = 2;
+constexpr int kMargin = 2;
+constexpr int kGap = 2;
 } // namespace
 
 StatusBar::StatusBar(QWidget *parent) : QWidget(parent) {
     setFont(DesignFont::capped(font()));
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Window);
-    setHeight(mlHeight);
+    setHeight(mHeight);
     if (parent)
         parent->installEventFilter(this);
 }
@@ -44,7 +44,7 @@ int StatusBar::Height() const {
 }
 
 void StatusBar::setHeight(int twips) {
-    mlHeight = twips;
+    mHeight = twips;
     setFixedHeight(Twips::toPixelsY(this, twips));
     alignToParent();
 }
@@ -70,10 +70,10 @@ bool StatusBar::eventFilter(QObject *watched, QEvent *event) {
 }
 
 void StatusBar::placePanels() {
-    int x = Margin;
+    int x = kMargin;
     for (StatusBarPanel *panel : std::as_const(mPanels)) {
-        panel->setGeometry(x, Margin, panel->width(), height() - 2 * Margin);
-        x += panel->width() + Gap;
+        panel->setGeometry(x, kMargin, panel->width(), height() - 2 * kMargin);
+        x += panel->width() + kGap;
     }
 }
 

@@ -33,7 +33,7 @@ private:
     void placePanels();
 
     QList<StatusBarPanel *> mPanels;
-    int mlHeight = 300;
+    int mHeight = 300;
 };
 
 } // namespace ComctlLib

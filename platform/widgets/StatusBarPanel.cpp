@@ -20,7 +20,7 @@ int StatusBarPanel::Width() const {
 }
 
 void StatusBarPanel::setWidth(int twips) {
-    mlWidth = twips;
+    mWidth = twips;
     fitText();
 }
 
@@ -30,13 +30,13 @@ void StatusBarPanel::setText(const QString &text) {
 }
 
 void StatusBarPanel::setAutoSize(bool autoSize) {
-    mbAutoSize = autoSize;
+    mAutoSize = autoSize;
     fitText();
 }
 
 void StatusBarPanel::fitText() {
-    int pixels = Twips::toPixelsX(this, mlWidth);
-    if (mbAutoSize) {
+    int pixels = Twips::toPixelsX(this, mWidth);
+    if (mAutoSize) {
         const int frame = width() - contentsRect().width();
         pixels = qMax(pixels, fontMetrics().horizontalAdvance(text()) + indent() + frame + 4);
     }

@@ -16,7 +16,7 @@ public:
     int Width() const;
     void setWidth(int twips);
     // With automatic sizing, the panel grows beyond its set width to show its whole text.
-    bool AutoSize() const { return mbAutoSize; }
+    bool AutoSize() const { return mAutoSize; }
     void setAutoSize(bool autoSize);
 
 protected:
@@ -25,8 +25,8 @@ protected:
 private:
     void fitText();
 
-    int mlWidth = 1440;
-    bool mbAutoSize = false;
+    int mWidth = 1440;
+    bool mAutoSize = false;
 };
 
 } // namespace ComctlLib

@@ -14,6 +14,6 @@ int UserControl::ScaleHeight() const {
 
 void UserControl::resizeEvent(QResizeEvent *event) {
     QWidget::resizeEvent(event);
-    if (!mbTerminated)
+    if (!mTerminated)
         Resize();
 }

@@ -38,5 +38,5 @@ private:
     friend class UserControlHost;
 
     ControlCollection mControls{this};
-    bool mbTerminated = false;
+    bool mTerminated = false;
 };

@@ -49,9 +49,9 @@ void UserControlHost::save(UserControl *control) {
 
 void UserControlHost::terminate(UserControl *control) {
     mControls.removeAll(control);
-    if (control->mbTerminated)
+    if (control->mTerminated)
         return;
-    control->mbTerminated = true;
+    control->mTerminated = true;
     // Deleted even when Terminate fails; the failure still reaches the caller.
     struct Deleter {
         UserControl *control;

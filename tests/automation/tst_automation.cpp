@@ -236,6 +236,9 @@ void tst_Automation::badCallsFailAndChangeNothing_data() {
                                     << "Items" << QVariantList{1, -1} << invalid;
     QTest::newRow("unknown member") << "engine"
                                     << "Frobnicate" << QVariantList{} << unknown;
+    QTest::newRow("slot of the class, not of the interface")
+        << "engine"
+        << "retire" << QVariantList{} << unknown;
     QTest::newRow("Grep with an argument") << "engine"
                                            << "Grep" << QVariantList{1} << unknown;
     QTest::newRow("non-collection path")

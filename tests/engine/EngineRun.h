@@ -35,6 +35,18 @@ struct EngineRun {
         return engine->SearchActive() == vbFalse;
     }
 
+    // Searches root for needle in the files of type ext and waits for the end; the findings as
+    // findings(root) gives them, or "timeout".
+    QStringList scan(const QString &root, const QString &needle, const QString &ext = "*.*") {
+        engine->setSearchPath(root);
+        engine->setSearchString(needle);
+        engine->setSearchExt(ext);
+        engine->Grep();
+        if (!waitIdle())
+            return {"timeout"};
+        return findings(root);
+    }
+
     // Findings as "path:line:column:text", relative to root when given.
     QStringList findings(const QString &root = {}) const {
         QStringList out;

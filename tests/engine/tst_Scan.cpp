@@ -42,18 +42,6 @@ private slots:
     void abortAtEachCheckPointStopsWithPrefix();
     void settingChangedDuringYieldAppliesToRestOfScan_data();
     void settingChangedDuringYieldAppliesToRestOfScan();
-
-private:
-    QStringList scan(EngineRun &run, const QString &root, const QString &needle,
-                     const QString &ext = "*.*") {
-        run.engine->setSearchPath(root);
-        run.engine->setSearchString(needle);
-        run.engine->setSearchExt(ext);
-        run.engine->Grep();
-        if (!run.waitIdle())
-            return {"timeout"};
-        return run.findings(root);
-    }
 };
 
 void tst_Scan::cleanup() {
@@ -87,7 +75,7 @@ void tst_Scan::walkListsFilesBeforeSubfoldersInByteOrder() {
                            {"Z/z.txt", "hit"}});
     EngineRun run;
     run.engine->setLookInSubfolders(subfolders);
-    QCOMPARE(scan(run, dir.path() + "//", "hit"), expected);
+    QCOMPARE(run.scan(dir.path() + "//", "hit"), expected);
     QCOMPARE(run.engine->FoundFiles()->Item(1).toString(), dir.path() + "/B.txt");
 }
 
@@ -155,7 +143,7 @@ void tst_Scan::lineRulesGiveColumnOfFirstOccurrence() {
     EngineRun run;
     run.engine->setCaseSensitive(VBool(caseSensitive));
     run.engine->setWholeWordOnly(wholeWord);
-    const QStringList found = scan(run, dir.path(), needle);
+    const QStringList found = run.scan(dir.path(), needle);
     if (column == 0)
         QCOMPARE(found, QStringList{});
     else
@@ -185,7 +173,7 @@ void tst_Scan::filterIsSubstringTestOfExtension() {
                            {"noext", "hit"}});
     EngineRun run;
     QStringList files;
-    for (const QString &f : scan(run, dir.path(), "hit", filter))
+    for (const QString &f : run.scan(dir.path(), "hit", filter))
         files << f.section(u':', 0, 0);
     QCOMPARE(files, searched);
 }
@@ -217,7 +205,7 @@ void tst_Scan::linesAreNumberedAsRead() {
     QTemporaryDir dir;
     writeTree(dir.path(), {{"f", content}});
     EngineRun run;
-    QCOMPARE(scan(run, dir.path(), "hit"), expected);
+    QCOMPARE(run.scan(dir.path(), "hit"), expected);
     QCOMPARE(run.events, (QStringList{"ScanStarted", "ScanCompleted"}));
 }
 
@@ -227,7 +215,7 @@ void tst_Scan::longLineIsFoundWhole() {
     longLine.replace(longLine.size() - 10, 3, "hit");
     writeTree(dir.path(), {{"a", "first\n" + longLine + "\nhit"}, {"b", longLine}});
     EngineRun run;
-    scan(run, dir.path(), "HIT");
+    run.scan(dir.path(), "HIT");
     QCOMPARE(run.engine->SearchCount(), 3);
     QCOMPARE(run.engine->FoundLines()->Item(1).toInt(), 2);
     QCOMPARE(run.engine->FoundColumns()->Item(1).toInt(), longLine.size() - 9);
@@ -253,7 +241,7 @@ void tst_Scan::lineWithoutLineEndIsSearchedInBoundedMemory() {
     int yields = 0;
     setDoEventsHook([&] { ++yields; });
     EngineRun run;
-    QCOMPARE(scan(run, dir.path(), "HIT").size(), 1);
+    QCOMPARE(run.scan(dir.path(), "HIT").size(), 1);
     QCOMPARE(run.engine->FoundColumns()->Item(1).toInt(), int(size - 99));
     QCOMPARE(run.engine->FoundText()->Item(1).toString(), QString(1024 * 1024, QChar(0)));
     QVERIFY(yields > int(size / FileSearch::kBlockSize)); // at least one per block read
@@ -303,7 +291,7 @@ void tst_Scan::folderNamedInInvalidUtf8IsSearched() {
         ::close(fd);
     }
     EngineRun run;
-    QCOMPARE(scan(run, dir.path(), "hit"),
+    QCOMPARE(run.scan(dir.path(), "hit"),
              (QStringList{"a\uFFFD/f\uFFFD:1:1:hit", "a\uFFFD/b\uFFFD/g:1:1:hit"}));
     QCOMPARE(run.events, (QStringList{"ScanStarted", "ScanCompleted"}));
 }
@@ -325,7 +313,7 @@ void tst_Scan::unreadableFileReportedOnceAmongReadable() {
     ::chmod((dir.path() + "/b.txt").toLocal8Bit(), 0);
     EngineRun run;
     QStringList found;
-    asOrdinaryUser([&] { found = scan(run, dir.path(), "hit"); });
+    asOrdinaryUser([&] { found = run.scan(dir.path(), "hit"); });
     QCOMPARE(found, (QStringList{"a.txt:1:1:hit 1", "c.txt:2:1:hit 3"}));
     QCOMPARE(run.events,
              (QStringList{"ScanStarted", "OnError -100 " + dir.path() + "/b.txt: Permission denied",
@@ -339,7 +327,7 @@ void tst_Scan::fileRemovedAfterListingReportedOnce() {
     EngineRun run;
     connect(run.engine.get(), &TavrinX::OnError, run.engine.get(),
             [&](qint32 &, QString &) { QFile::remove(dir.path() + "/b"); });
-    QCOMPARE(scan(run, dir.path(), "hit"), (QStringList{"a:1:1:hit", "c:1:1:hit"}));
+    QCOMPARE(run.scan(dir.path(), "hit"), (QStringList{"a:1:1:hit", "c:1:1:hit"}));
     QCOMPARE(run.events,
              (QStringList{"ScanStarted", "OnError -100 " + dir.path() + "/a: Overflow",
                           "OnError -100 " + dir.path() + "/b: No such file or directory",
@@ -353,7 +341,7 @@ void tst_Scan::lineNumberPastLimitEndsFileWithError() {
         Scan::setBlockSize(block);
         Scan::setLastLineNumber(3);
         EngineRun run;
-        QCOMPARE(scan(run, dir.path(), "hit"),
+        QCOMPARE(run.scan(dir.path(), "hit"),
                  (QStringList{"exact:3:1:hit", "over:1:1:hit", "over:3:1:hit"}));
         QCOMPARE(run.events.at(1), "OnError -100 " + dir.path() + "/over: Overflow");
         QCOMPARE(run.events.size(), 3);
@@ -379,7 +367,7 @@ void tst_Scan::folderThatCannotBeListedIsReportedAndWalkGoesOn() {
     writeTree(dir.path(), {{"a.txt", "hit"}, {"locked/x", "hit"}});
     ::chmod((dir.path() + "/locked").toLocal8Bit(), 0);
     EngineRun run;
-    asOrdinaryUser([&] { scan(run, searchPath.replace(u'@', dir.path()), "hit"); });
+    asOrdinaryUser([&] { run.scan(searchPath.replace(u'@', dir.path()), "hit"); });
     QCOMPARE(run.events,
              (QStringList{"ScanStarted", "OnError -100 " + message.replace(u'@', dir.path()),
                           "ScanCompleted"}));
@@ -390,7 +378,7 @@ void tst_Scan::folderThatCannotBeListedIsReportedAndWalkGoesOn() {
     writeTree(dir.path(), {{"z/y", "hit"}});
     ::chmod((dir.path() + "/locked").toLocal8Bit(), 0);
     QStringList found;
-    asOrdinaryUser([&] { found = scan(below, dir.path(), "hit"); });
+    asOrdinaryUser([&] { found = below.scan(dir.path(), "hit"); });
     ::chmod((dir.path() + "/locked").toLocal8Bit(), 0755);
     QCOMPARE(found, (QStringList{"a.txt:1:1:hit", "z/y:1:1:hit"}));
     QCOMPARE(below.events.size(), 3);
@@ -403,7 +391,7 @@ void tst_Scan::specialFilesAndLinkedFoldersAreNotEntered() {
     QVERIFY(QFile::link(dir.path(), dir.path() + "/real/loop"));
     QVERIFY(QFile::link(dir.path() + "/real/f", dir.path() + "/linked-file"));
     EngineRun run;
-    QCOMPARE(scan(run, dir.path(), "hit"), (QStringList{"linked-file:1:1:hit", "real/f:1:1:hit"}));
+    QCOMPARE(run.scan(dir.path(), "hit"), (QStringList{"linked-file:1:1:hit", "real/f:1:1:hit"}));
     QCOMPARE(run.events, (QStringList{"ScanStarted", "ScanCompleted"}));
 }
 
@@ -425,7 +413,7 @@ void tst_Scan::abortAtEachCheckPointStopsWithPrefix() {
     int yields = 0;
     setDoEventsHook([&] { ++yields; });
     EngineRun full;
-    const QStringList all = scan(full, dir.path(), "hit");
+    const QStringList all = full.scan(dir.path(), "hit");
     QCOMPARE(all.size(), 6);
     const int total = yields;
     QVERIFY(total >= 10); // one per file and per found line at least
@@ -437,7 +425,7 @@ void tst_Scan::abortAtEachCheckPointStopsWithPrefix() {
             if (++seen == stopAt)
                 run.engine->Abort();
         });
-        const QStringList found = scan(run, dir.path(), "hit");
+        const QStringList found = run.scan(dir.path(), "hit");
         QVERIFY2(all.mid(0, found.size()) == found, qPrintable(QString::number(stopAt)));
         QVERIFY(seen <= stopAt + 1); // at most the yield before the next file
         QCOMPARE(run.events, QStringList{"ScanStarted"});
@@ -468,7 +456,7 @@ void tst_Scan::settingChangedDuringYieldAppliesToRestOfScan() {
             run.engine->setWholeWordOnly(true);
         }
     });
-    QCOMPARE(scan(run, dir.path(), "foo"),
+    QCOMPARE(run.scan(dir.path(), "foo"),
              (QStringList{"a:1:1:foo", "a:2:1:bar", "a:3:1:BAR", "b:1:5:foo bar", "b:2:1:BAR"}));
 }
 

@@ -1,6 +1,7 @@
 #include "FileSystemObject.h"
 #include "FolderListing.h"
 #include "PlatformError.h"
+#include "TextStream.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,49 +11,24 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace {
+QByteArray readAll(TextStream &stream) {
+    QByteArray content(64, '\0');
+    content.truncate(stream.ReadBlockAt(content.data(), content.size(), 0));
+    return content;
+}
+} // namespace
+
 class tst_FileSystemObject : public QObject {
     Q_OBJECT
 private slots:
-    void textStreamSplitsLinesAtLfAndCrLf_data();
-    void textStreamSplitsLinesAtLfAndCrLf();
     void extensionIsTextAfterLastDot_data();
     void extensionIsTextAfterLastDot();
     void listingsAreInByteOrderWithNormalPaths();
-    void openingAFolderOrFifoFails();
-    void listedFileOpensByNameInItsFolder();
+    void listedFileOpensOnlyWhileRegular_data();
+    void listedFileOpensOnlyWhileRegular();
     void listingKeepsRawNamesAndOpensRelativeToOpenFolder();
 };
-
-void tst_FileSystemObject::textStreamSplitsLinesAtLfAndCrLf_data() {
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QStringList>("lines");
-    QTest::newRow("empty") << QByteArray() << QStringList{};
-    QTest::newRow("final line end") << QByteArray("a\n") << QStringList{"a"};
-    QTest::newRow("no final line end") << QByteArray("a\r\nb") << QStringList{"a", "b"};
-    QTest::newRow("empty lines") << QByteArray("\n\r\n\n") << QStringList{"", "", ""};
-    QTest::newRow("lone cr") << QByteArray("a\rb\r") << QStringList{"a\rb\r"};
-    QTest::newRow("invalid utf-8") << QByteArray("\xc3\xa9\xff\n") << QStringList{"é\uFFFD"};
-    QTest::newRow("long line") << QByteArray(200000, 'z') + "\nq"
-                               << QStringList{QString(200000, u'z'), "q"};
-}
-
-void tst_FileSystemObject::textStreamSplitsLinesAtLfAndCrLf() {
-    QFETCH(QByteArray, content);
-    QFETCH(QStringList, lines);
-    QTemporaryDir dir;
-    QFile f(dir.filePath("t"));
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(content);
-    f.close();
-    FileSystemObject fso;
-    auto stream = fso.OpenTextFile(dir.filePath("t"));
-    QStringList read;
-    while (!stream->AtEndOfStream())
-        read << stream->ReadLine();
-    QCOMPARE(read, lines);
-    QVERIFY_THROWS_EXCEPTION(PlatformError, stream->ReadLine());
-    stream->Close();
-}
 
 void tst_FileSystemObject::extensionIsTextAfterLastDot_data() {
     QTest::addColumn<QString>("path");
@@ -86,61 +62,61 @@ void tst_FileSystemObject::listingsAreInByteOrderWithNormalPaths() {
     QVERIFY(QFile::link(dir.filePath("gone"), dir.filePath("dangling")));
     QVERIFY(::mkfifo(dir.filePath("fifo").toLocal8Bit(), 0644) == 0);
 
-    FileSystemObject fso;
-    const Folder folder = fso.GetFolder(dir.path() + "//");
-    QCOMPARE(folder.Path(), dir.path());
-    QStringList files;
-    for (const File &f : folder.Files())
-        files << f.Path().mid(dir.path().size() + 1);
-    QCOMPARE(files, (QStringList{"B", "_", "a", "b", "linked-file", "é"}));
-    QStringList folders;
-    for (const Folder &f : folder.SubFolders())
-        folders << f.Name();
-    QCOMPARE(folders, (QStringList{"Sub", "sub"}));
-    QCOMPARE(fso.GetFolder(dir.path() + "//sub///inner").Path(), dir.path() + "/sub/inner");
-    QVERIFY_THROWS_EXCEPTION(PlatformError, fso.GetFolder(dir.filePath("a")));
-    QVERIFY_THROWS_EXCEPTION(PlatformError, fso.GetFolder(dir.filePath("missing")));
+    const QByteArray root = QFile::encodeName(dir.path());
+    const FolderListing folder(root + "//");
+    QCOMPARE(folder.path(), root);
+    QCOMPARE(folder.files(),
+             (std::vector<QByteArray>{"B", "_", "a", "b", "linked-file", "\xc3\xa9"}));
+    QCOMPARE(folder.subFolders(), (std::vector<QByteArray>{"Sub", "sub"}));
+    QCOMPARE(FolderListing(root + "//sub///inner").path(), root + "/sub/inner");
+    QVERIFY_THROWS_EXCEPTION(PlatformError, FolderListing(root + "/a"));
+    QVERIFY_THROWS_EXCEPTION(PlatformError, FolderListing(root + "/missing"));
 }
 
-void tst_FileSystemObject::openingAFolderOrFifoFails() {
-    QTemporaryDir dir;
-    QVERIFY(::mkfifo(dir.filePath("fifo").toLocal8Bit(), 0644) == 0);
-    FileSystemObject fso;
-    QVERIFY_THROWS_EXCEPTION(PlatformError, fso.OpenTextFile(dir.filePath("fifo")));
-    QVERIFY_THROWS_EXCEPTION(PlatformError, fso.OpenTextFile(dir.path()));
-    try {
-        fso.OpenTextFile(dir.filePath("missing"));
-        QFAIL("opened a missing file");
-    } catch (const PlatformError &e) {
-        QCOMPARE(e.number(), int(PlatformError::FileNotFound));
-        QCOMPARE(e.description(), QStringLiteral("No such file or directory"));
+void tst_FileSystemObject::listedFileOpensOnlyWhileRegular_data() {
+    QTest::addColumn<bool>("byPath");
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<int>("error"); // 0: opens
+    for (const bool byPath : {false, true}) {
+        const char *how = byPath ? "by path: " : "in the open folder: ";
+        QTest::addRow("%sfile", how) << byPath << QByteArray("a") << 0;
+        QTest::addRow("%sreplaced by a FIFO", how) << byPath << QByteArray("b") << -1;
+        QTest::addRow("%sreplaced by a folder", how) << byPath << QByteArray("c") << -1;
+        QTest::addRow("%sremoved", how)
+            << byPath << QByteArray("d") << int(PlatformError::FileNotFound);
     }
 }
 
-void tst_FileSystemObject::listedFileOpensByNameInItsFolder() {
+void tst_FileSystemObject::listedFileOpensOnlyWhileRegular() {
+    QFETCH(bool, byPath);
+    QFETCH(QByteArray, name);
+    QFETCH(int, error);
     QTemporaryDir dir;
-    QVERIFY(QDir(dir.path()).mkpath("sub"));
-    for (const char *name : {"a", "b", "c", "sub/a"}) {
-        QFile f(dir.filePath(name));
+    for (const char *file : {"a", "b", "c", "d"}) {
+        QFile f(dir.filePath(file));
         QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(QByteArray("text of ") + name + "\n");
+        f.write(QByteArray("text of ") + file + "\n");
     }
-    const std::vector<File> files = FileSystemObject().GetFolder(dir.path()).Files();
-    QCOMPARE(files.size(), size_t(3));
-    // After the listing: a file replaced by a FIFO must not be opened, one removed is missing.
-    QVERIFY(QFile::remove(dir.filePath("b")));
+    FolderListing folder(QFile::encodeName(dir.path()));
+    QCOMPARE(folder.files().size(), size_t(4));
+    if (byPath)
+        folder.closeDescriptor();
+    // After the listing: a file replaced by a FIFO or a folder must not be opened.
+    for (const char *file : {"b", "c", "d"})
+        QVERIFY(QFile::remove(dir.filePath(file)));
     QVERIFY(::mkfifo(dir.filePath("b").toLocal8Bit(), 0644) == 0);
-    QVERIFY(QFile::remove(dir.filePath("c")));
+    QVERIFY(QDir(dir.path()).mkdir("c"));
 
-    auto stream = files[0].OpenAsTextStream();
-    QCOMPARE(stream->ReadLine(), QStringLiteral("text of a"));
-    QVERIFY(stream->AtEndOfStream());
-    QVERIFY_THROWS_EXCEPTION(PlatformError, files[1].OpenAsTextStream());
     try {
-        files[2].OpenAsTextStream();
-        QFAIL("opened a removed file");
+        const auto stream = folder.openFile(name);
+        QCOMPARE(error, 0);
+        QCOMPARE(readAll(*stream), QByteArray("text of a\n"));
     } catch (const PlatformError &e) {
-        QCOMPARE(e.number(), int(PlatformError::FileNotFound));
+        QVERIFY2(error != 0, qPrintable(e.description()));
+        if (error > 0) {
+            QCOMPARE(e.number(), error);
+            QCOMPARE(e.description(), QStringLiteral("No such file or directory"));
+        }
     }
 }
 
@@ -165,7 +141,7 @@ void tst_FileSystemObject::listingKeepsRawNamesAndOpensRelativeToOpenFolder() {
 
     // Moved away after the listing: the open folder still opens its file by name...
     QVERIFY(::rename(root + "/\xff", root + "/moved") == 0);
-    QCOMPARE(inner.openFile("\xfe")->ReadLine(), QStringLiteral("raw"));
+    QCOMPARE(readAll(*inner.openFile("\xfe")), QByteArray("raw\n"));
     FolderListing sub(inner, "sub");
     QVERIFY(sub.files().empty());
     // ... and once it has given its descriptor back, only by path, which is gone.

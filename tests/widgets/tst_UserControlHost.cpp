@@ -1,4 +1,3 @@
-#include "ControlRegistry.h"
 #include "MSFlexGrid.h"
 #include "PlatformError.h"
 #include "Twips.h"
@@ -166,11 +165,6 @@ void tst_UserControlHost::controlsAreAddedAndRemovedByName() {
     QWidget *again = controls.Add("msflexgridlib.msflexgrid.1", "fgFiles"); // the name is free
     QVERIFY(again != removed);
     QTRY_VERIFY(!removed);
-
-    ControlRegistry::registerClass("Test.Label",
-                                   [](QWidget *parent) { return new QWidget(parent); });
-    QVERIFY(controls.Add("Test.Label", "Label1"));
-    QCOMPARE(controls.Count(), 2);
 }
 
 void tst_UserControlHost::controlRemovedFromItsOwnSignalStaysUsableUntilItReturns() {
