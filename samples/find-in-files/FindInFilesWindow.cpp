@@ -174,6 +174,7 @@ void FindInFilesWindow::startWithLastSearch() {
 }
 
 void FindInFilesWindow::startSearch() {
+    mOptionsBar->commit(); // Search by its key leaves the folder list being typed
     statusBar()->clearMessage();
     setSearching(true);
     mbRefused = false;

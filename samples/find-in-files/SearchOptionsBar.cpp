@@ -33,16 +33,18 @@ SearchOptionsBar::SearchOptionsBar(TavrinX *control, QWidget *parent)
     addSeparator();
     addWidget(mUseRegularExpression);
 
-    connect(mExcludeFolders, &QLineEdit::editingFinished, this, [this] {
-        write([this] {
-            if (mExcludeFolders->text() != mControl->ExcludeFolders())
-                mControl->setExcludeFolders(mExcludeFolders->text());
-        });
-    });
+    connect(mExcludeFolders, &QLineEdit::editingFinished, this, &SearchOptionsBar::commit);
     connect(mSkipBinaryFiles, &QCheckBox::toggled, this,
             [this](bool on) { write([&] { mControl->setSkipBinaryFiles(toVBool(on)); }); });
     connect(mUseRegularExpression, &QCheckBox::toggled, this,
             [this](bool on) { write([&] { mControl->setUseRegularExpression(toVBool(on)); }); });
+}
+
+void SearchOptionsBar::commit() {
+    write([this] {
+        if (mExcludeFolders->text() != mControl->ExcludeFolders())
+            mControl->setExcludeFolders(mExcludeFolders->text());
+    });
 }
 
 void SearchOptionsBar::load() {

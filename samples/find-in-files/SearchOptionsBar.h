@@ -17,6 +17,8 @@ public:
 
     // Shows the control's current values.
     void load();
+    // Writes the folder list as it stands, also while it is still being typed.
+    void commit();
 
     QLineEdit *excludeFolders() const { return mExcludeFolders; }
     QCheckBox *skipBinaryFiles() const { return mSkipBinaryFiles; }

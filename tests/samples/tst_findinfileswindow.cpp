@@ -41,6 +41,9 @@ private slots:
         writeFile(mData.filePath(QStringLiteral("sub/b.txt")), "x\n  needle two\n");
     }
 
+    // Each test starts with the control's options at their defaults.
+    void cleanup() { QFile::remove(mConfig.filePath(QStringLiteral("tavrin/TavrinX1.INI"))); }
+
     void searchAndOptionsAreDisabledAndAbortEnabledWhileSearching() {
         FindInFilesWindow window;
         TavrinX *control = window.control();
@@ -102,13 +105,12 @@ private slots:
         QVERIFY(row->isEnabled());
         QCOMPARE(window.control()->SearchCount(), 1); // sub/ left out, the pattern matched
         QCOMPARE(window.progress()->text(), QStringLiteral("1 file searched"));
-
-        row->excludeFolders()->clear();
-        emit row->excludeFolders()->editingFinished();
-        row->skipBinaryFiles()->setChecked(false);
-        row->useRegularExpression()->setChecked(false);
-        QCOMPARE(window.control()->UseRegularExpression(), vbFalse);
-        QCOMPARE(window.control()->ExcludeFolders(), QString());
+        // A list still being typed when the search starts is the one searched with.
+        row->excludeFolders()->setText(QStringLiteral(".git"));
+        window.searchAction()->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(completed.count(), 2, 20000);
+        QCOMPARE(window.control()->ExcludeFolders(), QStringLiteral(".git"));
+        QCOMPARE(window.control()->SearchCount(), 2);
     }
 
     void progressLineShowsFilesAndFolderWhileSearching() {
@@ -134,7 +136,6 @@ private slots:
         QSignalSpy completed(control, &TavrinX::ScanCompleted);
         window.searchAction()->trigger();
         QTRY_COMPARE_WITH_TIMEOUT(completed.count(), 1, 20000);
-        control->setUseRegularExpression(vbFalse);
         QFile::remove(mData.filePath(QStringLiteral("sub/c.txt")));
         // The listing's order decides whether the file is the first or the second taken.
         QVERIFY2(QRegularExpression(QStringLiteral("^(1 file|2 files) · .*sub$"))
