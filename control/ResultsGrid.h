@@ -91,6 +91,7 @@ private:
     ColumnWidths mlColWidthValues{2150, 630, 450, 1750};
     qint32 mlDelivered = 0;
     qint32 mlMatchLength = 0;
-    std::function<int(const QString &line, int position)> mMatchLengthOf; // when set, rules
+    std::function<int(const QString &line, int position)>
+        mMatchLengthOf; // when set, instead of mlMatchLength
     quint64 mlGeneration = 0;
 };
