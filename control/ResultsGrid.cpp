@@ -87,7 +87,10 @@ void ResultsGrid::Recreate() {
     grid->setTextMatrix(0, 3, QStringLiteral("Item Found"));
     for (int c = 0; c < 4; ++c)
         grid->setColWidth(c, mlColWidthValues[c]);
-    grid->setHighlight(3, 2, mlMatchLength);
+    if (mMatchLengthOf)
+        grid->setHighlight(3, 2, mMatchLengthOf);
+    else
+        grid->setHighlight(3, 2, mlMatchLength);
     grid->setFirstMessageRow(1);
     grid->setCopySeparator(QStringLiteral(":"));
     Layout();

@@ -39,7 +39,15 @@ public:
     // Counts one more finding row; the rows below the findings are engine-error rows.
     void countDelivered();
     // How many characters the grids made from now on highlight at each finding's column.
-    void setMatchLength(qint32 length) { mlMatchLength = length; }
+    void setMatchLength(qint32 length) {
+        mlMatchLength = length;
+        mMatchLengthOf = nullptr;
+    }
+    // As above, found for each finding's line (a pattern's matches differ in length).
+    void setMatchLength(std::function<int(const QString &line, int position)> length) {
+        mlMatchLength = 0;
+        mMatchLengthOf = std::move(length);
+    }
     // Bumped by every re-creation: a delivery that sees it change stops, so findings of two
     // searches never meet in one grid.
     quint64 generation() const { return mlGeneration; }
@@ -83,5 +91,7 @@ private:
     ColumnWidths mlColWidthValues{2150, 630, 450, 1750};
     qint32 mlDelivered = 0;
     qint32 mlMatchLength = 0;
+    std::function<int(const QString &line, int position)>
+        mMatchLengthOf; // when set, instead of mlMatchLength
     quint64 mlGeneration = 0;
 };

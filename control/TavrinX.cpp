@@ -1,6 +1,7 @@
 #include "TavrinX.h"
 
 #include "KeyedCollection.h"
+#include "PatternMatchLength.h"
 #include "PlatformError.h"
 #include "ResultsGrid.h"
 #include "SearchRelay.h"
@@ -36,6 +37,9 @@ public:
     KeyedCollection mclnFileExt;
     KeyedCollection mclnSearchPath;
     VBool mbStreamFindings = vbTrue;
+    // What the engine's UseRegularExpression holds, kept here so that a literal search asks the
+    // engine for nothing more than it always did.
+    VBool mbUseRegularExpression = vbFalse;
 };
 
 TavrinX::TavrinX(QWidget *parent) : UserControl(parent), d(std::make_unique<TavrinXPrivate>()) {
@@ -101,8 +105,8 @@ void TavrinX::InitializeTavrin() {
     d->mclnSearchFor.Clear();
     d->mclnFileExt.Clear();
     d->mclnSearchPath.Clear();
-    LoadSettings(*d->mEngine, d->mGrid->mlColWidth(), d->mbStreamFindings, d->mclnSearchPath,
-                 d->mclnFileExt, d->mclnSearchFor);
+    LoadSettings(*d->mEngine, d->mGrid->mlColWidth(), d->mbStreamFindings,
+                 d->mbUseRegularExpression, d->mclnSearchPath, d->mclnFileExt, d->mclnSearchFor);
     d->mGrid->useDesignTimeGrid();
     d->mGrid->Recreate();
 }
@@ -121,8 +125,11 @@ VBool TavrinX::SaveDataToTabFile(QString &FileName) {
 }
 
 QVariant TavrinX::Grep() {
-    // Code points, as the engine counts columns.
-    d->mGrid->setMatchLength(qint32(SearchString().toUcs4().size()));
+    if (d->mbUseRegularExpression == vbTrue)
+        d->mGrid->setMatchLength(PatternMatchLength(SearchString(), CaseSensitive() == vbTrue,
+                                                    variantEqualsTrue(WholeWordOnly())));
+    else // code points, as the engine counts columns
+        d->mGrid->setMatchLength(qint32(SearchString().toUcs4().size()));
     d->mRelay->Grep();
     return {};
 }
@@ -230,4 +237,41 @@ qint32 TavrinX::SearchTime() const {
 
 VBool TavrinX::SearchActive() const {
     return d->mEngine->SearchActive();
+}
+
+QString TavrinX::ExcludeFolders() const {
+    return d->mEngine->ExcludeFolders();
+}
+
+void TavrinX::setExcludeFolders(const QString &vNewValue) {
+    d->mEngine->setExcludeFolders(vNewValue);
+    WriteGeneralSetting(ExcludeFoldersKey, vNewValue);
+}
+
+VBool TavrinX::SkipBinaryFiles() const {
+    return d->mEngine->SkipBinaryFiles();
+}
+
+void TavrinX::setSkipBinaryFiles(VBool vNewValue) {
+    // The engine takes any non-zero value as true; the file keeps what the engine holds.
+    d->mEngine->setSkipBinaryFiles(vNewValue);
+    WriteFlagSetting(SkipBinaryFilesKey, vNewValue != vbFalse);
+}
+
+VBool TavrinX::UseRegularExpression() const {
+    return d->mEngine->UseRegularExpression();
+}
+
+void TavrinX::setUseRegularExpression(VBool vNewValue) {
+    d->mEngine->setUseRegularExpression(vNewValue);
+    d->mbUseRegularExpression = toVBool(vNewValue != vbFalse);
+    WriteFlagSetting(UseRegularExpressionKey, vNewValue != vbFalse);
+}
+
+qint32 TavrinX::FilesSearched() const {
+    return d->mEngine->FilesSearched();
+}
+
+QString TavrinX::CurrentFolder() const {
+    return d->mEngine->CurrentFolder();
 }

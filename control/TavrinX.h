@@ -56,6 +56,22 @@ class TAVRINX_EXPORT TavrinX : public UserControl {
                 "want to have the an active search interrupted, this method will be useful.  Users "
                 "can use the ScanCompleted() event to determine when the current search is "
                 "complete.")
+    Q_CLASSINFO("ExcludeFolders",
+                "A list of folder names to leave out of the search, separated by semicolons.  "
+                "Wild cards are acceptable (i.e. .git;node_modules;build*).  A matching folder is "
+                "not searched, nor are the folders under it.")
+    Q_CLASSINFO("SkipBinaryFiles",
+                "When TRUE: Files holding a NUL byte in their first 32 KB are taken as binary and "
+                "skipped without notice.  When FALSE: Every file of the SearchExt types is "
+                "searched.")
+    Q_CLASSINFO("UseRegularExpression",
+                "When TRUE: SearchString is a regular expression (PCRE2 syntax); CaseSensitive and "
+                "WholeWordOnly still apply, and the column found is that of the first match.  "
+                "When FALSE: SearchString is searched for as plain text.")
+    Q_CLASSINFO("FilesSearched", "This read only property contains the number of files the active "
+                                 "or last search has searched so far.")
+    Q_CLASSINFO("CurrentFolder", "This read only property contains the folder the active search is "
+                                 "looking in.  It is empty when no search is active.")
     Q_CLASSINFO("DblClick", "Use this event to act on a users double clicking of the results list "
                             "box.")
     Q_CLASSINFO("OnFileFound",
@@ -83,6 +99,11 @@ class TAVRINX_EXPORT TavrinX : public UserControl {
     Q_PROPERTY(qint32 SearchCount READ SearchCount)
     Q_PROPERTY(qint32 SearchTime READ SearchTime)
     Q_PROPERTY(qint16 SearchActive READ SearchActive)
+    Q_PROPERTY(QString ExcludeFolders READ ExcludeFolders WRITE setExcludeFolders)
+    Q_PROPERTY(qint16 SkipBinaryFiles READ SkipBinaryFiles WRITE setSkipBinaryFiles)
+    Q_PROPERTY(qint16 UseRegularExpression READ UseRegularExpression WRITE setUseRegularExpression)
+    Q_PROPERTY(qint32 FilesSearched READ FilesSearched)
+    Q_PROPERTY(QString CurrentFolder READ CurrentFolder)
 public:
     explicit TavrinX(QWidget *parent = nullptr);
     ~TavrinX() override;
@@ -111,6 +132,19 @@ public:
     qint32 SearchCount() const;
     qint32 SearchTime() const;
     VBool SearchActive() const;
+
+    // Options beyond the classic search; at their defaults the search is as without them. An
+    // option is written to the settings file only by its setter, and the settings load sends it
+    // to the engine only when the file holds another value than the default.
+    QString ExcludeFolders() const;
+    void setExcludeFolders(const QString &vNewValue);
+    VBool SkipBinaryFiles() const;
+    void setSkipBinaryFiles(VBool vNewValue);
+    VBool UseRegularExpression() const;
+    void setUseRegularExpression(VBool vNewValue);
+    // How far the running (or last) scan has come, read from the engine at each call.
+    qint32 FilesSearched() const;
+    QString CurrentFolder() const;
 
     Q_INVOKABLE void ShowAboutBox();
 

@@ -54,6 +54,10 @@ QString ReadGeneralSetting(const QString &key, const QString &def) {
     return readSetting(GeneralSection, key, def);
 }
 
+void WriteGeneralSetting(const QString &key, const QString &value) {
+    writeSetting(GeneralSection, key, value);
+}
+
 bool FlagFromText(const QString &value) {
     return value != QLatin1String("FALSE");
 }

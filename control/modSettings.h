@@ -21,6 +21,12 @@ inline const QString SearchPathSection = QStringLiteral("SearchPath");
 inline const QString FileExtSection = QStringLiteral("FileExt");
 inline const QString SearchForSection = QStringLiteral("SearchFor");
 
+// Keys of section "General" for the options beyond the classic search. A file without them
+// loads with the defaults (empty, FALSE, FALSE), which are never sent to the engine.
+inline const QString ExcludeFoldersKey = QStringLiteral("ExcludeFolders");
+inline const QString SkipBinaryFilesKey = QStringLiteral("SkipBinaryFiles");
+inline const QString UseRegularExpressionKey = QStringLiteral("UseRegularExpression");
+
 // Default widths of the grid columns 0..3, twips.
 constexpr qint32 DefaultColWidth[4] = {2150, 630, 450, 1750};
 // The widest column a settings file may give, twips (1000 inches): the grid refuses negative
@@ -43,6 +49,8 @@ QString InstanceSettingsFile(const QString &instanceName);
 QString TrimAtNull(const QString &text);
 // Reads key of section "General" from the thread's settings file.
 QString ReadGeneralSetting(const QString &key, const QString &def);
+// Writes key of section "General" with value as it stands.
+void WriteGeneralSetting(const QString &key, const QString &value);
 // A flag is false only for the exact text "FALSE"; anything else is true.
 bool FlagFromText(const QString &value);
 // Writes key of section "General" as "TRUE" or "FALSE".
@@ -67,13 +75,16 @@ void SaveRecentList(const QString &name, const KeyedCollection &list);
 void LoadRecentList(const QString &name, KeyedCollection &list);
 
 // Reads the whole settings file into the control's members and its engine, in this order:
-// column widths, the engine's CaseSensitive, WholeWordOnly and LookInSubfolders, the
-// StreamFindings flag, then the lists "SearchPath", "FileExt" and "SearchFor". Engine calls
-// may throw; they reach the caller. Engine is TavrinXProxy or any type with its three setters.
+// column widths, the engine's CaseSensitive, WholeWordOnly and LookInSubfolders, its
+// ExcludeFolders, SkipBinaryFiles and UseRegularExpression (each only when the file gives another
+// value than the engine's default, so a file without them loads as before), the StreamFindings
+// flag, then the lists "SearchPath", "FileExt" and "SearchFor". mbUseRegularExpression receives
+// the regular-expression flag sent (or not) to the engine. Engine calls may throw; they reach
+// the caller. Engine is TavrinXProxy or any type with its six option setters.
 template <class Engine, class Widths>
 void LoadSettings(Engine &engine, Widths &mlColWidth, VBool &mbStreamFindings,
-                  KeyedCollection &mclnSearchPath, KeyedCollection &mclnFileExt,
-                  KeyedCollection &mclnSearchFor) {
+                  VBool &mbUseRegularExpression, KeyedCollection &mclnSearchPath,
+                  KeyedCollection &mclnFileExt, KeyedCollection &mclnSearchFor) {
     for (int i = 0; i < 4; ++i)
         mlColWidth[i] = ReadColumnWidth(i);
     const auto flag = [](const QString &key, const QString &def) {
@@ -84,6 +95,14 @@ void LoadSettings(Engine &engine, Widths &mlColWidth, VBool &mbStreamFindings,
         vboolVariant(flag(QStringLiteral("WholeWordOnly"), QStringLiteral("FALSE"))));
     engine.setLookInSubfolders(
         vboolVariant(flag(QStringLiteral("LookInSubfolders"), QStringLiteral("FALSE"))));
+    if (const QString exclude = ReadGeneralSetting(ExcludeFoldersKey, QString());
+        !exclude.isEmpty())
+        engine.setExcludeFolders(exclude);
+    if (flag(SkipBinaryFilesKey, QStringLiteral("FALSE")) == vbTrue)
+        engine.setSkipBinaryFiles(vbTrue);
+    mbUseRegularExpression = flag(UseRegularExpressionKey, QStringLiteral("FALSE"));
+    if (mbUseRegularExpression == vbTrue)
+        engine.setUseRegularExpression(vbTrue);
     mbStreamFindings = flag(QStringLiteral("StreamFindings"), QStringLiteral("TRUE"));
     LoadRecentList(SearchPathSection, mclnSearchPath);
     LoadRecentList(FileExtSection, mclnFileExt);

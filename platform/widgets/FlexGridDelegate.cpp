@@ -18,9 +18,15 @@ int codePointStart(const QString &text, int offset) {
 FlexGridDelegate::FlexGridDelegate(QObject *parent) : QStyledItemDelegate(parent) {}
 
 void FlexGridDelegate::setHighlight(int textColumn, int positionColumn, int length) {
+    setHighlight(textColumn, positionColumn,
+                 length > 0 ? MatchLength([length](const QString &, int) { return length; })
+                            : MatchLength());
+}
+
+void FlexGridDelegate::setHighlight(int textColumn, int positionColumn, MatchLength length) {
     mTextColumn = textColumn;
     mPositionColumn = positionColumn;
-    mLength = length;
+    mMatchLength = std::move(length);
 }
 
 FlexGridDelegate::ShownLine FlexGridDelegate::shownLine(const QString &line, int position,
@@ -135,7 +141,7 @@ void FlexGridDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
     if (index.column() == mTextColumn) {
         bool hasPosition = false;
         const int position =
-            mLength > 0
+            mMatchLength
                 ? index.siblingAtColumn(mPositionColumn).data().toString().toInt(&hasPosition)
                 : 0;
         drawLine(painter, opt, text, hasPosition ? position : 0, area);
@@ -163,7 +169,8 @@ void FlexGridDelegate::drawNumber(QPainter *painter, const QString &text, const 
 void FlexGridDelegate::drawLine(QPainter *painter, const QStyleOptionViewItem &option,
                                 const QString &text, int position, const QRect &area) const {
     const QFontMetrics &metrics = option.fontMetrics;
-    const ShownLine shown = shownLine(text, position, mLength, metrics, area.width());
+    const int length = mMatchLength && position >= 1 ? mMatchLength(text, position) : 0;
+    const ShownLine shown = shownLine(text, position, length, metrics, area.width());
     const auto draw = [&](const QString &part, int x) {
         painter->drawText(QRect(x, area.top(), area.right() - x + 1, area.height()),
                           Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, part);

@@ -2,6 +2,8 @@
 
 #include <QStyledItemDelegate>
 
+#include <functional>
+
 class QFontMetrics;
 
 // Draws the cells of a flex grid so that narrow columns stay readable: a whole number is never
@@ -17,6 +19,10 @@ public:
     // In model column textColumn, `length` characters are highlighted from the position (first
     // character 1, in code points) held by the same row's positionColumn. length 0: none.
     void setHighlight(int textColumn, int positionColumn, int length);
+    // The number of characters (code points) to highlight in line from position; 0 for none.
+    using MatchLength = std::function<int(const QString &line, int position)>;
+    // As above, with a length found for each row's line; an empty function highlights nothing.
+    void setHighlight(int textColumn, int positionColumn, MatchLength length);
 
     // What the highlight column shows of `line` in `width` pixels: tabs expanded to the next
     // multiple of kTabWidth, an ellipsis where text is cut, and where the match lies in it.
@@ -39,5 +45,5 @@ private:
 
     int mTextColumn = -1;
     int mPositionColumn = -1;
-    int mLength = 0;
+    MatchLength mMatchLength;
 };

@@ -198,6 +198,12 @@ void MSFlexGrid::setHighlight(int textColumn, int positionColumn, int length) {
     viewport()->update();
 }
 
+void MSFlexGrid::setHighlight(int textColumn, int positionColumn,
+                              std::function<int(const QString &line, int position)> length) {
+    mDelegate->setHighlight(textColumn, positionColumn, std::move(length));
+    viewport()->update();
+}
+
 void MSFlexGrid::setFirstMessageRow(int row) {
     mModel->setFirstMessageRow(row);
     viewport()->update();

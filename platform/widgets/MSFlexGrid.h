@@ -3,6 +3,8 @@
 #include <QList>
 #include <QTableView>
 
+#include <functional>
+
 class FlexGridDelegate;
 class FlexGridModel;
 
@@ -55,6 +57,9 @@ public:
     // In column textColumn, `length` characters from the position held by positionColumn are
     // highlighted; length 0 for none.
     void setHighlight(int textColumn, int positionColumn, int length);
+    // As above, with a length found for each row's line (FlexGridDelegate::MatchLength).
+    void setHighlight(int textColumn, int positionColumn,
+                      std::function<int(const QString &line, int position)> length);
     // Rows from `row` on each hold a message in column 0, drawn across the whole row with an
     // error mark; Enter does not open them and Copy takes the message alone. 0: none.
     void setFirstMessageRow(int row);

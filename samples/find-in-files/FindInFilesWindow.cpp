@@ -1,6 +1,8 @@
 #include "FindInFilesWindow.h"
 
 #include "FilePreview.h"
+#include "SearchOptionsBar.h"
+#include "SearchProgressLabel.h"
 #include "TavrinFormLoader.h"
 #include <tavrinx/PlainFileIconProvider.h>
 #include <tavrinx/PlatformError.h>
@@ -33,6 +35,8 @@ const QString LastFilter = QStringLiteral("LastSearch/Filter");
 // The control's code when its engine's server has gone; the search then ends without
 // ScanCompleted.
 constexpr qint32 EngineLostCode = -105;
+// Pixels between the status line's message, its progress line and its edges.
+constexpr int StatusGap = 12;
 } // namespace
 
 FindInFilesWindow::FindInFilesWindow(QWidget *parent)
@@ -52,12 +56,25 @@ FindInFilesWindow::FindInFilesWindow(QWidget *parent)
     resize(form->size());
 
     createActions();
+    addToolBarBreak();
+    mOptionsBar = new SearchOptionsBar(mControl, this);
+    addToolBar(mOptionsBar);
+    connect(mOptionsBar, &SearchOptionsBar::errorReported, this,
+            [this](const QString &description) { showStatus(description); });
+    mOptionsBar->load();
+    mProgress = new SearchProgressLabel(mControl, this);
+    statusBar()->addPermanentWidget(mProgress);
+    connect(mProgress, &SearchProgressLabel::changed, this, [this] {
+        if (!statusBar()->currentMessage().isEmpty())
+            showStatus(msStatus);
+    });
     connect(mControl, &TavrinX::ScanStarted, this, &FindInFilesWindow::scanStarted);
     connect(mControl, &TavrinX::ScanCompleted, this, &FindInFilesWindow::scanCompleted);
     connect(mControl, &TavrinX::OnError, this, &FindInFilesWindow::showError);
     connect(mControl, &TavrinX::DblClick, this, &FindInFilesWindow::preview);
     setSearching(false);
-    statusBar()->showMessage(QStringLiteral("Ready"));
+    showStatus(QStringLiteral("Ready"));
+    mControl->setFocus(); // not the options row: it is the first to take focus
 }
 
 FindInFilesWindow::~FindInFilesWindow() = default;
@@ -118,13 +135,25 @@ void FindInFilesWindow::createActions() {
         tools->addAction(action);
 }
 
+void FindInFilesWindow::showStatus(const QString &message) {
+    // The message is drawn across the bar, under the progress line: it is cut to the room left
+    // of it, and the whole text is the bar's tool tip.
+    msStatus = message;
+    QStatusBar *bar = statusBar();
+    const int progress =
+        mProgress && !mProgress->text().isEmpty() ? mProgress->sizeHint().width() + StatusGap : 0;
+    // The bar spans the window, which has its width also before it is first shown.
+    const int room = qMax(0, width() - progress - 2 * StatusGap);
+    bar->showMessage(bar->fontMetrics().elidedText(message, Qt::ElideMiddle, room));
+    bar->setToolTip(message);
+}
+
 template <class F> bool FindInFilesWindow::guarded(F &&call) {
     try {
         call();
         return true;
     } catch (const PlatformError &error) {
-        statusBar()->showMessage(
-            QStringLiteral("Error %1: %2").arg(error.number()).arg(error.description()));
+        showStatus(QStringLiteral("Error %1: %2").arg(error.number()).arg(error.description()));
         return false;
     }
 }
@@ -145,14 +174,18 @@ void FindInFilesWindow::startWithLastSearch() {
 }
 
 void FindInFilesWindow::startSearch() {
+    mOptionsBar->commit(); // Search by its key leaves the folder list being typed
     statusBar()->clearMessage();
     setSearching(true);
     mbRefused = false;
     mbInGrep = true;
+    mProgress->start();
     const bool called = guarded([this] { mControl->Grep(); });
     mbInGrep = false;
-    if (!called || mbRefused)
+    if (!called || mbRefused) {
         setSearching(false);
+        mProgress->cancel();
+    }
 }
 
 void FindInFilesWindow::rememberSearch() {
@@ -178,7 +211,8 @@ void FindInFilesWindow::abort() {
     guarded([this] { mControl->Abort(); });
     // An aborted search raises no ScanCompleted.
     setSearching(false);
-    statusBar()->showMessage(QStringLiteral("Search aborted"));
+    mProgress->finish();
+    showStatus(QStringLiteral("Search aborted"));
 }
 
 void FindInFilesWindow::saveResults() {
@@ -197,7 +231,7 @@ void FindInFilesWindow::saveResults() {
     guarded([&] {
         // A failure arrives as OnError -104 and shows in the status line.
         if (mControl->SaveDataToTabFile(fileName) == vbTrue)
-            statusBar()->showMessage(QStringLiteral("Saved to %1").arg(fileName));
+            showStatus(QStringLiteral("Saved to %1").arg(fileName));
     });
 }
 
@@ -205,7 +239,7 @@ void FindInFilesWindow::properties() {
     PropertyPageFrame frame({mControl}, {new ppgGeneral, new ppgAbout}, this);
     frame.setWindowTitle(QStringLiteral("TavrinX1 Properties"));
     connect(&frame, &PropertyPageFrame::errorReported, this,
-            [this](const QString &description) { statusBar()->showMessage(description); });
+            [this](const QString &description) { showStatus(description); });
     frame.exec();
 }
 
@@ -215,24 +249,27 @@ void FindInFilesWindow::scanStarted() {
     if (!mAbort->isEnabled())
         return;
     rememberSearch();
-    statusBar()->showMessage(QStringLiteral("Searching..."));
+    showStatus(QStringLiteral("Searching..."));
 }
 
 void FindInFilesWindow::scanCompleted() {
     setSearching(false);
+    mProgress->finish();
     guarded([this] {
         const qint32 count = mControl->SearchCount();
-        statusBar()->showMessage(count == 1 ? QStringLiteral("1 finding")
-                                            : QStringLiteral("%1 findings").arg(count));
+        showStatus(count == 1 ? QStringLiteral("1 finding")
+                              : QStringLiteral("%1 findings").arg(count));
     });
 }
 
 void FindInFilesWindow::showError(qint32 &ErrorCode, QString &sErrorString) {
-    statusBar()->showMessage(QStringLiteral("Error %1: %2").arg(ErrorCode).arg(sErrorString));
+    showStatus(QStringLiteral("Error %1: %2").arg(ErrorCode).arg(sErrorString));
     if (mbInGrep)
         mbRefused = true;
-    else if (ErrorCode == EngineLostCode)
+    else if (ErrorCode == EngineLostCode) {
         setSearching(false);
+        mProgress->cancel();
+    }
 }
 
 void FindInFilesWindow::preview(QString &sFileName, qint32 &lLine, qint32 &lColumn,
@@ -250,12 +287,16 @@ void FindInFilesWindow::preview(QString &sFileName, qint32 &lLine, qint32 &lColu
         box->open();
         return;
     }
-    QString searchString;
-    guarded([&] { searchString = mControl->SearchString(); });
+    // A pattern's match has no length known here: the preview then marks the line and column.
+    qint32 length = 0;
+    guarded([&] {
+        if (mControl->UseRegularExpression() == vbFalse)
+            length = qint32(mControl->SearchString().toUcs4().size());
+    });
     auto *view = new FilePreview(this);
     view->setAttribute(Qt::WA_DeleteOnClose);
-    if (!view->showFinding(sFileName, lLine, lColumn, searchString.toUcs4().size())) {
-        statusBar()->showMessage(view->errorString());
+    if (!view->showFinding(sFileName, lLine, lColumn, length)) {
+        showStatus(view->errorString());
         delete view;
         return;
     }
@@ -266,4 +307,6 @@ void FindInFilesWindow::setSearching(bool searching) {
     mOptions->setEnabled(!searching);
     mSearch->setEnabled(!searching);
     mAbort->setEnabled(searching);
+    // Option writes while a search runs would change it halfway, or be refused.
+    mOptionsBar->setEnabled(!searching);
 }

@@ -5,12 +5,16 @@
 
 class QAction;
 class QSettings;
+class SearchOptionsBar;
+class SearchProgressLabel;
 class TavrinX;
 class UserControlHost;
 
 // The sample host: the form with one TavrinX control, named TavrinX1, filling the window, with
-// menu and toolbar commands for the control's methods. Errors go to the status line. It
-// remembers the folder, text and file types of its last search in its own settings.
+// menu and toolbar commands for the control's methods, a row of the search options the options
+// dialog does not offer, and a progress line while a search runs. Errors go to the status line.
+// It remembers the folder, text and file types of its last search in its own settings; the
+// control keeps the options in its settings file.
 class FindInFilesWindow : public QMainWindow {
     Q_OBJECT
 public:
@@ -23,6 +27,8 @@ public:
     QAction *abortAction() const { return mAbort; }
     QAction *optionsAction() const { return mOptions; }
     QAction *saveAction() const { return mSave; }
+    SearchOptionsBar *optionsBar() const { return mOptionsBar; }
+    SearchProgressLabel *progress() const { return mProgress; }
 
     // Runs the last search again; the first time, searches the current folder and its
     // subfolders for "TODO" in files of every type.
@@ -44,6 +50,8 @@ private:
     void showError(qint32 &ErrorCode, QString &sErrorString);
     void preview(QString &sFileName, qint32 &lLine, qint32 &lColumn, QString &sFound);
     void setSearching(bool searching);
+    // Shows a message in the status line, shortened to fit beside the progress line.
+    void showStatus(const QString &message);
     // Grep, with Options and Search disabled until the search ends or is refused.
     void startSearch();
     void rememberSearch();
@@ -58,7 +66,10 @@ private:
     QAction *mSave = nullptr;
     QAction *mProperties = nullptr;
     QAction *mAbout = nullptr;
+    SearchOptionsBar *mOptionsBar = nullptr;
+    SearchProgressLabel *mProgress = nullptr;
     std::unique_ptr<QSettings> mSettings;
+    QString msStatus; // the status line's message, whole
     // Set while Grep runs: an error then means the search was refused.
     bool mbInGrep = false;
     bool mbRefused = false;

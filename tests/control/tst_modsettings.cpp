@@ -16,6 +16,9 @@ struct FakeEngine {
     void setCaseSensitive(VBool v) { calls << QString("CaseSensitive=%1").arg(v); }
     void setWholeWordOnly(const QVariant &v) { record("WholeWordOnly", v); }
     void setLookInSubfolders(const QVariant &v) { record("LookInSubfolders", v); }
+    void setExcludeFolders(const QString &v) { calls << "ExcludeFolders=" + v; }
+    void setSkipBinaryFiles(VBool v) { calls << QString("SkipBinaryFiles=%1").arg(v); }
+    void setUseRegularExpression(VBool v) { calls << QString("UseRegularExpression=%1").arg(v); }
     void record(const char *name, const QVariant &v) {
         calls << QString("%1=%2:%3").arg(name, v.typeName(), v.toString());
     }
@@ -25,12 +28,13 @@ struct Loaded {
     FakeEngine engine;
     std::array<qint32, 4> widths{};
     VBool stream = 1; // neither true nor false until loaded
+    VBool regex = 1;
     KeyedCollection paths, exts, searches;
 };
 
 Loaded load() {
     Loaded l;
-    LoadSettings(l.engine, l.widths, l.stream, l.paths, l.exts, l.searches);
+    LoadSettings(l.engine, l.widths, l.stream, l.regex, l.paths, l.exts, l.searches);
     return l;
 }
 
@@ -62,6 +66,8 @@ private slots:
     void unusableWidthGivesDefault_data();
     void unusableWidthGivesDefault();
     void writtenOptionsAndWidthsLoadBack();
+    void searchOptionsReachEngineOnlyAwayFromDefaults_data();
+    void searchOptionsReachEngineOnlyAwayFromDefaults();
 
     void savedListFillsTheHighestKeys();
     void reusedValueMovesToNewestWithItsSpelling();
@@ -162,6 +168,44 @@ void TestModSettings::writtenOptionsAndWidthsLoadBack() {
     QCOMPARE(l.engine.calls, (QStringList{"CaseSensitive=-1", "WholeWordOnly=bool:true",
                                           "LookInSubfolders=bool:false"}));
     QCOMPARE(l.stream, vbFalse);
+}
+
+void TestModSettings::searchOptionsReachEngineOnlyAwayFromDefaults_data() {
+    QTest::addColumn<QByteArray>("general");
+    QTest::addColumn<QStringList>("calls");
+    QTest::addColumn<VBool>("regex");
+    const QStringList classic{"CaseSensitive=0", "WholeWordOnly=bool:false",
+                              "LookInSubfolders=bool:false"};
+    QTest::newRow("file from before the options")
+        << QByteArray("CaseSensitive=FALSE\n") << classic << vbFalse;
+    QTest::newRow("written at their defaults")
+        << QByteArray("ExcludeFolders=\nSkipBinaryFiles=FALSE\nUseRegularExpression=FALSE\n")
+        << classic << vbFalse;
+    QTest::newRow("all set")
+        << QByteArray("ExcludeFolders=.git;node_modules;build*\nSkipBinaryFiles=TRUE\n"
+                      "UseRegularExpression=TRUE\n")
+        << classic + QStringList{"ExcludeFolders=.git;node_modules;build*", "SkipBinaryFiles=-1",
+                                 "UseRegularExpression=-1"}
+        << vbTrue;
+    QTest::newRow("a flag is false only for exact FALSE")
+        << QByteArray("SkipBinaryFiles=false\nUseRegularExpression=0\n")
+        << classic + QStringList{"SkipBinaryFiles=-1", "UseRegularExpression=-1"} << vbTrue;
+}
+
+void TestModSettings::searchOptionsReachEngineOnlyAwayFromDefaults() {
+    QFETCH(QByteArray, general);
+    QFETCH(QStringList, calls);
+    QFETCH(VBool, regex);
+    QDir().mkpath(mDir->filePath("tavrin"));
+    writeFile("[General]\n" + general);
+    const Loaded l = load();
+    QCOMPARE(l.engine.calls, calls);
+    QCOMPARE(l.regex, regex);
+    // What the control writes loads back as it was written.
+    WriteGeneralSetting(ExcludeFoldersKey, "vendor;.*");
+    WriteFlagSetting(UseRegularExpressionKey, false);
+    QCOMPARE(load().engine.calls.filter("UseRegularExpression"), QStringList());
+    QCOMPARE(load().engine.calls.filter("ExcludeFolders"), QStringList{"ExcludeFolders=vendor;.*"});
 }
 
 void TestModSettings::savedListFillsTheHighestKeys() {

@@ -9,9 +9,12 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <functional>
+
 // The control's OnError events as (code, message) pairs.
 class ErrorLog : public QList<QVariantList> {
 public:
+    using Base = QList<QVariantList>;
     explicit ErrorLog(TavrinX *control) {
         QObject::connect(control, &TavrinX::OnError, control, [this](qint32 &code, QString &text) {
             append({code, text});
@@ -29,6 +32,12 @@ private slots:
     void flagWritesStoreTrueOnlyForMinusOne();
     void textWritesReachEngineThenRecentList();
     void emptySearchPathStillRewritesItsSection();
+    void searchOptionsReachEngineAndSettingsFile();
+    void searchOptionsShapeTheFindings_data();
+    void searchOptionsShapeTheFindings();
+    void refusedOptionsReachHostThroughOnError_data();
+    void refusedOptionsReachHostThroughOnError();
+    void writeThatBreaksRunningSearchIsRefused();
     void freshGridHoldsHeaderRowOnly();
     void columnWidthsSurviveRecreationAndTermination();
     void terminationWithoutSearchWritesWidths();
@@ -146,6 +155,163 @@ void tst_TavrinX::emptySearchPathStillRewritesItsSection() {
     QCOMPARE(control->SearchPath(), QString());
     QCOMPARE(f.readSetting("Paths", "SearchPath", "SearchPath20"), QString("/first"));
     QCOMPARE(f.readSetting("Paths", "SearchPath", "SearchPath19"), QString("<none>"));
+}
+
+void tst_TavrinX::searchOptionsReachEngineAndSettingsFile() {
+    ControlFixture f;
+    TavrinX *control = f.load("Options");
+    control->setExcludeFolders(".git;node_modules");
+    control->setSkipBinaryFiles(1); // any non-zero value: the engine and the file say true
+    control->setUseRegularExpression(vbTrue);
+    QCOMPARE(control->ExcludeFolders(), QString(".git;node_modules"));
+    QCOMPARE(control->SkipBinaryFiles(), vbTrue);
+    QCOMPARE(control->UseRegularExpression(), vbTrue);
+    QCOMPARE(f.readSetting("Options", "General", "ExcludeFolders"), QString(".git;node_modules"));
+    QCOMPARE(f.readSetting("Options", "General", "SkipBinaryFiles"), QString("TRUE"));
+    QCOMPARE(f.readSetting("Options", "General", "UseRegularExpression"), QString("TRUE"));
+
+    TavrinX *again = f.load("Options");
+    QCOMPARE(again->ExcludeFolders(), QString(".git;node_modules"));
+    QCOMPARE(again->SkipBinaryFiles(), vbTrue);
+    QCOMPARE(again->UseRegularExpression(), vbTrue);
+    again->setUseRegularExpression(vbFalse);
+    again->setExcludeFolders("");
+    QCOMPARE(f.readSetting("Options", "General", "UseRegularExpression"), QString("FALSE"));
+    QCOMPARE(f.readSetting("Options", "General", "ExcludeFolders"), QString());
+    QCOMPARE(f.load("Options")->UseRegularExpression(), vbFalse);
+}
+
+void tst_TavrinX::searchOptionsShapeTheFindings_data() {
+    QTest::addColumn<QString>("exclude");
+    QTest::addColumn<VBool>("skipBinary");
+    QTest::addColumn<VBool>("regex");
+    QTest::addColumn<QVariant>("wholeWord");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("findings"); // file:line:column, sorted
+    QTest::addColumn<qint32>("filesSearched");
+    const QStringList all{"a.txt:1:5", "a.txt:2:1", "b.txt:1:1", "bin.dat:1:1", "m.txt:1:1"};
+    QTest::newRow("no options") << "" << vbFalse << vbFalse << QVariant(false) << "needle" << all
+                                << 4;
+    QTest::newRow("excluded folders, blanks and an empty entry")
+        << " node_modules ;; build*" << vbFalse << vbFalse << QVariant(false) << "needle"
+        << QStringList{"a.txt:1:5", "a.txt:2:1", "bin.dat:1:1"} << 2;
+    QTest::newRow("binary file skipped")
+        << "" << vbTrue << vbFalse << QVariant(false) << "needle"
+        << QStringList{"a.txt:1:5", "a.txt:2:1", "b.txt:1:1", "m.txt:1:1"} << 4;
+    QTest::newRow("pattern: column of its first match")
+        << "" << vbFalse << vbTrue << QVariant(false) << "e{2}dle\\b"
+        << QStringList{"a.txt:1:6", "b.txt:1:2", "bin.dat:1:2", "m.txt:1:2"} << 4;
+    QTest::newRow("pattern as a whole word, all options")
+        << "node_modules" << vbTrue << vbTrue << QVariant(true) << "NEED(LE|ful)"
+        << QStringList{"a.txt:1:5", "b.txt:1:1"} << 3;
+}
+
+void tst_TavrinX::searchOptionsShapeTheFindings() {
+    QFETCH(QString, exclude);
+    QFETCH(VBool, skipBinary);
+    QFETCH(VBool, regex);
+    QFETCH(QVariant, wholeWord);
+    QFETCH(QString, text);
+    QFETCH(QStringList, findings);
+    QFETCH(qint32, filesSearched);
+    ControlFixture f;
+    f.write("src/a.txt", "foo needle\nneedle2 x\n");
+    f.write("node_modules/pkg/m.txt", "needle in module\n");
+    f.write("build-x/b.txt", "needle built\n");
+    f.write("bin.dat", QByteArray("needle\0binary\n", 14));
+    TavrinX *control = f.load("Shape");
+    control->setLookInSubfolders(true);
+    control->setWholeWordOnly(wholeWord);
+    // Options left untouched are never sent nor written.
+    if (!exclude.isEmpty())
+        control->setExcludeFolders(exclude);
+    if (skipBinary)
+        control->setSkipBinaryFiles(skipBinary);
+    if (regex)
+        control->setUseRegularExpression(regex);
+    searchToEnd(control, f.tree(), text);
+    if (exclude.isEmpty())
+        QCOMPARE(f.readSetting("Shape", "General", "ExcludeFolders"), QString("<none>"));
+    if (!regex)
+        QCOMPARE(f.readSetting("Shape", "General", "UseRegularExpression"), QString("<none>"));
+
+    QStringList found;
+    for (qint32 row = 1; row <= control->SearchCount(); ++row) {
+        QStringList cells;
+        for (qint32 column = 0; column < 3; ++column)
+            cells << control->GetDataMatrix(row, column);
+        cells[0] = QFileInfo(cells[0]).fileName();
+        found << cells.join(':');
+    }
+    found.sort();
+    QCOMPARE(found, findings);
+    QCOMPARE(control->FilesSearched(), filesSearched);
+    QCOMPARE(control->CurrentFolder(), QString()); // idle again
+}
+
+void tst_TavrinX::refusedOptionsReachHostThroughOnError_data() {
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<QString>("exclude");
+    QTest::addColumn<qint32>("code");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("unbalanced parenthesis")
+        << "ab(c"
+        << "" << -13
+        << "Invalid Regular Expression: missing closing parenthesis at "
+           "character 5";
+    QTest::newRow("folder path in the list")
+        << "x"
+        << "ok;x/y" << -14 << "Invalid Exclude Folders: \"x/y\" is not a folder name";
+}
+
+void tst_TavrinX::refusedOptionsReachHostThroughOnError() {
+    QFETCH(QString, pattern);
+    QFETCH(QString, exclude);
+    QFETCH(qint32, code);
+    QFETCH(QString, message);
+    ControlFixture f;
+    f.write("a.txt", "abc\n");
+    TavrinX *control = f.load("Refused");
+    control->setUseRegularExpression(vbTrue);
+    control->setExcludeFolders(exclude);
+    control->setSearchPath(f.tree());
+    control->setSearchString(pattern);
+    ErrorLog errors(control);
+    QSignalSpy started(control, &TavrinX::ScanStarted);
+    control->Grep();
+    QCOMPARE(static_cast<const ErrorLog::Base &>(errors), (ErrorLog::Base{{code, message}}));
+    QCOMPARE(control->SearchActive(), vbFalse);
+    QTest::qWait(50);
+    QCOMPARE(started.count(), 0);
+}
+
+void tst_TavrinX::writeThatBreaksRunningSearchIsRefused() {
+    ControlFixture f;
+    f.write("a.txt", "a(b\n");
+    TavrinX *control = f.load("Running");
+    QStringList refusals;
+    connect(control, &TavrinX::ScanStarted, this, [&] {
+        // The engine serves this write while it waits for the event: the scan has begun.
+        for (const auto &write : std::initializer_list<std::function<void()>>{
+                 [&] { control->setUseRegularExpression(vbTrue); },
+                 [&] { control->setExcludeFolders("a/b"); }}) {
+            try {
+                write();
+            } catch (const PlatformError &e) {
+                refusals << QString::number(e.number());
+            }
+        }
+    });
+    searchToEnd(control, f.tree(), "a(b");
+    QCOMPARE(refusals, (QStringList{"380", "380"}));
+    QCOMPARE(control->SearchCount(), 1); // the literal search went on as it was
+    QCOMPARE(control->UseRegularExpression(), vbFalse);
+    QCOMPARE(control->ExcludeFolders(), QString());
+    QCOMPARE(f.readSetting("Running", "General", "UseRegularExpression"), QString("<none>"));
+    QCOMPARE(f.readSetting("Running", "General", "ExcludeFolders"), QString("<none>"));
+    // Nothing of the refused write stays behind: the next search is literal again.
+    QVERIFY(ControlFixture::grepToEnd(control));
+    QCOMPARE(control->SearchCount(), 1);
 }
 
 void tst_TavrinX::freshGridHoldsHeaderRowOnly() {

@@ -1,12 +1,16 @@
 #include "FilePreview.h"
 #include "FindInFilesWindow.h"
+#include "SearchOptionsBar.h"
+#include "SearchProgressLabel.h"
 #include <tavrinx/PlainFileIconProvider.h>
 #include <tavrinx/TavrinX.h>
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QFileDialog>
 #include <QImage>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QProcess>
 #include <QSettings>
@@ -37,6 +41,9 @@ private slots:
         writeFile(mData.filePath(QStringLiteral("sub/b.txt")), "x\n  needle two\n");
     }
 
+    // Each test starts with the control's options at their defaults.
+    void cleanup() { QFile::remove(mConfig.filePath(QStringLiteral("tavrin/TavrinX1.INI"))); }
+
     void searchAndOptionsAreDisabledAndAbortEnabledWhileSearching() {
         FindInFilesWindow window;
         TavrinX *control = window.control();
@@ -63,6 +70,81 @@ private slots:
         QVERIFY(window.searchAction()->isEnabled());
         QVERIFY(!window.abortAction()->isEnabled());
         QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("2 findings"));
+    }
+
+    void optionsRowWritesTheControlAndShowsItsValuesNextTime() {
+        {
+            FindInFilesWindow window;
+            SearchOptionsBar *row = window.optionsBar();
+            QCOMPARE(row->excludeFolders()->text(), QString());
+            QVERIFY(!row->skipBinaryFiles()->isChecked());
+            row->excludeFolders()->setText(QStringLiteral("sub;.git"));
+            emit row->excludeFolders()->editingFinished();
+            row->skipBinaryFiles()->setChecked(true);
+            row->useRegularExpression()->setChecked(true);
+            QCOMPARE(window.control()->ExcludeFolders(), QStringLiteral("sub;.git"));
+            QCOMPARE(window.control()->SkipBinaryFiles(), vbTrue);
+            QCOMPARE(window.control()->UseRegularExpression(), vbTrue);
+        }
+        FindInFilesWindow window;
+        SearchOptionsBar *row = window.optionsBar();
+        QCOMPARE(row->excludeFolders()->text(), QStringLiteral("sub;.git"));
+        QVERIFY(row->skipBinaryFiles()->isChecked());
+        QVERIFY(row->useRegularExpression()->isChecked());
+        // The row is off while a search runs, with the rest of the search commands.
+        QSignalSpy completed(window.control(), &TavrinX::ScanCompleted);
+        bool rowEnabledDuring = true;
+        connect(window.control(), &TavrinX::ScanStarted, this,
+                [&] { rowEnabledDuring = row->isEnabled(); });
+        window.control()->setSearchPath(mData.path());
+        window.control()->setSearchString(QStringLiteral("ne+dle"));
+        window.control()->setLookInSubfolders(true);
+        window.searchAction()->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(completed.count(), 1, 20000);
+        QVERIFY(!rowEnabledDuring);
+        QVERIFY(row->isEnabled());
+        QCOMPARE(window.control()->SearchCount(), 1); // sub/ left out, the pattern matched
+        QCOMPARE(window.progress()->text(), QStringLiteral("1 file searched"));
+        // A list still being typed when the search starts is the one searched with.
+        row->excludeFolders()->setText(QStringLiteral(".git"));
+        window.searchAction()->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(completed.count(), 2, 20000);
+        QCOMPARE(window.control()->ExcludeFolders(), QStringLiteral(".git"));
+        QCOMPARE(window.control()->SearchCount(), 2);
+    }
+
+    void progressLineShowsFilesAndFolderWhileSearching() {
+        FindInFilesWindow window;
+        TavrinX *control = window.control();
+        // A pattern that backtracks beyond the engine's limit on the new file's line: the engine
+        // reports that file while it is in the folder, and waits for the handler.
+        writeFile(mData.filePath(QStringLiteral("sub/c.txt")), QByteArray(40, 'x') + "z y\n");
+        control->setSearchPath(mData.filePath(QStringLiteral("sub")));
+        control->setSearchString(QStringLiteral("(x+x+)+y"));
+        control->setUseRegularExpression(vbTrue);
+        QString during;
+        bool messageFits = false;
+        connect(control, &TavrinX::OnError, this, [&] {
+            QTest::qWait(3 * SearchProgressLabel::PollInterval);
+            during = window.progress()->text();
+            // The error's message is cut to the room left of the progress line.
+            QStatusBar *bar = window.statusBar();
+            messageFits = bar->fontMetrics().horizontalAdvance(bar->currentMessage()) +
+                              window.progress()->sizeHint().width() <
+                          window.width();
+        });
+        QSignalSpy completed(control, &TavrinX::ScanCompleted);
+        window.searchAction()->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(completed.count(), 1, 20000);
+        QFile::remove(mData.filePath(QStringLiteral("sub/c.txt")));
+        // The listing's order decides whether the file is the first or the second taken.
+        QVERIFY2(QRegularExpression(QStringLiteral("^(1 file|2 files) · .*sub$"))
+                     .match(during)
+                     .hasMatch(),
+                 qPrintable(during));
+        QVERIFY(messageFits);
+        QVERIFY(!window.progress()->isPolling());
+        QCOMPARE(window.progress()->text(), QStringLiteral("2 files searched"));
     }
 
     void abortEndsTheSearchStateWithoutCompletion() {
