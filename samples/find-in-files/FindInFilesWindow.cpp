@@ -18,6 +18,7 @@
 #include <QFileDialog>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QResizeEvent>
 #include <QSettings>
 #include <QStatusBar>
 #include <QStyle>
@@ -78,6 +79,13 @@ FindInFilesWindow::FindInFilesWindow(QWidget *parent)
 }
 
 FindInFilesWindow::~FindInFilesWindow() = default;
+
+void FindInFilesWindow::resizeEvent(QResizeEvent *event) {
+    QMainWindow::resizeEvent(event);
+    // A message shown before the window had its size, or cut for a narrower one, is cut anew.
+    if (!msStatus.isEmpty())
+        showStatus(msStatus);
+}
 
 void FindInFilesWindow::closeEvent(QCloseEvent *event) {
     QMainWindow::closeEvent(event);
@@ -175,6 +183,7 @@ void FindInFilesWindow::startWithLastSearch() {
 
 void FindInFilesWindow::startSearch() {
     mOptionsBar->commit(); // Search by its key leaves the folder list being typed
+    msStatus.clear();
     statusBar()->clearMessage();
     setSearching(true);
     mbRefused = false;

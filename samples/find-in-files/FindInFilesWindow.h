@@ -37,6 +37,7 @@ public:
 protected:
     // The application ends with its window.
     void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     void createActions();
