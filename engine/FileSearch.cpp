@@ -1,6 +1,7 @@
 #include "FileSearch.h"
 
 #include "BlockSearcher.h"
+#include "Characters.h"
 #include "PlatformError.h"
 #include "RegexMatcher.h"
 #include "Scan.h"
@@ -65,17 +66,6 @@ qsizetype prefixWithin(QStringView text, qint64 budget, qint64 &bytes) {
         i += units;
     }
     return i;
-}
-
-// Characters of text[0, n), the unit before text being before (0 for none): the second half of
-// a surrogate pair does not count.
-qint64 characters(QStringView text, qsizetype n, char16_t before) {
-    qint64 count = n;
-    for (qsizetype i = 0; i < n; ++i) {
-        const char16_t previous = i > 0 ? text.at(i - 1).unicode() : before;
-        count -= text.at(i).isLowSurrogate() && QChar::isHighSurrogate(previous);
-    }
-    return count;
 }
 
 // Where a piece of a streamed line may end so that decoding the pieces one by one gives the
@@ -144,7 +134,7 @@ void StreamedLine::appendText(const QString &piece) {
 }
 
 void StreamedLine::dropFront(qsizetype n) {
-    mlCharsBefore += characters(mWindow, n, mBefore);
+    mlCharsBefore += characterCount(mWindow, n, mBefore);
     mBefore = mWindow.at(n - 1).unicode();
     mWindow.remove(0, n);
 }
@@ -179,7 +169,7 @@ void StreamedLine::feed(const QString &piece, bool last) {
             mlSearchFrom = std::max<qsizetype>(0, mWindow.size() - msNeedle.size() + 1);
             return;
         }
-        mlColumn = mlCharsBefore + characters(mWindow, at, mBefore) + 1;
+        mlColumn = mlCharsBefore + characterCount(mWindow, at, mBefore) + 1;
         if (mlColumn > std::numeric_limits<qint32>::max())
             throw overflow();
         if (!mbWholeWord) {

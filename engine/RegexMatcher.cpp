@@ -1,5 +1,6 @@
 #include "RegexMatcher.h"
 
+#include "Characters.h"
 #include "PlatformError.h"
 
 #define PCRE2_CODE_UNIT_WIDTH 0 // both widths: UTF-16 for decoded lines, UTF-8 for raw ones
@@ -31,14 +32,6 @@ QString errorText(int code) {
     const int n = pcre2_get_error_message_16(code, buffer, sizeof buffer / sizeof *buffer);
     return n < 0 ? QStringLiteral("error %1").arg(code)
                  : QString::fromUtf16(reinterpret_cast<const char16_t *>(buffer), n);
-}
-
-// Characters of text[0, units): the second half of a surrogate pair does not count.
-qint64 characters(QStringView text, qsizetype units) {
-    qint64 count = units;
-    for (qsizetype i = 1; i < units; ++i)
-        count -= text.at(i).isLowSurrogate() && text.at(i - 1).isHighSurrogate();
-    return count;
 }
 
 // One compiled pattern of one code unit width, with what matching it needs.
@@ -90,7 +83,7 @@ std::unique_ptr<RegexMatcher> RegexMatcher::compile(const QString &pattern, bool
     } else if (pcre2_code_16 *alone = build(pattern, &code, &offset); !alone) {
         *error = QStringLiteral("%1 at character %2")
                      .arg(errorText(code))
-                     .arg(characters(pattern, qsizetype(offset)) + 1);
+                     .arg(characterCount(pattern, qsizetype(offset)) + 1);
     } else if (wholeWord) {
         pcre2_code_free_16(alone);
         compiled->utf16.code = build(full, &code, &offset);
@@ -149,7 +142,7 @@ qint64 RegexMatcher::match(QStringView line) const {
                                            "line of this file: %1")
                                 .arg(errorText(rc)));
     const PCRE2_SIZE start = pcre2_get_ovector_pointer_16(wide.data)[0];
-    return characters(line, qsizetype(start)) + 1;
+    return characterCount(line, qsizetype(start)) + 1;
 }
 
 bool RegexMatcher::mayMatch(const char *utf8, qsizetype size) const {

@@ -1,5 +1,6 @@
 #include "Scan.h"
 
+#include "Characters.h"
 #include "DoEvents.h"
 #include "FileSearch.h"
 #include "FileSystemObject.h"
@@ -180,9 +181,7 @@ qint32 Scan::MatchLine(const QString &line) const {
     if (at < 0)
         return 0;
 
-    qint64 lPosition = at + 1; // in characters: the second half of a pair does not count
-    for (qsizetype i = 0; i < at; ++i)
-        lPosition -= line.at(i).isLowSurrogate() && i > 0 && line.at(i - 1).isHighSurrogate();
+    const qint64 lPosition = characterCount(line, at) + 1;
     if (lPosition > std::numeric_limits<qint32>::max())
         throw overflow();
     const auto position = static_cast<qint32>(lPosition);
