@@ -1,10 +1,14 @@
 #include "BlockSearcher.h"
 
+#include "Avx2.h"
+
 #include <QChar>
 #include <QHash>
 #include <algorithm>
 #include <cstring>
-#if defined(__SSE2__)
+#if defined(__x86_64__)
+#include <immintrin.h>
+#elif defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
@@ -87,37 +91,91 @@ bool BlockSearcher::Pattern::matchesAt(const char *at) const {
     return true;
 }
 
-// Hand-written: memchr looks for one byte in one case; this filters on two bytes of the pattern
-// at their distance, either case, 16 places at a time.
-qsizetype BlockSearcher::Pattern::find(const char *hay, qsizetype size, qsizetype from) const {
-    const qsizetype n = bytes.size();
-    if (size - from < n)
-        return -1;
-    const qsizetype end = size - n + 1; // last place + 1 where the pattern may begin
-    const char b1 = bytes.at(first), m1 = mask.at(first);
-    const char b2 = bytes.at(second), m2 = mask.at(second);
-    qsizetype i = from;
-    qsizetype misses = 0;
+qsizetype BlockSearcher::Pattern::verify(const char *hay, qsizetype size, qsizetype from,
+                                        qsizetype at, qsizetype &misses) const {
+    if (matchesAt(hay + at))
+        return at;
     // Text where the two bytes keep coming without the rest: memmem's linear search takes over.
-    const auto tooManyMisses = [&](qsizetype at) {
-        return exact && n > 32 && ++misses > 16 && (at - from) < misses * 64;
-    };
-    const auto rest = [&](qsizetype at) -> qsizetype {
+    const qsizetype n = bytes.size();
+    if (exact && n > 32 && ++misses > 16 && (at - from) < misses * 64) {
         const void *found = ::memmem(hay + at, size - at, bytes.constData(), n);
         return found ? static_cast<const char *>(found) - hay : -1;
+    }
+    return kGoOn;
+}
+
+#if defined(__x86_64__)
+namespace {
+// 32 places from k whose two bytes both match, as bits; Exact: no mask bit is set.
+template <bool Exact>
+__attribute__((target("avx2"))) inline quint32 places32(const char *at1, const char *at2,
+                                                        qsizetype k, __m256i b1, __m256i m1,
+                                                        __m256i b2, __m256i m2) {
+    __m256i x1 = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(at1 + k));
+    __m256i x2 = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(at2 + k));
+    if (!Exact) {
+        x1 = _mm256_or_si256(x1, m1);
+        x2 = _mm256_or_si256(x2, m2);
+    }
+    return quint32(_mm256_movemask_epi8(
+        _mm256_and_si256(_mm256_cmpeq_epi8(x1, b1), _mm256_cmpeq_epi8(x2, b2))));
+}
+} // namespace
+
+template <bool Exact>
+__attribute__((target("avx2"))) qsizetype
+BlockSearcher::Pattern::findAvx2(const char *hay, qsizetype size, qsizetype from, qsizetype end,
+                                 qsizetype &i, qsizetype &misses) const {
+    const __m256i b1 = _mm256_set1_epi8(bytes.at(first)), m1 = _mm256_set1_epi8(mask.at(first));
+    const __m256i b2 = _mm256_set1_epi8(bytes.at(second)), m2 = _mm256_set1_epi8(mask.at(second));
+    const char *at1 = hay + first, *at2 = hay + second;
+    const auto places = [&](qsizetype k) __attribute__((target("avx2"))) {
+        return places32<Exact>(at1, at2, k, b1, m1, b2, m2);
     };
+    while (i + 32 <= end) {
+        quint64 bits = places(i);
+        qsizetype step = 32;
+        if (i + 128 <= end) { // four at once while nothing matches
+            bits |= quint64(places(i + 32)) << 32;
+            const quint64 more = places(i + 64) | quint64(places(i + 96)) << 32;
+            if (!bits && !more) {
+                i += 128;
+                continue;
+            }
+            if (!bits) {
+                bits = more;
+                i += 64;
+            }
+            step = 64;
+        } else if (i + 64 <= end) {
+            bits |= quint64(places(i + 32)) << 32;
+            step = 64;
+        }
+        for (; bits; bits &= bits - 1) {
+            const qsizetype found = verify(hay, size, from, i + __builtin_ctzll(bits), misses);
+            if (found != kGoOn)
+                return found;
+        }
+        i += step;
+    }
+    return kGoOn;
+}
+#endif
+
 #if defined(__SSE2__)
-    const __m128i vb1 = _mm_set1_epi8(b1), vm1 = _mm_set1_epi8(m1);
-    const __m128i vb2 = _mm_set1_epi8(b2), vm2 = _mm_set1_epi8(m2);
+qsizetype BlockSearcher::Pattern::findSse2(const char *hay, qsizetype size, qsizetype from,
+                                           qsizetype end, qsizetype &i, qsizetype &misses) const {
+    const __m128i b1 = _mm_set1_epi8(bytes.at(first)), m1 = _mm_set1_epi8(mask.at(first));
+    const __m128i b2 = _mm_set1_epi8(bytes.at(second)), m2 = _mm_set1_epi8(mask.at(second));
     const char *at1 = hay + first, *at2 = hay + second;
     // 16 places whose two bytes both match, as bits.
     const auto places = [&](qsizetype k) {
         const __m128i x1 =
-            _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i *>(at1 + k)), vm1);
+            _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i *>(at1 + k)), m1);
         const __m128i x2 =
-            _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i *>(at2 + k)), vm2);
+            _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i *>(at2 + k)), m2);
         return unsigned(
-            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(x1, vb1), _mm_cmpeq_epi8(x2, vb2))));
+            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(x1, b1), _mm_cmpeq_epi8(x2, b2))));
     };
     while (i + 16 <= end) {
         quint64 bits = places(i);
@@ -127,23 +185,45 @@ qsizetype BlockSearcher::Pattern::find(const char *hay, qsizetype size, qsizetyp
                     quint64(places(i + 48)) << 48;
             step = 64;
         }
-        while (bits) {
-            const qsizetype at = i + __builtin_ctzll(bits);
-            if (matchesAt(hay + at))
-                return at;
-            if (tooManyMisses(at))
-                return rest(at);
-            bits &= bits - 1;
+        for (; bits; bits &= bits - 1) {
+            const qsizetype found = verify(hay, size, from, i + __builtin_ctzll(bits), misses);
+            if (found != kGoOn)
+                return found;
         }
         i += step;
     }
+    return kGoOn;
+}
 #endif
+
+// Hand-written: memchr looks for one byte in one case; this filters on two bytes of the pattern
+// at their distance, either case, 16 or 32 places at a time.
+qsizetype BlockSearcher::Pattern::find(const char *hay, qsizetype size, qsizetype from) const {
+    const qsizetype n = bytes.size();
+    if (size - from < n)
+        return -1;
+    const qsizetype end = size - n + 1; // last place + 1 where the pattern may begin
+    qsizetype i = from;
+    qsizetype misses = 0;
+    qsizetype found = kGoOn;
+#if defined(__x86_64__)
+    if (useAvx2())
+        found = exact ? findAvx2<true>(hay, size, from, end, i, misses)
+                      : findAvx2<false>(hay, size, from, end, i, misses);
+    else
+#endif
+#if defined(__SSE2__)
+        found = findSse2(hay, size, from, end, i, misses);
+#endif
+    if (found != kGoOn)
+        return found;
+    const char b1 = bytes.at(first), m1 = mask.at(first);
+    const char b2 = bytes.at(second), m2 = mask.at(second);
     for (; i < end; ++i)
         if (char(hay[i + first] | m1) == b1 && char(hay[i + second] | m2) == b2) {
-            if (matchesAt(hay + i))
-                return i;
-            if (tooManyMisses(i))
-                return rest(i);
+            found = verify(hay, size, from, i, misses);
+            if (found != kGoOn)
+                return found;
         }
     return -1;
 }

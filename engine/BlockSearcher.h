@@ -16,8 +16,8 @@
 //   (U+017F onto "s", U+212A onto "k"), those characters are candidates as well;
 // - else one non-ASCII character, in the UTF-8 form of every character folding as it does.
 // An empty string, or one holding U+FFFD (which invalid bytes decode to), makes every line a
-// candidate. Setup is linear in the string's length; the search looks at the bytes 16 at a
-// time and never at each byte by itself.
+// candidate. Setup is linear in the string's length; the search looks at the bytes 16 or 32
+// at a time (AVX2 when the processor has it) and never at each byte by itself.
 class BlockSearcher {
 public:
     BlockSearcher(const QString &needle, bool caseSensitive);
@@ -43,6 +43,19 @@ private:
         void prepare();
         qsizetype find(const char *hay, qsizetype size, qsizetype from) const;
         bool matchesAt(const char *at) const;
+
+        // The vector loops of find: from i on, while a whole vector fits before end; i is left
+        // where they stop. They give what find gives, or kGoOn when nothing was found.
+        static constexpr qsizetype kGoOn = -2;
+        template <bool Exact>
+        qsizetype findAvx2(const char *hay, qsizetype size, qsizetype from, qsizetype end,
+                           qsizetype &i, qsizetype &misses) const;
+        qsizetype findSse2(const char *hay, qsizetype size, qsizetype from, qsizetype end,
+                           qsizetype &i, qsizetype &misses) const;
+        // A place where both filter bytes match: at when the pattern is there, else kGoOn, or
+        // memmem's answer once too many places were false.
+        qsizetype verify(const char *hay, qsizetype size, qsizetype from, qsizetype at,
+                         qsizetype &misses) const;
     };
     // One of several strings any of which is a candidate; remembers where it was last found so
     // that repeated searches stay linear.

@@ -1,5 +1,6 @@
 #include "FileSearch.h"
 
+#include "Avx2.h"
 #include "BlockSearcher.h"
 #include "Characters.h"
 #include "PlatformError.h"
@@ -11,7 +12,9 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
-#if defined(__SSE2__)
+#if defined(__x86_64__)
+#include <immintrin.h>
+#elif defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
@@ -27,13 +30,36 @@ PlatformError overflow() {
     return {6, QStringLiteral("Overflow")};
 }
 
+#if defined(__x86_64__)
+__attribute__((target("avx2"))) qint64 countLineEndsAvx2(const char *&from, const char *to) {
+    qint64 total = 0;
+    const __m256i lf = _mm256_set1_epi8('\n');
+    while (to - from >= 32) {
+        // Byte counters, summed before any of them can pass 255.
+        const qsizetype blocks = std::min<qsizetype>((to - from) / 32, 255);
+        __m256i counts = _mm256_setzero_si256();
+        for (qsizetype i = 0; i < blocks; ++i, from += 32)
+            counts = _mm256_sub_epi8(
+                counts, _mm256_cmpeq_epi8(
+                            _mm256_loadu_si256(reinterpret_cast<const __m256i *>(from)), lf));
+        const __m256i sums = _mm256_sad_epu8(counts, _mm256_setzero_si256());
+        total += _mm256_extract_epi64(sums, 0) + _mm256_extract_epi64(sums, 1) +
+                 _mm256_extract_epi64(sums, 2) + _mm256_extract_epi64(sums, 3);
+    }
+    return total;
+}
+#endif
+
 // Line ends in [from, to). Hand-written: std::count widens every byte it compares.
 qint64 countLineEnds(const char *from, const char *to) {
     qint64 total = 0;
+#if defined(__x86_64__)
+    if (useAvx2())
+        total += countLineEndsAvx2(from, to);
+#endif
 #if defined(__SSE2__)
     const __m128i lf = _mm_set1_epi8('\n');
     while (to - from >= 16) {
-        // Byte counters, summed before any of them can pass 255.
         const qsizetype blocks = std::min<qsizetype>((to - from) / 16, 255);
         __m128i counts = _mm_setzero_si128();
         for (qsizetype i = 0; i < blocks; ++i, from += 16)
@@ -231,6 +257,7 @@ qint64 FileSearch::capacity() const {
 
 // Counting is put off until a line number is needed: most files have no finding. Bytes that
 // have left the buffer by then are read again to be counted; readBlock keeps that debt small.
+// (A large file counts the bytes as they leave, see countLeaving.)
 void FileSearch::countToLineStart() {
     countTo(mLineStart);
 }
@@ -256,6 +283,12 @@ void FileSearch::countTo(qint64 to) {
     mCountedTo = to;
 }
 
+void FileSearch::countLeaving(qint64 to) {
+    countTo(std::min(to, mLineStart));
+    // [lineStart, to) lies before lfFreeUntil, in the current line: it holds no line end.
+    mCountedTo = std::max(mCountedTo, to);
+}
+
 void FileSearch::setLineStart(qint64 offset) {
     mLineStart = offset;
     if (offset < mBase + mSize)
@@ -265,7 +298,7 @@ void FileSearch::setLineStart(qint64 offset) {
 // The line number is checked once a line has a byte; counting is put off while the bytes
 // before it could not hold enough line ends to pass the limit.
 void FileSearch::checkLineNumber() {
-    if (1 + mLinesBefore + (mLineStart - mCountedTo) <= glLastLineNumber)
+    if (1 + mLinesBefore + std::max<qint64>(0, mLineStart - mCountedTo) <= glLastLineNumber)
         return;
     countToLineStart();
     if (1 + mLinesBefore > glLastLineNumber)
@@ -313,10 +346,10 @@ void FileSearch::readBlock() {
         const bool fits = mLineStart >= mBase && mBase + mSize - mLineStart + block <= room;
         qint64 keepFrom = fits ? mLineStart : mSearched;
         keepFrom = std::max(keepFrom, mBase);
-        // Uncounted bytes that leave the buffer would have to be read again: at most kCountDebt.
-        const qint64 countable = std::min(keepFrom, mLineStart);
-        if (countable - mCountedTo > kCountDebt)
-            countTo(countable);
+        // Bytes that leave uncounted would have to be read again for a line number. A file
+        // larger than kCountDebt counts them as they leave; a smaller one leaves at most that.
+        if (mStream.size() > kCountDebt || keepFrom - mCountedTo > kCountDebt)
+            countLeaving(keepFrom);
         const qint64 drop = keepFrom - mBase;
         if (drop > 0) {
             std::memmove(mBuffer.data(), mBuffer.data() + drop, mSize - drop);
@@ -343,6 +376,8 @@ FileSearch::Next FileSearch::searchBuffer() {
             if (const void *lastEnd = ::memrchr(at(from), '\n', end - from))
                 setLineStart(static_cast<const char *>(lastEnd) - at(mBase) + mBase + 1);
             mLfFreeUntil = end;
+            if (mStream.size() > kCountDebt)
+                countLeaving(end); // now, while the block is in the cache
             mSearched = std::max({mLineStart, end - mSearcher->overlap(), mBase});
             return mEof ? Next::Done : Next::More;
         }

@@ -25,10 +25,10 @@ class Scan;
 //   yielding between them;
 // - no candidate of the current searcher begins in [lineStart, searched);
 // - [lineStart, lfFreeUntil) holds no line end;
-// - linesBefore counts the line ends before countedTo, and countedTo <= lineStart; the line
-//   ends of [countedTo, lineStart) are counted only when a line number is needed (a finding,
-//   the line limit), reading again what has left the buffer, at most 256 KiB: beyond that
-//   bytes are counted as they leave;
+// - linesBefore counts the line ends before countedTo; countedTo passes lineStart only inside
+//   the current line, where no line end is; the line ends of [countedTo, lineStart) are
+//   counted only when a line number is needed (a finding, the line limit), reading again what
+//   has left the buffer, at most 256 KiB; a file larger than that counts bytes as they leave;
 // - the text kept for a finding is cut to kTextLimit bytes of UTF-8 at a character boundary.
 class FileSearch {
 public:
@@ -71,6 +71,7 @@ private:
     void checkLineNumber();
     void countToLineStart();
     void countTo(qint64 to); // to <= lineStart
+    void countLeaving(qint64 to); // to <= lfFreeUntil, before bytes up to it leave the buffer
     qint64 capacity() const;
     const char *at(qint64 offset) const { return mBuffer.data() + (offset - mBase); }
 

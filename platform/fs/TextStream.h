@@ -14,6 +14,8 @@ public:
     TextStream &operator=(const TextStream &) = delete;
 
     void Close();
+    // The file's size when opened, -1 when not known.
+    qint64 size() const { return mSize; }
 
     // Up to maxBytes from the file offset at into memory of the caller, which holds maxBytes at
     // least, without moving the stream; fewer only at the end of the file.

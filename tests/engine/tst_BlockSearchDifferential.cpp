@@ -1,3 +1,4 @@
+#include "Avx2.h"
 #include "BlockSearcher.h"
 #include "EngineRun.h"
 #include "FileSearch.h"
@@ -129,9 +130,14 @@ QString caseVariant(QRandomGenerator &random, const QString &needle) {
 class tst_BlockSearchDifferential : public QObject {
     Q_OBJECT
 private slots:
-    void cleanup() { Scan::setBlockSize(FileSearch::kBlockSize); }
+    void cleanup() {
+        Scan::setBlockSize(FileSearch::kBlockSize);
+        setUseAvx2(true);
+    }
     void blockSearchFindsWhatLineByLineFinds_data();
     void blockSearchFindsWhatLineByLineFinds();
+    void lineNumbersHoldInLargeFiles_data();
+    void lineNumbersHoldInLargeFiles();
     void prefilterKeepsEveryLineTheMatcherAccepts_data();
     void prefilterKeepsEveryLineTheMatcherAccepts();
 };
@@ -141,6 +147,7 @@ void tst_BlockSearchDifferential::blockSearchFindsWhatLineByLineFinds_data() {
     QTest::addColumn<bool>("caseSensitive");
     QTest::addColumn<bool>("wholeWord");
     QTest::addColumn<qsizetype>("blockSize");
+    QTest::addColumn<bool>("avx2");
     const QStringList needles = {"cat", "Cat", "t", "s", "k", "key", "é", "ÉTÉ", "ß", "😀", "cat\r",
                                  "t\nx", "\uFFFD", "aé", "Éſ",
                                  // the rarest byte of these is frequent in the text
@@ -151,9 +158,11 @@ void tst_BlockSearchDifferential::blockSearchFindsWhatLineByLineFinds_data() {
         for (bool cs : {true, false})
             for (bool ww : {false, true})
                 for (qsizetype block : blocks)
-                    QTest::addRow("%s cs=%d ww=%d block=%lld", qPrintable(needle), cs, ww,
-                                  qint64(block))
-                        << needle << cs << ww << block;
+                    for (bool avx2 : {true, false}) // tiny blocks never reach the vector loops
+                        if (avx2 || block > 64)
+                            QTest::addRow("%s cs=%d ww=%d block=%lld avx2=%d", qPrintable(needle),
+                                          cs, ww, qint64(block), avx2)
+                                << needle << cs << ww << block << avx2;
 }
 
 void tst_BlockSearchDifferential::blockSearchFindsWhatLineByLineFinds() {
@@ -161,6 +170,7 @@ void tst_BlockSearchDifferential::blockSearchFindsWhatLineByLineFinds() {
     QFETCH(bool, caseSensitive);
     QFETCH(bool, wholeWord);
     QFETCH(qsizetype, blockSize);
+    QFETCH(bool, avx2);
 
     static QTemporaryDir dir;
     static QMap<QString, QByteArray> files;
@@ -178,6 +188,7 @@ void tst_BlockSearchDifferential::blockSearchFindsWhatLineByLineFinds() {
         expected += referenceFindings(it.key(), it.value(), needle, caseSensitive, wholeWord);
 
     Scan::setBlockSize(blockSize);
+    setUseAvx2(avx2);
     EngineRun run;
     run.engine->setSearchPath(dir.path());
     run.engine->setSearchString(needle);
@@ -188,6 +199,62 @@ void tst_BlockSearchDifferential::blockSearchFindsWhatLineByLineFinds() {
     QCOMPARE(run.findings(dir.path()), expected);
     if (needle == "cat" && !wholeWord)
         QVERIFY(expected.size() > 50); // the inputs do exercise the search
+}
+
+// Files larger than what may be left uncounted count line ends as bytes leave the buffer;
+// smaller ones count them again at a finding. Long lines, binary runs with scattered line ends
+// and lines longer than the buffer come before and between the findings.
+void tst_BlockSearchDifferential::lineNumbersHoldInLargeFiles_data() {
+    QTest::addColumn<QString>("needle");
+    QTest::addColumn<bool>("caseSensitive");
+    QTest::addColumn<qsizetype>("blockSize");
+    for (qsizetype block : {qsizetype(4096), FileSearch::kBlockSize}) {
+        QTest::addRow("cat block=%lld", qint64(block)) << QStringLiteral("cat") << true << block;
+        QTest::addRow("ÉTÉ ignoring case block=%lld", qint64(block))
+            << QStringLiteral("ÉTÉ") << false << block;
+    }
+}
+
+void tst_BlockSearchDifferential::lineNumbersHoldInLargeFiles() {
+    QFETCH(QString, needle);
+    QFETCH(bool, caseSensitive);
+    QFETCH(qsizetype, blockSize);
+
+    static QTemporaryDir dir;
+    static QMap<QString, QByteArray> files;
+    if (files.isEmpty()) {
+        QRandomGenerator random(7122026);
+        const auto binary = [&](int bytes) {
+            QByteArray out(bytes, '\0');
+            for (char &c : out)
+                c = char(random.bounded(256));
+            return out;
+        };
+        QByteArray large;
+        for (int part = 0; part < 6; ++part) {
+            large += randomText(random, 20000, true);
+            large += part % 2 ? binary(150000) : QByteArray(300000, 'y');
+            large += " cat été\r\n";
+        }
+        files.insert("large", large);
+        files.insert("middle", randomText(random, 30000, true) + QByteArray(120000, 'y') +
+                                   "\ncat été\n");
+        writeTree(dir.path(), files);
+    }
+    QVERIFY(files["large"].size() > 2 * 1024 * 1024);
+    QStringList expected;
+    for (auto it = files.begin(); it != files.end(); ++it)
+        expected += referenceFindings(it.key(), it.value(), needle, caseSensitive, false);
+    QVERIFY(expected.size() > 20);
+
+    Scan::setBlockSize(blockSize);
+    EngineRun run;
+    run.engine->setSearchPath(dir.path());
+    run.engine->setSearchString(needle);
+    run.engine->setCaseSensitive(toVBool(caseSensitive));
+    run.engine->Grep();
+    QVERIFY(run.waitIdle());
+    QCOMPARE(run.findings(dir.path()), expected);
 }
 
 void tst_BlockSearchDifferential::prefilterKeepsEveryLineTheMatcherAccepts_data() {
