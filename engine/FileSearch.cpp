@@ -4,9 +4,8 @@
 #include "BlockSearcher.h"
 #include "Characters.h"
 #include "PlatformError.h"
+#include "LineRules.h"
 #include "RegexMatcher.h"
-#include "Scan.h"
-#include "TavrinX.h"
 #include "TextStream.h"
 
 #include <algorithm>
@@ -179,7 +178,7 @@ void StreamedLine::feed(const QString &piece, bool last) {
         return;
     }
     mWindow += piece;
-    const auto isDelimiter = [](char16_t c) { return Scan::IsDelimiter(c) != vbFalse; };
+    const auto isDelimiter = [](char16_t c) { return LineRules::IsDelimiter(c); };
     if (mState == State::Searching) {
         const qsizetype at = mWindow.indexOf(msNeedle, mlSearchFrom, mCs);
         if (at < 0) {
@@ -236,9 +235,9 @@ QString FileSearch::cutText(const QString &line) {
     return line.left(prefixWithin(line, kTextLimit, bytes));
 }
 
-FileSearch::FileSearch(Scan &scan, TextStream &stream, std::function<QString()> path,
+FileSearch::FileSearch(SearchContext &context, TextStream &stream, std::function<QString()> path,
                        std::vector<char> &buffer)
-    : mScan(scan), mStream(stream), mBuffer(buffer), mPathOf(std::move(path)) {}
+    : mContext(context), mStream(stream), mBuffer(buffer), mPathOf(std::move(path)) {}
 
 const QString &FileSearch::path() {
     if (msPath.isNull())
@@ -247,8 +246,9 @@ const QString &FileSearch::path() {
 }
 
 void FileSearch::useCurrentSearcher() {
-    mSearcher = &mScan.searcher();
-    mlVersion = mScan.settingsVersion();
+    mRules = &mContext.rules();
+    mSearcher = &mRules->searcher();
+    mlVersion = mContext.settingsVersion();
 }
 
 qint64 FileSearch::capacity() const {
@@ -305,16 +305,18 @@ void FileSearch::checkLineNumber() {
         throw overflow();
 }
 
-void FileSearch::run() {
+void FileSearch::run(qint64 from, qint64 linesBefore) {
     useCurrentSearcher();
     mSearcher->clear();
+    mBase = mLineStart = mSearched = mLfFreeUntil = mCountedTo = from;
+    mLinesBefore = linesBefore;
     readBlock();
-    if (mScan.skipsBinaryFiles() && std::memchr(mBuffer.data(), 0, mSize))
+    if (from == 0 && mContext.skipsBinaryFiles() && std::memchr(mBuffer.data(), 0, mSize))
         return; // a NUL in the first block: a binary file, left out whole
     for (;;) {
         if (searchBuffer() == Next::Done)
             return;
-        if (mScan.yieldAndCheckAbort())
+        if (mContext.yieldAndCheckAbort())
             return;
         afterYield();
         if (!mEof)
@@ -325,7 +327,7 @@ void FileSearch::run() {
 // Settings changed at a yield apply from the current line on: it is searched again, from its
 // start, by a searcher for the new settings.
 void FileSearch::afterYield() {
-    if (mScan.settingsVersion() == mlVersion)
+    if (mContext.settingsVersion() == mlVersion)
         return;
     useCurrentSearcher();
     mSearched = mLineStart;
@@ -406,17 +408,18 @@ FileSearch::Next FileSearch::searchBuffer() {
             --textEnd;
         // A line the pattern surely passes over is neither decoded nor matched, and gives no
         // yield: the yields between blocks come often enough.
-        const RegexMatcher *regex = mScan.regex();
+        const RegexMatcher *regex = mRules->regex();
         const bool matched = !regex || regex->mayMatch(at(mLineStart), textEnd - mLineStart);
         if (matched) {
             const QString line = QString::fromUtf8(at(mLineStart), textEnd - mLineStart);
-            const qint32 lColumn = mScan.MatchLine(line);
+            const qint32 lColumn = mRules->MatchLine(line);
             if (lColumn > 0) {
                 countToLineStart();
-                mScan.addFinding(path(), qint32(1 + mLinesBefore), lColumn, cutText(line));
+                mContext.addFinding(path(), qint32(1 + mLinesBefore), lColumn, cutText(line),
+                                    lineEnd ? stop + 1 : -1);
             }
         }
-        if ((matched && mScan.yieldAndCheckAbort()) || !lineEnd)
+        if ((matched && mContext.yieldAndCheckAbort()) || !lineEnd)
             return Next::Done;
         setLineStart(stop + 1);
         mSearched = mLineStart;
@@ -434,8 +437,9 @@ FileSearch::Next FileSearch::matchLongLine() {
     if (line.aborted)
         return Next::Done;
     if (line.column > 0)
-        mScan.addFinding(path(), qint32(1 + mLinesBefore), line.column, line.text);
-    if (mScan.yieldAndCheckAbort() || !line.ended)
+        mContext.addFinding(path(), qint32(1 + mLinesBefore), line.column, line.text,
+                            line.ended ? line.end + 1 : -1);
+    if (mContext.yieldAndCheckAbort() || !line.ended)
         return Next::Done;
     mLinesBefore += 1;
     mBase = line.end + 1;
@@ -455,11 +459,11 @@ FileSearch::LongLine FileSearch::streamLine(qint64 from) {
         mBuffer.resize(piece);
     char *data = mBuffer.data(); // the buffer's bytes are not needed any more
     for (;;) {                   // again from the line's start when the settings change
-        const TavrinX &engine = mScan.mEngine;
         useCurrentSearcher();
         const quint64 version = mlVersion;
-        StreamedLine match(engine.msSearchString, engine.mbCaseSensitive == vbTrue,
-                           engine.mbWholeWordOnly != vbFalse, mScan.regex());
+        const LineRules::Settings &settings = mRules->settings();
+        StreamedLine match(settings.sFind, settings.caseSensitive, settings.wholeWord,
+                           mRules->regex());
         qint64 offset = from;
         for (;;) {
             const qint64 n = mStream.ReadBlockAt(data, piece, offset);
@@ -481,12 +485,12 @@ FileSearch::LongLine FileSearch::streamLine(qint64 from) {
                 return line;
             }
             offset += take;
-            if (mScan.yieldAndCheckAbort()) {
+            if (mContext.yieldAndCheckAbort()) {
                 LongLine aborted;
                 aborted.aborted = true;
                 return aborted;
             }
-            if (mScan.settingsVersion() != version)
+            if (mContext.settingsVersion() != version)
                 break;
         }
     }

@@ -5,11 +5,29 @@
 #include <vector>
 
 class BlockSearcher;
+class LineRules;
 class TextStream;
 
 namespace TavrinEXE {
 
-class Scan;
+// What a file search asks of the scan it serves: the line rules of now, the yields, and where
+// the findings go.
+class SearchContext {
+public:
+    // The rules for the settings of now; settingsVersion changes with every write of a setting
+    // they depend on.
+    virtual LineRules &rules() = 0;
+    virtual quint64 settingsVersion() const = 0;
+    virtual bool skipsBinaryFiles() const = 0;
+    // A yield: events are served; true when the search is to stop there.
+    virtual bool yieldAndCheckAbort() = 0;
+    // A line the rules accept; next is the offset of the line after it, -1 when it is the last.
+    virtual void addFinding(const QString &path, qint32 lLine, qint32 lColumn,
+                            const QString &line, qint64 next) = 0;
+
+protected:
+    ~SearchContext() = default;
+};
 
 // The search of one file, block by block: only lines where the prefilter (BlockSearcher) finds
 // a candidate are decoded and matched; the others are only counted. What it reports is what
@@ -38,11 +56,12 @@ public:
     static constexpr qsizetype kBlockSize = 32 * 1024;
 
     // path gives the file's path as reported; it is asked for at the first finding only.
-    FileSearch(Scan &scan, TextStream &stream, std::function<QString()> path,
+    FileSearch(SearchContext &context, TextStream &stream, std::function<QString()> path,
                std::vector<char> &buffer);
-    // Searches the whole file, or up to an abort. Throws PlatformError when reading fails or a
-    // line number passes the limit.
-    void run();
+    // Searches the file from the line beginning at offset from, linesBefore line ends before it
+    // (the whole file by default), up to its end or an abort. Throws PlatformError when reading
+    // fails or a line number passes the limit.
+    void run(qint64 from = 0, qint64 linesBefore = 0);
 
     // The line text as a finding keeps it.
     static QString cutText(const QString &line);
@@ -75,7 +94,8 @@ private:
     qint64 capacity() const;
     const char *at(qint64 offset) const { return mBuffer.data() + (offset - mBase); }
 
-    Scan &mScan;
+    SearchContext &mContext;
+    LineRules *mRules = nullptr; // of settings version mlVersion
     TextStream &mStream;
     const QString &path();
 

@@ -1,6 +1,5 @@
 #include "Scan.h"
 
-#include "Characters.h"
 #include "DoEvents.h"
 #include "FileSearch.h"
 #include "FileSystemObject.h"
@@ -10,20 +9,9 @@
 #include "TavrinX.h"
 
 #include <QFile>
-#include <limits>
 #include <new>
 
 namespace TavrinEXE {
-
-namespace {
-// Folders this deep and deeper give their descriptor back before their subfolders are walked,
-// so that a deep tree holds a bounded number of descriptors; theirs open by path.
-constexpr int kOpenDepth = 64;
-
-PlatformError overflow() {
-    return {6, QStringLiteral("Overflow")};
-}
-} // namespace
 
 Scan::Scan(TavrinX &engine) : mEngine(engine) {}
 
@@ -117,31 +105,15 @@ void Scan::ScanFile(const FolderListing &folder, const QByteArray &name) {
     raiseError(path(), description);
 }
 
-BlockSearcher &Scan::searcher() {
-    if (mSearcher && mlSearcherVersion == mEngine.mlSettingsVersion)
-        return *mSearcher;
-    const QString &sFind = mEngine.msSearchString;
-    const bool caseSensitive = mEngine.mbCaseSensitive == vbTrue;
-    const bool wholeWord = mEngine.mbWholeWordOnly != vbFalse;
-    mRegex.reset();
-    QString prefilter = sFind;
-    if (mEngine.mbUseRegularExpression != vbFalse) {
-        // A pattern that stands for itself is searched as a plain string when no word rule
-        // needs the pattern's own; any other is looked for by a run of text every match holds
-        // (every line when there is none), and matched on the lines that hold it.
-        const bool literal = RegexMatcher::isPlainLiteral(sFind);
-        if (!literal || wholeWord) {
-            QString error; // the engine refuses settings that do not compile
-            mRegex = RegexMatcher::compile(sFind, caseSensitive, wholeWord, &error);
-            if (!mRegex)
-                throw PlatformError(PlatformError::InvalidProcedureCall, error);
-        }
-        if (!literal)
-            prefilter = RegexMatcher::requiredLiteral(sFind);
-    }
-    mSearcher.emplace(prefilter, caseSensitive);
-    mlSearcherVersion = mEngine.mlSettingsVersion;
-    return *mSearcher;
+LineRules &Scan::rules() {
+    if (mRules && mlRulesVersion == mEngine.mlSettingsVersion)
+        return *mRules;
+    mRules.reset();
+    mRules.emplace(LineRules::Settings{mEngine.msSearchString, mEngine.mbCaseSensitive == vbTrue,
+                                       mEngine.mbWholeWordOnly != vbFalse,
+                                       mEngine.mbUseRegularExpression != vbFalse});
+    mlRulesVersion = mEngine.mlSettingsVersion;
+    return *mRules;
 }
 
 bool Scan::skipsBinaryFiles() const {
@@ -165,46 +137,8 @@ bool Scan::yieldAndCheckAbort() {
     return mEngine.mbAbort != vbFalse;
 }
 
-qint32 Scan::MatchLine(const QString &line) const {
-    if (mRegex) {
-        const qint64 lColumn = mRegex->match(line);
-        if (lColumn > std::numeric_limits<qint32>::max())
-            throw overflow();
-        return qint32(lColumn);
-    }
-    const QString &sFind = mEngine.msSearchString;
-    const Qt::CaseSensitivity cs =
-        mEngine.mbCaseSensitive == vbTrue ? Qt::CaseSensitive : Qt::CaseInsensitive;
-    // As the runtime's substring search: an empty string is found at the start of a non-empty
-    // text.
-    const qsizetype at = sFind.isEmpty() ? (line.isEmpty() ? -1 : 0) : line.indexOf(sFind, 0, cs);
-    if (at < 0)
-        return 0;
-
-    const qint64 lPosition = characterCount(line, at) + 1;
-    if (lPosition > std::numeric_limits<qint32>::max())
-        throw overflow();
-    const auto position = static_cast<qint32>(lPosition);
-
-    if (mEngine.mbWholeWordOnly == vbFalse)
-        return position;
-    if (line.size() == sFind.size())
-        return position;
-    if (at > 0 && IsDelimiter(line.at(at - 1).unicode()) == vbFalse)
-        return 0;
-    const qsizetype after = at + sFind.size();
-    if (after < line.size())
-        return IsDelimiter(line.at(after).unicode()) != vbFalse ? position : 0;
-    return position;
-}
-
-VBool Scan::IsDelimiter(qint32 code) {
-    const bool word = (code >= 48 && code <= 57) || (code >= 65 && code <= 90) || code == 95 ||
-                      (code >= 97 && code <= 122);
-    return toVBool(!word);
-}
-
-void Scan::addFinding(const QString &path, qint32 lLine, qint32 lColumn, const QString &line) {
+void Scan::addFinding(const QString &path, qint32 lLine, qint32 lColumn, const QString &line,
+                      qint64) {
     mEngine.mclnFileNames_->Add(path);
     mEngine.mclnLines_->Add(lLine);
     mEngine.mclnColumns_->Add(lColumn);

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "BlockSearcher.h"
 #include "Boolean.h"
+#include "FileSearch.h"
 #include "FolderFilter.h"
-#include "RegexMatcher.h"
+#include "LineRules.h"
 
 #include <QByteArray>
 #include <QString>
@@ -21,8 +21,12 @@ class TavrinX;
 // matching of the lines. It lives inside one timer tick and works on the engine's state. The
 // walk reads each folder once (FolderListing) and keeps names as raw bytes until a path is
 // reported; each file is searched by a FileSearch.
-class Scan {
+class Scan : private SearchContext {
 public:
+    // Folders this deep and deeper give their descriptor back before their subfolders are
+    // walked, so that a deep tree holds a bounded number of descriptors; theirs open by path.
+    static constexpr int kOpenDepth = 64;
+
     explicit Scan(TavrinX &engine);
 
     // Seam for tests: the largest line number a file may reach (the 32-bit limit otherwise).
@@ -30,34 +34,30 @@ public:
     // Seam for tests: the size of the blocks read (32 KiB otherwise).
     static void setBlockSize(qsizetype lBytes);
 
-    static VBool IsDelimiter(qint32 code);
-
 private:
     friend class TavrinX;
-    friend class FileSearch;
 
     void RunScan();
     // The folder name of parent, or the folder at the path name when parent is null.
     void ScanFolder(FolderListing *parent, const QByteArray &name);
     VBool FileTypeMatches(const QString &extension) const;
     void ScanFile(const FolderListing &folder, const QByteArray &name);
-    qint32 MatchLine(const QString &line) const;
 
-    bool yieldAndCheckAbort();
-    void addFinding(const QString &path, qint32 lLine, qint32 lColumn, const QString &line);
+    // The file search's view of the scan.
+    LineRules &rules() override;
+    quint64 settingsVersion() const override;
+    bool skipsBinaryFiles() const override;
+    bool yieldAndCheckAbort() override;
+    void addFinding(const QString &path, qint32 lLine, qint32 lColumn, const QString &line,
+                    qint64 next) override;
+
     void raiseError(const QString &path, const QString &description);
-    // The searcher for the settings of now; with a regular expression, also the line matcher.
-    BlockSearcher &searcher();
-    quint64 settingsVersion() const;
-    const RegexMatcher *regex() const { return mRegex.get(); }
-    bool skipsBinaryFiles() const;
     const FolderFilter &folderFilter();
 
     TavrinX &mEngine;
     std::vector<char> mBuffer; // the blocks of the file being read; kept to reuse its memory
-    std::optional<BlockSearcher> mSearcher; // for the settings of mlSearcherVersion
-    quint64 mlSearcherVersion = 0;
-    std::unique_ptr<RegexMatcher> mRegex; // matches the lines when the string is a pattern
+    std::optional<LineRules> mRules; // for the settings of mlRulesVersion
+    quint64 mlRulesVersion = 0;
     FolderFilter mFolderFilter;           // for the list msFolderFilterList
     QString msFolderFilterList;
     int mlDepth = 0; // folders of the walk above the current one
