@@ -13,6 +13,10 @@
 
 namespace TavrinEXE {
 
+namespace {
+bool gbLookahead = true;
+} // namespace
+
 Scan::Scan(TavrinX &engine) : mEngine(engine) {}
 
 void Scan::setLastLineNumber(qint32 lLast) {
@@ -21,6 +25,10 @@ void Scan::setLastLineNumber(qint32 lLast) {
 
 void Scan::setBlockSize(qsizetype lBytes) {
     FileSearch::setBlockSize(lBytes);
+}
+
+void Scan::setLookahead(bool on) {
+    gbLookahead = on;
 }
 
 void Scan::RunScan() {
@@ -32,7 +40,17 @@ void Scan::RunScan() {
     mEngine.mlFilesSearched = 0;
     emit mEngine.ScanStarted();
 
-    ScanFolder(nullptr, QFile::encodeName(mEngine.msSearchPath));
+    const QByteArray start = QFile::encodeName(mEngine.msSearchPath);
+    if (gbLookahead) {
+        const LineRules::Settings &settings = rules().settings();
+        mLookahead.emplace(Lookahead::Walk{start, mEngine.msSearchExt,
+                                           mEngine.mbLookInSubfolders != vbFalse, folderFilter(),
+                                           skipsBinaryFiles()},
+                           settings);
+        mlLookaheadVersion = mlRulesVersion;
+    }
+    ScanFolder(nullptr, start);
+    mLookahead.reset();
     mEngine.mCurrentFolder.clear();
 
     const qint32 lEnd = GetTickCount();
@@ -60,8 +78,7 @@ void Scan::ScanFolder(FolderListing *parent, const QByteArray &name) {
         DoEvents();
         if (mEngine.mbAbort != vbFalse)
             return;
-        if (mEngine.msSearchExt == QLatin1String("*.*") ||
-            FileTypeMatches(mEngine.mobjFSO->GetExtensionName(QString::fromUtf8(file))) != vbFalse)
+        if (TakesFile(mEngine.msSearchExt, *mEngine.mobjFSO, file))
             ScanFile(*folder, file);
     }
     if (mEngine.mbLookInSubfolders == vbFalse)
@@ -78,21 +95,41 @@ void Scan::ScanFolder(FolderListing *parent, const QByteArray &name) {
     --mlDepth;
 }
 
-VBool Scan::FileTypeMatches(const QString &extension) const {
-    const QString &sExt = mEngine.msSearchExt;
+bool Scan::TakesFile(const QString &sExt, const FileSystemObject &fso, const QByteArray &name) {
+    return sExt == QLatin1String("*.*") ||
+           FileTypeMatches(sExt, fso.GetExtensionName(QString::fromUtf8(name))) != vbFalse;
+}
+
+VBool Scan::FileTypeMatches(const QString &sExt, const QString &extension) {
     if (sExt == QLatin1String("*.*"))
         return vbTrue;
     return toVBool(sExt.contains(QLatin1String("*.") + extension.toLower(), Qt::CaseInsensitive));
 }
 
 void Scan::ScanFile(const FolderListing &folder, const QByteArray &name) {
+    ++mEngine.mlFilesSearched;
+    qint64 from = 0, linesBefore = 0;
+    if (mLookahead) {
+        const quint64 version = mEngine.mlSettingsVersion;
+        const std::unique_ptr<Lookahead::Outcome> outcome =
+            mLookahead->take(++mlFileNumber, folder.childPath(name), [&] {
+                return !yieldAndCheckAbort() && mEngine.mlSettingsVersion == version;
+            });
+        if (mEngine.mbAbort != vbFalse)
+            return;
+        const bool holds = mEngine.mlSettingsVersion == mlLookaheadVersion &&
+                           skipsBinaryFiles() == mLookahead->skipsBinaryFiles();
+        if (!holds)
+            mLookahead.reset(); // its outcomes no longer serve: the scan goes on alone
+        else if (outcome && !replay(*outcome, from, linesBefore))
+            return;
+    }
     std::unique_ptr<TextStream> stream;
     QString description;
     const auto path = [&] { return FolderListing::displayPath(folder.childPath(name)); };
-    ++mEngine.mlFilesSearched;
     try {
         stream = folder.openFile(name);
-        FileSearch(*this, *stream, path, mBuffer).run();
+        FileSearch(*this, *stream, path, mBuffer).run(from, linesBefore);
         stream->Close();
         return;
     } catch (const PlatformError &e) {
@@ -103,6 +140,30 @@ void Scan::ScanFile(const FolderListing &folder, const QByteArray &name) {
     if (stream)
         stream->Close();
     raiseError(path(), description);
+}
+
+bool Scan::replay(const Lookahead::Outcome &outcome, qint64 &from, qint64 &linesBefore) {
+    const QString path = FolderListing::displayPath(outcome.path);
+    for (const Lookahead::Finding &finding : outcome.findings) {
+        addFinding(path, finding.line, finding.column, finding.text, finding.next);
+        if (yieldAndCheckAbort())
+            return false;
+        if (mEngine.mlSettingsVersion != mlLookaheadVersion) {
+            // The settings changed at this yield: the file's next lines by the new ones.
+            if (finding.next < 0)
+                return false;
+            from = finding.next;
+            linesBefore = finding.line;
+            return true;
+        }
+    }
+    if (outcome.error) {
+        raiseError(path, outcome.error->description());
+        return false;
+    }
+    from = outcome.resumeAt;
+    linesBefore = outcome.resumeLinesBefore;
+    return from >= 0;
 }
 
 LineRules &Scan::rules() {

@@ -4,6 +4,7 @@
 #include "FileSearch.h"
 #include "FolderFilter.h"
 #include "LineRules.h"
+#include "Lookahead.h"
 
 #include <QByteArray>
 #include <QString>
@@ -11,6 +12,7 @@
 #include <optional>
 #include <vector>
 
+class FileSystemObject;
 class FolderListing;
 
 namespace TavrinEXE {
@@ -33,6 +35,11 @@ public:
     static void setLastLineNumber(qint32 lLast);
     // Seam for tests: the size of the blocks read (32 KiB otherwise).
     static void setBlockSize(qsizetype lBytes);
+    // Seam for tests: whether a helper thread searches files ahead of the scan (it does).
+    static void setLookahead(bool on);
+
+    // Whether the walk searches the file name of a listing, for the file types sExt.
+    static bool TakesFile(const QString &sExt, const FileSystemObject &fso, const QByteArray &name);
 
 private:
     friend class TavrinX;
@@ -40,8 +47,11 @@ private:
     void RunScan();
     // The folder name of parent, or the folder at the path name when parent is null.
     void ScanFolder(FolderListing *parent, const QByteArray &name);
-    VBool FileTypeMatches(const QString &extension) const;
+    static VBool FileTypeMatches(const QString &sExt, const QString &extension);
     void ScanFile(const FolderListing &folder, const QByteArray &name);
+    // The helper's outcome of a file, as the scan's own search gives it: false when the file is
+    // done, true when the search is to go on from the line at from.
+    bool replay(const Lookahead::Outcome &outcome, qint64 &from, qint64 &linesBefore);
 
     // The file search's view of the scan.
     LineRules &rules() override;
@@ -61,6 +71,9 @@ private:
     FolderFilter mFolderFilter;           // for the list msFolderFilterList
     QString msFolderFilterList;
     int mlDepth = 0; // folders of the walk above the current one
+    std::optional<Lookahead> mLookahead;
+    quint64 mlLookaheadVersion = 0; // the settings the helper searches with
+    quint64 mlFileNumber = 0;       // files taken so far
 };
 
 } // namespace TavrinEXE

@@ -1,0 +1,225 @@
+#include "Lookahead.h"
+
+#include "FileSearch.h"
+#include "FileSystemObject.h"
+#include "FolderListing.h"
+#include "Scan.h"
+#include "TextStream.h"
+
+#include <chrono>
+#include <new>
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
+namespace TavrinEXE {
+
+namespace {
+// Waiting for the helper: a short spin first, far cheaper than sleeping and being woken when
+// the helper is about to post.
+constexpr int kSpins = 200; // a few microseconds
+
+void pause() {
+#if defined(__x86_64__)
+    _mm_pause();
+#endif
+}
+} // namespace
+
+// The helper's side of a file search: the rules of the settings the scan began with, findings
+// kept in the outcome, a stop once the scan no longer needs the helper or the file has more
+// findings than the helper may hold.
+class Lookahead::Search : public SearchContext {
+public:
+    Search(Lookahead &owner, Outcome &outcome) : mOwner(owner), mOutcome(outcome) {}
+
+    LineRules &rules() override { return *mOwner.mRules; }
+    quint64 settingsVersion() const override { return 0; }
+    bool skipsBinaryFiles() const override { return mOwner.mWalk.skipBinaryFiles; }
+    bool yieldAndCheckAbort() override {
+        if (mOwner.mbStop.load(std::memory_order_relaxed))
+            return true;
+        if (mOutcome.bytes <= kFindingBytes || mOutcome.findings.empty())
+            return false;
+        const Finding &last = mOutcome.findings.back(); // this yield follows a finding
+        mOutcome.resumeAt = last.next;
+        mOutcome.resumeLinesBefore = last.line;
+        return true;
+    }
+    void addFinding(const QString &, qint32 lLine, qint32 lColumn, const QString &line,
+                    qint64 next) override {
+        mOutcome.findings.push_back({lLine, lColumn, line, next});
+        mOutcome.bytes += line.size() * 2 + 64;
+    }
+
+private:
+    Lookahead &mOwner;
+    Outcome &mOutcome;
+};
+
+Lookahead::Lookahead(Walk walk, LineRules::Settings settings)
+    : mWalk(std::move(walk)), mSettings(std::move(settings)), mHelper([this] { run(); }) {}
+
+Lookahead::~Lookahead() {
+    stop();
+}
+
+void Lookahead::run() {
+    try {
+        mRules.emplace(mSettings);
+        walkFolder(nullptr, mWalk.start, 0);
+    } catch (const PlatformError &) {
+        // Settings the helper cannot search with: the scan searches every file itself.
+    } catch (const std::bad_alloc &) {
+        // As above, from here on.
+    }
+    std::lock_guard lock(mMutex);
+    mbHelperDone = true;
+    mToScan.notify_one();
+}
+
+// As the scan walks: the folder's files first, then its subfolders, each in byte order. A
+// folder the helper cannot list is the scan's to report.
+void Lookahead::walkFolder(FolderListing *parent, const QByteArray &name, int depth) {
+    std::unique_ptr<FolderListing> folder;
+    try {
+        folder = parent ? std::make_unique<FolderListing>(*parent, name)
+                        : std::make_unique<FolderListing>(name);
+    } catch (const PlatformError &) {
+        return;
+    }
+    const FileSystemObject fso;
+    for (const QByteArray &file : folder->files()) {
+        if (mbStop.load(std::memory_order_relaxed))
+            return;
+        if (Scan::TakesFile(mWalk.fileTypes, fso, file))
+            searchFile(*folder, file);
+    }
+    if (!mWalk.subFolders)
+        return;
+    if (depth >= Scan::kOpenDepth)
+        folder->closeDescriptor();
+    for (const QByteArray &subFolder : folder->subFolders())
+        if (!mWalk.excluded.excludes(subFolder))
+            walkFolder(folder.get(), subFolder, depth + 1);
+}
+
+bool Lookahead::helperIsAhead() const {
+    return mlHelperAt > mlScanAt + kAhead || mlFindingBytes > kFindingBytes;
+}
+
+// Once too far ahead, the helper waits until the scan has taken half of what it holds.
+bool Lookahead::helperMayGoOn() const {
+    return mbStop || (mlHelperAt <= mlScanAt + kAhead / 2 && mlFindingBytes <= kFindingBytes / 2);
+}
+
+// Who searches file n: the helper stores that it is at n, then reads where the scan is; the
+// scan stores where it is, then reads where the helper is (both sequentially consistent). So
+// at least one of them sees the other there, and the helper takes n only when the scan cannot
+// have taken it; when both step back, the scan searches it.
+void Lookahead::searchFile(FolderListing &folder, const QByteArray &name) {
+    const quint64 n = mlFiles + 1;
+    {
+        std::unique_lock lock(mMutex);
+        if (helperIsAhead()) {
+            mbHelperWaits = true;
+            mToHelper.wait(lock, [&] { return helperMayGoOn(); });
+            mbHelperWaits = false;
+        }
+        if (mbStop)
+            return;
+    }
+    mlFiles = n;
+    mlHelperAt.store(n);
+    std::unique_ptr<Outcome> outcome;
+    if (mlScanAt.load() + kLead <= n) {
+        outcome = std::make_unique<Outcome>();
+        outcome->path = folder.childPath(name);
+        Search search(*this, *outcome);
+        try {
+            const std::unique_ptr<TextStream> stream = folder.openFile(name);
+            FileSearch(search, *stream,
+                       [&] { return FolderListing::displayPath(outcome->path); }, mBuffer)
+                .run();
+        } catch (const PlatformError &e) {
+            outcome->error = e;
+        } catch (const std::bad_alloc &) {
+            outcome->error = PlatformError(7, QStringLiteral("Out of memory"));
+        }
+    }
+    std::lock_guard lock(mMutex);
+    if (outcome) {
+        mlFindingBytes += outcome->bytes;
+        mOutcomes.emplace(n, std::move(outcome));
+    }
+    mlDecided.store(n, std::memory_order_release);
+    if (mbScanWaits)
+        mToScan.notify_one();
+}
+
+std::unique_ptr<Lookahead::Outcome> Lookahead::take(quint64 n, const QByteArray &path,
+                                                    const std::function<bool()> &wait) {
+    if (mbOff)
+        return nullptr;
+    mlScanAt.store(n);
+    if (mlHelperAt.load() < n)
+        return nullptr; // the helper has not got there: the scan searches it
+    for (int i = 0; i < kSpins && mlDecided.load(std::memory_order_acquire) < n; ++i)
+        pause();
+    std::unique_ptr<Outcome> outcome;
+    {
+        std::unique_lock lock(mMutex);
+        // Outcomes of files the scan searched itself after all.
+        while (!mOutcomes.empty() && mOutcomes.begin()->first < n) {
+            mlFindingBytes -= mOutcomes.begin()->second->bytes;
+            mOutcomes.erase(mOutcomes.begin());
+        }
+        for (;;) {
+            if (mlDecided.load(std::memory_order_acquire) >= n) {
+                const auto it = mOutcomes.find(n);
+                if (it == mOutcomes.end())
+                    break; // the helper left it to the scan
+                outcome = std::move(it->second);
+                mOutcomes.erase(it);
+                mlFindingBytes -= outcome->bytes;
+                break;
+            }
+            if (mbHelperDone)
+                break;
+            mbScanWaits = true;
+            const bool decided = mToScan.wait_for(lock, std::chrono::milliseconds(1), [&] {
+                return mlDecided.load(std::memory_order_acquire) >= n || mbHelperDone;
+            });
+            mbScanWaits = false;
+            if (!decided) {
+                lock.unlock();
+                const bool goOn = wait();
+                lock.lock();
+                if (!goOn)
+                    break;
+            }
+        }
+        if (mbHelperWaits && helperMayGoOn())
+            mToHelper.notify_one();
+    }
+    if (outcome && outcome->path != path) {
+        stop();
+        return nullptr;
+    }
+    return outcome;
+}
+
+void Lookahead::stop() {
+    if (mHelper.joinable()) {
+        {
+            std::lock_guard lock(mMutex);
+            mbStop = true;
+        }
+        mToHelper.notify_all();
+        mHelper.join();
+    }
+    mbOff = true;
+    mOutcomes.clear();
+}
+
+} // namespace TavrinEXE

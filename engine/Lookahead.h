@@ -1,0 +1,105 @@
+#pragma once
+
+#include "FolderFilter.h"
+#include "LineRules.h"
+#include "PlatformError.h"
+
+#include <QByteArray>
+#include <QString>
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+class FolderListing;
+
+namespace TavrinEXE {
+
+// Searches files ahead of the scan on a helper thread, with the settings the scan began with,
+// so that two processors share the work. The helper walks as the scan walks and numbers the
+// files it takes; a file is searched by whoever claims its number first: the helper, or the
+// scan when it gets there before the helper. At each file's turn the scan replays the helper's
+// outcome (its findings, then its error), so that a client sees what the scan alone shows.
+//
+// Invariants:
+// - an outcome serves only the file at its own path, and only while the settings are those it
+//   was searched with; when the paths differ a setting of the walk has changed and the helper
+//   is stopped for the rest of the scan;
+// - the helper keeps at most kAhead files and kFindingBytes of findings ahead of the scan; a
+//   file with more findings than that is searched by the helper up to a line, by the scan on;
+// - the helper reports nothing and never yields; the scan stops and joins it before it ends.
+class Lookahead {
+public:
+    struct Walk {
+        QByteArray start; // raw bytes
+        QString fileTypes;
+        bool subFolders = true;
+        FolderFilter excluded;
+        bool skipBinaryFiles = false;
+    };
+    struct Finding {
+        qint32 line = 0, column = 0;
+        QString text;
+        qint64 next = -1; // offset of the line after it, -1 when it is the file's last
+    };
+    struct Outcome {
+        QByteArray path;
+        std::vector<Finding> findings;
+        std::optional<PlatformError> error; // after the findings
+        qint64 resumeAt = -1;               // a line start the search is to go on from
+        qint64 resumeLinesBefore = 0;       // line ends before it
+        qint64 bytes = 0;                   // of the findings' text
+    };
+    static constexpr quint64 kAhead = 64;
+    // The helper leaves the files this close to the scan to the scan: a scan that waits for
+    // the file the helper is searching wastes a processor.
+    static constexpr quint64 kLead = 4;
+    static constexpr qint64 kFindingBytes = 8 * 1024 * 1024;
+
+    Lookahead(Walk walk, LineRules::Settings settings);
+    ~Lookahead();
+    Lookahead(const Lookahead &) = delete;
+    Lookahead &operator=(const Lookahead &) = delete;
+
+    // The outcome of the scan's file number n, at path, when the helper has searched it; null
+    // when the scan is to search the file itself. While the helper is still at the file, wait
+    // is called about every millisecond; when it returns false the scan searches it itself.
+    std::unique_ptr<Outcome> take(quint64 n, const QByteArray &path,
+                                  const std::function<bool()> &wait);
+    bool skipsBinaryFiles() const { return mWalk.skipBinaryFiles; }
+
+private:
+    class Search;
+    void run();
+    void walkFolder(FolderListing *parent, const QByteArray &name, int depth);
+    void searchFile(FolderListing &folder, const QByteArray &name);
+    bool helperIsAhead() const; // under mMutex, as the next one
+    bool helperMayGoOn() const;
+    void stop();
+
+    const Walk mWalk;
+    const LineRules::Settings mSettings;
+    std::optional<LineRules> mRules; // helper
+    std::vector<char> mBuffer;       // helper
+    quint64 mlFiles = 0;             // helper: files numbered so far
+    std::atomic<quint64> mlHelperAt{0}; // the file number the helper is at
+    std::atomic<quint64> mlScanAt{0};   // ... the scan
+    std::atomic<quint64> mlDecided{0};  // the helper has searched or left files up to this
+    bool mbOff = false;                 // scan: the helper is stopped for good
+
+    std::mutex mMutex; // guards the members below; mbStop is also read without it
+    std::atomic<bool> mbStop{false};
+    std::condition_variable mToScan, mToHelper;
+    std::map<quint64, std::unique_ptr<Outcome>> mOutcomes;
+    qint64 mlFindingBytes = 0; // of the outcomes held
+    bool mbScanWaits = false, mbHelperWaits = false, mbHelperDone = false;
+
+    std::thread mHelper; // last: starts once everything above is made
+};
+
+} // namespace TavrinEXE
