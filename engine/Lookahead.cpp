@@ -99,9 +99,12 @@ void Lookahead::walkFolder(FolderListing *parent, const QByteArray &name, int de
         return;
     if (depth >= Scan::kOpenDepth)
         folder->closeDescriptor();
-    for (const QByteArray &subFolder : folder->subFolders())
+    for (const QByteArray &subFolder : folder->subFolders()) {
+        if (mbStop.load(std::memory_order_relaxed))
+            return;
         if (!mWalk.excluded.excludes(subFolder))
             walkFolder(folder.get(), subFolder, depth + 1);
+    }
 }
 
 bool Lookahead::helperIsAhead() const {
