@@ -81,12 +81,18 @@ void Lookahead::run() {
 // As the scan walks: the folder's files first, then its subfolders, each in byte order. A
 // folder the helper cannot list is the scan's to report.
 void Lookahead::walkFolder(FolderListing *parent, const QByteArray &name, int depth) {
+    const quint64 number = ++mlFolders;
     std::unique_ptr<FolderListing> folder;
     try {
         folder = parent ? std::make_unique<FolderListing>(*parent, name)
                         : std::make_unique<FolderListing>(name);
     } catch (const PlatformError &) {
         return;
+    }
+    {
+        std::lock_guard lock(mMutex);
+        if (qsizetype(mListings.size()) < kListings)
+            mListings.emplace(number, folder->detached());
     }
     const FileSystemObject fso;
     for (const QByteArray &file : folder->files()) {
@@ -212,6 +218,21 @@ std::unique_ptr<Lookahead::Outcome> Lookahead::take(quint64 n, const QByteArray 
     return outcome;
 }
 
+std::unique_ptr<FolderListing> Lookahead::takeListing(const QByteArray &path) {
+    const quint64 number = ++mlScanFolders;
+    if (mbOff)
+        return nullptr;
+    std::lock_guard lock(mMutex);
+    while (!mListings.empty() && mListings.begin()->first < number)
+        mListings.erase(mListings.begin());
+    const auto it = mListings.find(number);
+    if (it == mListings.end() || it->second->path() != path)
+        return nullptr;
+    std::unique_ptr<FolderListing> listing = std::move(it->second);
+    mListings.erase(it);
+    return listing;
+}
+
 void Lookahead::stop() {
     if (mHelper.joinable()) {
         {
@@ -223,6 +244,7 @@ void Lookahead::stop() {
     }
     mbOff = true;
     mOutcomes.clear();
+    mListings.clear();
 }
 
 } // namespace TavrinEXE

@@ -60,6 +60,7 @@ public:
     // the file the helper is searching wastes a processor.
     static constexpr quint64 kLead = 4;
     static constexpr qint64 kFindingBytes = 8 * 1024 * 1024;
+    static constexpr qsizetype kListings = 256; // folder listings held for the scan at most
 
     Lookahead(Walk walk, LineRules::Settings settings);
     ~Lookahead();
@@ -72,6 +73,9 @@ public:
     std::unique_ptr<Outcome> take(quint64 n, const QByteArray &path,
                                   const std::function<bool()> &wait);
     bool skipsBinaryFiles() const { return mWalk.skipBinaryFiles; }
+    // The scan's next folder as the helper listed it, without a descriptor, when it is at path;
+    // null when the scan is to list it itself.
+    std::unique_ptr<FolderListing> takeListing(const QByteArray &path);
 
 private:
     class Search;
@@ -87,6 +91,8 @@ private:
     std::optional<LineRules> mRules; // helper
     std::vector<char> mBuffer;       // helper
     quint64 mlFiles = 0;             // helper: files numbered so far
+    quint64 mlFolders = 0;           // helper: folders numbered so far
+    quint64 mlScanFolders = 0;       // scan: folders taken so far
     std::atomic<quint64> mlHelperAt{0}; // the file number the helper is at
     std::atomic<quint64> mlScanAt{0};   // ... the scan
     std::atomic<quint64> mlDecided{0};  // the helper has searched or left files up to this
@@ -96,6 +102,7 @@ private:
     std::atomic<bool> mbStop{false};
     std::condition_variable mToScan, mToHelper;
     std::map<quint64, std::unique_ptr<Outcome>> mOutcomes;
+    std::map<quint64, std::unique_ptr<FolderListing>> mListings;
     qint64 mlFindingBytes = 0; // of the outcomes held
     bool mbScanWaits = false, mbHelperWaits = false, mbHelperDone = false;
 

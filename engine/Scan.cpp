@@ -61,15 +61,14 @@ void Scan::RunScan() {
 }
 
 void Scan::ScanFolder(FolderListing *parent, const QByteArray &name) {
-    std::optional<FolderListing> folder;
+    const QByteArray path = parent ? parent->childPath(name) : FolderListing::normalPath(name);
+    std::unique_ptr<FolderListing> folder = mLookahead ? mLookahead->takeListing(path) : nullptr;
     try {
-        if (parent)
-            folder.emplace(*parent, name);
-        else
-            folder.emplace(name);
+        if (!folder)
+            folder = parent ? std::make_unique<FolderListing>(*parent, name)
+                            : std::make_unique<FolderListing>(name);
     } catch (const PlatformError &e) {
         // A folder that cannot be listed is reported like an unreadable file; the walk goes on.
-        const QByteArray path = parent ? parent->childPath(name) : FolderListing::normalPath(name);
         raiseError(FolderListing::displayPath(path), e.description());
         return;
     }
@@ -90,7 +89,7 @@ void Scan::ScanFolder(FolderListing *parent, const QByteArray &name) {
         if (mEngine.mbAbort != vbFalse)
             break;
         if (!folderFilter().excludes(subFolder))
-            ScanFolder(&*folder, subFolder);
+            ScanFolder(folder.get(), subFolder);
     }
     --mlDepth;
 }

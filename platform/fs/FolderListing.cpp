@@ -119,6 +119,14 @@ std::unique_ptr<TextStream> FolderListing::openFile(const QByteArray &name) cons
     return openRegular(AT_FDCWD, childPath(name).constData());
 }
 
+std::unique_ptr<FolderListing> FolderListing::detached() const {
+    std::unique_ptr<FolderListing> copy(new FolderListing);
+    copy->mPath = mPath;
+    copy->mFiles = mFiles;
+    copy->mSubFolders = mSubFolders;
+    return copy;
+}
+
 FolderListing::~FolderListing() {
     closeDescriptor();
 }

@@ -38,11 +38,14 @@ public:
     std::unique_ptr<TextStream> openFile(const QByteArray &name) const;
     // Gives the folder's descriptor back; the lists stay.
     void closeDescriptor();
+    // The same path and lists, without a descriptor: its files and subfolders open by path.
+    std::unique_ptr<FolderListing> detached() const;
 
     static QByteArray normalPath(const QByteArray &path);
     static QString displayPath(const QByteArray &path) { return QString::fromUtf8(path); }
 
 private:
+    FolderListing() = default;
     void read(int fd);
     void classify(const char *name, unsigned char type);
 
