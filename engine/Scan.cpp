@@ -10,6 +10,7 @@
 
 #include <QFile>
 #include <new>
+#include <system_error>
 
 namespace TavrinEXE {
 
@@ -42,12 +43,17 @@ void Scan::RunScan() {
 
     const QByteArray start = QFile::encodeName(mEngine.msSearchPath);
     if (gbLookahead) {
-        const LineRules::Settings &settings = rules().settings();
-        mLookahead.emplace(Lookahead::Walk{start, mEngine.msSearchExt,
-                                           mEngine.mbLookInSubfolders != vbFalse, folderFilter(),
-                                           skipsBinaryFiles()},
-                           settings);
-        mlLookaheadVersion = mlRulesVersion;
+        try {
+            mLookahead.emplace(Lookahead::Walk{start, mEngine.msSearchExt,
+                                               mEngine.mbLookInSubfolders != vbFalse,
+                                               folderFilter(), skipsBinaryFiles()},
+                               rules().settings());
+            mlLookaheadVersion = mlRulesVersion;
+        } catch (const PlatformError &) {
+            // Settings the line rules refuse: each file reports it, as the scan alone does.
+        } catch (const std::system_error &) {
+            // No thread to be had: the scan searches alone.
+        }
     }
     ScanFolder(nullptr, start);
     mLookahead.reset();

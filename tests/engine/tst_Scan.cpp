@@ -427,6 +427,11 @@ void tst_Scan::abortAtEachCheckPointStopsWithPrefix() {
         });
         const QStringList found = run.scan(dir.path(), "hit");
         QVERIFY2(all.mid(0, found.size()) == found, qPrintable(QString::number(stopAt)));
+        if (seen < stopAt) { // the helper searched more this time: fewer yields, no abort
+            QCOMPARE(found, all);
+            QCOMPARE(run.events, (QStringList{"ScanStarted", "ScanCompleted"}));
+            continue;
+        }
         QVERIFY(seen <= stopAt + 1); // at most the yield before the next file
         QCOMPARE(run.events, QStringList{"ScanStarted"});
         QCOMPARE(run.engine->SearchCount(), found.size());
