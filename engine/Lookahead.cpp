@@ -8,6 +8,8 @@
 
 #include <chrono>
 #include <new>
+#include <sys/resource.h>
+#include <unistd.h>
 #if defined(__x86_64__)
 #include <immintrin.h>
 #endif
@@ -18,6 +20,10 @@ namespace {
 // Waiting for the helper: a short spin first, far cheaper than sleeping and being woken when
 // the helper is about to post.
 constexpr int kSpins = 200; // a few microseconds
+// How long the scan waits for the helper between two yields.
+constexpr std::chrono::microseconds kWaitSlice{250};
+// The helper thread's niceness: a processor both want goes to the scan's thread first.
+constexpr int kNice = 10;
 
 void pause() {
 #if defined(__x86_64__)
@@ -65,6 +71,8 @@ Lookahead::~Lookahead() {
 }
 
 void Lookahead::run() {
+    // The helper only uses what the scan and the requests leave over.
+    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kNice);
     try {
         mRules.emplace(mSettings);
         walkFolder(nullptr, mWalk.start, 0);
@@ -196,7 +204,7 @@ std::unique_ptr<Lookahead::Outcome> Lookahead::take(quint64 n, const QByteArray 
             if (mbHelperDone)
                 break;
             mbScanWaits = true;
-            const bool decided = mToScan.wait_for(lock, std::chrono::milliseconds(1), [&] {
+            const bool decided = mToScan.wait_for(lock, kWaitSlice, [&] {
                 return mlDecided.load(std::memory_order_acquire) >= n || mbHelperDone;
             });
             mbScanWaits = false;

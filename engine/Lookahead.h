@@ -69,7 +69,8 @@ public:
 
     // The outcome of the scan's file number n, at path, when the helper has searched it; null
     // when the scan is to search the file itself. While the helper is still at the file, wait
-    // is called about every millisecond; when it returns false the scan searches it itself.
+    // is called about every quarter millisecond; when it returns false the scan searches it
+    // itself.
     std::unique_ptr<Outcome> take(quint64 n, const QByteArray &path,
                                   const std::function<bool()> &wait);
     bool skipsBinaryFiles() const { return mWalk.skipBinaryFiles; }
