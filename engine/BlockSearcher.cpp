@@ -104,6 +104,16 @@ qsizetype BlockSearcher::Pattern::verify(const char *hay, qsizetype size, qsizet
     return kGoOn;
 }
 
+qsizetype BlockSearcher::Pattern::verifyAll(const char *hay, qsizetype size, qsizetype from,
+                                           qsizetype i, quint64 bits, qsizetype &misses) const {
+    for (; bits; bits &= bits - 1) {
+        const qsizetype found = verify(hay, size, from, i + __builtin_ctzll(bits), misses);
+        if (found != kGoOn)
+            return found;
+    }
+    return kGoOn;
+}
+
 #if defined(__x86_64__)
 namespace {
 // 32 places from k whose two bytes both match, as bits; Exact: no mask bit is set.
@@ -151,11 +161,8 @@ BlockSearcher::Pattern::findAvx2(const char *hay, qsizetype size, qsizetype from
             bits |= quint64(places(i + 32)) << 32;
             step = 64;
         }
-        for (; bits; bits &= bits - 1) {
-            const qsizetype found = verify(hay, size, from, i + __builtin_ctzll(bits), misses);
-            if (found != kGoOn)
-                return found;
-        }
+        if (const qsizetype found = verifyAll(hay, size, from, i, bits, misses); found != kGoOn)
+            return found;
         i += step;
     }
     return kGoOn;
@@ -185,11 +192,8 @@ qsizetype BlockSearcher::Pattern::findSse2(const char *hay, qsizetype size, qsiz
                     quint64(places(i + 48)) << 48;
             step = 64;
         }
-        for (; bits; bits &= bits - 1) {
-            const qsizetype found = verify(hay, size, from, i + __builtin_ctzll(bits), misses);
-            if (found != kGoOn)
-                return found;
-        }
+        if (const qsizetype found = verifyAll(hay, size, from, i, bits, misses); found != kGoOn)
+            return found;
         i += step;
     }
     return kGoOn;

@@ -56,6 +56,9 @@ private:
         // memmem's answer once too many places were false.
         qsizetype verify(const char *hay, qsizetype size, qsizetype from, qsizetype at,
                          qsizetype &misses) const;
+        // verify for each place i + k of the bits k set, in turn.
+        qsizetype verifyAll(const char *hay, qsizetype size, qsizetype from, qsizetype i,
+                            quint64 bits, qsizetype &misses) const;
     };
     // One of several strings any of which is a candidate; remembers where it was last found so
     // that repeated searches stay linear.
