@@ -21,17 +21,19 @@ class FolderListing;
 namespace TavrinEXE {
 
 // Searches files ahead of the scan on a helper thread, with the settings the scan began with,
-// so that two processors share the work. The helper walks as the scan walks and numbers the
-// files it takes; a file is searched by whoever claims its number first: the helper, or the
-// scan when it gets there before the helper. At each file's turn the scan replays the helper's
-// outcome (its findings, then its error), so that a client sees what the scan alone shows.
+// so that two processors share the work. The helper walks as the scan walks, lists each folder
+// for both, and numbers the files it takes; it leaves the next kLead files to the scan and
+// searches those beyond, unless the scan got there first. At each file's turn the scan replays
+// the helper's outcome (its findings, then its error), so that a client sees what the scan
+// alone shows.
 //
 // Invariants:
 // - an outcome serves only the file at its own path, and only while the settings are those it
 //   was searched with; when the paths differ a setting of the walk has changed and the helper
 //   is stopped for the rest of the scan;
-// - the helper keeps at most kAhead files and kFindingBytes of findings ahead of the scan; a
-//   file with more findings than that is searched by the helper up to a line, by the scan on;
+// - the helper keeps at most kAhead files, kFindingBytes of findings and kListings folder
+//   listings ahead of the scan; a file with more findings than that is searched by the helper
+//   up to a line, by the scan on; a listing serves only the folder at its own path;
 // - the helper reports nothing and never yields; the scan stops and joins it before it ends.
 class Lookahead {
 public:
