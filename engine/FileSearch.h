@@ -10,8 +10,8 @@ class TextStream;
 
 namespace TavrinEXE {
 
-// What a file search asks of the scan it serves: the line rules of now, the yields, and where
-// the findings go.
+// What a file search asks of the side it serves (the scan, or the helper searching ahead of
+// it): the line rules of now, the yields, and where the findings go.
 class SearchContext {
 public:
     // The rules for the settings of now; settingsVersion changes with every write of a setting

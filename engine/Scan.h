@@ -22,7 +22,8 @@ class TavrinX;
 // One whole scan of an engine object: the walk over the folders, the file-type filter and the
 // matching of the lines. It lives inside one timer tick and works on the engine's state. The
 // walk reads each folder once (FolderListing) and keeps names as raw bytes until a path is
-// reported; each file is searched by a FileSearch.
+// reported; each file is searched by a FileSearch, and a Lookahead searches files ahead of the
+// scan on a helper thread.
 class Scan : private SearchContext {
 public:
     // Folders this deep and deeper give their descriptor back before their subfolders are
