@@ -135,7 +135,7 @@ bool Lookahead::helperMayGoOn() const {
 // at least one of them sees the other there, and the helper takes n only when the scan cannot
 // have taken it; when both step back, the scan searches it.
 void Lookahead::searchFile(FolderListing &folder, const QByteArray &name) {
-    const quint64 n = mlFiles + 1;
+    const quint64 n = mlHelperAt.load(std::memory_order_relaxed) + 1;
     {
         std::unique_lock lock(mMutex);
         if (helperIsAhead()) {
@@ -146,7 +146,6 @@ void Lookahead::searchFile(FolderListing &folder, const QByteArray &name) {
         if (mbStop)
             return;
     }
-    mlFiles = n;
     mlHelperAt.store(n);
     std::unique_ptr<Outcome> outcome;
     if (mlScanAt.load() + kLead <= n) {
@@ -174,7 +173,8 @@ void Lookahead::searchFile(FolderListing &folder, const QByteArray &name) {
         mToScan.notify_one();
 }
 
-std::unique_ptr<Lookahead::Outcome> Lookahead::take(quint64 n, const QByteArray &path,
+std::unique_ptr<Lookahead::Outcome> Lookahead::take(quint64 n, const FolderListing &folder,
+                                                    const QByteArray &name,
                                                     const std::function<bool()> &wait) {
     if (mbOff)
         return nullptr;
@@ -219,7 +219,7 @@ std::unique_ptr<Lookahead::Outcome> Lookahead::take(quint64 n, const QByteArray 
         if (mbHelperWaits && helperMayGoOn())
             mToHelper.notify_one();
     }
-    if (outcome && outcome->path != path) {
+    if (outcome && outcome->path != folder.childPath(name)) {
         stop();
         return nullptr;
     }

@@ -69,11 +69,11 @@ public:
     Lookahead(const Lookahead &) = delete;
     Lookahead &operator=(const Lookahead &) = delete;
 
-    // The outcome of the scan's file number n, at path, when the helper has searched it; null
-    // when the scan is to search the file itself. While the helper is still at the file, wait
-    // is called about every quarter millisecond; when it returns false the scan searches it
-    // itself.
-    std::unique_ptr<Outcome> take(quint64 n, const QByteArray &path,
+    // The outcome of the scan's file number n, name in folder, when the helper has searched
+    // it; null when the scan is to search the file itself. While the helper is still at the
+    // file, wait is called about every quarter millisecond; when it returns false the scan
+    // searches it itself.
+    std::unique_ptr<Outcome> take(quint64 n, const FolderListing &folder, const QByteArray &name,
                                   const std::function<bool()> &wait);
     bool skipsBinaryFiles() const { return mWalk.skipBinaryFiles; }
     // The scan's next folder as the helper listed it, without a descriptor, when it is at path;
@@ -93,10 +93,9 @@ private:
     const LineRules::Settings mSettings;
     std::optional<LineRules> mRules; // helper
     std::vector<char> mBuffer;       // helper
-    quint64 mlFiles = 0;             // helper: files numbered so far
     quint64 mlFolders = 0;           // helper: folders numbered so far
     quint64 mlScanFolders = 0;       // scan: folders taken so far
-    std::atomic<quint64> mlHelperAt{0}; // the file number the helper is at
+    std::atomic<quint64> mlHelperAt{0}; // the file number the helper is at, or last was
     std::atomic<quint64> mlScanAt{0};   // ... the scan
     std::atomic<quint64> mlDecided{0};  // the helper has searched or left files up to this
     bool mbOff = false;                 // scan: the helper is stopped for good

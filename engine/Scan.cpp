@@ -117,7 +117,7 @@ void Scan::ScanFile(const FolderListing &folder, const QByteArray &name) {
     if (mLookahead) {
         const quint64 version = mEngine.mlSettingsVersion;
         const std::unique_ptr<Lookahead::Outcome> outcome =
-            mLookahead->take(++mlFileNumber, folder.childPath(name), [&] {
+            mLookahead->take(quint64(mEngine.mlFilesSearched), folder, name, [&] {
                 return !yieldAndCheckAbort() && mEngine.mlSettingsVersion == version;
             });
         if (mEngine.mbAbort != vbFalse)

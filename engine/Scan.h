@@ -74,7 +74,6 @@ private:
     int mlDepth = 0; // folders of the walk above the current one
     std::optional<Lookahead> mLookahead;
     quint64 mlLookaheadVersion = 0; // the settings the helper searches with
-    quint64 mlFileNumber = 0;       // files taken so far
 };
 
 } // namespace TavrinEXE
