@@ -21,6 +21,7 @@
 #include <QFileInfo>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
 #include <QStyle>
@@ -347,12 +348,28 @@ void FindInFilesWindow::preview(QString &sFileName, qint32 &lLine, qint32 &lColu
     if (!mPreview) {
         mPreview = new FilePreview(this);
         mPreview->setAttribute(Qt::WA_ShowWithoutActivating);
+        placeBeside(mPreview);
     }
     if (!mPreview->showFinding(sFileName, lLine, lColumn, length)) {
         showStatus(mPreview->errorString());
         return;
     }
     mPreview->show();
+}
+
+void FindInFilesWindow::placeBeside(QWidget *window) const {
+    // On the side of the screen with more room, narrowed to it, so that the grid stays in view;
+    // where neither side has room enough the window manager places it.
+    constexpr int MinimumWidth = 400;
+    const QRect screen = this->screen()->availableGeometry();
+    const QRect frame = frameGeometry();
+    const int right = screen.right() - frame.right();
+    const int left = frame.left() - screen.left();
+    const int room = qMax(left, right);
+    if (room < MinimumWidth)
+        return;
+    window->resize(qMin(window->width(), room), window->height());
+    window->move(right >= left ? frame.right() + 1 : frame.left() - window->width(), frame.top());
 }
 
 void FindInFilesWindow::setSearching(bool searching) {

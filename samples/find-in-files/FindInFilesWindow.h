@@ -62,6 +62,8 @@ private:
     void showError(qint32 &ErrorCode, QString &sErrorString);
     void preview(QString &sFileName, qint32 &lLine, qint32 &lColumn, QString &sFound);
     void setSearching(bool searching);
+    // Moves a new top-level window beside this one.
+    void placeBeside(QWidget *window) const;
     void showStatus(const QString &message);
     // Grep, with Options and Search disabled until the search ends or is refused; a missing
     // folder or an empty text is reported instead, and the findings stay.
