@@ -2,18 +2,18 @@
 # Takes the pictures of the find-in-files sample that the README shows, as a user sees them: a
 # real X server (Xvfb, 1600 x 1000) with a window manager (openbox), a fresh configuration, and
 # the keys a user would press. Needs xvfb, openbox, imagemagick and xdotool.
-#   scripts/take-pictures.sh [OUTDIR [NAME]]     (defaults: docs, sample)
-# writes OUTDIR/NAME-first-run.png   the first search of this source tree ("TODO", every type)
-#        OUTDIR/NAME-menu.png        the Search menu open over it
-#        OUTDIR/NAME-preview.png     Enter on a finding: the preview beside the window
-#        OUTDIR/NAME-no-folder.png   a search of a folder that does not exist
-#        OUTDIR/NAME-refused.png     a pattern the engine refuses (regular expression "TODO(x")
+#   scripts/take-pictures.sh [OUTDIR [SUFFIX]]     (defaults: docs, after)
+# writes OUTDIR/sample-first-run-SUFFIX.png   the first search of this source tree ("TODO")
+#        OUTDIR/sample-menu-SUFFIX.png        the Search menu open over it
+#        OUTDIR/sample-preview-SUFFIX.png     a finding opened: the preview beside the window
+#        OUTDIR/sample-no-folder-SUFFIX.png   a search of a folder that does not exist
+#        OUTDIR/sample-refused-SUFFIX.png     a pattern the engine refuses (regular expression)
 # TAVRIN_BUILD_DIR chooses the build folder (default build); PICTURE_WAIT the seconds given to
 # the first search (default 8).
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
 out=$(realpath -m "${1:-$repo/docs}")
-name=${2:-sample}
+suffix=${2-after}
 build=$(cd "$repo" && realpath -m "${TAVRIN_BUILD_DIR:-build}")
 sample="$build/samples/find-in-files/find-in-files"
 for tool in Xvfb openbox import xdotool dbus-run-session; do
@@ -50,8 +50,9 @@ window=$(xdotool search --sync --onlyvisible --name '^Find in Files$' | head -n1
 shoot() {
     sleep "${2:-1}"
     import -window root "$scratch/shot.png"
-    convert "$scratch/shot.png" -trim +repage "$out/$name-$1.png"
-    echo "$out/$name-$1.png"
+    local picture="$out/sample-$1${suffix:+-$suffix}.png"
+    convert "$scratch/shot.png" -trim +repage "$picture"
+    echo "$picture"
 }
 keys() { xdotool key --clearmodifiers --delay 150 "$@"; }
 typed() { xdotool type --delay 20 "$1"; }
