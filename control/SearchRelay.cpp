@@ -80,6 +80,11 @@ void SearchRelay::Grep() {
     // polling starts again with this search's ScanStarted.
     Timer1.stop();
     mGrid.Recreate();
+    mbRequesting = true;
+    const auto requested = qScopeGuard([&self] {
+        if (self)
+            self->mbRequesting = false;
+    });
     engine().Grep();
 }
 
@@ -101,6 +106,7 @@ void SearchRelay::Abort() {
 }
 
 void SearchRelay::engineScanStarted() {
+    mbRequesting = false;
     Timer1.setInterval(FirstTickInterval);
     Timer1.start();
     msbStatus.Panels(2).setText(QStringLiteral("0"));
@@ -111,6 +117,14 @@ void SearchRelay::engineScanStarted() {
 
 void SearchRelay::engineOnError(qint32 &ErrorCode, QString &sErrorString) {
     const QPointer<SearchRelay> self(this);
+    if (mbRequesting) {
+        // The engine refused the request: the panels must not go on reporting the last search
+        // beside a grid that no longer holds its findings.
+        mbRequesting = false;
+        msbStatus.Panels(2).setText(QString());
+        msbStatus.Panels(3).setText(QStringLiteral("Scan Refused"));
+        msbStatus.Panels(5).setText(QString());
+    }
     qint32 code = ErrorCode;
     QString message = sErrorString;
     emit OnError(code, message);

@@ -78,5 +78,8 @@ private:
     qint32 mlSearchStart = 0;
     // A tick that falls due while a delivery yields does nothing: no finding is delivered twice.
     bool mbDelivering = false;
+    // Set while the engine's Grep runs and its scan has not started: an engine error then
+    // means the request was refused.
+    bool mbRequesting = false;
     bool mbClosed = false;
 };

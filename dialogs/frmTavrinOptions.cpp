@@ -156,6 +156,6 @@ void frmTavrinOptions::cbCancel_Click() {
 }
 
 void frmTavrinOptions::cbSelectFolder_Click() {
-    cbDirectory->setEditText(PickFolder(this));
+    cbDirectory->setEditText(PickFolder(this, cbDirectory->currentText()));
     cbSearch->setFocus();
 }

@@ -5,13 +5,29 @@
 #   scripts/run-sample.sh [FOLDER [TEXT [FILTER]]]    (headless defaults: engine Grep *.cpp;*.h)
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
-bash "$repo/scripts/install-deps.sh"
 build=$(cd "$repo" && realpath -m "${TAVRIN_BUILD_DIR:-build}")
-cmake -S "$repo" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build "$build" -j2 --target find-in-files sorvik
+sample="$build/samples/find-in-files/find-in-files"
+server="$build/engine/sorvik/sorvik"
+
+# Installing and building cost seconds even when there is nothing to do: both are skipped while
+# no source, build or form file is newer than the last build made here.
+stamp="$build/.run-sample-built"
+stale() {
+    [ -x "$sample" ] && [ -x "$server" ] && [ -f "$stamp" ] || return 0
+    [ -n "$(find "$repo" \( -path "$build" -o -path "$repo/.git" \) -prune -o -type f \
+        \( -name '*.cpp' -o -name '*.h' -o -name 'CMakeLists.txt' -o -name '*.cmake' \
+           -o -name '*.in' -o -name '*.ui' -o -name '*.qrc' -o -name '*.xml' \) \
+        -newer "$stamp" -print -quit)" ]
+}
+if stale; then
+    touch "$stamp.new" # what changes during the build is built next time
+    bash "$repo/scripts/install-deps.sh"
+    [ -f "$build/CMakeCache.txt" ] || cmake -S "$repo" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    cmake --build "$build" -j2 --target find-in-files sorvik
+    mv "$stamp.new" "$stamp"
+fi
 # The window's first search looks in the folder the script was started from.
 
-sample="$build/samples/find-in-files/find-in-files"
 # A private session bus that starts the build tree's sorvik on the first request.
 private_bus=(dbus-run-session --config-file="$build/samples/find-in-files/sample-session.conf" --)
 

@@ -82,7 +82,9 @@ bool FilePreview::showFinding(const QString &sFileName, qint32 lLine, qint32 lCo
 
         cursor.setPosition(block.position() + start);
         mEditor->setTextCursor(cursor);
-        mEditor->showLine(block.blockNumber());
+        mEditor->showLine(block.blockNumber(), block.position() + start, block.position() + end);
+    } else {
+        mEditor->showLine(0); // not where an earlier finding was
     }
     mEditor->setExtraSelections(marks);
     return true;

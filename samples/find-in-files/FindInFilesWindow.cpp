@@ -1,8 +1,10 @@
 #include "FindInFilesWindow.h"
 
+#include "CountText.h"
 #include "FilePreview.h"
 #include "SearchOptionsBar.h"
 #include "SearchProgressLabel.h"
+#include "StatusMessageLabel.h"
 #include "TavrinFormLoader.h"
 #include <tavrinx/PlainFileIconProvider.h>
 #include <tavrinx/PlatformError.h>
@@ -16,9 +18,10 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QResizeEvent>
+#include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
 #include <QStyle>
@@ -33,11 +36,11 @@ namespace {
 const QString LastFolder = QStringLiteral("LastSearch/Folder");
 const QString LastText = QStringLiteral("LastSearch/Text");
 const QString LastFilter = QStringLiteral("LastSearch/Filter");
+const QString FirstRunDone = QStringLiteral("FirstRun/OptionsSet");
+const QString WindowGeometry = QStringLiteral("Window/Geometry");
 // The control's code when its engine's server has gone; the search then ends without
 // ScanCompleted.
 constexpr qint32 EngineLostCode = -105;
-// Pixels between the status line's message, its progress line and its edges.
-constexpr int StatusGap = 12;
 } // namespace
 
 FindInFilesWindow::FindInFilesWindow(QWidget *parent)
@@ -55,6 +58,7 @@ FindInFilesWindow::FindInFilesWindow(QWidget *parent)
                             QStringLiteral("The form holds no control named TavrinX1"));
     setCentralWidget(form);
     resize(form->size());
+    restoreGeometry(mSettings->value(WindowGeometry).toByteArray());
 
     createActions();
     addToolBarBreak();
@@ -62,13 +66,12 @@ FindInFilesWindow::FindInFilesWindow(QWidget *parent)
     addToolBar(mOptionsBar);
     connect(mOptionsBar, &SearchOptionsBar::errorReported, this,
             [this](const QString &description) { showStatus(description); });
-    mOptionsBar->load();
+    mMessage = new StatusMessageLabel(this);
+    statusBar()->addPermanentWidget(mMessage, 1);
     mProgress = new SearchProgressLabel(mControl, this);
     statusBar()->addPermanentWidget(mProgress);
-    connect(mProgress, &SearchProgressLabel::changed, this, [this] {
-        if (!statusBar()->currentMessage().isEmpty())
-            showStatus(msStatus);
-    });
+    setFirstRunOptions();
+    mOptionsBar->load();
     connect(mControl, &TavrinX::ScanStarted, this, &FindInFilesWindow::scanStarted);
     connect(mControl, &TavrinX::ScanCompleted, this, &FindInFilesWindow::scanCompleted);
     connect(mControl, &TavrinX::OnError, this, &FindInFilesWindow::showError);
@@ -80,14 +83,28 @@ FindInFilesWindow::FindInFilesWindow(QWidget *parent)
 
 FindInFilesWindow::~FindInFilesWindow() = default;
 
-void FindInFilesWindow::resizeEvent(QResizeEvent *event) {
-    QMainWindow::resizeEvent(event);
-    // A message shown before the window had its size, or cut for a narrower one, is cut anew.
-    if (!msStatus.isEmpty())
-        showStatus(msStatus);
+QString FindInFilesWindow::statusText() const {
+    return mMessage->message();
+}
+
+FilePreview *FindInFilesWindow::filePreview() const {
+    return mPreview;
+}
+
+void FindInFilesWindow::setFirstRunOptions() {
+    // A search of a source tree would otherwise list mostly build outputs and repository
+    // objects. An earlier run's last search also marks a run as not the first.
+    if (mSettings->contains(FirstRunDone) || mSettings->contains(LastFolder))
+        return;
+    guarded([this] {
+        mControl->setSkipBinaryFiles(vbTrue);
+        mControl->setExcludeFolders(QStringLiteral(".git"));
+    });
+    mSettings->setValue(FirstRunDone, true);
 }
 
 void FindInFilesWindow::closeEvent(QCloseEvent *event) {
+    mSettings->setValue(WindowGeometry, saveGeometry());
     QMainWindow::closeEvent(event);
     // Qt's quit on the last window's close did not end this application (the process stayed,
     // idle, with no window), so the window ends it itself: queued, after the control's
@@ -144,16 +161,20 @@ void FindInFilesWindow::createActions() {
 }
 
 void FindInFilesWindow::showStatus(const QString &message) {
-    // The message is drawn across the bar, under the progress line: it is cut to the room left
-    // of it, and the whole text is the bar's tool tip.
-    msStatus = message;
-    QStatusBar *bar = statusBar();
-    const int progress =
-        mProgress && !mProgress->text().isEmpty() ? mProgress->sizeHint().width() + StatusGap : 0;
-    // The bar spans the window, which has its width also before it is first shown.
-    const int room = qMax(0, width() - progress - 2 * StatusGap);
-    bar->showMessage(bar->fontMetrics().elidedText(message, Qt::ElideMiddle, room));
-    bar->setToolTip(message);
+    mMessage->setMessage(message);
+}
+
+QString FindInFilesWindow::searchProblem(const QString &folder, const QString &text) {
+    if (text.isEmpty())
+        return QStringLiteral("Nothing to search for: type the text to find");
+    if (folder.isEmpty())
+        return QStringLiteral("No folder to search in: choose one");
+    const QFileInfo info(folder);
+    if (!info.exists())
+        return QStringLiteral("The folder %1 does not exist").arg(folder);
+    if (!info.isDir())
+        return QStringLiteral("%1 is not a folder").arg(folder);
+    return QString();
 }
 
 template <class F> bool FindInFilesWindow::guarded(F &&call) {
@@ -167,15 +188,23 @@ template <class F> bool FindInFilesWindow::guarded(F &&call) {
 }
 
 void FindInFilesWindow::startWithLastSearch() {
-    const bool ready = guarded([this] {
+    const QString folder = mSettings->value(LastFolder, QDir::currentPath()).toString();
+    const QString text = mSettings->value(LastText, QStringLiteral("TODO")).toString();
+    // A folder removed since is not written to the control, which would keep it as a recent
+    // value.
+    if (const QString problem = searchProblem(folder, text); !problem.isEmpty()) {
+        showStatus(problem);
+        return;
+    }
+    const bool ready = guarded([&] {
         // The control starts without a folder, text or file types; a first run also looks in
         // subfolders, and searches files of every type.
         if (!mSettings->contains(LastFolder))
             mControl->setLookInSubfolders(true);
         const QString filter = mSettings->value(LastFilter).toString();
         mControl->setSearchExt(filter.isEmpty() ? QStringLiteral("*.*") : filter);
-        mControl->setSearchPath(mSettings->value(LastFolder, QDir::currentPath()).toString());
-        mControl->setSearchString(mSettings->value(LastText, QStringLiteral("TODO")).toString());
+        mControl->setSearchPath(folder);
+        mControl->setSearchString(text);
     });
     if (ready)
         startSearch();
@@ -183,8 +212,17 @@ void FindInFilesWindow::startWithLastSearch() {
 
 void FindInFilesWindow::startSearch() {
     mOptionsBar->commit(); // Search by its key leaves the folder list being typed
-    msStatus.clear();
-    statusBar()->clearMessage();
+    // The control's Grep empties the grid even when the engine then refuses the search: what
+    // can be seen to fail here keeps the findings on show.
+    QString problem;
+    if (!guarded(
+            [&] { problem = searchProblem(mControl->SearchPath(), mControl->SearchString()); }))
+        return;
+    if (!problem.isEmpty()) {
+        showStatus(problem);
+        return;
+    }
+    showStatus(QString());
     setSearching(true);
     mbRefused = false;
     mbInGrep = true;
@@ -265,9 +303,12 @@ void FindInFilesWindow::scanCompleted() {
     setSearching(false);
     mProgress->finish();
     guarded([this] {
-        const qint32 count = mControl->SearchCount();
-        showStatus(count == 1 ? QStringLiteral("1 finding")
-                              : QStringLiteral("%1 findings").arg(count));
+        if (mControl->FilesSearched() == 0)
+            showStatus(QStringLiteral("No file in %1 matches %2")
+                           .arg(mControl->SearchPath(), mControl->SearchExt()));
+        else
+            showStatus(countText(mControl->SearchCount(), QStringLiteral("finding"),
+                                 QStringLiteral("findings")));
     });
 }
 
@@ -302,20 +343,42 @@ void FindInFilesWindow::preview(QString &sFileName, qint32 &lLine, qint32 &lColu
         if (mControl->UseRegularExpression() == vbFalse)
             length = qint32(mControl->SearchString().toUcs4().size());
     });
-    auto *view = new FilePreview(this);
-    view->setAttribute(Qt::WA_DeleteOnClose);
-    if (!view->showFinding(sFileName, lLine, lColumn, length)) {
-        showStatus(view->errorString());
-        delete view;
+    // One preview follows the findings opened; it leaves the focus where it was, so that the
+    // grid's keys go on choosing findings.
+    if (!mPreview) {
+        mPreview = new FilePreview(this);
+        mPreview->setAttribute(Qt::WA_ShowWithoutActivating);
+        placeBeside(mPreview);
+    }
+    if (!mPreview->showFinding(sFileName, lLine, lColumn, length)) {
+        showStatus(mPreview->errorString());
         return;
     }
-    view->show();
+    mPreview->show();
+}
+
+void FindInFilesWindow::placeBeside(QWidget *window) const {
+    // On the side of the screen with more room, narrowed to it, so that the grid stays in view;
+    // where neither side has room enough the window manager places it.
+    constexpr int MinimumWidth = 400;
+    const QRect screen = this->screen()->availableGeometry();
+    const QRect frame = frameGeometry();
+    const int right = screen.right() - frame.right();
+    const int left = frame.left() - screen.left();
+    const int room = qMax(left, right);
+    if (room < MinimumWidth)
+        return;
+    window->resize(qMin(window->width(), room), window->height());
+    window->move(right >= left ? frame.right() + 1 : frame.left() - window->width(), frame.top());
 }
 
 void FindInFilesWindow::setSearching(bool searching) {
     mOptions->setEnabled(!searching);
     mSearch->setEnabled(!searching);
     mAbort->setEnabled(searching);
+    // Saving would write part of the findings; the pages would change the search halfway.
+    mSave->setEnabled(!searching);
+    mProperties->setEnabled(!searching);
     // Option writes while a search runs would change it halfway, or be refused.
     mOptionsBar->setEnabled(!searching);
 }

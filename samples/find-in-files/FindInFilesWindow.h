@@ -1,20 +1,23 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <memory>
 
+class FilePreview;
 class QAction;
 class QSettings;
 class SearchOptionsBar;
 class SearchProgressLabel;
+class StatusMessageLabel;
 class TavrinX;
 class UserControlHost;
 
 // The sample host: the form with one TavrinX control, named TavrinX1, filling the window, with
 // menu and toolbar commands for the control's methods, a row of the search options the options
 // dialog does not offer, and a progress line while a search runs. Errors go to the status line.
-// It remembers the folder, text and file types of its last search in its own settings; the
-// control keeps the options in its settings file.
+// It remembers the folder, text and file types of its last search and its own size and place in
+// its own settings; the control keeps the options in its settings file.
 class FindInFilesWindow : public QMainWindow {
     Q_OBJECT
 public:
@@ -27,8 +30,15 @@ public:
     QAction *abortAction() const { return mAbort; }
     QAction *optionsAction() const { return mOptions; }
     QAction *saveAction() const { return mSave; }
+    QAction *propertiesAction() const { return mProperties; }
     SearchOptionsBar *optionsBar() const { return mOptionsBar; }
     SearchProgressLabel *progress() const { return mProgress; }
+    // The status line's message, whole.
+    QString statusText() const;
+    FilePreview *filePreview() const;
+
+    // Why a search of `text` in `folder` cannot run, for the status line; empty when it can.
+    static QString searchProblem(const QString &folder, const QString &text);
 
     // Runs the last search again; the first time, searches the current folder and its
     // subfolders for "TODO" in files of every type.
@@ -37,10 +47,11 @@ public:
 protected:
     // The application ends with its window.
     void closeEvent(QCloseEvent *event) override;
-    void resizeEvent(QResizeEvent *event) override;
 
 private:
     void createActions();
+    // The first run skips binary files and leaves out .git; later runs keep the user's choice.
+    void setFirstRunOptions();
     void options();
     void search();
     void abort();
@@ -51,9 +62,11 @@ private:
     void showError(qint32 &ErrorCode, QString &sErrorString);
     void preview(QString &sFileName, qint32 &lLine, qint32 &lColumn, QString &sFound);
     void setSearching(bool searching);
-    // Shows a message in the status line, shortened to fit beside the progress line.
+    // Moves a new top-level window beside this one.
+    void placeBeside(QWidget *window) const;
     void showStatus(const QString &message);
-    // Grep, with Options and Search disabled until the search ends or is refused.
+    // Grep, with Options and Search disabled until the search ends or is refused; a missing
+    // folder or an empty text is reported instead, and the findings stay.
     void startSearch();
     void rememberSearch();
     // Runs a control call, showing a platform failure in the status line; false when it failed.
@@ -69,8 +82,9 @@ private:
     QAction *mAbout = nullptr;
     SearchOptionsBar *mOptionsBar = nullptr;
     SearchProgressLabel *mProgress = nullptr;
+    StatusMessageLabel *mMessage = nullptr;
+    QPointer<FilePreview> mPreview;
     std::unique_ptr<QSettings> mSettings;
-    QString msStatus; // the status line's message, whole
     // Set while Grep runs: an error then means the search was refused.
     bool mbInGrep = false;
     bool mbRefused = false;

@@ -51,16 +51,33 @@ void PreviewEditor::resizeEvent(QResizeEvent *event) {
     placeMargin();
 }
 
-void PreviewEditor::showLine(int block) {
+void PreviewEditor::showLine(int block, int from, int to) {
     mlShownLine = block;
+    mlMatchFrom = from;
+    mlMatchTo = to;
     // A hidden editor does not know how many lines fit yet; showEvent scrolls again.
     verticalScrollBar()->setValue(qMax(0, block - ContextLines));
+    // Moving the text cursor to the match scrolled sideways for a viewport of any width, often
+    // hiding the start of every line: the line's start stays unless the match would be cut.
+    QScrollBar *sideways = horizontalScrollBar();
+    sideways->setValue(0);
+    if (from < 0)
+        return;
+    QTextCursor cursor(document());
+    cursor.setPosition(to);
+    const int right = cursorRect(cursor).right();
+    cursor.setPosition(from);
+    const int left = cursorRect(cursor).left();
+    const int room = viewport()->width();
+    const int gap = 4 * fontMetrics().averageCharWidth();
+    if (right + gap > room)
+        sideways->setValue(qMax(0, qMin(left - gap, right + gap - room)));
 }
 
 void PreviewEditor::showEvent(QShowEvent *event) {
     QPlainTextEdit::showEvent(event);
     if (mlShownLine >= 0)
-        showLine(mlShownLine);
+        showLine(mlShownLine, mlMatchFrom, mlMatchTo);
 }
 
 void PreviewEditor::paintLineNumbers(QPaintEvent *event) {

@@ -1,16 +1,14 @@
 #include "SearchProgressLabel.h"
 
+#include "CountText.h"
 #include <tavrinx/PlatformError.h>
 #include <tavrinx/TavrinX.h>
-
-#include <QLocale>
 
 namespace {
 constexpr int FolderChars = 40; // the folder is shortened in the middle beyond this width
 
 QString filesText(qint32 files) {
-    return files == 1 ? QStringLiteral("1 file")
-                      : QStringLiteral("%1 files").arg(QLocale().toString(files));
+    return countText(files, QStringLiteral("file"), QStringLiteral("files"));
 }
 } // namespace
 
@@ -60,10 +58,7 @@ void SearchProgressLabel::poll() {
 
 void SearchProgressLabel::display(const QString &text, const QString &toolTip) {
     setToolTip(toolTip);
-    if (text == this->text())
-        return;
     setText(text);
-    emit changed();
 }
 
 bool SearchProgressLabel::read(qint32 &files, QString &folder) const {

@@ -22,10 +22,6 @@ public:
     void cancel();
     bool isPolling() const { return mPoll.isActive(); }
 
-Q_SIGNALS:
-    // The text changed, and with it the room left beside it.
-    void changed();
-
 private:
     void display(const QString &text, const QString &toolTip = QString());
     void poll();

@@ -25,6 +25,7 @@ private slots:
     void searchWithoutFindingsCompletes();
     void grepDuringSearchIsRefusedAndKeepsTheStartTime();
     void abortThenGrepIsPendingUntilEngineIsIdle();
+    void refusedSettingsLeaveOneRowAndNoScanStarted_data();
     void refusedSettingsLeaveOneRowAndNoScanStarted();
     void streamingDeliversBatchesOfAHundred();
     void nonStreamingDeliversEverythingAtTheEnd();
@@ -144,22 +145,49 @@ void tst_SearchRelay::abortThenGrepIsPendingUntilEngineIsIdle() {
     QCOMPARE(control->SearchCount(), 1);
 }
 
+void tst_SearchRelay::refusedSettingsLeaveOneRowAndNoScanStarted_data() {
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("regex");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("no folder") << ""
+                               << "needle" << false << "-11 Invalid Search Path";
+    QTest::newRow("missing folder") << "missing"
+                                    << "needle" << false << "-11 Invalid Search Path";
+    QTest::newRow("bad pattern") << "."
+                                 << "TODO(x" << true << "-13 Invalid Regular Expression";
+}
+
 void tst_SearchRelay::refusedSettingsLeaveOneRowAndNoScanStarted() {
+    QFETCH(QString, path);
+    QFETCH(QString, text);
+    QFETCH(bool, regex);
+    QFETCH(QString, message);
     ControlFixture f;
-    TavrinX *control = f.load("Relay");
+    f.write("a.txt", "needle\nneedle\n");
+    TavrinX *control = f.loadSearching("Relay", "needle");
+    QVERIFY(ControlFixture::grepToEnd(control));
+    QCOMPARE(ControlFixture::panel(control, 2), QString("2"));
+
     EventLog log(control);
-    control->setSearchPath("");
+    control->setSearchPath(path.isEmpty() ? path : QDir(f.tree()).filePath(path));
+    control->setSearchString(text);
+    control->setUseRegularExpression(toVBool(regex));
     control->Grep();
     // Reported before Grep returned.
-    QCOMPARE(log.events, QStringList({"OnError -11 Invalid Search Path"}));
+    QCOMPARE(log.events.size(), 1);
+    QVERIFY2(log.events.at(0).startsWith("OnError " + message), qPrintable(log.events.at(0)));
     auto *grid = ControlFixture::grid(control);
     QCOMPARE(grid->Rows(), 2);
-    QCOMPARE(grid->TextMatrix(1, 0), QString("Invalid Search Path"));
+    QCOMPARE(grid->TextMatrix(1, 0), log.events.at(0).section(' ', 2));
     QCOMPARE(grid->TextMatrix(1, 1), QString());
     QCOMPARE(control->SearchCount(), 0);
+    // The panels no longer speak of the earlier search, whose findings have gone.
+    QCOMPARE(ControlFixture::panel(control, 2), QString());
+    QCOMPARE(ControlFixture::panel(control, 3), QString("Scan Refused"));
+    QCOMPARE(ControlFixture::panel(control, 5), QString());
     QTest::qWait(100);
     QCOMPARE(log.events.size(), 1);
-    QCOMPARE(ControlFixture::panel(control, 3), QString());
 }
 
 void tst_SearchRelay::streamingDeliversBatchesOfAHundred() {

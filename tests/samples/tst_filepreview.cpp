@@ -2,6 +2,7 @@
 #include "PreviewEditor.h"
 
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
@@ -86,6 +87,35 @@ private slots:
         const int digits = preview.editor()->fontMetrics().horizontalAdvance(QStringLiteral("400"));
         QVERIFY(preview.editor()->lineNumberWidth() > digits);
         QVERIFY(preview.editor()->viewport()->x() >= preview.editor()->lineNumberWidth());
+    }
+
+    void scrollsSidewaysOnlyForAMatchOutOfView_data() {
+        QTest::addColumn<int>("column");
+        QTest::addColumn<bool>("scrolled");
+        QTest::newRow("near the start") << 20 << false;
+        QTest::newRow("far right") << 400 << true;
+    }
+    void scrollsSidewaysOnlyForAMatchOutOfView() {
+        QFETCH(int, column);
+        QFETCH(bool, scrolled);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("wide.txt"));
+        QVERIFY(writeFile(path, QByteArray(column - 1, 'x') + "needle" + QByteArray(500, 'y')));
+
+        FilePreview preview;
+        preview.resize(720, 300);
+        QVERIFY(preview.showFinding(path, 1, column, 6));
+        preview.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&preview));
+        PreviewEditor *editor = preview.editor();
+        QTextCursor match(editor->document());
+        match.setPosition(column - 1);
+        const int left = editor->cursorRect(match).left();
+        match.setPosition(column + 5);
+        const int right = editor->cursorRect(match).right();
+        QVERIFY(left >= 0 && right <= editor->viewport()->width());
+        // The line's start stays in view when the match fits beside it.
+        QCOMPARE(editor->horizontalScrollBar()->value() > 0, scrolled);
     }
 
     void unreadableFileIsReportedNotShown() {

@@ -2,6 +2,7 @@
 #include "FindInFilesWindow.h"
 #include "SearchOptionsBar.h"
 #include "SearchProgressLabel.h"
+#include "StatusMessageLabel.h"
 #include <tavrinx/PlainFileIconProvider.h>
 #include <tavrinx/TavrinX.h>
 
@@ -26,6 +27,11 @@ void writeFile(const QString &path, const QByteArray &content) {
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(content);
 }
+
+QSettings sampleSettings() {
+    return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("tavrin"),
+                     QStringLiteral("find-in-files"));
+}
 } // namespace
 
 // The sample host around a live control and sorvik on the test bus.
@@ -41,8 +47,9 @@ private slots:
         writeFile(mData.filePath(QStringLiteral("sub/b.txt")), "x\n  needle two\n");
     }
 
-    // Each test starts with the control's options at their defaults.
-    void cleanup() { QFile::remove(mConfig.filePath(QStringLiteral("tavrin/TavrinX1.INI"))); }
+    // Each test starts with the control's options at their defaults, past the sample's first run.
+    void init() { sampleSettings().setValue(QStringLiteral("FirstRun/OptionsSet"), true); }
+    void cleanup() { QFile::remove(controlSettingsFile()); }
 
     void searchAndOptionsAreDisabledAndAbortEnabledWhileSearching() {
         FindInFilesWindow window;
@@ -53,9 +60,13 @@ private slots:
         bool searchEnabledDuring = true;
         bool optionsEnabledDuring = true;
         bool abortEnabledDuring = false;
+        bool saveEnabledDuring = true;
+        bool propertiesEnabledDuring = true;
         connect(control, &TavrinX::ScanStarted, this, [&] {
             searchEnabledDuring = window.searchAction()->isEnabled();
             optionsEnabledDuring = window.optionsAction()->isEnabled();
+            saveEnabledDuring = window.saveAction()->isEnabled();
+            propertiesEnabledDuring = window.propertiesAction()->isEnabled();
             abortEnabledDuring = window.abortAction()->isEnabled();
         });
         QSignalSpy completed(control, &TavrinX::ScanCompleted);
@@ -66,10 +77,33 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(completed.count(), 1, 20000);
         QVERIFY(!searchEnabledDuring);
         QVERIFY(!optionsEnabledDuring);
+        QVERIFY(!saveEnabledDuring);
+        QVERIFY(!propertiesEnabledDuring);
         QVERIFY(abortEnabledDuring);
         QVERIFY(window.searchAction()->isEnabled());
+        QVERIFY(window.saveAction()->isEnabled());
         QVERIFY(!window.abortAction()->isEnabled());
-        QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("2 findings"));
+        QCOMPARE(window.statusText(), QStringLiteral("2 findings"));
+    }
+
+    void firstRunSkipsBinaryFilesAndLeavesOutGitThenKeepsTheChoice() {
+        sampleSettings().clear();
+        {
+            FindInFilesWindow window;
+            SearchOptionsBar *row = window.optionsBar();
+            QCOMPARE(window.control()->SkipBinaryFiles(), vbTrue);
+            QCOMPARE(window.control()->ExcludeFolders(), QStringLiteral(".git"));
+            QVERIFY(row->skipBinaryFiles()->isChecked());
+            QCOMPARE(row->excludeFolders()->text(), QStringLiteral(".git"));
+            row->skipBinaryFiles()->setChecked(false);
+            row->excludeFolders()->clear();
+            emit row->excludeFolders()->editingFinished();
+        }
+        FindInFilesWindow window;
+        QCOMPARE(window.control()->SkipBinaryFiles(), vbFalse);
+        QCOMPARE(window.control()->ExcludeFolders(), QString());
+        QVERIFY(!window.optionsBar()->skipBinaryFiles()->isChecked());
+        QCOMPARE(window.optionsBar()->excludeFolders()->text(), QString());
     }
 
     void optionsRowWritesTheControlAndShowsItsValuesNextTime() {
@@ -124,12 +158,13 @@ private slots:
         control->setUseRegularExpression(vbTrue);
         QString during;
         bool messageFits = false;
+        window.show();
         connect(control, &TavrinX::OnError, this, [&] {
             QTest::qWait(3 * SearchProgressLabel::PollInterval);
             during = window.progress()->text();
             // The error's message is cut to the room left of the progress line.
-            QStatusBar *bar = window.statusBar();
-            messageFits = bar->fontMetrics().horizontalAdvance(bar->currentMessage()) +
+            auto *message = window.findChild<StatusMessageLabel *>();
+            messageFits = message->fontMetrics().horizontalAdvance(message->text()) +
                               window.progress()->sizeHint().width() <
                           window.width();
         });
@@ -154,22 +189,90 @@ private slots:
         window.abortAction()->trigger();
         QVERIFY(window.searchAction()->isEnabled());
         QVERIFY(!window.abortAction()->isEnabled());
-        QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Search aborted"));
+        QCOMPARE(window.statusText(), QStringLiteral("Search aborted"));
         // The scan of the aborted search may still announce its start.
         emit window.control()->ScanStarted();
         QVERIFY(window.searchAction()->isEnabled());
         QVERIFY(window.optionsAction()->isEnabled());
     }
 
-    void errorsGoToTheStatusLineWithoutAMessageBox() {
+    void engineRefusalGoesToTheStatusLineAndEndsTheSearchState() {
         FindInFilesWindow window;
         window.show();
-        window.control()->setSearchPath(mData.filePath(QStringLiteral("missing")));
+        window.control()->setSearchPath(mData.path());
+        window.control()->setSearchString(QStringLiteral("TODO(x"));
+        window.control()->setUseRegularExpression(vbTrue);
         window.searchAction()->trigger();
-        QCOMPARE(window.statusBar()->currentMessage(),
-                 QStringLiteral("Error -11: Invalid Search Path"));
+        QVERIFY2(window.statusText().startsWith(QStringLiteral("Error -13: ")),
+                 qPrintable(window.statusText()));
         QCOMPARE(QApplication::activeModalWidget(), nullptr);
         QVERIFY(window.searchAction()->isEnabled());
+        QVERIFY(window.optionsAction()->isEnabled());
+        QVERIFY(!window.abortAction()->isEnabled());
+    }
+
+    void searchThatCannotRunKeepsTheFindingsAndSaysWhy_data() {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("status");
+        const QString missing = mData.filePath(QStringLiteral("missing"));
+        QTest::newRow("missing folder")
+            << missing << "needle" << QStringLiteral("The folder %1 does not exist").arg(missing);
+        QTest::newRow("a file") << mData.filePath(QStringLiteral("a.txt")) << "needle"
+                                << mData.filePath(QStringLiteral("a.txt is not a folder"));
+        QTest::newRow("no text") << mData.path() << ""
+                                 << QStringLiteral("Nothing to search for: type the text to find");
+    }
+    void searchThatCannotRunKeepsTheFindingsAndSaysWhy() {
+        QFETCH(QString, folder);
+        QFETCH(QString, text);
+        QFETCH(QString, status);
+        FindInFilesWindow window;
+        TavrinX *control = window.control();
+        control->setSearchPath(mData.path());
+        control->setSearchString(QStringLiteral("needle"));
+        control->setLookInSubfolders(true);
+        QSignalSpy completed(control, &TavrinX::ScanCompleted);
+        window.searchAction()->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(completed.count(), 1, 20000);
+
+        QSignalSpy errors(control, &TavrinX::OnError);
+        control->setSearchPath(folder);
+        control->setSearchString(text);
+        window.searchAction()->trigger();
+        QCOMPARE(window.statusText(), status);
+        QVERIFY(errors.isEmpty()); // Grep was not called: it would have emptied the grid
+        qint32 row = 2;
+        qint32 column = 0;
+        QCOMPARE(control->GetDataMatrix(row, column), mData.filePath(QStringLiteral("sub/b.txt")));
+        QVERIFY(window.searchAction()->isEnabled());
+    }
+
+    // It is reported, and not written to the control, which would keep it as a recent folder.
+    void lastSearchsFolderGoneSinceIsReportedNotSearched() {
+        const QString gone = mData.filePath(QStringLiteral("gone"));
+        sampleSettings().setValue(QStringLiteral("LastSearch/Folder"), gone);
+        FindInFilesWindow window;
+        QSignalSpy errors(window.control(), &TavrinX::OnError);
+        window.startWithLastSearch();
+        sampleSettings().clear();
+        QCOMPARE(window.statusText(), QStringLiteral("The folder %1 does not exist").arg(gone));
+        QVERIFY(errors.isEmpty());
+        QVERIFY(window.control()->SearchPath() != gone);
+        QFile settings(controlSettingsFile());
+        QVERIFY(!settings.open(QIODevice::ReadOnly) || !settings.readAll().contains(gone.toUtf8()));
+    }
+
+    void filterThatMatchesNoFileSaysSo() {
+        FindInFilesWindow window;
+        window.control()->setSearchPath(mData.path());
+        window.control()->setSearchString(QStringLiteral("needle"));
+        window.control()->setSearchExt(QStringLiteral("*.xyz"));
+        QSignalSpy completed(window.control(), &TavrinX::ScanCompleted);
+        window.searchAction()->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(completed.count(), 1, 20000);
+        QCOMPARE(window.statusText(),
+                 QStringLiteral("No file in %1 matches *.xyz").arg(mData.path()));
     }
 
     void doubleClickOpensPreviewAtTheFinding() {
@@ -183,18 +286,25 @@ private slots:
         auto *preview = window.findChild<FilePreview *>();
         QVERIFY(preview);
         QVERIFY(preview->isVisible());
+        QVERIFY(!preview->isModal());
         QCOMPARE(preview->highlightedText(), QStringLiteral("needle"));
+
+        // The next finding opened shows in the same preview.
+        file = mData.filePath(QStringLiteral("a.txt"));
+        line = 1;
+        column = 7;
+        emit window.control()->DblClick(file, line, column, found);
+        QCOMPARE(window.findChildren<FilePreview *>(), QList<FilePreview *>{preview});
+        QVERIFY(preview->windowTitle().startsWith(file));
 
         QString missing = mData.filePath(QStringLiteral("gone.txt"));
         emit window.control()->DblClick(missing, line, column, found);
         QCOMPARE(window.findChildren<FilePreview *>().size(), 1);
-        QVERIFY(window.statusBar()->currentMessage().contains(missing));
+        QVERIFY(window.statusText().contains(missing));
     }
 
     void firstStartSearchesTheCurrentFolderThenRepeatsTheLastSearch() {
-        QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("tavrin"),
-                  QStringLiteral("find-in-files"))
-            .clear();
+        sampleSettings().clear();
         const QString before = QDir::currentPath();
         QDir::setCurrent(mData.path());
         {
@@ -277,17 +387,6 @@ private slots:
         box->close();
     }
 
-    void optionsAndSearchStayDisabledUntilARefusedSearchReturns() {
-        FindInFilesWindow window;
-        window.control()->setSearchPath(mData.path());
-        window.control()->setSearchString(QString()); // refused: nothing to search for
-        window.searchAction()->trigger();
-        QVERIFY(window.statusBar()->currentMessage().startsWith(QStringLiteral("Error -10")));
-        QVERIFY(window.searchAction()->isEnabled());
-        QVERIFY(window.optionsAction()->isEnabled());
-        QVERIFY(!window.abortAction()->isEnabled());
-    }
-
     // The dialog would otherwise guess file types by reading files, and block on /proc/kmsg.
     void saveDialogNeverReadsFilesToShowThem() {
         FindInFilesWindow window;
@@ -319,6 +418,10 @@ private slots:
     }
 
 private:
+    QString controlSettingsFile() const {
+        return mConfig.filePath(QStringLiteral("tavrin/TavrinX1.INI"));
+    }
+
     QTemporaryDir mConfig;
     QTemporaryDir mData;
 };
