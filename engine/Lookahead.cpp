@@ -52,6 +52,9 @@ public:
         mOutcome.resumeLinesBefore = last.line;
         return true;
     }
+    // The helper never yields; inside a long match it only looks whether it is to stop, so that
+    // the scan that stops it never waits for a match to end.
+    bool turnInMatch() override { return mOwner.mbStop.load(std::memory_order_relaxed); }
     void addFinding(const QString &, qint32 lLine, qint32 lColumn, const QString &line,
                     qint64 next) override {
         mOutcome.findings.push_back({lLine, lColumn, line, next});

@@ -1,6 +1,7 @@
 #include "RegexMatcher.h"
 
 #include "Characters.h"
+#include "MatchPause.h"
 #include "PlatformError.h"
 
 #define PCRE2_CODE_UNIT_WIDTH 0 // both widths: UTF-16 for decoded lines, UTF-8 for raw ones
@@ -15,11 +16,16 @@ const QString kWordBefore = QStringLiteral("(?<![0-9A-Za-z_])(?:");
 const QString kWordAfter = QStringLiteral("\\E)(?![0-9A-Za-z_])");
 // Patterns longer than this are refused; a longer one is not a search anybody types.
 constexpr PCRE2_SIZE kLongestPattern = 64 * 1024;
-// \C matches one code unit, which differs between the two widths; it is refused.
-constexpr uint32_t kOptions =
-    PCRE2_UTF | PCRE2_UCP | PCRE2_MATCH_INVALID_UTF | PCRE2_NEVER_BACKSLASH_C;
+// \C matches one code unit, which differs between the two widths; it is refused. A callout
+// before every item of the pattern measures the work of a match as it goes.
+constexpr uint32_t kOptions = PCRE2_UTF | PCRE2_UCP | PCRE2_MATCH_INVALID_UTF |
+                              PCRE2_NEVER_BACKSLASH_C | PCRE2_AUTO_CALLOUT;
 // Backtracking allowed for one line: catastrophic patterns fail within milliseconds a line.
 constexpr uint32_t kMatchLimit = 2'000'000;
+// Work allowed for one line, in characters stepped over between callouts, each callout counted
+// as kCalloutWork of them (it costs about as much): about a second.
+constexpr quint64 kWorkLimit = 500'000'000;
+constexpr quint64 kCalloutWork = 40;
 constexpr uint32_t kHeapLimitKiB = 64 * 1024;
 constexpr PCRE2_SIZE kJitStackMost = 1024 * 1024;
 
@@ -32,6 +38,46 @@ QString errorText(int code) {
     const int n = pcre2_get_error_message_16(code, buffer, sizeof buffer / sizeof *buffer);
     return n < 0 ? QStringLiteral("error %1").arg(code)
                  : QString::fromUtf16(reinterpret_cast<const char16_t *>(buffer), n);
+}
+
+// One match call: the work done so far, and why it was given up.
+struct MatchRun {
+    MatchPause *pause = nullptr;
+    PCRE2_SIZE at = 0; // the position of the last callout
+    quint64 work = 0;
+    bool abandoned = false;
+    bool tooLong = false;
+};
+
+// Between two callouts a match steps over at most the characters between their positions (an
+// item such as a* or a back reference reads on, then the next callout is there).
+template <typename Block> int countWork(Block *block, void *data) {
+    auto &run = *static_cast<MatchRun *>(data);
+    const PCRE2_SIZE at = block->current_position;
+    const quint64 units = (at > run.at ? at - run.at : run.at - at) + kCalloutWork;
+    run.at = at;
+    run.work += units;
+    if (run.work > kWorkLimit) {
+        run.tooLong = true;
+        return PCRE2_ERROR_CALLOUT;
+    }
+    if (run.pause && run.pause->addWork(units)) {
+        run.abandoned = true;
+        return PCRE2_ERROR_CALLOUT;
+    }
+    return 0;
+}
+
+PlatformError unmatchable(const QString &why) {
+    return PlatformError(
+        PlatformError::InvalidProcedureCall,
+        QStringLiteral("The regular expression cannot be matched against a line of this file: %1")
+            .arg(why));
+}
+
+PlatformError unmatchable(const MatchRun &run, int code) {
+    return unmatchable(run.tooLong ? QStringLiteral("matching needs too much work")
+                                   : errorText(code));
 }
 
 // One compiled pattern of one code unit width, with what matching it needs.
@@ -130,30 +176,35 @@ RegexMatcher::RegexMatcher(std::unique_ptr<Compiled> compiled) : d(std::move(com
 
 RegexMatcher::~RegexMatcher() = default;
 
-qint64 RegexMatcher::match(QStringView line) const {
+qint64 RegexMatcher::match(QStringView line, MatchPause *pause) const {
     const auto &wide = d->utf16;
+    MatchRun run{pause};
+    pcre2_set_callout_16(wide.context, countWork<pcre2_callout_block_16>, &run);
     const int rc = pcre2_match_16(wide.code, units(line), PCRE2_SIZE(line.size()), 0, 0, wide.data,
                                   wide.context);
-    if (rc == PCRE2_ERROR_NOMATCH)
+    if (rc == PCRE2_ERROR_NOMATCH || run.abandoned)
         return 0;
     if (rc < 0)
-        throw PlatformError(PlatformError::InvalidProcedureCall,
-                            QStringLiteral("The regular expression cannot be matched against a "
-                                           "line of this file: %1")
-                                .arg(errorText(rc)));
+        throw unmatchable(run, rc);
     const PCRE2_SIZE start = pcre2_get_ovector_pointer_16(wide.data)[0];
     return characterCount(line, qsizetype(start)) + 1;
 }
 
-bool RegexMatcher::mayMatch(const char *utf8, qsizetype size) const {
+bool RegexMatcher::mayMatch(const char *utf8, qsizetype size, MatchPause *pause) const {
     const auto &narrow = d->utf8;
     if (!narrow.code)
         return true;
+    MatchRun run{pause};
+    pcre2_set_callout_8(narrow.context, countWork<pcre2_callout_block_8>, &run);
     const auto subject = reinterpret_cast<PCRE2_SPTR8>(utf8);
     const int rc = d->jit8 ? pcre2_jit_match_8(narrow.code, subject, PCRE2_SIZE(size), 0, 0,
                                                narrow.data, narrow.context)
                            : pcre2_match_8(narrow.code, subject, PCRE2_SIZE(size), 0, 0,
                                            narrow.data, narrow.context);
+    if (run.abandoned)
+        return true;
+    if (run.tooLong) // the decoded line would take as much work, give or take a little
+        throw unmatchable(run, rc);
     // Invalid bytes match nothing here but decode to U+FFFD, which the pattern may match.
     return rc != PCRE2_ERROR_NOMATCH || !QByteArrayView(utf8, size).isValidUtf8();
 }

@@ -59,6 +59,7 @@ private:
     quint64 settingsVersion() const override;
     bool skipsBinaryFiles() const override;
     bool yieldAndCheckAbort() override;
+    bool turnInMatch() override { return yieldAndCheckAbort(); }
     void addFinding(const QString &path, qint32 lLine, qint32 lColumn, const QString &line,
                     qint64 next) override;
 
