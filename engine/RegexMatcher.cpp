@@ -23,8 +23,8 @@ constexpr uint32_t kOptions = PCRE2_UTF | PCRE2_UCP | PCRE2_MATCH_INVALID_UTF |
 // Backtracking allowed for one line: catastrophic patterns fail within milliseconds a line.
 constexpr uint32_t kMatchLimit = 2'000'000;
 // Work allowed for one line, in characters stepped over between callouts, each callout counted
-// as kCalloutWork of them (it costs about as much): about a second.
-constexpr quint64 kWorkLimit = 500'000'000;
+// as kCalloutWork of them (it costs about as much): a second or less.
+constexpr quint64 kWorkLimit = 4'000'000'000;
 constexpr quint64 kCalloutWork = 40;
 constexpr uint32_t kHeapLimitKiB = 64 * 1024;
 constexpr PCRE2_SIZE kJitStackMost = 1024 * 1024;
