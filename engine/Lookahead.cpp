@@ -156,7 +156,9 @@ void Lookahead::searchFile(FolderListing &folder, const QByteArray &name) {
         outcome->path = folder.childPath(name);
         Search search(*this, *outcome);
         try {
-            const std::unique_ptr<TextStream> stream = folder.openFile(name);
+            FolderListing::Identity identity;
+            const std::unique_ptr<TextStream> stream = folder.openFile(name, &identity);
+            outcome->identity = identity;
             FileSearch(search, *stream,
                        [&] { return FolderListing::displayPath(outcome->path); }, mBuffer)
                 .run();
@@ -226,6 +228,10 @@ std::unique_ptr<Lookahead::Outcome> Lookahead::take(quint64 n, const FolderListi
         stop();
         return nullptr;
     }
+    // A file truncated, rewritten, deleted or replaced since the helper read it (or one it
+    // could not open) is searched again, as it is now.
+    if (outcome && !(outcome->identity && folder.fileIdentity(name) == outcome->identity))
+        return nullptr;
     return outcome;
 }
 

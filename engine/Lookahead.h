@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FolderFilter.h"
+#include "FolderListing.h"
 #include "LineRules.h"
 #include "PlatformError.h"
 
@@ -16,8 +17,6 @@
 #include <thread>
 #include <vector>
 
-class FolderListing;
-
 namespace TavrinEXE {
 
 // Searches files ahead of the scan on a helper thread, with the settings the scan began with,
@@ -30,7 +29,8 @@ namespace TavrinEXE {
 // Invariants:
 // - an outcome serves only the file at its own path, and only while the settings are those it
 //   was searched with; when the paths differ a setting of the walk has changed and the helper
-//   is stopped for the rest of the scan;
+//   is stopped for the rest of the scan; it serves only while the file is the one the helper
+//   read, unchanged (FolderListing::Identity), else the scan searches the file itself;
 // - the helper keeps at most kAhead files, kFindingBytes of findings and kListings folder
 //   listings ahead of the scan; a file with more findings than that is searched by the helper
 //   up to a line, by the scan on; a listing serves only the folder at its own path;
@@ -56,6 +56,7 @@ public:
         qint64 resumeAt = -1;               // a line start the search is to go on from
         qint64 resumeLinesBefore = 0;       // line ends before it
         qint64 bytes = 0;                   // of the findings' text
+        std::optional<FolderListing::Identity> identity; // of the file read, when it was opened
     };
     static constexpr quint64 kAhead = 64;
     // The helper leaves the files this close to the scan to the scan: a scan that waits for
@@ -77,7 +78,8 @@ public:
                                   const std::function<bool()> &wait);
     bool skipsBinaryFiles() const { return mWalk.skipBinaryFiles; }
     // The scan's next folder as the helper listed it, without a descriptor, when it is at path;
-    // null when the scan is to list it itself.
+    // null when the scan is to list it itself. It serves only the folder it was made of
+    // (FolderListing's listed).
     std::unique_ptr<FolderListing> takeListing(const QByteArray &path);
 
 private:

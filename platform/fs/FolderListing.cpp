@@ -12,9 +12,16 @@
 namespace {
 constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
+FolderListing::Identity identityOf(const struct stat &st) {
+    const auto ns = [](const timespec &t) { return qint64(t.tv_sec) * 1'000'000'000 + t.tv_nsec; };
+    return {quint64(st.st_dev), quint64(st.st_ino), qint64(st.st_size), ns(st.st_mtim),
+            ns(st.st_ctim)};
+}
+
 // Opens name (a path, or a name in the folder dirFd) for reading when it is a regular file;
 // throws PlatformError otherwise. A FIFO or device is never opened for reading.
-std::unique_ptr<TextStream> openRegular(int dirFd, const char *name) {
+std::unique_ptr<TextStream> openRegular(int dirFd, const char *name,
+                                        FolderListing::Identity *identity) {
     // Non-blocking, so that a FIFO put in place of a listed file cannot hang the open; the flag
     // does not change reading a regular file.
     const int fd = ::openat(dirFd, name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -26,6 +33,8 @@ std::unique_ptr<TextStream> openRegular(int dirFd, const char *name) {
         ::close(fd);
         throw fsError(error);
     }
+    if (identity)
+        *identity = identityOf(st);
     return std::make_unique<TextStream>(fd, qint64(st.st_size));
 }
 } // namespace
@@ -43,21 +52,37 @@ QByteArray FolderListing::normalPath(const QByteArray &path) {
     return out;
 }
 
-FolderListing::FolderListing(const QByteArray &path) : mPath(normalPath(path)) {
+FolderListing::FolderListing(const QByteArray &path, const FolderListing *listed)
+    : mPath(normalPath(path)) {
     // The starting folder may itself be reached through a link; only links below it are not.
     const int fd = ::open(mPath.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         throw fsError(errno, true);
-    read(fd);
+    readOrTake(fd, listed);
 }
 
-FolderListing::FolderListing(const FolderListing &parent, const QByteArray &name)
+FolderListing::FolderListing(const FolderListing &parent, const QByteArray &name,
+                             const FolderListing *listed)
     : mPath(parent.childPath(name)) {
     const int fd = parent.mFd >= 0 ? ::openat(parent.mFd, name.constData(), kFolderFlags)
                                    : ::open(mPath.constData(), kFolderFlags);
     if (fd < 0)
         throw fsError(errno, true);
-    read(fd);
+    readOrTake(fd, listed);
+}
+
+// A listing made elsewhere serves only the folder it was made of, unchanged: one swapped for
+// another (or for a link, which the open refuses) or changed since is read again.
+void FolderListing::readOrTake(int fd, const FolderListing *listed) {
+    struct stat st {};
+    if (!listed || !listed->mIdentity || ::fstat(fd, &st) != 0 ||
+        !(identityOf(st) == *listed->mIdentity)) {
+        read(fd);
+        return;
+    }
+    mFd = fd;
+    mFiles = listed->mFiles;
+    mSubFolders = listed->mSubFolders;
 }
 
 QByteArray FolderListing::childPath(const QByteArray &name) const {
@@ -113,10 +138,20 @@ void FolderListing::classify(const char *name, unsigned char type) {
         mSubFolders.emplace_back(name);
 }
 
-std::unique_ptr<TextStream> FolderListing::openFile(const QByteArray &name) const {
+std::unique_ptr<TextStream> FolderListing::openFile(const QByteArray &name,
+                                                    Identity *identity) const {
     if (mFd >= 0)
-        return openRegular(mFd, name.constData());
-    return openRegular(AT_FDCWD, childPath(name).constData());
+        return openRegular(mFd, name.constData(), identity);
+    return openRegular(AT_FDCWD, childPath(name).constData(), identity);
+}
+
+std::optional<FolderListing::Identity> FolderListing::fileIdentity(const QByteArray &name) const {
+    struct stat st {};
+    const int at = mFd >= 0 ? ::fstatat(mFd, name.constData(), &st, 0)
+                            : ::stat(childPath(name).constData(), &st);
+    if (at != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    return identityOf(st);
 }
 
 std::unique_ptr<FolderListing> FolderListing::detached() const {
@@ -124,6 +159,9 @@ std::unique_ptr<FolderListing> FolderListing::detached() const {
     copy->mPath = mPath;
     copy->mFiles = mFiles;
     copy->mSubFolders = mSubFolders;
+    struct stat st {};
+    if (mFd >= 0 && ::fstat(mFd, &st) == 0)
+        copy->mIdentity = identityOf(st);
     return copy;
 }
 
