@@ -119,7 +119,7 @@ void Lookahead::walkFolder(FolderListing *parent, const QByteArray &name, int de
     for (const QByteArray &subFolder : folder->subFolders()) {
         if (mbStop.load(std::memory_order_relaxed))
             return;
-        if (!mWalk.excluded.excludes(subFolder))
+        if (!mWalk.excluded.excludes(subFolder, &mWalkPause))
             walkFolder(folder.get(), subFolder, depth + 1);
     }
 }

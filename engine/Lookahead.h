@@ -3,6 +3,7 @@
 #include "FolderFilter.h"
 #include "FolderListing.h"
 #include "LineRules.h"
+#include "MatchPause.h"
 #include "PlatformError.h"
 
 #include <QByteArray>
@@ -95,6 +96,7 @@ private:
     const LineRules::Settings mSettings;
     std::optional<LineRules> mRules; // helper
     std::vector<char> mBuffer;       // helper
+    MatchPause mWalkPause{[this] { return mbStop.load(std::memory_order_relaxed); }}; // helper
     quint64 mlFolders = 0;           // helper: folders numbered so far
     quint64 mlScanFolders = 0;       // scan: folders taken so far
     std::atomic<quint64> mlHelperAt{0}; // the file number the helper is at, or last was

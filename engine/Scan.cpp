@@ -97,7 +97,7 @@ void Scan::ScanFolder(FolderListing *parent, const QByteArray &name) {
     for (const QByteArray &subFolder : folder->subFolders()) {
         if (mEngine.mbAbort != vbFalse)
             break;
-        if (!folderFilter().excludes(subFolder))
+        if (!folderFilter().excludes(subFolder, &mFolderPause))
             ScanFolder(folder.get(), subFolder);
     }
     --mlDepth;

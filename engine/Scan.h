@@ -72,6 +72,7 @@ private:
     quint64 mlRulesVersion = 0;
     FolderFilter mFolderFilter;           // for the list msFolderFilterList
     QString msFolderFilterList;
+    MatchPause mFolderPause{[this] { return yieldAndCheckAbort(); }}; // a long list's turns
     int mlDepth = 0; // folders of the walk above the current one
     std::optional<Lookahead> mLookahead;
     quint64 mlLookaheadVersion = 0; // the settings the helper searches with
