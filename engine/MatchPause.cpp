@@ -4,7 +4,7 @@ MatchPause::MatchPause(std::function<bool()> turn) : mTurn(std::move(turn)) {
     mSinceTurn.start();
 }
 
-bool MatchPause::atClock() {
+bool MatchPause::checkClock() {
     mlUnits = 0;
     if (mbAbandoned)
         return true;

@@ -18,15 +18,16 @@ public:
     // true when the match is to be abandoned.
     bool addWork(quint64 units) {
         mlUnits += units;
-        return mlUnits >= kClockEvery && atClock();
+        return mlUnits >= kClockEvery && checkClock();
     }
-    bool abandoned() const { return mbAbandoned; }
+    // After work that was not counted (a whole match of bounded work): the turn when it is due;
+    // true when the match is to be abandoned.
+    bool checkClock();
 
 private:
     // The clock is read after this much work, a few microseconds' worth.
     static constexpr quint64 kClockEvery = 4096;
     static constexpr qint64 kTurnNs = 1'000'000;
-    bool atClock();
 
     std::function<bool()> mTurn;
     QElapsedTimer mSinceTurn;

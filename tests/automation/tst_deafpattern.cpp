@@ -6,6 +6,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 
 using namespace TavrinEXE;
 using namespace BusTest;
@@ -78,21 +79,25 @@ void tst_DeafPattern::engineAnswersWhileMatching() {
                 {QStringLiteral("scan"), mDir.filePath(QStringLiteral("other")),
                  QStringLiteral("alpha")});
 
-    // Property reads while the deaf file is searched.
+    // Property reads while the deaf file is searched. The machine may be busy with other work:
+    // a few reads may be late, none by far (a deaf engine kept them waiting for seconds).
     QElapsedTimer watch;
     watch.start();
-    qint64 slowest = 0;
-    int reads = 0;
+    QList<qint64> reads;
     while (watch.elapsed() < 1500 && completed.isEmpty()) {
         QElapsedTimer read;
         read.start();
         engine.FilesSearched();
-        slowest = std::max(slowest, read.elapsed());
-        ++reads;
+        reads << read.elapsed();
         QTest::qWait(5);
     }
-    QVERIFY2(slowest < 50, qPrintable(QStringLiteral("a read took %1 ms").arg(slowest)));
-    QVERIFY2(reads > 50, qPrintable(errors.join(u'\n')));
+    QVERIFY2(reads.size() > 50, qPrintable(errors.join(u'\n')));
+    std::sort(reads.begin(), reads.end());
+    const qint64 p95 = reads.at(reads.size() * 95 / 100);
+    QVERIFY2(p95 < 50 && reads.last() < 1000,
+             qPrintable(QStringLiteral("reads: 95% within %1 ms, the slowest %2 ms")
+                            .arg(p95)
+                            .arg(reads.last())));
 
     if (toTheEnd) {
         // The line's matching passes its limits: an error for the file, and the scan goes on.
