@@ -8,6 +8,7 @@
 #include <pcre2.h>
 
 #include <QByteArrayView>
+#include <exception>
 
 namespace {
 // A plain string's whole-word rule: the characters around it are not ASCII word characters.
@@ -75,6 +76,12 @@ struct MatchRun {
     quint64 work = 0;
     bool abandoned = false;
     bool tooLong = false;
+    std::exception_ptr failure; // of the turn, carried past PCRE2's frames
+
+    void rethrow() const {
+        if (failure)
+            std::rethrow_exception(failure);
+    }
 };
 
 // Between two callouts a match steps over at most the characters between their positions (an
@@ -89,7 +96,13 @@ template <typename Block> int countWork(Block *block, void *data) {
         run.tooLong = true;
         return PCRE2_ERROR_CALLOUT;
     }
-    if (run.pause && run.pause->addWork(units)) {
+    try {
+        if (run.pause && run.pause->addWork(units)) {
+            run.abandoned = true;
+            return PCRE2_ERROR_CALLOUT;
+        }
+    } catch (...) {
+        run.failure = std::current_exception();
         run.abandoned = true;
         return PCRE2_ERROR_CALLOUT;
     }
@@ -266,6 +279,7 @@ qint64 RegexMatcher::match(QStringView line, MatchPause *pause) const {
         pcre2_set_callout_16(wide.context, countWork<pcre2_callout_block_16>, &run);
         rc = pcre2_match_16(wide.code, units(line), PCRE2_SIZE(line.size()), 0, 0, wide.data,
                             wide.context);
+        run.rethrow();
     }
     if (rc == PCRE2_ERROR_NOMATCH || run.abandoned)
         return 0;
@@ -294,6 +308,7 @@ bool RegexMatcher::mayMatch(const char *utf8, qsizetype size, MatchPause *pause)
                                          narrow.data, narrow.context)
                      : pcre2_match_8(narrow.code, subject, PCRE2_SIZE(size), 0, 0, narrow.data,
                                      narrow.context);
+        run.rethrow();
     }
     if (run.abandoned)
         return true;

@@ -6,11 +6,26 @@
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/openat2.h>
+#include <sys/syscall.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+
+// Opens the folder at the relative path below the open folder anchorFd without following a link
+// anywhere on the way, so that no folder swapped for a link leads out of the tree. Kernels
+// before 5.6 have no openat2: there the path is opened as given, only its last part unfollowed.
+int openBelow(int anchorFd, const QByteArray &relative, const QByteArray &path) {
+    open_how how{};
+    how.flags = kFolderFlags;
+    how.resolve = RESOLVE_NO_SYMLINKS;
+    const long fd = ::syscall(SYS_openat2, anchorFd, relative.constData(), &how, sizeof how);
+    if (fd >= 0 || errno != ENOSYS)
+        return int(fd);
+    return ::open(path.constData(), kFolderFlags);
+}
 
 FolderListing::Identity identityOf(const struct stat &st) {
     const auto ns = [](const timespec &t) { return qint64(t.tv_sec) * 1'000'000'000 + t.tv_nsec; };
@@ -64,11 +79,28 @@ FolderListing::FolderListing(const QByteArray &path, const FolderListing *listed
 FolderListing::FolderListing(const FolderListing &parent, const QByteArray &name,
                              const FolderListing *listed)
     : mPath(parent.childPath(name)) {
+    if (parent.mFd >= 0) {
+        mAnchorFd = parent.mFd;
+        mFromAnchor = name;
+    } else {
+        mAnchorFd = parent.mAnchorFd;
+        mFromAnchor = parent.mFromAnchor + '/' + name;
+    }
     const int fd = parent.mFd >= 0 ? ::openat(parent.mFd, name.constData(), kFolderFlags)
-                                   : ::open(mPath.constData(), kFolderFlags);
+                   : mAnchorFd >= 0 ? openBelow(mAnchorFd, mFromAnchor, mPath)
+                                    : ::open(mPath.constData(), kFolderFlags);
     if (fd < 0)
         throw fsError(errno, true);
     readOrTake(fd, listed);
+}
+
+// The folder open again for a moment, as its subfolders are: below the anchor, links refused.
+int FolderListing::openAgain() const {
+    const int fd = mAnchorFd >= 0 ? openBelow(mAnchorFd, mFromAnchor, mPath)
+                                  : ::open(mPath.constData(), kFolderFlags);
+    if (fd < 0)
+        throw fsError(errno, true);
+    return fd;
 }
 
 // A listing made elsewhere serves only the folder it was made of, unchanged: one swapped for
@@ -142,13 +174,30 @@ std::unique_ptr<TextStream> FolderListing::openFile(const QByteArray &name,
                                                     Identity *identity) const {
     if (mFd >= 0)
         return openRegular(mFd, name.constData(), identity);
-    return openRegular(AT_FDCWD, childPath(name).constData(), identity);
+    const int folder = openAgain();
+    try {
+        auto stream = openRegular(folder, name.constData(), identity);
+        ::close(folder);
+        return stream;
+    } catch (...) {
+        ::close(folder);
+        throw;
+    }
 }
 
 std::optional<FolderListing::Identity> FolderListing::fileIdentity(const QByteArray &name) const {
     struct stat st {};
-    const int at = mFd >= 0 ? ::fstatat(mFd, name.constData(), &st, 0)
-                            : ::stat(childPath(name).constData(), &st);
+    int at = -1;
+    if (mFd >= 0) {
+        at = ::fstatat(mFd, name.constData(), &st, 0);
+    } else {
+        try {
+            const int folder = openAgain();
+            at = ::fstatat(folder, name.constData(), &st, 0);
+            ::close(folder);
+        } catch (const PlatformError &) {
+        }
+    }
     if (at != 0 || !S_ISREG(st.st_mode))
         return std::nullopt;
     return identityOf(st);

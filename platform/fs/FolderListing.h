@@ -16,7 +16,9 @@
 // - the entry type of the listing decides; only an entry of unknown type, or a link, is stat'ed;
 // - while the folder is held open (until closeDescriptor), its files and subfolders are opened
 //   by name relative to it (openat), never by looking their whole path up again; afterwards
-//   they are opened by path, so a deep walk need not hold one descriptor per level;
+//   they are opened by their path below the nearest folder above that is still held open
+//   (its anchor), following no link on the way, so a deep walk need not hold one descriptor per
+//   level; the folders above stay open while it is walked;
 // - a path becomes text only through displayPath (invalid bytes as U+FFFD);
 // - a listing made on another thread (detached) serves only while its folder is unchanged.
 class FolderListing {
@@ -68,10 +70,13 @@ private:
     FolderListing() = default;
     void read(int fd);
     void readOrTake(int fd, const FolderListing *listed);
+    int openAgain() const;
     void classify(const char *name, unsigned char type);
 
     QByteArray mPath;
     int mFd = -1; // the open folder
+    int mAnchorFd = -1;     // the nearest folder above held open, or -1 (a start folder)
+    QByteArray mFromAnchor; // this folder's path below it
     std::vector<QByteArray> mFiles;
     std::vector<QByteArray> mSubFolders;
     std::optional<Identity> mIdentity; // of a detached listing, as it was listed
