@@ -19,8 +19,8 @@ const QString kWordAfter = QStringLiteral("\\E)(?![0-9A-Za-z_])");
 constexpr PCRE2_SIZE kLongestPattern = 64 * 1024;
 // \C matches one code unit, which differs between the two widths; it is refused. A callout
 // before every item of the pattern measures the work of a match as it goes.
-constexpr uint32_t kOptions = PCRE2_UTF | PCRE2_UCP | PCRE2_MATCH_INVALID_UTF |
-                              PCRE2_NEVER_BACKSLASH_C | PCRE2_AUTO_CALLOUT;
+constexpr uint32_t kOptions =
+    PCRE2_UTF | PCRE2_UCP | PCRE2_MATCH_INVALID_UTF | PCRE2_NEVER_BACKSLASH_C | PCRE2_AUTO_CALLOUT;
 // Backtracking allowed for one line: catastrophic patterns fail within milliseconds a line.
 constexpr uint32_t kMatchLimit = 2'000'000;
 // Work allowed for one line, in characters stepped over between callouts, each callout counted
@@ -165,8 +165,8 @@ struct RegexMatcher::Compiled {
 void RegexMatcher::Compiled::makeQuick(const QString &full, uint32_t options) {
     int code = 0;
     PCRE2_SIZE offset = 0;
-    quick16 = pcre2_compile_16(units(full), PCRE2_SIZE(full.size()), options, &code, &offset,
-                               nullptr);
+    quick16 =
+        pcre2_compile_16(units(full), PCRE2_SIZE(full.size()), options, &code, &offset, nullptr);
     if (quick16 && pcre2_jit_compile_16(quick16, PCRE2_JIT_COMPLETE) == 0) {
         quickContext16 = pcre2_match_context_create_16(nullptr);
         if (!quickContext16)
@@ -270,8 +270,8 @@ qint64 RegexMatcher::match(QStringView line, MatchPause *pause) const {
     MatchRun run{pause};
     int rc = PCRE2_ERROR_MATCHLIMIT;
     if (d->quick16 && line.size() <= kQuickLine) {
-        rc = pcre2_jit_match_16(d->quick16, units(line), PCRE2_SIZE(line.size()), 0, 0,
-                                wide.data, d->quickContext16);
+        rc = pcre2_jit_match_16(d->quick16, units(line), PCRE2_SIZE(line.size()), 0, 0, wide.data,
+                                d->quickContext16);
         if (pause && pause->checkClock())
             return 0;
     }
@@ -304,8 +304,8 @@ bool RegexMatcher::mayMatch(const char *utf8, qsizetype size, MatchPause *pause)
     }
     if (rc < 0 && rc != PCRE2_ERROR_NOMATCH) {
         pcre2_set_callout_8(narrow.context, countWork<pcre2_callout_block_8>, &run);
-        rc = d->jit8 ? pcre2_jit_match_8(narrow.code, subject, PCRE2_SIZE(size), 0, 0,
-                                         narrow.data, narrow.context)
+        rc = d->jit8 ? pcre2_jit_match_8(narrow.code, subject, PCRE2_SIZE(size), 0, 0, narrow.data,
+                                         narrow.context)
                      : pcre2_match_8(narrow.code, subject, PCRE2_SIZE(size), 0, 0, narrow.data,
                                      narrow.context);
         run.rethrow();

@@ -7,8 +7,8 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/openat2.h>
-#include <sys/syscall.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace {
@@ -86,7 +86,7 @@ FolderListing::FolderListing(const FolderListing &parent, const QByteArray &name
         mAnchorFd = parent.mAnchorFd;
         mFromAnchor = parent.mFromAnchor + '/' + name;
     }
-    const int fd = parent.mFd >= 0 ? ::openat(parent.mFd, name.constData(), kFolderFlags)
+    const int fd = parent.mFd >= 0  ? ::openat(parent.mFd, name.constData(), kFolderFlags)
                    : mAnchorFd >= 0 ? openBelow(mAnchorFd, mFromAnchor, mPath)
                                     : ::open(mPath.constData(), kFolderFlags);
     if (fd < 0)

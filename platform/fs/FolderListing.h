@@ -54,7 +54,8 @@ public:
     // Opens the file name of this folder for reading; throws PlatformError when it cannot be
     // opened or is not a regular file (a FIFO or device is never opened for reading). identity,
     // when given, gets the file's as opened.
-    std::unique_ptr<TextStream> openFile(const QByteArray &name, Identity *identity = nullptr) const;
+    std::unique_ptr<TextStream> openFile(const QByteArray &name,
+                                         Identity *identity = nullptr) const;
     // The identity of the regular file name would open now; none when it is not one.
     std::optional<Identity> fileIdentity(const QByteArray &name) const;
     // Gives the folder's descriptor back; the lists stay.

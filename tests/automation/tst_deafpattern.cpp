@@ -33,7 +33,7 @@ void tst_DeafPattern::initTestCase() {
 void tst_DeafPattern::engineAnswersWhileMatching_data() {
     QTest::addColumn<QString>("pattern");
     QTest::addColumn<QByteArray>("deaf");
-    QTest::addColumn<int>("copies"); // of the deaf file
+    QTest::addColumn<int>("copies");      // of the deaf file
     QTest::addColumn<int>("filesBefore"); // so that the helper searching ahead gets there first
     QTest::addColumn<bool>("toTheEnd");   // else aborted
     const QByteArray longLine(256 * 1024, 'a');
@@ -67,17 +67,18 @@ void tst_DeafPattern::engineAnswersWhileMatching() {
     engine.setSearchString(pattern);
     engine.setUseRegularExpression(vbTrue);
     QStringList errors;
-    connect(&engine, &TavrinXProxy::OnError,
-            [&](qint32 &code, QString &text) { errors << QStringLiteral("%1 %2").arg(code).arg(text); });
+    connect(&engine, &TavrinXProxy::OnError, [&](qint32 &code, QString &text) {
+        errors << QStringLiteral("%1 %2").arg(code).arg(text);
+    });
     QSignalSpy completed(&engine, &TavrinXProxy::ScanCompleted);
     engine.Grep();
 
     QProcess other;
     QElapsedTimer otherTime;
     otherTime.start();
-    other.start(QStringLiteral(AUTOMATION_CLIENT),
-                {QStringLiteral("scan"), mDir.filePath(QStringLiteral("other")),
-                 QStringLiteral("alpha")});
+    other.start(
+        QStringLiteral(AUTOMATION_CLIENT),
+        {QStringLiteral("scan"), mDir.filePath(QStringLiteral("other")), QStringLiteral("alpha")});
 
     // Property reads while the deaf file is searched. The machine may be busy with other work:
     // a few reads may be late, none by far (a deaf engine kept them waiting for seconds).
@@ -114,8 +115,9 @@ void tst_DeafPattern::engineAnswersWhileMatching() {
         engine.Abort();
         while (engine.SearchActive() != vbFalse && abort.elapsed() < 5000)
             QTest::qWait(2);
-        QVERIFY2(abort.elapsed() < 100,
-                 qPrintable(QStringLiteral("the scan ended %1 ms after Abort").arg(abort.elapsed())));
+        QVERIFY2(
+            abort.elapsed() < 100,
+            qPrintable(QStringLiteral("the scan ended %1 ms after Abort").arg(abort.elapsed())));
     }
 
     // The other client's search ran meanwhile, as quickly as ever.

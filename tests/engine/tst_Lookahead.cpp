@@ -118,12 +118,10 @@ using Change = std::function<void(const QString &)>; // given the root of the tr
 
 void tst_Lookahead::fileChangedAfterTheHelperSearchedIt_data() {
     QTest::addColumn<Change>("change");
-    QTest::newRow("truncated") << Change([](const QString &root) {
-        QVERIFY(QFile::resize(root + "/t.txt", 0));
-    });
-    QTest::newRow("deleted") << Change([](const QString &root) {
-        QVERIFY(QFile::remove(root + "/t.txt"));
-    });
+    QTest::newRow("truncated") << Change(
+        [](const QString &root) { QVERIFY(QFile::resize(root + "/t.txt", 0)); });
+    QTest::newRow("deleted") << Change(
+        [](const QString &root) { QVERIFY(QFile::remove(root + "/t.txt")); });
     QTest::newRow("replaced by a FIFO") << Change([](const QString &root) {
         QVERIFY(QFile::remove(root + "/t.txt"));
         QCOMPARE(::mkfifo(QFile::encodeName(root + "/t.txt").constData(), 0600), 0);
@@ -147,8 +145,12 @@ void tst_Lookahead::fileChangedAfterTheHelperSearchedIt() {
     const auto scan = [&](bool lookahead) {
         QDir(root).removeRecursively();
         // t.txt and sub/t2.txt lie beyond the files the helper leaves to the scan.
-        writeTree(root, {{"a.txt", "cat 0\n"}, {"b1.txt", "-\n"}, {"b2.txt", "-\n"},
-                         {"b3.txt", "-\n"}, {"b4.txt", "-\n"}, {"t.txt", "cat 1\ncat 2\n"},
+        writeTree(root, {{"a.txt", "cat 0\n"},
+                         {"b1.txt", "-\n"},
+                         {"b2.txt", "-\n"},
+                         {"b3.txt", "-\n"},
+                         {"b4.txt", "-\n"},
+                         {"t.txt", "cat 1\ncat 2\n"},
                          {"sub/t2.txt", "cat 3\n"}});
         Scan::setLookahead(lookahead);
         EngineRun run;

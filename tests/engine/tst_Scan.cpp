@@ -404,7 +404,8 @@ void tst_Scan::deepFolderSwappedForALinkIsNotFollowed() {
     for (int depth = 1; depth < Scan::kOpenDepth; ++depth)
         above += QStringLiteral("d%1/").arg(depth);
     const QString deep = QStringLiteral("d%1/").arg(Scan::kOpenDepth);
-    writeTree(dir.path(), {{above + deep + "a", "cat\n"}, {above + deep + "sub/f", "cat inside\n"}});
+    writeTree(dir.path(),
+              {{above + deep + "a", "cat\n"}, {above + deep + "sub/f", "cat inside\n"}});
     writeTree(outside.path(), {{deep + "sub/f", "cat outside\n"}});
     setDoEventsInterval(0);
     EngineRun run;

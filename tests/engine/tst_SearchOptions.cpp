@@ -241,8 +241,8 @@ void tst_SearchOptions::excludedFoldersAreNotEntered_data() {
         << "[bn]*" << QStringList{"top", ".git/x", "src/f", "src/.git/y"};
     QTest::newRow("no glob matches a file") << "top;f" << all;
     QTest::newRow("escaped name, glob twice")
-        << "b\\uild;build*;build*"
-        << QStringList{"top", ".git/x", "node_modules/x", "src/f", "src/.git/y", "src/node_modules/y"};
+        << "b\\uild;build*;build*" << QStringList{"top",   ".git/x",     "node_modules/x",
+                                                  "src/f", "src/.git/y", "src/node_modules/y"};
 }
 
 // A folder's name is tested against every glob of the list: a long list still lets the walk
