@@ -95,8 +95,8 @@ void Lookahead::walkFolder(FolderListing *parent, const QByteArray &name, int de
     const quint64 number = ++mlFolders;
     std::unique_ptr<FolderListing> folder;
     try {
-        folder = parent ? std::make_unique<FolderListing>(*parent, name)
-                        : std::make_unique<FolderListing>(name);
+        folder = parent ? std::make_unique<FolderListing>(*parent, name, nullptr, true)
+                        : std::make_unique<FolderListing>(name, nullptr, true);
     } catch (const PlatformError &) {
         return;
     }

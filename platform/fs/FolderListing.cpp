@@ -67,17 +67,17 @@ QByteArray FolderListing::normalPath(const QByteArray &path) {
     return out;
 }
 
-FolderListing::FolderListing(const QByteArray &path, const FolderListing *listed)
+FolderListing::FolderListing(const QByteArray &path, const FolderListing *listed, bool identify)
     : mPath(normalPath(path)) {
     // The starting folder may itself be reached through a link; only links below it are not.
     const int fd = ::open(mPath.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         throw fsError(errno, true);
-    readOrTake(fd, listed);
+    readOrTake(fd, listed, identify);
 }
 
 FolderListing::FolderListing(const FolderListing &parent, const QByteArray &name,
-                             const FolderListing *listed)
+                             const FolderListing *listed, bool identify)
     : mPath(parent.childPath(name)) {
     if (parent.mFd >= 0) {
         mAnchorFd = parent.mFd;
@@ -91,7 +91,7 @@ FolderListing::FolderListing(const FolderListing &parent, const QByteArray &name
                                     : ::open(mPath.constData(), kFolderFlags);
     if (fd < 0)
         throw fsError(errno, true);
-    readOrTake(fd, listed);
+    readOrTake(fd, listed, identify);
 }
 
 // The folder open again for a moment, as its subfolders are: below the anchor, links refused.
@@ -105,10 +105,16 @@ int FolderListing::openAgain() const {
 
 // A listing made elsewhere serves only the folder it was made of, unchanged: one swapped for
 // another (or for a link, which the open refuses) or changed since is read again.
-void FolderListing::readOrTake(int fd, const FolderListing *listed) {
+void FolderListing::readOrTake(int fd, const FolderListing *listed, bool identify) {
     struct stat st {};
-    if (!listed || !listed->mIdentity || ::fstat(fd, &st) != 0 ||
-        !(identityOf(st) == *listed->mIdentity)) {
+    if (!listed) {
+        // Before the entries are read: a change while they are makes the identity differ.
+        if (identify && ::fstat(fd, &st) == 0)
+            mIdentity = identityOf(st);
+        read(fd);
+        return;
+    }
+    if (!listed->mIdentity || ::fstat(fd, &st) != 0 || !(identityOf(st) == *listed->mIdentity)) {
         read(fd);
         return;
     }
@@ -208,9 +214,7 @@ std::unique_ptr<FolderListing> FolderListing::detached() const {
     copy->mPath = mPath;
     copy->mFiles = mFiles;
     copy->mSubFolders = mSubFolders;
-    struct stat st {};
-    if (mFd >= 0 && ::fstat(mFd, &st) == 0)
-        copy->mIdentity = identityOf(st);
+    copy->mIdentity = mIdentity;
     return copy;
 }
 

@@ -37,11 +37,13 @@ public:
     // Opens and lists the folder at path (raw bytes; doubled and trailing "/" are dropped).
     // Throws PlatformError when it is not a folder that can be read. listed: the same folder as
     // listed before (detached), whose lists are taken when the folder opened is still that one,
-    // unchanged; else the folder is read.
-    explicit FolderListing(const QByteArray &path, const FolderListing *listed = nullptr);
+    // unchanged; else the folder is read. identify: keep the folder's identity as it was before
+    // it was read, for a detached copy to be taken as listed.
+    explicit FolderListing(const QByteArray &path, const FolderListing *listed = nullptr,
+                           bool identify = false);
     // Opens and lists the subfolder name of parent, as above.
     FolderListing(const FolderListing &parent, const QByteArray &name,
-                  const FolderListing *listed = nullptr);
+                  const FolderListing *listed = nullptr, bool identify = false);
     ~FolderListing();
     FolderListing(const FolderListing &) = delete;
     FolderListing &operator=(const FolderListing &) = delete;
@@ -70,7 +72,7 @@ public:
 private:
     FolderListing() = default;
     void read(int fd);
-    void readOrTake(int fd, const FolderListing *listed);
+    void readOrTake(int fd, const FolderListing *listed, bool identify);
     int openAgain() const;
     void classify(const char *name, unsigned char type);
 
@@ -80,5 +82,5 @@ private:
     QByteArray mFromAnchor; // this folder's path below it
     std::vector<QByteArray> mFiles;
     std::vector<QByteArray> mSubFolders;
-    std::optional<Identity> mIdentity; // of a detached listing, as it was listed
+    std::optional<Identity> mIdentity; // as the folder was before it was read, when asked
 };
