@@ -117,9 +117,9 @@ class StreamedLine {
 public:
     // With a regular expression, the line is matched on the text a finding keeps.
     StreamedLine(const QString &needle, bool caseSensitive, bool wholeWord,
-                 const RegexMatcher *regex)
+                 const RegexMatcher *regex, MatchPause &pause)
         : msNeedle(needle), mCs(caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive),
-          mbWholeWord(wholeWord), mRegex(regex) {}
+          mbWholeWord(wholeWord), mRegex(regex), mPause(pause) {}
 
     void feed(const QString &piece, bool last);
     bool needsText() const { return mState != State::None && !mbTextFull; }
@@ -136,6 +136,7 @@ private:
     const Qt::CaseSensitivity mCs;
     const bool mbWholeWord;
     const RegexMatcher *const mRegex;
+    MatchPause &mPause;
     State mState = State::Searching;
     QString mWindow;          // decoded text from where an occurrence may still begin
     qint64 mlCharsBefore = 0; // characters of the line before mWindow
@@ -172,7 +173,7 @@ void StreamedLine::feed(const QString &piece, bool last) {
         return;
     if (mRegex) {
         if (last || mbTextFull) {
-            mlColumn = mRegex->match(msText);
+            mlColumn = mRegex->match(msText, &mPause);
             mState = mlColumn > 0 ? State::Found : State::None;
         }
         return;
@@ -237,7 +238,8 @@ QString FileSearch::cutText(const QString &line) {
 
 FileSearch::FileSearch(SearchContext &context, TextStream &stream, std::function<QString()> path,
                        std::vector<char> &buffer)
-    : mContext(context), mStream(stream), mBuffer(buffer), mPathOf(std::move(path)) {}
+    : mContext(context), mStream(stream), mPause([this] { return mContext.turnInMatch(); }),
+      mPathOf(std::move(path)), mBuffer(buffer) {}
 
 const QString &FileSearch::path() {
     if (msPath.isNull())
@@ -409,10 +411,11 @@ FileSearch::Next FileSearch::searchBuffer() {
         // A line the pattern surely passes over is neither decoded nor matched, and gives no
         // yield: the yields between blocks come often enough.
         const RegexMatcher *regex = mRules->regex();
-        const bool matched = !regex || regex->mayMatch(at(mLineStart), textEnd - mLineStart);
+        const bool matched =
+            !regex || regex->mayMatch(at(mLineStart), textEnd - mLineStart, &mPause);
         if (matched) {
             const QString line = QString::fromUtf8(at(mLineStart), textEnd - mLineStart);
-            const qint32 lColumn = mRules->MatchLine(line);
+            const qint32 lColumn = mRules->MatchLine(line, &mPause);
             if (lColumn > 0) {
                 countToLineStart();
                 mContext.addFinding(path(), qint32(1 + mLinesBefore), lColumn, cutText(line),
@@ -463,7 +466,7 @@ FileSearch::LongLine FileSearch::streamLine(qint64 from) {
         const quint64 version = mlVersion;
         const LineRules::Settings &settings = mRules->settings();
         StreamedLine match(settings.sFind, settings.caseSensitive, settings.wholeWord,
-                           mRules->regex());
+                           mRules->regex(), mPause);
         qint64 offset = from;
         for (;;) {
             const qint64 n = mStream.ReadBlockAt(data, piece, offset);

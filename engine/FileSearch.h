@@ -1,5 +1,7 @@
 #pragma once
 
+#include "MatchPause.h"
+
 #include <QString>
 #include <functional>
 #include <vector>
@@ -21,6 +23,9 @@ public:
     virtual bool skipsBinaryFiles() const = 0;
     // A yield: events are served; true when the search is to stop there.
     virtual bool yieldAndCheckAbort() = 0;
+    // A turn taken from inside a long match of a pattern, about every millisecond of it: true
+    // when the search is to stop (the match is abandoned, and the next yield stops it).
+    virtual bool turnInMatch() = 0;
     // A line the rules accept; next is the offset of the line after it, -1 when it is the last.
     virtual void addFinding(const QString &path, qint32 lLine, qint32 lColumn,
                             const QString &line, qint64 next) = 0;
@@ -99,6 +104,7 @@ private:
     TextStream &mStream;
     const QString &path();
 
+    MatchPause mPause;
     std::function<QString()> mPathOf;
     QString msPath; // once asked for
     std::vector<char> &mBuffer;

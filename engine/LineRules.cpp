@@ -32,9 +32,9 @@ LineRules::LineRules(Settings settings) : mSettings(std::move(settings)) {
     mSearcher.emplace(prefilter, mSettings.caseSensitive);
 }
 
-qint32 LineRules::MatchLine(const QString &line) const {
+qint32 LineRules::MatchLine(const QString &line, MatchPause *pause) const {
     if (mRegex) {
-        const qint64 lColumn = mRegex->match(line);
+        const qint64 lColumn = mRegex->match(line, pause);
         if (lColumn > std::numeric_limits<qint32>::max())
             throw overflow();
         return qint32(lColumn);

@@ -25,8 +25,9 @@ public:
     BlockSearcher &searcher() { return *mSearcher; }
     const RegexMatcher *regex() const { return mRegex.get(); }
     // The 1-based column in characters of the first occurrence the rules accept, 0 for none.
-    // Throws PlatformError (overflow, a pattern past its limits).
-    qint32 MatchLine(const QString &line) const;
+    // Throws PlatformError (overflow, a pattern past its limits). A pattern's long match takes
+    // its turns through pause (RegexMatcher::match).
+    qint32 MatchLine(const QString &line, MatchPause *pause = nullptr) const;
 
     static bool IsDelimiter(qint32 code);
 

@@ -52,6 +52,9 @@ public:
         mOutcome.resumeLinesBefore = last.line;
         return true;
     }
+    // The helper never yields; inside a long match it only looks whether it is to stop, so that
+    // the scan that stops it never waits for a match to end.
+    bool turnInMatch() override { return mOwner.mbStop.load(std::memory_order_relaxed); }
     void addFinding(const QString &, qint32 lLine, qint32 lColumn, const QString &line,
                     qint64 next) override {
         mOutcome.findings.push_back({lLine, lColumn, line, next});
@@ -92,8 +95,8 @@ void Lookahead::walkFolder(FolderListing *parent, const QByteArray &name, int de
     const quint64 number = ++mlFolders;
     std::unique_ptr<FolderListing> folder;
     try {
-        folder = parent ? std::make_unique<FolderListing>(*parent, name)
-                        : std::make_unique<FolderListing>(name);
+        folder = parent ? std::make_unique<FolderListing>(*parent, name, nullptr, true)
+                        : std::make_unique<FolderListing>(name, nullptr, true);
     } catch (const PlatformError &) {
         return;
     }
@@ -116,7 +119,7 @@ void Lookahead::walkFolder(FolderListing *parent, const QByteArray &name, int de
     for (const QByteArray &subFolder : folder->subFolders()) {
         if (mbStop.load(std::memory_order_relaxed))
             return;
-        if (!mWalk.excluded.excludes(subFolder))
+        if (!mWalk.excluded.excludes(subFolder, &mWalkPause))
             walkFolder(folder.get(), subFolder, depth + 1);
     }
 }
@@ -153,7 +156,9 @@ void Lookahead::searchFile(FolderListing &folder, const QByteArray &name) {
         outcome->path = folder.childPath(name);
         Search search(*this, *outcome);
         try {
-            const std::unique_ptr<TextStream> stream = folder.openFile(name);
+            FolderListing::Identity identity;
+            const std::unique_ptr<TextStream> stream = folder.openFile(name, &identity);
+            outcome->identity = identity;
             FileSearch(search, *stream,
                        [&] { return FolderListing::displayPath(outcome->path); }, mBuffer)
                 .run();
@@ -223,6 +228,10 @@ std::unique_ptr<Lookahead::Outcome> Lookahead::take(quint64 n, const FolderListi
         stop();
         return nullptr;
     }
+    // A file truncated, rewritten, deleted or replaced since the helper read it (or one it
+    // could not open) is searched again, as it is now.
+    if (outcome && !(outcome->identity && folder.fileIdentity(name) == outcome->identity))
+        return nullptr;
     return outcome;
 }
 

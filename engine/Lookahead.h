@@ -1,7 +1,9 @@
 #pragma once
 
 #include "FolderFilter.h"
+#include "FolderListing.h"
 #include "LineRules.h"
+#include "MatchPause.h"
 #include "PlatformError.h"
 
 #include <QByteArray>
@@ -16,8 +18,6 @@
 #include <thread>
 #include <vector>
 
-class FolderListing;
-
 namespace TavrinEXE {
 
 // Searches files ahead of the scan on a helper thread, with the settings the scan began with,
@@ -30,7 +30,8 @@ namespace TavrinEXE {
 // Invariants:
 // - an outcome serves only the file at its own path, and only while the settings are those it
 //   was searched with; when the paths differ a setting of the walk has changed and the helper
-//   is stopped for the rest of the scan;
+//   is stopped for the rest of the scan; it serves only while the file is the one the helper
+//   read, unchanged (FolderListing::Identity), else the scan searches the file itself;
 // - the helper keeps at most kAhead files, kFindingBytes of findings and kListings folder
 //   listings ahead of the scan; a file with more findings than that is searched by the helper
 //   up to a line, by the scan on; a listing serves only the folder at its own path;
@@ -56,6 +57,7 @@ public:
         qint64 resumeAt = -1;               // a line start the search is to go on from
         qint64 resumeLinesBefore = 0;       // line ends before it
         qint64 bytes = 0;                   // of the findings' text
+        std::optional<FolderListing::Identity> identity; // of the file read, when it was opened
     };
     static constexpr quint64 kAhead = 64;
     // The helper leaves the files this close to the scan to the scan: a scan that waits for
@@ -77,7 +79,8 @@ public:
                                   const std::function<bool()> &wait);
     bool skipsBinaryFiles() const { return mWalk.skipBinaryFiles; }
     // The scan's next folder as the helper listed it, without a descriptor, when it is at path;
-    // null when the scan is to list it itself.
+    // null when the scan is to list it itself. It serves only the folder it was made of
+    // (FolderListing's listed).
     std::unique_ptr<FolderListing> takeListing(const QByteArray &path);
 
 private:
@@ -93,6 +96,7 @@ private:
     const LineRules::Settings mSettings;
     std::optional<LineRules> mRules; // helper
     std::vector<char> mBuffer;       // helper
+    MatchPause mWalkPause{[this] { return mbStop.load(std::memory_order_relaxed); }}; // helper
     quint64 mlFolders = 0;           // helper: folders numbered so far
     quint64 mlScanFolders = 0;       // scan: folders taken so far
     std::atomic<quint64> mlHelperAt{0}; // the file number the helper is at, or last was

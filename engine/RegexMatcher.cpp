@@ -1,12 +1,14 @@
 #include "RegexMatcher.h"
 
 #include "Characters.h"
+#include "MatchPause.h"
 #include "PlatformError.h"
 
 #define PCRE2_CODE_UNIT_WIDTH 0 // both widths: UTF-16 for decoded lines, UTF-8 for raw ones
 #include <pcre2.h>
 
 #include <QByteArrayView>
+#include <exception>
 
 namespace {
 // A plain string's whole-word rule: the characters around it are not ASCII word characters.
@@ -15,11 +17,44 @@ const QString kWordBefore = QStringLiteral("(?<![0-9A-Za-z_])(?:");
 const QString kWordAfter = QStringLiteral("\\E)(?![0-9A-Za-z_])");
 // Patterns longer than this are refused; a longer one is not a search anybody types.
 constexpr PCRE2_SIZE kLongestPattern = 64 * 1024;
-// \C matches one code unit, which differs between the two widths; it is refused.
+// \C matches one code unit, which differs between the two widths; it is refused. A callout
+// before every item of the pattern measures the work of a match as it goes.
 constexpr uint32_t kOptions =
-    PCRE2_UTF | PCRE2_UCP | PCRE2_MATCH_INVALID_UTF | PCRE2_NEVER_BACKSLASH_C;
+    PCRE2_UTF | PCRE2_UCP | PCRE2_MATCH_INVALID_UTF | PCRE2_NEVER_BACKSLASH_C | PCRE2_AUTO_CALLOUT;
 // Backtracking allowed for one line: catastrophic patterns fail within milliseconds a line.
 constexpr uint32_t kMatchLimit = 2'000'000;
+// Work allowed for one line, in characters stepped over between callouts, each callout counted
+// as kCalloutWork of them (it costs about as much): a second or less.
+constexpr quint64 kWorkLimit = 4'000'000'000;
+constexpr quint64 kCalloutWork = 40;
+// Most lines are matched first without the callouts, which cost a lot where a match is cheap,
+// when the pattern and the line let nothing go unmetered: no lookaround, back reference,
+// recursion or verb, so that all the work past one sweep of the line per start is backtracking,
+// which the JIT counts. A short line and a small step limit then keep such a match within about
+// a millisecond; one that reaches the limit is matched again, metered.
+constexpr qsizetype kQuickLine = 256; // code units
+constexpr uint32_t kQuickLimit = 10'000;
+
+// Whether the pattern holds nothing whose work the JIT does not count (conservative: any group
+// other than a plain or option-setting one, any verb, back reference or quoting).
+bool isStraight(const QString &p) {
+    for (qsizetype i = 0; i < p.size(); ++i) {
+        const QChar c = p.at(i);
+        if (c == u'\\') {
+            if (++i < p.size() && (p.at(i).isDigit() || QStringLiteral("gkQ").contains(p.at(i))))
+                return false;
+        } else if (c == u'(' && i + 1 < p.size() && (p.at(i + 1) == u'*' || p.at(i + 1) == u'?')) {
+            if (p.at(i + 1) == u'*')
+                return false;
+            qsizetype j = i + 2;
+            while (j < p.size() && QStringLiteral("imnsxJU^-").contains(p.at(j)))
+                ++j;
+            if (j >= p.size() || (p.at(j) != u':' && p.at(j) != u')'))
+                return false;
+        }
+    }
+    return true;
+}
 constexpr uint32_t kHeapLimitKiB = 64 * 1024;
 constexpr PCRE2_SIZE kJitStackMost = 1024 * 1024;
 
@@ -34,6 +69,58 @@ QString errorText(int code) {
                  : QString::fromUtf16(reinterpret_cast<const char16_t *>(buffer), n);
 }
 
+// One match call: the work done so far, and why it was given up.
+struct MatchRun {
+    MatchPause *pause = nullptr;
+    PCRE2_SIZE at = 0; // the position of the last callout
+    quint64 work = 0;
+    bool abandoned = false;
+    bool tooLong = false;
+    std::exception_ptr failure; // of the turn, carried past PCRE2's frames
+
+    void rethrow() const {
+        if (failure)
+            std::rethrow_exception(failure);
+    }
+};
+
+// Between two callouts a match steps over at most the characters between their positions (an
+// item such as a* or a back reference reads on, then the next callout is there).
+template <typename Block> int countWork(Block *block, void *data) {
+    auto &run = *static_cast<MatchRun *>(data);
+    const PCRE2_SIZE at = block->current_position;
+    const quint64 units = (at > run.at ? at - run.at : run.at - at) + kCalloutWork;
+    run.at = at;
+    run.work += units;
+    if (run.work > kWorkLimit) {
+        run.tooLong = true;
+        return PCRE2_ERROR_CALLOUT;
+    }
+    try {
+        if (run.pause && run.pause->addWork(units)) {
+            run.abandoned = true;
+            return PCRE2_ERROR_CALLOUT;
+        }
+    } catch (...) {
+        run.failure = std::current_exception();
+        run.abandoned = true;
+        return PCRE2_ERROR_CALLOUT;
+    }
+    return 0;
+}
+
+PlatformError unmatchable(const QString &why) {
+    return PlatformError(
+        PlatformError::InvalidProcedureCall,
+        QStringLiteral("The regular expression cannot be matched against a line of this file: %1")
+            .arg(why));
+}
+
+PlatformError unmatchable(const MatchRun &run, int code) {
+    return unmatchable(run.tooLong ? QStringLiteral("matching needs too much work")
+                                   : errorText(code));
+}
+
 // One compiled pattern of one code unit width, with what matching it needs.
 template <typename Code, typename Data, typename Context, typename Stack> struct Matcher {
     Code *code = nullptr;
@@ -44,14 +131,26 @@ template <typename Code, typename Data, typename Context, typename Stack> struct
 } // namespace
 
 struct RegexMatcher::Compiled {
+    void makeQuick(const QString &full, uint32_t options);
+
     // The exact matcher, on decoded lines.
     Matcher<pcre2_code_16, pcre2_match_data_16, pcre2_match_context_16, pcre2_jit_stack_16> utf16;
     // The same pattern on the raw bytes of a line, to pass over lines without decoding them;
     // null when it could not be made.
     Matcher<pcre2_code_8, pcre2_match_data_8, pcre2_match_context_8, pcre2_jit_stack_8> utf8;
     bool jit8 = false; // utf8 is JIT-compiled: matched through the JIT's own entry, unchecked
+    // The unmetered forms of both, JIT-compiled, with the quick step limit (kQuickLine); null
+    // when the pattern is not straight. They share the others' match data and JIT stacks.
+    pcre2_code_16 *quick16 = nullptr;
+    pcre2_match_context_16 *quickContext16 = nullptr;
+    pcre2_code_8 *quick8 = nullptr;
+    pcre2_match_context_8 *quickContext8 = nullptr;
 
     ~Compiled() {
+        pcre2_match_context_free_16(quickContext16);
+        pcre2_code_free_16(quick16);
+        pcre2_match_context_free_8(quickContext8);
+        pcre2_code_free_8(quick8);
         pcre2_jit_stack_free_16(utf16.stack);
         pcre2_match_context_free_16(utf16.context);
         pcre2_match_data_free_16(utf16.data);
@@ -62,6 +161,40 @@ struct RegexMatcher::Compiled {
         pcre2_code_free_8(utf8.code);
     }
 };
+
+void RegexMatcher::Compiled::makeQuick(const QString &full, uint32_t options) {
+    int code = 0;
+    PCRE2_SIZE offset = 0;
+    quick16 =
+        pcre2_compile_16(units(full), PCRE2_SIZE(full.size()), options, &code, &offset, nullptr);
+    if (quick16 && pcre2_jit_compile_16(quick16, PCRE2_JIT_COMPLETE) == 0) {
+        quickContext16 = pcre2_match_context_create_16(nullptr);
+        if (!quickContext16)
+            throw std::bad_alloc();
+        pcre2_set_match_limit_16(quickContext16, kQuickLimit);
+        pcre2_set_heap_limit_16(quickContext16, kHeapLimitKiB);
+        pcre2_jit_stack_assign_16(quickContext16, nullptr, utf16.stack);
+    } else {
+        pcre2_code_free_16(quick16);
+        quick16 = nullptr;
+    }
+    if (!utf8.code)
+        return;
+    const QByteArray bytes = full.toUtf8();
+    quick8 = pcre2_compile_8(reinterpret_cast<PCRE2_SPTR8>(bytes.constData()),
+                             PCRE2_SIZE(bytes.size()), options, &code, &offset, nullptr);
+    if (quick8 && pcre2_jit_compile_8(quick8, PCRE2_JIT_COMPLETE) == 0) {
+        quickContext8 = pcre2_match_context_create_8(nullptr);
+        if (!quickContext8)
+            throw std::bad_alloc();
+        pcre2_set_match_limit_8(quickContext8, kQuickLimit);
+        pcre2_set_heap_limit_8(quickContext8, kHeapLimitKiB);
+        pcre2_jit_stack_assign_8(quickContext8, nullptr, utf8.stack);
+    } else {
+        pcre2_code_free_8(quick8);
+        quick8 = nullptr;
+    }
+}
 
 std::unique_ptr<RegexMatcher> RegexMatcher::compile(const QString &pattern, bool caseSensitive,
                                                     bool wholeWord, QString *error) {
@@ -123,6 +256,8 @@ std::unique_ptr<RegexMatcher> RegexMatcher::compile(const QString &pattern, bool
         pcre2_set_heap_limit_8(narrow.context, kHeapLimitKiB);
         pcre2_jit_stack_assign_8(narrow.context, nullptr, narrow.stack);
     }
+    if (isStraight(pattern))
+        compiled->makeQuick(full, options & ~PCRE2_AUTO_CALLOUT);
     return std::unique_ptr<RegexMatcher>(new RegexMatcher(std::move(compiled)));
 }
 
@@ -130,30 +265,55 @@ RegexMatcher::RegexMatcher(std::unique_ptr<Compiled> compiled) : d(std::move(com
 
 RegexMatcher::~RegexMatcher() = default;
 
-qint64 RegexMatcher::match(QStringView line) const {
+qint64 RegexMatcher::match(QStringView line, MatchPause *pause) const {
     const auto &wide = d->utf16;
-    const int rc = pcre2_match_16(wide.code, units(line), PCRE2_SIZE(line.size()), 0, 0, wide.data,
-                                  wide.context);
-    if (rc == PCRE2_ERROR_NOMATCH)
+    MatchRun run{pause};
+    int rc = PCRE2_ERROR_MATCHLIMIT;
+    if (d->quick16 && line.size() <= kQuickLine) {
+        rc = pcre2_jit_match_16(d->quick16, units(line), PCRE2_SIZE(line.size()), 0, 0, wide.data,
+                                d->quickContext16);
+        if (pause && pause->checkClock())
+            return 0;
+    }
+    if (rc < 0 && rc != PCRE2_ERROR_NOMATCH) { // past the quick limits: metered
+        pcre2_set_callout_16(wide.context, countWork<pcre2_callout_block_16>, &run);
+        rc = pcre2_match_16(wide.code, units(line), PCRE2_SIZE(line.size()), 0, 0, wide.data,
+                            wide.context);
+        run.rethrow();
+    }
+    if (rc == PCRE2_ERROR_NOMATCH || run.abandoned)
         return 0;
     if (rc < 0)
-        throw PlatformError(PlatformError::InvalidProcedureCall,
-                            QStringLiteral("The regular expression cannot be matched against a "
-                                           "line of this file: %1")
-                                .arg(errorText(rc)));
+        throw unmatchable(run, rc);
     const PCRE2_SIZE start = pcre2_get_ovector_pointer_16(wide.data)[0];
     return characterCount(line, qsizetype(start)) + 1;
 }
 
-bool RegexMatcher::mayMatch(const char *utf8, qsizetype size) const {
+bool RegexMatcher::mayMatch(const char *utf8, qsizetype size, MatchPause *pause) const {
     const auto &narrow = d->utf8;
     if (!narrow.code)
         return true;
+    MatchRun run{pause};
     const auto subject = reinterpret_cast<PCRE2_SPTR8>(utf8);
-    const int rc = d->jit8 ? pcre2_jit_match_8(narrow.code, subject, PCRE2_SIZE(size), 0, 0,
-                                               narrow.data, narrow.context)
-                           : pcre2_match_8(narrow.code, subject, PCRE2_SIZE(size), 0, 0,
-                                           narrow.data, narrow.context);
+    int rc = PCRE2_ERROR_MATCHLIMIT;
+    if (d->quick8 && size <= kQuickLine) {
+        rc = pcre2_jit_match_8(d->quick8, subject, PCRE2_SIZE(size), 0, 0, narrow.data,
+                               d->quickContext8);
+        if (pause && pause->checkClock())
+            return true;
+    }
+    if (rc < 0 && rc != PCRE2_ERROR_NOMATCH) {
+        pcre2_set_callout_8(narrow.context, countWork<pcre2_callout_block_8>, &run);
+        rc = d->jit8 ? pcre2_jit_match_8(narrow.code, subject, PCRE2_SIZE(size), 0, 0, narrow.data,
+                                         narrow.context)
+                     : pcre2_match_8(narrow.code, subject, PCRE2_SIZE(size), 0, 0, narrow.data,
+                                     narrow.context);
+        run.rethrow();
+    }
+    if (run.abandoned)
+        return true;
+    if (run.tooLong) // the decoded line would take as much work, give or take a little
+        throw unmatchable(run, rc);
     // Invalid bytes match nothing here but decode to U+FFFD, which the pattern may match.
     return rc != PCRE2_ERROR_NOMATCH || !QByteArrayView(utf8, size).isValidUtf8();
 }

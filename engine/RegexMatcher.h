@@ -4,11 +4,15 @@
 #include <QStringView>
 #include <memory>
 
+class MatchPause;
+
 // A PCRE2 pattern matched against one decoded line at a time, in the UTF-16 the line is held in,
 // JIT-compiled where the machine allows it. Ignoring case folds as Unicode does; whole word
-// means the characters around the match are delimiters, as for a plain string. Backtracking is
-// bounded: a line that needs more than the limit fails with PlatformError instead of holding
-// the scan.
+// means the characters around the match are delimiters, as for a plain string. The work of a
+// match is bounded, in backtracking steps and in characters stepped over (a lookahead that reads
+// to the end of the line from every start takes no backtracking step): a line that needs more
+// than the limits fails with PlatformError. Within them, a long match gives its thread a turn
+// about every millisecond through a MatchPause, from inside the match.
 class RegexMatcher {
 public:
     // The pattern compiled for the options, or null with error saying what is wrong and where.
@@ -18,12 +22,14 @@ public:
     RegexMatcher(const RegexMatcher &) = delete;
     RegexMatcher &operator=(const RegexMatcher &) = delete;
 
-    // The 1-based column in characters of the first match in line, 0 for none. Throws
-    // PlatformError when the line needs more backtracking or memory than allowed.
-    qint64 match(QStringView line) const;
+    // The 1-based column in characters of the first match in line, 0 for none or when pause
+    // asks for the match to be abandoned. Throws PlatformError when the line needs more work or
+    // memory than allowed.
+    qint64 match(QStringView line, MatchPause *pause = nullptr) const;
     // False when the line, given as the UTF-8 bytes it is read as, surely holds no match: the
-    // line need not be decoded. True when it may (match tells).
-    bool mayMatch(const char *utf8, qsizetype size) const;
+    // line need not be decoded. True when it may (match tells), or when pause abandons it.
+    // Throws PlatformError as match does.
+    bool mayMatch(const char *utf8, qsizetype size, MatchPause *pause = nullptr) const;
 
     // A pattern of ASCII characters none of which is special: it stands for itself, so the
     // plain string search gives the same lines and columns.

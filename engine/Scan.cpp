@@ -68,11 +68,14 @@ void Scan::RunScan() {
 
 void Scan::ScanFolder(FolderListing *parent, const QByteArray &name) {
     const QByteArray path = parent ? parent->childPath(name) : FolderListing::normalPath(name);
-    std::unique_ptr<FolderListing> folder = mLookahead ? mLookahead->takeListing(path) : nullptr;
+    const std::unique_ptr<FolderListing> listed =
+        mLookahead ? mLookahead->takeListing(path) : nullptr;
+    std::unique_ptr<FolderListing> folder;
     try {
-        if (!folder)
-            folder = parent ? std::make_unique<FolderListing>(*parent, name)
-                            : std::make_unique<FolderListing>(name);
+        // Opened here all the same: the helper's listing has no descriptor, and serves only if
+        // the folder opened is still the one it listed.
+        folder = parent ? std::make_unique<FolderListing>(*parent, name, listed.get())
+                        : std::make_unique<FolderListing>(name, listed.get());
     } catch (const PlatformError &e) {
         // A folder that cannot be listed is reported like an unreadable file; the walk goes on.
         raiseError(FolderListing::displayPath(path), e.description());
@@ -94,7 +97,7 @@ void Scan::ScanFolder(FolderListing *parent, const QByteArray &name) {
     for (const QByteArray &subFolder : folder->subFolders()) {
         if (mEngine.mbAbort != vbFalse)
             break;
-        if (!folderFilter().excludes(subFolder))
+        if (!folderFilter().excludes(subFolder, &mFolderPause))
             ScanFolder(folder.get(), subFolder);
     }
     --mlDepth;

@@ -59,6 +59,7 @@ private:
     quint64 settingsVersion() const override;
     bool skipsBinaryFiles() const override;
     bool yieldAndCheckAbort() override;
+    bool turnInMatch() override { return yieldAndCheckAbort(); }
     void addFinding(const QString &path, qint32 lLine, qint32 lColumn, const QString &line,
                     qint64 next) override;
 
@@ -71,6 +72,7 @@ private:
     quint64 mlRulesVersion = 0;
     FolderFilter mFolderFilter;           // for the list msFolderFilterList
     QString msFolderFilterList;
+    MatchPause mFolderPause{[this] { return yieldAndCheckAbort(); }}; // a long list's turns
     int mlDepth = 0; // folders of the walk above the current one
     std::optional<Lookahead> mLookahead;
     quint64 mlLookaheadVersion = 0; // the settings the helper searches with

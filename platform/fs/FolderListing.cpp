@@ -6,15 +6,37 @@
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/openat2.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace {
 constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
+// Opens the folder at the relative path below the open folder anchorFd without following a link
+// anywhere on the way, so that no folder swapped for a link leads out of the tree. Kernels
+// before 5.6 have no openat2: there the path is opened as given, only its last part unfollowed.
+int openBelow(int anchorFd, const QByteArray &relative, const QByteArray &path) {
+    open_how how{};
+    how.flags = kFolderFlags;
+    how.resolve = RESOLVE_NO_SYMLINKS;
+    const long fd = ::syscall(SYS_openat2, anchorFd, relative.constData(), &how, sizeof how);
+    if (fd >= 0 || errno != ENOSYS)
+        return int(fd);
+    return ::open(path.constData(), kFolderFlags);
+}
+
+FolderListing::Identity identityOf(const struct stat &st) {
+    const auto ns = [](const timespec &t) { return qint64(t.tv_sec) * 1'000'000'000 + t.tv_nsec; };
+    return {quint64(st.st_dev), quint64(st.st_ino), qint64(st.st_size), ns(st.st_mtim),
+            ns(st.st_ctim)};
+}
+
 // Opens name (a path, or a name in the folder dirFd) for reading when it is a regular file;
 // throws PlatformError otherwise. A FIFO or device is never opened for reading.
-std::unique_ptr<TextStream> openRegular(int dirFd, const char *name) {
+std::unique_ptr<TextStream> openRegular(int dirFd, const char *name,
+                                        FolderListing::Identity *identity) {
     // Non-blocking, so that a FIFO put in place of a listed file cannot hang the open; the flag
     // does not change reading a regular file.
     const int fd = ::openat(dirFd, name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -26,6 +48,8 @@ std::unique_ptr<TextStream> openRegular(int dirFd, const char *name) {
         ::close(fd);
         throw fsError(error);
     }
+    if (identity)
+        *identity = identityOf(st);
     return std::make_unique<TextStream>(fd, qint64(st.st_size));
 }
 } // namespace
@@ -43,21 +67,60 @@ QByteArray FolderListing::normalPath(const QByteArray &path) {
     return out;
 }
 
-FolderListing::FolderListing(const QByteArray &path) : mPath(normalPath(path)) {
+FolderListing::FolderListing(const QByteArray &path, const FolderListing *listed, bool identify)
+    : mPath(normalPath(path)) {
     // The starting folder may itself be reached through a link; only links below it are not.
     const int fd = ::open(mPath.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         throw fsError(errno, true);
-    read(fd);
+    readOrTake(fd, listed, identify);
 }
 
-FolderListing::FolderListing(const FolderListing &parent, const QByteArray &name)
+FolderListing::FolderListing(const FolderListing &parent, const QByteArray &name,
+                             const FolderListing *listed, bool identify)
     : mPath(parent.childPath(name)) {
-    const int fd = parent.mFd >= 0 ? ::openat(parent.mFd, name.constData(), kFolderFlags)
-                                   : ::open(mPath.constData(), kFolderFlags);
+    if (parent.mFd >= 0) {
+        mAnchorFd = parent.mFd;
+        mFromAnchor = name;
+    } else {
+        mAnchorFd = parent.mAnchorFd;
+        mFromAnchor = parent.mFromAnchor + '/' + name;
+    }
+    const int fd = parent.mFd >= 0  ? ::openat(parent.mFd, name.constData(), kFolderFlags)
+                   : mAnchorFd >= 0 ? openBelow(mAnchorFd, mFromAnchor, mPath)
+                                    : ::open(mPath.constData(), kFolderFlags);
     if (fd < 0)
         throw fsError(errno, true);
-    read(fd);
+    readOrTake(fd, listed, identify);
+}
+
+// The folder open again for a moment, as its subfolders are: below the anchor, links refused.
+int FolderListing::openAgain() const {
+    const int fd = mAnchorFd >= 0 ? openBelow(mAnchorFd, mFromAnchor, mPath)
+                                  : ::open(mPath.constData(), kFolderFlags);
+    if (fd < 0)
+        throw fsError(errno, true);
+    return fd;
+}
+
+// A listing made elsewhere serves only the folder it was made of, unchanged: one swapped for
+// another (or for a link, which the open refuses) or changed since is read again.
+void FolderListing::readOrTake(int fd, const FolderListing *listed, bool identify) {
+    struct stat st {};
+    if (!listed) {
+        // Before the entries are read: a change while they are makes the identity differ.
+        if (identify && ::fstat(fd, &st) == 0)
+            mIdentity = identityOf(st);
+        read(fd);
+        return;
+    }
+    if (!listed->mIdentity || ::fstat(fd, &st) != 0 || !(identityOf(st) == *listed->mIdentity)) {
+        read(fd);
+        return;
+    }
+    mFd = fd;
+    mFiles = listed->mFiles;
+    mSubFolders = listed->mSubFolders;
 }
 
 QByteArray FolderListing::childPath(const QByteArray &name) const {
@@ -113,10 +176,37 @@ void FolderListing::classify(const char *name, unsigned char type) {
         mSubFolders.emplace_back(name);
 }
 
-std::unique_ptr<TextStream> FolderListing::openFile(const QByteArray &name) const {
+std::unique_ptr<TextStream> FolderListing::openFile(const QByteArray &name,
+                                                    Identity *identity) const {
     if (mFd >= 0)
-        return openRegular(mFd, name.constData());
-    return openRegular(AT_FDCWD, childPath(name).constData());
+        return openRegular(mFd, name.constData(), identity);
+    const int folder = openAgain();
+    try {
+        auto stream = openRegular(folder, name.constData(), identity);
+        ::close(folder);
+        return stream;
+    } catch (...) {
+        ::close(folder);
+        throw;
+    }
+}
+
+std::optional<FolderListing::Identity> FolderListing::fileIdentity(const QByteArray &name) const {
+    struct stat st {};
+    int at = -1;
+    if (mFd >= 0) {
+        at = ::fstatat(mFd, name.constData(), &st, 0);
+    } else {
+        try {
+            const int folder = openAgain();
+            at = ::fstatat(folder, name.constData(), &st, 0);
+            ::close(folder);
+        } catch (const PlatformError &) {
+        }
+    }
+    if (at != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    return identityOf(st);
 }
 
 std::unique_ptr<FolderListing> FolderListing::detached() const {
@@ -124,6 +214,7 @@ std::unique_ptr<FolderListing> FolderListing::detached() const {
     copy->mPath = mPath;
     copy->mFiles = mFiles;
     copy->mSubFolders = mSubFolders;
+    copy->mIdentity = mIdentity;
     return copy;
 }
 

@@ -4,7 +4,9 @@
 #include "Scan.h"
 
 #include <QTemporaryDir>
+#include <QThread>
 #include <QtTest>
+#include <sys/stat.h>
 
 using TavrinEXE::Lookahead;
 using TavrinEXE::Scan;
@@ -22,6 +24,8 @@ private slots:
     void cleanup();
     void sameOutcomeWithAndWithoutHelper_data();
     void sameOutcomeWithAndWithoutHelper();
+    void fileChangedAfterTheHelperSearchedIt_data();
+    void fileChangedAfterTheHelperSearchedIt();
 
 private:
     QTemporaryDir mDir; // "small" and "large": the same with files of many findings
@@ -108,6 +112,64 @@ void tst_Lookahead::sameOutcomeWithAndWithoutHelper() {
     QVERIFY(alone.size() > 40);
     for (int round = 0; round < 3; ++round) // the helper's timing differs from run to run
         QCOMPARE(scan(true), alone);
+}
+
+using Change = std::function<void(const QString &)>; // given the root of the tree
+
+void tst_Lookahead::fileChangedAfterTheHelperSearchedIt_data() {
+    QTest::addColumn<Change>("change");
+    QTest::newRow("truncated") << Change(
+        [](const QString &root) { QVERIFY(QFile::resize(root + "/t.txt", 0)); });
+    QTest::newRow("deleted") << Change(
+        [](const QString &root) { QVERIFY(QFile::remove(root + "/t.txt")); });
+    QTest::newRow("replaced by a FIFO") << Change([](const QString &root) {
+        QVERIFY(QFile::remove(root + "/t.txt"));
+        QCOMPARE(::mkfifo(QFile::encodeName(root + "/t.txt").constData(), 0600), 0);
+    });
+    QTest::newRow("rewritten, same size") << Change([](const QString &root) {
+        writeTree(root, {{"t.txt", "dog 1\ncat 2\n"}});
+    });
+    QTest::newRow("folder swapped for a link out of the tree") << Change([](const QString &root) {
+        QVERIFY(QFile::rename(root + "/sub", root + "/sub-old"));
+        QVERIFY(QFile::link(QFileInfo(root + "/../outside").absoluteFilePath(), root + "/sub"));
+    });
+}
+
+// While the client holds the scan at a yield, files and folders the helper has already searched
+// change: at their turn they are searched as they are then, as by the scan alone.
+void tst_Lookahead::fileChangedAfterTheHelperSearchedIt() {
+    QFETCH(Change, change);
+    setDoEventsInterval(0);
+    const QString root = mDir.path() + "/changed";
+    writeTree(mDir.path() + "/outside", {{"t2.txt", "cat outside\n"}});
+    const auto scan = [&](bool lookahead) {
+        QDir(root).removeRecursively();
+        // t.txt and sub/t2.txt lie beyond the files the helper leaves to the scan.
+        writeTree(root, {{"a.txt", "cat 0\n"},
+                         {"b1.txt", "-\n"},
+                         {"b2.txt", "-\n"},
+                         {"b3.txt", "-\n"},
+                         {"b4.txt", "-\n"},
+                         {"t.txt", "cat 1\ncat 2\n"},
+                         {"sub/t2.txt", "cat 3\n"}});
+        Scan::setLookahead(lookahead);
+        EngineRun run;
+        bool changed = false;
+        setDoEventsHook([&] {
+            if (changed || run.engine->FoundFiles()->Count() < 1)
+                return;
+            changed = true;
+            if (lookahead)
+                QThread::msleep(200); // the helper searches on meanwhile
+            change(root);
+        });
+        QStringList out = run.scan(root, QStringLiteral("cat"));
+        setDoEventsHook({});
+        return out << run.events;
+    };
+    const QStringList alone = scan(false);
+    QVERIFY(alone.size() >= 3);
+    QCOMPARE(scan(true), alone);
 }
 
 QTEST_GUILESS_MAIN(tst_Lookahead)

@@ -38,6 +38,7 @@ private slots:
     void folderThatCannotBeListedIsReportedAndWalkGoesOn_data();
     void folderThatCannotBeListedIsReportedAndWalkGoesOn();
     void specialFilesAndLinkedFoldersAreNotEntered();
+    void deepFolderSwappedForALinkIsNotFollowed();
     void abortAtEachCheckPointStopsWithPrefix_data();
     void abortAtEachCheckPointStopsWithPrefix();
     void settingChangedDuringYieldAppliesToRestOfScan_data();
@@ -393,6 +394,32 @@ void tst_Scan::specialFilesAndLinkedFoldersAreNotEntered() {
     EngineRun run;
     QCOMPARE(run.scan(dir.path(), "hit"), (QStringList{"linked-file:1:1:hit", "real/f:1:1:hit"}));
     QCOMPARE(run.events, (QStringList{"ScanStarted", "ScanCompleted"}));
+}
+
+// Below the depth where folders give their descriptors back, a folder above swapped for a link
+// while the walk is below it does not lead the walk out of the tree.
+void tst_Scan::deepFolderSwappedForALinkIsNotFollowed() {
+    QTemporaryDir dir, outside;
+    QString above; // the start folder's subfolders above the first that gives its descriptor back
+    for (int depth = 1; depth < Scan::kOpenDepth; ++depth)
+        above += QStringLiteral("d%1/").arg(depth);
+    const QString deep = QStringLiteral("d%1/").arg(Scan::kOpenDepth);
+    writeTree(dir.path(),
+              {{above + deep + "a", "cat\n"}, {above + deep + "sub/f", "cat inside\n"}});
+    writeTree(outside.path(), {{deep + "sub/f", "cat outside\n"}});
+    setDoEventsInterval(0);
+    EngineRun run;
+    bool swapped = false;
+    setDoEventsHook([&] {
+        if (swapped || run.engine->FoundFiles()->Count() < 1)
+            return;
+        swapped = true; // the walk is in the deep folder: swap the one above it
+        const QString last = dir.path() + u'/' + above.chopped(1);
+        QVERIFY(QFile::rename(last, last + "-old"));
+        QVERIFY(QFile::link(outside.path(), last));
+    });
+    QCOMPARE(run.scan(dir.path(), "cat"),
+             (QStringList{above + deep + "a:1:1:cat", above + deep + "sub/f:1:1:cat inside"}));
 }
 
 void tst_Scan::abortAtEachCheckPointStopsWithPrefix_data() {

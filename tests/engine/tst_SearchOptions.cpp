@@ -28,6 +28,7 @@ private slots:
     void catastrophicPatternIsReportedNotHung();
     void excludedFoldersAreNotEntered_data();
     void excludedFoldersAreNotEntered();
+    void longExcludeListKeepsTheWalkAnswering();
     void binaryFilesAreSkippedOnlyWhenAsked();
     void progressTellsFilesAndFolder();
 };
@@ -166,6 +167,9 @@ void tst_SearchOptions::badOptionsAreRefusedAtGrep_data() {
     QTest::newRow("huge pattern") << QString(70000, 'a') << false << ""
                                   << "-13 Invalid Regular Expression: pattern longer than 65536 "
                                      "characters";
+    QTest::newRow("compiled form too large")
+        << "[ab]" + QString(12000, 'a') << false << ""
+        << "-13 Invalid Regular Expression: regular expression is too large at character 12005";
     QTest::newRow("path in list") << "ok" << false << " .git ; src/build "
                                   << "-14 Invalid Exclude Folders: \"src/build\" is not a folder "
                                      "name";
@@ -236,6 +240,31 @@ void tst_SearchOptions::excludedFoldersAreNotEntered_data() {
     QTest::newRow("glob with brackets")
         << "[bn]*" << QStringList{"top", ".git/x", "src/f", "src/.git/y"};
     QTest::newRow("no glob matches a file") << "top;f" << all;
+    QTest::newRow("escaped name, glob twice")
+        << "b\\uild;build*;build*" << QStringList{"top",   ".git/x",     "node_modules/x",
+                                                  "src/f", "src/.git/y", "src/node_modules/y"};
+}
+
+// A folder's name is tested against every glob of the list: a long list still lets the walk
+// yield every few milliseconds.
+void tst_SearchOptions::longExcludeListKeepsTheWalkAnswering() {
+    QTemporaryDir dir;
+    const QString name = QString(200, u'a') + QStringLiteral("keep");
+    writeTree(dir.path(), {{"top", "hit\n"}, {name + "/x", "hit\n"}});
+    QStringList globs;
+    for (int i = 0; i < 100000; ++i)
+        globs << QStringLiteral("*a*a*z%1").arg(i);
+    EngineRun run;
+    run.engine->setExcludeFolders(globs.join(u';'));
+    QElapsedTimer sinceYield;
+    qint64 longest = 0;
+    setDoEventsHook([&] {
+        if (sinceYield.isValid())
+            longest = std::max(longest, sinceYield.elapsed());
+        sinceYield.start();
+    });
+    QCOMPARE(run.scan(dir.path(), "hit"), (QStringList{"top:1:1:hit", name + "/x:1:1:hit"}));
+    QVERIFY2(longest < 50, qPrintable(QStringLiteral("no yield for %1 ms").arg(longest)));
 }
 
 void tst_SearchOptions::excludedFoldersAreNotEntered() {
