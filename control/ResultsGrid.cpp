@@ -14,7 +14,7 @@ const QString GridProgId = QStringLiteral("MSFlexGridLib.MSFlexGrid.1");
 const QString GridName = QStringLiteral("fgFiles");
 
 // The end of a run of digits at `from` that a tab follows, or -1.
-qsizetype digitsThenTab(const QString &text, qsizetype from) {
+qsizetype digitsThenTab(QStringView text, qsizetype from) {
     qsizetype end = from;
     while (end < text.size() && text.at(end) >= u'0' && text.at(end) <= u'9')
         ++end;
@@ -24,7 +24,7 @@ qsizetype digitsThenTab(const QString &text, qsizetype from) {
 // The four cells of a finding record: the path (which may hold tabs), a tab, the line, a tab,
 // the column, a tab, then the line's whole text, tabs included. Text that is no such record is
 // split at every tab. Scanned by hand: a regular expression costs ten times as much a record.
-QStringList findingCells(const QString &record) {
+QList<QStringView> findingCells(QStringView record) {
     for (qsizetype tab = record.indexOf(u'\t'); tab >= 0; tab = record.indexOf(u'\t', tab + 1)) {
         const qsizetype lineEnd = digitsThenTab(record, tab + 1);
         const qsizetype columnEnd = lineEnd < 0 ? -1 : digitsThenTab(record, lineEnd + 1);

@@ -37,7 +37,7 @@ MSFlexGrid::MSFlexGrid(QWidget *parent)
     setSelectionBehavior(SelectRows);
     setSelectionMode(ExtendedSelection);
     setWordWrap(false);
-    setTextElideMode(Qt::ElideMiddle);
+    setTextElideMode(Qt::ElideLeft);
     setHorizontalScrollMode(ScrollPerPixel);
     setAlternatingRowColors(true);
 
@@ -143,7 +143,7 @@ void MSFlexGrid::AddItem(const QString &text, int index) {
     mModel->insertTabbedRow(insertionRow(index), text);
 }
 
-void MSFlexGrid::addRow(const QStringList &cells, int index) {
+void MSFlexGrid::addRow(const QList<QStringView> &cells, int index) {
     mModel->insertCells(insertionRow(index), cells);
 }
 
@@ -205,8 +205,27 @@ void MSFlexGrid::setHighlight(int textColumn, int positionColumn,
 }
 
 void MSFlexGrid::setFirstMessageRow(int row) {
+    const int old = mModel->firstMessageRow();
+    if (row == old)
+        return;
     mModel->setFirstMessageRow(row);
-    viewport()->update();
+    // A delivery moves the boundary at every finding, below the rows on show as a rule: only a
+    // change to a row in view is drawn, or each yield would paint the whole grid.
+    const int first = old == 0 ? row : row == 0 ? old : std::min(old, row);
+    const int end = old == 0 || row == 0 ? Rows() : std::max(old, row);
+    if (showsGridRows(first, end))
+        viewport()->update();
+}
+
+bool MSFlexGrid::showsGridRows(int first, int end) const {
+    if (mModel->rowCount() == 0 || !viewport()->isVisible())
+        return false;
+    const int top = std::max(rowAt(0), 0);
+    int bottom = rowAt(viewport()->height() - 1);
+    if (bottom < 0)
+        bottom = mModel->rowCount() - 1;
+    // Grid rows grow with model rows.
+    return mModel->gridRow(bottom) >= first && mModel->gridRow(top) < end;
 }
 
 bool MSFlexGrid::isMessageRow(int row) const {

@@ -39,7 +39,7 @@ public:
     // index is -1. Fields beyond Cols() are dropped, missing ones are empty.
     void AddItem(const QString &text, int index = -1);
     // Likewise from the row's cells, each kept whole: a cell's text may hold tabs.
-    void addRow(const QStringList &cells, int index = -1);
+    void addRow(const QList<QStringView> &cells, int index = -1);
 
     int ColWidth(int column) const;
     void setColWidth(int column, int twips);
@@ -98,6 +98,8 @@ private:
     void createActions();
     // Draws the visible message rows over the cells, each as one line across the row.
     void paintMessageRows(const QRect &area);
+    // Whether any of grid rows [first, end) is in view.
+    bool showsGridRows(int first, int end) const;
 
     FlexGridModel *mModel;
     FlexGridDelegate *mDelegate;
