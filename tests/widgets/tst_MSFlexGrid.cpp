@@ -1,3 +1,4 @@
+#include "FlexGridDelegate.h"
 #include "MSFlexGrid.h"
 #include "PlatformError.h"
 
@@ -407,15 +408,19 @@ void tst_MSFlexGrid::matchIsDrawnInTheHighlightColour() {
     QVERIFY(QTest::qWaitForWindowExposed(&grid));
     grid.clearSelection();
     grid.setCurrentIndex({});
-    const QColor highlight = grid.palette().color(QPalette::Highlight);
+    const QColor match = FlexGridDelegate::matchBackground();
     const auto highlighted = [&](int column) {
         const QRect cell = grid.visualRect(grid.model()->index(0, column));
-        return pixelsOf(grid.viewport()->grab().toImage(), cell, highlight);
+        return pixelsOf(grid.viewport()->grab().toImage(), cell, match);
     };
     QCOMPARE(highlighted(3), 0); // no highlight until one is asked for
     grid.setHighlight(3, 2, 6);
-    QVERIFY(highlighted(3) > 0);
+    const int plain = highlighted(3);
+    QVERIFY(plain > 0);
     QCOMPARE(highlighted(0), 0);
+    // A selected row keeps its match in the same colour, not one the selection hides.
+    grid.setRow(1);
+    QCOMPARE(highlighted(3), plain);
     // The cells keep their text.
     QCOMPARE(grid.TextMatrix(1, 3), QStringLiteral("abc needle xyz"));
 }
