@@ -70,10 +70,13 @@ void CollectionProxy::readAhead(qint32 index) const {
     while (index >= qint64(mFirst) + mItems.size()) {
         const qint32 first = mFirst + static_cast<qint32>(mItems.size());
         const qint32 count = qMax(mBatch, index - first + 1);
-        QDBusPendingCall pending =
-            mPending && mPendingFirst == first ? *mPending : requestItems(first, count);
+        const bool askedBefore = mPending && mPendingFirst == first;
+        QDBusPendingCall pending = askedBefore ? *mPending : requestItems(first, count);
         mPending.reset();
-        const QDBusMessage reply = AutomationCall::finish(pending);
+        QDBusMessage reply = AutomationCall::finish(pending);
+        // A batch asked for ahead may have been asked before a growing collection held it.
+        if (askedBefore && reply.type() != QDBusMessage::ReplyMessage)
+            reply = AutomationCall::finish(requestItems(first, count));
         if (reply.errorName() == AutomationCall::kLimitsExceeded && first < index) {
             // The item at first is too large for one message: go on from the one asked for.
             mItems.clear();
@@ -93,7 +96,10 @@ void CollectionProxy::readAhead(qint32 index) const {
             throw PlatformError(PlatformError::AutomationError,
                                 QStringLiteral("Automation error: Items replied \"%1\"")
                                     .arg(items.currentSignature()));
-        const qsizetype before = mItems.size();
+        // A walk keeps only the batch it is in: a client walks a collection once, in order, and
+        // millions of cached items would only cost memory. A step back reads again.
+        mItems.clear();
+        mFirst = first;
         items.beginArray();
         while (!items.atEnd()) {
             QDBusVariant item;
@@ -101,7 +107,7 @@ void CollectionProxy::readAhead(qint32 index) const {
             mItems.append(plain(item.variant()));
         }
         items.endArray();
-        if (mItems.size() == before)
+        if (mItems.isEmpty())
             throw PlatformError::subscriptOutOfRange();
         mBatch = qMin(kLargestBatch, mBatch * 2);
     }
