@@ -12,6 +12,8 @@
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScrollBar>
+#include <QScopedValueRollback>
 
 namespace MSFlexGridLib {
 
@@ -54,6 +56,8 @@ MSFlexGrid::MSFlexGrid(QWidget *parent)
     columns->setSectionsClickable(true);
     columns->setStretchLastSection(false);
     connect(columns, &QHeaderView::sectionDoubleClicked, this, &MSFlexGrid::onHeaderDoubleClicked);
+    connect(columns, &QHeaderView::sectionResized, this, &MSFlexGrid::onSectionResized);
+    setTabKeyNavigation(false);
     setAllowUserResizing(false);
 
     setCols(kDefaultCols);
@@ -100,6 +104,8 @@ void MSFlexGrid::setCols(int count) {
         setFixedCols(count - 1);
     mModel->setGridCols(count);
     mColWidthSet.resize(count, -1);
+    mColPixels.resize(count, horizontalHeader()->defaultSectionSize());
+    stretchLastColumn();
 }
 
 void MSFlexGrid::setFixedCols(int count) {
@@ -149,7 +155,7 @@ void MSFlexGrid::addRow(const QList<QStringView> &cells, int index) {
 
 int MSFlexGrid::ColWidth(int column) const {
     checkColumn(column);
-    const int pixels = columnWidth(column);
+    const int pixels = mColPixels.at(column);
     const int set = mColWidthSet.at(column);
     if (set >= 0 && Twips::toPixelsX(this, set) == pixels)
         return set;
@@ -161,7 +167,48 @@ void MSFlexGrid::setColWidth(int column, int twips) {
     if (twips < 0)
         throw invalidArgument();
     mColWidthSet[column] = twips;
-    setColumnWidth(column, Twips::toPixelsX(this, twips));
+    mColPixels[column] = Twips::toPixelsX(this, twips);
+    {
+        const QScopedValueRollback<bool> own(mStretching, true);
+        setColumnWidth(column, mColPixels.at(column));
+    }
+    stretchLastColumn();
+}
+
+void MSFlexGrid::onSectionResized(int column, int, int newPixels) {
+    if (mStretching || column < 0 || column >= mColPixels.size())
+        return;
+    // A user's drag (or a width set through the view) is the column's own width.
+    mColPixels[column] = newPixels;
+    stretchLastColumn();
+}
+
+void MSFlexGrid::stretchLastColumn() {
+    const int last = int(mColPixels.size()) - 1;
+    if (last < 0 || mModel->gridCols() != mColPixels.size())
+        return;
+    const QScopedValueRollback<bool> own(mStretching, true);
+    int others = 0;
+    for (int c = 0; c < last; ++c) {
+        // A column that was the last one before more were added shows its own width again.
+        if (columnWidth(c) != mColPixels.at(c))
+            setColumnWidth(c, mColPixels.at(c));
+        others += mColPixels.at(c);
+    }
+    const int shown = std::max(mColPixels.at(last), viewport()->width() - others);
+    if (columnWidth(last) != shown)
+        setColumnWidth(last, shown);
+}
+
+void MSFlexGrid::resizeEvent(QResizeEvent *event) {
+    QTableView::resizeEvent(event);
+    stretchLastColumn();
+}
+
+void MSFlexGrid::updateGeometries() {
+    // Also when a scroll bar comes or goes, which changes the room without a resize.
+    QTableView::updateGeometries();
+    stretchLastColumn();
 }
 
 void MSFlexGrid::setAllowUserResizing(bool allow) {
@@ -309,6 +356,14 @@ void MSFlexGrid::keyPressEvent(QKeyEvent *event) {
         event->accept();
         return;
     }
+    if (event->modifiers() == Qt::ControlModifier &&
+        (event->key() == Qt::Key_Home || event->key() == Qt::Key_End)) {
+        mModel->announcePendingRows();
+        if (mModel->rowCount() > 0)
+            goToRow(event->key() == Qt::Key_Home ? 1 : mModel->gridRow(mModel->rowCount() - 1));
+        event->accept();
+        return;
+    }
     QTableView::keyPressEvent(event);
 }
 
@@ -350,6 +405,14 @@ void MSFlexGrid::paintMessageRows(const QRect &area) {
             text, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
             fontMetrics().elidedText(mModel->text(row, 0), Qt::ElideRight, text.width()));
     }
+}
+
+void MSFlexGrid::goToRow(int row) {
+    const QModelIndex index = mModel->index(mModel->modelRow(row), 0);
+    selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                 QItemSelectionModel::Rows);
+    scrollTo(index);
+    horizontalScrollBar()->setValue(horizontalScrollBar()->minimum());
 }
 
 void MSFlexGrid::onHeaderDoubleClicked() {
