@@ -63,10 +63,10 @@ protected:
 };
 
 struct Run {
-    qint64 total = 0;      // Grep to ScanCompleted
-    qint64 delivery = 0;   // first OnFileFound to ScanCompleted
+    qint64 total = 0;       // Grep to ScanCompleted
+    qint64 delivery = 0;    // first OnFileFound to ScanCompleted
     double deliveryCpu = 0; // the process's CPU time meanwhile, ms (all its threads)
-    qint64 longestGap = 0; // between two ticks of the host's 10 ms timer
+    qint64 longestGap = 0;  // between two ticks of the host's 10 ms timer
     int found = 0;
     int paints = 0;
 };

@@ -169,7 +169,8 @@ void FlexGridDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
     const CellLayout &layout = cellLayout(key, option.font, option.fontMetrics);
     const QFontMetrics &metrics = option.fontMetrics;
     const qreal y = option.rect.top() + (option.rect.height() - metrics.height()) / 2;
-    const QPen pen(option.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
+    const QPen pen(
+        option.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
     painter->setPen(pen);
     painter->drawStaticText(QPointF(area.left(), y), layout.before);
     if (!layout.match.text().isEmpty()) {
@@ -184,9 +185,9 @@ void FlexGridDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
         painter->drawStaticText(QPointF(area.left() + layout.afterX, y), layout.after);
 }
 
-const FlexGridDelegate::CellLayout &FlexGridDelegate::cellLayout(const CellKey &key,
-                                                                 const QFont &font,
-                                                                 const QFontMetrics &metrics) const {
+const FlexGridDelegate::CellLayout &
+FlexGridDelegate::cellLayout(const CellKey &key, const QFont &font,
+                             const QFontMetrics &metrics) const {
     // Enough for the cells of several screens; dropping all at once is cheaper than tracking
     // which were drawn last.
     constexpr qsizetype kMaxLayouts = 8192;

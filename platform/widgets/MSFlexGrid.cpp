@@ -12,8 +12,8 @@
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QScrollBar>
 #include <QScopedValueRollback>
+#include <QScrollBar>
 
 namespace MSFlexGridLib {
 

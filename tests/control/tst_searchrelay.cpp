@@ -290,7 +290,8 @@ void tst_SearchRelay::manyFindingsIntoAShownGridKeepEveryRowEventAndCell() {
     for (int i = 1; i <= kFindings; ++i) {
         const int n = (i - 1) / kPerFile;
         const int line = (i - 1) % kPerFile + 1;
-        const QString found = QString(line % 7, ' ') + QStringLiteral("needle %1\tafter a tab").arg(i);
+        const QString found =
+            QString(line % 7, ' ') + QStringLiteral("needle %1\tafter a tab").arg(i);
         const QStringList cells{paths.at(n), QString::number(line), QString::number(line % 7 + 1),
                                 found};
         QCOMPARE(events.at(i - 1), QStringLiteral("%1 %2").arg(i).arg(cells.join(':')));
@@ -310,7 +311,8 @@ void tst_SearchRelay::manyFindingsIntoAShownGridKeepEveryRowEventAndCell() {
     QCOMPARE(lines.size(), kFindings + 2); // the header, the findings, nothing after the last CR LF
     QCOMPARE(lines.at(kFindings),
              (paths.last() + QStringLiteral("\t%1\t%2\t").arg(kPerFile).arg(kPerFile % 7 + 1) +
-              QString(kPerFile % 7, ' ') + QStringLiteral("needle %1\tafter a tab\r").arg(kFindings))
+              QString(kPerFile % 7, ' ') +
+              QStringLiteral("needle %1\tafter a tab\r").arg(kFindings))
                  .toUtf8());
 }
 
