@@ -12,7 +12,7 @@ namespace TavrinEXE {
 namespace {
 constexpr qint32 kFirstBatch = 1024;
 // A batch is unpacked in one go, without a turn for the caller's event loop: at a microsecond or
-// two an item, 65536 kept a host's timers waiting some 100 ms; 8192 keep it to a few ms.
+// two an item, 65536 would hold a host's timers for a tenth of a second, 8192 for some 10 ms.
 constexpr qint32 kLargestBatch = 8192;
 
 QVariant plain(QVariant v) {
