@@ -1,5 +1,6 @@
 #include "ResultsGrid.h"
 
+#include "FindingRecord.h"
 #include "MSFlexGrid.h"
 #include "PlatformError.h"
 #include "StatusBar.h"
@@ -12,28 +13,6 @@ using MSFlexGridLib::MSFlexGrid;
 namespace {
 const QString GridProgId = QStringLiteral("MSFlexGridLib.MSFlexGrid.1");
 const QString GridName = QStringLiteral("fgFiles");
-
-// The end of a run of digits at `from` that a tab follows, or -1.
-qsizetype digitsThenTab(const QString &text, qsizetype from) {
-    qsizetype end = from;
-    while (end < text.size() && text.at(end) >= u'0' && text.at(end) <= u'9')
-        ++end;
-    return end > from && end < text.size() && text.at(end) == u'\t' ? end : -1;
-}
-
-// The four cells of a finding record: the path (which may hold tabs), a tab, the line, a tab,
-// the column, a tab, then the line's whole text, tabs included. Text that is no such record is
-// split at every tab. Scanned by hand: a regular expression costs ten times as much a record.
-QStringList findingCells(const QString &record) {
-    for (qsizetype tab = record.indexOf(u'\t'); tab >= 0; tab = record.indexOf(u'\t', tab + 1)) {
-        const qsizetype lineEnd = digitsThenTab(record, tab + 1);
-        const qsizetype columnEnd = lineEnd < 0 ? -1 : digitsThenTab(record, lineEnd + 1);
-        if (columnEnd >= 0)
-            return {record.left(tab), record.mid(tab + 1, lineEnd - tab - 1),
-                    record.mid(lineEnd + 1, columnEnd - lineEnd - 1), record.mid(columnEnd + 1)};
-    }
-    return record.split(u'\t');
-}
 
 // A cell read as a number; text that is not a whole number (an error row) gives 0.
 qint32 cellNumber(const QString &text) {
@@ -137,7 +116,7 @@ void ResultsGrid::refresh() {
 }
 
 void ResultsGrid::insertRow(const QString &record, qint32 row) {
-    mfgFiles->addRow(findingCells(record), row);
+    mfgFiles->addRow(FindingRecord::fields(record), row);
 }
 
 bool ResultsGrid::saveToTabFile(const QString &fileName, qint32 lastRow) const {

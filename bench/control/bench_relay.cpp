@@ -1,10 +1,13 @@
-// Times the control's findings delivery against the real sorvik:
-//  - StreamFindings False: the time from the first OnFileFound (the delivery starts once the
-//    engine is idle) to ScanCompleted, for N findings with a host handler connected;
-//  - StreamFindings True: the longest gap between two ticks of a 10 ms host timer while the
-//    findings stream in.
+// Times the control's findings delivery against the real sorvik, with the control filling a
+// shown 1600 x 1000 window (offscreen, or on a real display such as Xvfb):
+//  - StreamFindings False: the time from the scan's end (the first OnFileFound: the delivery
+//    starts once the engine is idle) to ScanCompleted, and findings a second into the grid;
+//  - StreamFindings True: Grep to ScanCompleted;
+//  - in both, the longest gap between two ticks of a 10 ms host timer, and how often the grid
+//    was painted.
 // Usage: bench_relay [findings=100000]   (under a session bus that can start sorvik)
 
+#include "MSFlexGrid.h"
 #include "TavrinX.h"
 #include "UserControlHost.h"
 #include "WindowsDirectory.h"
@@ -12,29 +15,60 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEvent>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QVBoxLayout>
+#include <QWindow>
 #include <cstdio>
+#include <ctime>
 
 namespace {
+// Findings spread over files of a few folders, paths of 60 to 80 characters, lines of some 70
+// characters with the match at varying columns: what a search in a source tree gives.
 void writeCorpus(const QString &folder, int findings) {
-    const int perFile = 1000;
+    const int perFile = 500;
     for (int f = 0; f * perFile < findings; ++f) {
-        QFile file(QDir(folder).filePath(QStringLiteral("file%1.txt").arg(f, 4, 10, QChar('0'))));
+        const QString sub = QStringLiteral("drivers/component%1/implementation").arg(f % 17);
+        QDir(folder).mkpath(sub);
+        QFile file(QDir(folder).filePath(
+            sub + QStringLiteral("/source_file_%1.cpp").arg(f, 5, 10, QChar('0'))));
         file.open(QIODevice::WriteOnly);
         QByteArray text;
-        for (int i = 0; i < perFile && f * perFile + i < findings; ++i)
-            text += "    call(needle, " + QByteArray::number(i) + "); // some code around it\n";
+        for (int i = 0; i < perFile && f * perFile + i < findings; ++i) {
+            text += QByteArray(4 * (i % 5), ' ') + "result = call(arg" + QByteArray::number(i) +
+                    ", needle, options); // keep the rest of the line around it\n";
+        }
         file.write(text);
     }
 }
 
+// Process CPU time: on a shared machine wall time also counts other processes' turns.
+double cpuMilliseconds() {
+    return std::clock() * 1000.0 / CLOCKS_PER_SEC;
+}
+
+// Counts the paints of a widget.
+class PaintCounter : public QObject {
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
 struct Run {
-    qint64 total = 0;      // Grep to ScanCompleted
-    qint64 delivery = 0;   // first OnFileFound to ScanCompleted
-    qint64 longestGap = 0; // between two ticks of the host's 10 ms timer
+    qint64 total = 0;       // Grep to ScanCompleted
+    qint64 delivery = 0;    // first OnFileFound to ScanCompleted
+    double deliveryCpu = 0; // the process's CPU time meanwhile, ms (all its threads)
+    qint64 longestGap = 0;  // between two ticks of the host's 10 ms timer
     int found = 0;
+    int paints = 0;
 };
 
 Run search(TavrinX *control, bool stream) {
@@ -42,6 +76,7 @@ Run search(TavrinX *control, bool stream) {
     control->setStreamFindings(stream ? vbTrue : vbFalse);
     QElapsedTimer clock;
     qint64 firstFound = -1;
+    double cpuAtFirst = 0;
     qint64 lastTick = -1;
     QTimer hostTimer;
     hostTimer.setInterval(10);
@@ -53,10 +88,18 @@ Run search(TavrinX *control, bool stream) {
     });
     auto found = QObject::connect(control, &TavrinX::OnFileFound,
                                   [&](qint32 &, QString &file, qint32 &, qint32 &, QString &) {
-                                      if (firstFound < 0)
+                                      if (firstFound < 0) {
                                           firstFound = clock.elapsed();
+                                          cpuAtFirst = cpuMilliseconds();
+                                      }
                                       run.found += file.isEmpty() ? 0 : 1;
                                   });
+    PaintCounter painted;
+    // The grid is made anew by Grep: watch it from the first finding on.
+    auto watch = QObject::connect(control, &TavrinX::ScanStarted, [&] {
+        if (auto *grid = control->findChild<MSFlexGridLib::MSFlexGrid *>("fgFiles"))
+            grid->viewport()->installEventFilter(&painted);
+    });
     QEventLoop loop;
     auto done = QObject::connect(control, &TavrinX::ScanCompleted, &loop, &QEventLoop::quit);
     clock.start();
@@ -65,8 +108,10 @@ Run search(TavrinX *control, bool stream) {
     loop.exec();
     run.total = clock.elapsed();
     run.delivery = run.total - firstFound;
-    QObject::disconnect(found);
-    QObject::disconnect(done);
+    run.deliveryCpu = cpuMilliseconds() - cpuAtFirst;
+    run.paints = painted.paints;
+    for (auto c : {found, watch, done})
+        QObject::disconnect(c);
     return run;
 }
 } // namespace
@@ -79,21 +124,35 @@ int main(int argc, char **argv) {
     writeCorpus(corpus.path(), findings);
 
     QWidget form;
+    auto *layout = new QVBoxLayout(&form);
+    layout->setContentsMargins(0, 0, 0, 0);
     UserControlHost host(&form);
     auto *control = host.createNew<TavrinX>(QStringLiteral("Bench"));
+    layout->addWidget(control);
     control->setSearchPath(corpus.path());
     control->setSearchString(QStringLiteral("needle"));
+    control->setLookInSubfolders(true);
+    form.resize(1600, 1000);
     form.show();
+    QElapsedTimer waited;
+    waited.start();
+    while (!(form.windowHandle() && form.windowHandle()->isExposed()) && waited.elapsed() < 5000)
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    QApplication::processEvents();
 
+    std::printf("platform %s, window %dx%d\n", qPrintable(QGuiApplication::platformName()),
+                form.width(), form.height());
     const Run atEnd = search(control, false);
-    std::printf("StreamFindings False: %d findings; delivery (first OnFileFound to ScanCompleted) "
-                "%.3f s; Grep to ScanCompleted %.3f s; longest host-timer gap %lld ms\n",
-                atEnd.found, atEnd.delivery / 1000.0, atEnd.total / 1000.0,
-                static_cast<long long>(atEnd.longestGap));
+    std::printf("StreamFindings False: %d findings; scan end to ScanCompleted %.3f s, CPU %.3f s "
+                "(%.0f findings/s); Grep to ScanCompleted %.3f s; longest host-timer gap %lld ms; "
+                "%d grid paints\n",
+                atEnd.found, atEnd.delivery / 1000.0, atEnd.deliveryCpu / 1000.0,
+                atEnd.delivery > 0 ? atEnd.found * 1000.0 / atEnd.delivery : 0.0,
+                atEnd.total / 1000.0, static_cast<long long>(atEnd.longestGap), atEnd.paints);
     const Run streamed = search(control, true);
     std::printf("StreamFindings True:  %d findings; Grep to ScanCompleted %.3f s; longest "
-                "host-timer gap %lld ms\n",
+                "host-timer gap %lld ms; %d grid paints\n",
                 streamed.found, streamed.total / 1000.0,
-                static_cast<long long>(streamed.longestGap));
+                static_cast<long long>(streamed.longestGap), streamed.paints);
     return atEnd.found == findings && streamed.found == findings ? 0 : 1;
 }

@@ -11,7 +11,9 @@ namespace TavrinEXE {
 
 namespace {
 constexpr qint32 kFirstBatch = 1024;
-constexpr qint32 kLargestBatch = 65536;
+// A batch is unpacked in one go, without a turn for the caller's event loop: at a microsecond or
+// two an item, 65536 would hold a host's timers for a tenth of a second, 8192 for some 10 ms.
+constexpr qint32 kLargestBatch = 8192;
 
 QVariant plain(QVariant v) {
     while (v.metaType() == QMetaType::fromType<QDBusVariant>())
@@ -68,10 +70,13 @@ void CollectionProxy::readAhead(qint32 index) const {
     while (index >= qint64(mFirst) + mItems.size()) {
         const qint32 first = mFirst + static_cast<qint32>(mItems.size());
         const qint32 count = qMax(mBatch, index - first + 1);
-        QDBusPendingCall pending =
-            mPending && mPendingFirst == first ? *mPending : requestItems(first, count);
+        const bool askedBefore = mPending && mPendingFirst == first;
+        QDBusPendingCall pending = askedBefore ? *mPending : requestItems(first, count);
         mPending.reset();
-        const QDBusMessage reply = AutomationCall::finish(pending);
+        QDBusMessage reply = AutomationCall::finish(pending);
+        // A batch asked for ahead may have been asked before a growing collection held it.
+        if (askedBefore && reply.type() != QDBusMessage::ReplyMessage)
+            reply = AutomationCall::finish(requestItems(first, count));
         if (reply.errorName() == AutomationCall::kLimitsExceeded && first < index) {
             // The item at first is too large for one message: go on from the one asked for.
             mItems.clear();
@@ -91,7 +96,10 @@ void CollectionProxy::readAhead(qint32 index) const {
             throw PlatformError(PlatformError::AutomationError,
                                 QStringLiteral("Automation error: Items replied \"%1\"")
                                     .arg(items.currentSignature()));
-        const qsizetype before = mItems.size();
+        // A walk keeps only the batch it is in: a client walks a collection once, in order, and
+        // millions of cached items would only cost memory. A step back reads again.
+        mItems.clear();
+        mFirst = first;
         items.beginArray();
         while (!items.atEnd()) {
             QDBusVariant item;
@@ -99,7 +107,7 @@ void CollectionProxy::readAhead(qint32 index) const {
             mItems.append(plain(item.variant()));
         }
         items.endArray();
-        if (mItems.size() == before)
+        if (mItems.isEmpty())
             throw PlatformError::subscriptOutOfRange();
         mBatch = qMin(kLargestBatch, mBatch * 2);
     }

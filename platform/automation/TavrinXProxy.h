@@ -88,7 +88,8 @@ private:
 };
 
 // A client's reference to one result collection of the server. Items never change once
-// appended, so they are cached and read ahead in batches; Count asks the server each time.
+// appended, so they are read ahead in batches and the batch being walked is cached; Count asks
+// the server each time.
 class CollectionProxy {
 public:
     ~CollectionProxy(); // releases the server reference; never throws
@@ -106,8 +107,8 @@ private:
 
     QString mServer;
     QString mPath;
-    // A run of items from index mFirst on, once read; items never change. A client that starts
-    // reading far from the run (a poller taking up where it left off) starts a new run there.
+    // The batch last read, from index mFirst on; items never change. A client that reads far
+    // from it (a poller taking up where it left off) starts a new run there.
     mutable QVector<QVariant> mItems;
     mutable qint32 mFirst = 1;
     mutable qint32 mBatch = 1024; // kFirstBatch

@@ -27,6 +27,7 @@ void FlexGridDelegate::setHighlight(int textColumn, int positionColumn, MatchLen
     mTextColumn = textColumn;
     mPositionColumn = positionColumn;
     mMatchLength = std::move(length);
+    mLayouts.clear();
 }
 
 FlexGridDelegate::ShownLine FlexGridDelegate::shownLine(const QString &line, int position,
@@ -114,82 +115,126 @@ FlexGridDelegate::ShownLine FlexGridDelegate::shownLine(const QString &line, int
 
 void FlexGridDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
                              const QModelIndex &index) const {
-    QStyleOptionViewItem opt = option;
-    initStyleOption(&opt, index);
-    const QString text = opt.text;
-    opt.text.clear();
-    const QWidget *widget = opt.widget;
+    // Drawn here rather than through the style's item-view element, which initialises a style
+    // option, measures and elides the text anew for every cell at every repaint.
+    const QString text = index.data(Qt::DisplayRole).toString();
+    const QWidget *widget = option.widget;
     QStyle *style = widget ? widget->style() : QApplication::style();
-    style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
+    const QPalette::ColorGroup group = !(option.state & QStyle::State_Enabled) ? QPalette::Disabled
+                                       : (option.state & QStyle::State_Active) ? QPalette::Normal
+                                                                               : QPalette::Inactive;
+    const bool selected = option.state & QStyle::State_Selected;
+    if (selected) {
+        painter->fillRect(option.rect, option.palette.brush(group, QPalette::Highlight));
+    } else {
+        const QVariant background = index.data(Qt::BackgroundRole);
+        if (background.canConvert<QBrush>())
+            painter->fillRect(option.rect, qvariant_cast<QBrush>(background));
+    }
+    if (option.state & QStyle::State_HasFocus) {
+        QStyleOptionFocusRect focus;
+        focus.QStyleOption::operator=(option);
+        focus.backgroundColor =
+            option.palette.color(group, selected ? QPalette::Highlight : QPalette::Base);
+        style->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter, widget);
+    }
     if (text.isEmpty())
         return;
 
     const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
-    const QRect area = style->subElementRect(QStyle::SE_ItemViewItemText, &opt, widget)
-                           .adjusted(margin, 0, -margin, 0);
-    const QPalette::ColorGroup group = !(opt.state & QStyle::State_Enabled) ? QPalette::Disabled
-                                       : (opt.state & QStyle::State_Active) ? QPalette::Normal
-                                                                            : QPalette::Inactive;
-    const bool selected = opt.state & QStyle::State_Selected;
-    painter->save();
-    painter->setClipRect(opt.rect);
-    painter->setFont(opt.font);
-    painter->setPen(
-        opt.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
-    bool isNumber = false;
-    text.toLongLong(&isNumber);
+    CellKey key{text, 0, 0, Kind::Text};
+    QRect area = option.rect.adjusted(margin, 0, -margin, 0);
     if (index.column() == mTextColumn) {
         bool hasPosition = false;
         const int position =
             mMatchLength
                 ? index.siblingAtColumn(mPositionColumn).data().toString().toInt(&hasPosition)
                 : 0;
-        drawLine(painter, opt, text, hasPosition ? position : 0, area);
-    } else if (isNumber) {
-        drawNumber(painter, text, area.united(opt.rect.adjusted(1, 0, -1, 0)));
+        key.kind = Kind::Line;
+        key.position = hasPosition ? position : 0;
     } else {
-        painter->drawText(area, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                          opt.fontMetrics.elidedText(text, Qt::ElideMiddle, area.width()));
+        bool isNumber = false;
+        text.toLongLong(&isNumber);
+        if (isNumber) {
+            // Numbers keep to the cell's edges: a narrow column still shows five digits.
+            key.kind = Kind::Number;
+            area = option.rect.adjusted(2, 0, -1, 0);
+        } else {
+            key.position = option.textElideMode;
+        }
     }
-    painter->restore();
-}
-
-void FlexGridDelegate::drawNumber(QPainter *painter, const QString &text, const QRect &cell) const {
-    // A number shows whole: when it is wider than the cell, it is drawn narrower.
-    const int textWidth = painter->fontMetrics().horizontalAdvance(text);
-    QRect area = cell;
-    if (textWidth > cell.width() && cell.width() > 0) {
-        painter->translate(cell.left(), 0);
-        painter->scale(qreal(cell.width()) / textWidth, 1.0);
-        area = QRect(0, cell.top(), textWidth, cell.height());
-    }
-    painter->drawText(area, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text);
-}
-
-void FlexGridDelegate::drawLine(QPainter *painter, const QStyleOptionViewItem &option,
-                                const QString &text, int position, const QRect &area) const {
+    key.width = std::max(area.width(), 0);
+    if (option.font != painter->font())
+        painter->setFont(option.font);
+    const CellLayout &layout = cellLayout(key, option.font, option.fontMetrics);
     const QFontMetrics &metrics = option.fontMetrics;
+    const qreal y = option.rect.top() + (option.rect.height() - metrics.height()) / 2;
+    const QPen pen(
+        option.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
+    painter->setPen(pen);
+    painter->drawStaticText(QPointF(area.left(), y), layout.before);
+    if (!layout.match.text().isEmpty()) {
+        painter->fillRect(QRectF(area.left() + layout.matchX, option.rect.top() + 1,
+                                 layout.matchWidth, option.rect.height() - 2),
+                          matchBackground());
+        painter->setPen(matchText());
+        painter->drawStaticText(QPointF(area.left() + layout.matchX, y), layout.match);
+        painter->setPen(pen);
+    }
+    if (!layout.after.text().isEmpty())
+        painter->drawStaticText(QPointF(area.left() + layout.afterX, y), layout.after);
+}
+
+const FlexGridDelegate::CellLayout &
+FlexGridDelegate::cellLayout(const CellKey &key, const QFont &font,
+                             const QFontMetrics &metrics) const {
+    // Enough for the cells of several screens; dropping all at once is cheaper than tracking
+    // which were drawn last.
+    constexpr qsizetype kMaxLayouts = 8192;
+    if (mLayoutFont != font || mLayouts.size() >= kMaxLayouts) {
+        mLayouts.clear();
+        mLayoutFont = font;
+    }
+    const auto found = mLayouts.constFind(key);
+    if (found != mLayouts.constEnd())
+        return *found;
+    CellLayout layout;
+    switch (key.kind) {
+    case Kind::Line:
+        layout = lineLayout(key.text, key.position, key.width, metrics);
+        break;
+    case Kind::Number:
+        layout.before.setText(metrics.elidedText(key.text, Qt::ElideRight, key.width));
+        break;
+    case Kind::Text:
+        layout.before.setText(
+            metrics.elidedText(key.text, Qt::TextElideMode(key.position), key.width));
+        break;
+    }
+    for (QStaticText *run : {&layout.before, &layout.match, &layout.after}) {
+        run->setTextFormat(Qt::PlainText);
+        run->prepare(QTransform(), mLayoutFont);
+    }
+    return *mLayouts.insert(key, layout);
+}
+
+FlexGridDelegate::CellLayout FlexGridDelegate::lineLayout(const QString &text, int position,
+                                                          int width,
+                                                          const QFontMetrics &metrics) const {
     const int length = mMatchLength && position >= 1 ? mMatchLength(text, position) : 0;
-    const ShownLine shown = shownLine(text, position, length, metrics, area.width());
-    const auto draw = [&](const QString &part, int x) {
-        painter->drawText(QRect(x, area.top(), area.right() - x + 1, area.height()),
-                          Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, part);
-        return x + metrics.horizontalAdvance(part);
-    };
-    int x = draw(shown.text.left(shown.matchStart), area.left());
+    const ShownLine shown = shownLine(text, position, length, metrics, width);
+    CellLayout layout;
+    const QString before = shown.text.left(shown.matchStart);
+    layout.before.setText(before);
     if (shown.matchLength > 0) {
         const QString match = shown.text.mid(shown.matchStart, shown.matchLength);
-        const QRect box(x, option.rect.top() + 1, metrics.horizontalAdvance(match),
-                        option.rect.height() - 2);
-        // On a selected row the highlight colours swap, so the match still stands out.
-        const bool selected = option.state & QStyle::State_Selected;
-        const QPalette &palette = option.palette;
-        painter->save();
-        painter->fillRect(
-            box, palette.color(selected ? QPalette::HighlightedText : QPalette::Highlight));
-        painter->setPen(palette.color(selected ? QPalette::Highlight : QPalette::HighlightedText));
-        x = draw(match, x);
-        painter->restore();
+        layout.match.setText(match);
+        layout.matchX = metrics.horizontalAdvance(before);
+        layout.matchWidth = metrics.horizontalAdvance(match);
+        layout.after.setText(shown.text.mid(shown.matchStart + shown.matchLength));
+        layout.afterX = layout.matchX + layout.matchWidth;
+    } else {
+        layout.before.setText(shown.text);
     }
-    draw(shown.text.mid(shown.matchStart + shown.matchLength), x);
+    return layout;
 }

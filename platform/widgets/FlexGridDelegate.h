@@ -1,16 +1,21 @@
 #pragma once
 
+#include <QFont>
+#include <QHash>
+#include <QStaticText>
 #include <QStyledItemDelegate>
 
 #include <functional>
 
 class QFontMetrics;
 
-// Draws the cells of a flex grid so that narrow columns stay readable: a whole number is never
-// elided (squeezed instead when it is wider than its column), other text is elided in the middle
-// so a path keeps its file name, and the highlight column shows tabs as spaces and the matched
-// characters in the highlight colours, scrolled into view when the line is too long.
-// Only the drawing changes: the model's texts stay as they are.
+// Draws the cells of a flex grid so that narrow columns stay readable: numbers in the view's
+// font, elided at the right only when the column is too narrow; other text elided as the view's
+// text elide mode says (from the left keeps a path's file name); the highlight column shows tabs
+// as spaces and the matched characters in colours of their own, scrolled into view when the
+// line is too long. Only the drawing changes: the model's texts stay as they are.
+// What a cell shows is laid out once per text, width and font and then reused, so a repaint
+// costs a lookup and a few glyph runs per visible cell however many rows the grid holds.
 class FlexGridDelegate : public QStyledItemDelegate {
     Q_OBJECT
 public:
@@ -35,15 +40,47 @@ public:
     static ShownLine shownLine(const QString &line, int position, int length,
                                const QFontMetrics &metrics, int width);
 
+    // A match's colours: its own, not the selection's, so that it reads on a plain row and on
+    // a selected one alike.
+    static QColor matchBackground() { return QColor(0xff, 0xd5, 0x4f); }
+    static QColor matchText() { return QColor(Qt::black); }
+
     void paint(QPainter *painter, const QStyleOptionViewItem &option,
                const QModelIndex &index) const override;
 
 private:
-    void drawNumber(QPainter *painter, const QString &text, const QRect &area) const;
-    void drawLine(QPainter *painter, const QStyleOptionViewItem &option, const QString &text,
-                  int position, const QRect &area) const;
+    enum class Kind { Text, Number, Line };
+    // A cell's text laid out for its width: up to three runs, the middle one the match.
+    struct CellLayout {
+        QStaticText before;
+        QStaticText match;
+        QStaticText after;
+        qreal matchX = 0;
+        qreal afterX = 0;
+        qreal matchWidth = 0;
+    };
+    struct CellKey {
+        QString text;
+        int width;
+        int position; // Line: the match's position; Text: the elide mode
+        Kind kind;
+        bool operator==(const CellKey &other) const {
+            return width == other.width && position == other.position && kind == other.kind &&
+                   text == other.text;
+        }
+        friend size_t qHash(const CellKey &key, size_t seed = 0) {
+            return qHashMulti(seed, key.text, key.width, key.position, int(key.kind));
+        }
+    };
+    const CellLayout &cellLayout(const CellKey &key, const QFont &font,
+                                 const QFontMetrics &metrics) const;
+    CellLayout lineLayout(const QString &text, int position, int width,
+                          const QFontMetrics &metrics) const;
 
     int mTextColumn = -1;
     int mPositionColumn = -1;
     MatchLength mMatchLength;
+    // Layouts of the cells drawn lately, for mLayoutFont; a few screens' worth at most.
+    mutable QHash<CellKey, CellLayout> mLayouts;
+    mutable QFont mLayoutFont;
 };

@@ -94,7 +94,7 @@ void FlexGridModel::insertTabbedRow(int gridRow, const QString &text) {
     insertPackedRow(gridRow, PackedRow::fromTabbedText(text, mCols));
 }
 
-void FlexGridModel::insertCells(int gridRow, const QStringList &cells) {
+void FlexGridModel::insertCells(int gridRow, const QList<QStringView> &cells) {
     insertPackedRow(gridRow, PackedRow::fromCells(cells, mCols));
 }
 

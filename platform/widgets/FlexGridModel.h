@@ -28,11 +28,12 @@ public:
     // Inserts a row from tab-separated text so that it becomes grid row gridRow (1..gridRows()).
     void insertTabbedRow(int gridRow, const QString &text);
     // Likewise from the row's cells, each kept whole.
-    void insertCells(int gridRow, const QStringList &cells);
+    void insertCells(int gridRow, const QList<QStringView> &cells);
     // Tells views of the rows inserted since the last announcement.
     void announcePendingRows();
     // Grid rows from `gridRow` on hold one message each; 0: none do.
     void setFirstMessageRow(int gridRow) { mFirstMessageRow = gridRow; }
+    int firstMessageRow() const { return mFirstMessageRow; }
     bool isMessageRow(int gridRow) const {
         return mFirstMessageRow > 0 && gridRow >= mFirstMessageRow;
     }

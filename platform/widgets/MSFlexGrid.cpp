@@ -12,6 +12,8 @@
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScopedValueRollback>
+#include <QScrollBar>
 
 namespace MSFlexGridLib {
 
@@ -37,7 +39,7 @@ MSFlexGrid::MSFlexGrid(QWidget *parent)
     setSelectionBehavior(SelectRows);
     setSelectionMode(ExtendedSelection);
     setWordWrap(false);
-    setTextElideMode(Qt::ElideMiddle);
+    setTextElideMode(Qt::ElideLeft);
     setHorizontalScrollMode(ScrollPerPixel);
     setAlternatingRowColors(true);
 
@@ -54,6 +56,8 @@ MSFlexGrid::MSFlexGrid(QWidget *parent)
     columns->setSectionsClickable(true);
     columns->setStretchLastSection(false);
     connect(columns, &QHeaderView::sectionDoubleClicked, this, &MSFlexGrid::onHeaderDoubleClicked);
+    connect(columns, &QHeaderView::sectionResized, this, &MSFlexGrid::onSectionResized);
+    setTabKeyNavigation(false);
     setAllowUserResizing(false);
 
     setCols(kDefaultCols);
@@ -100,6 +104,8 @@ void MSFlexGrid::setCols(int count) {
         setFixedCols(count - 1);
     mModel->setGridCols(count);
     mColWidthSet.resize(count, -1);
+    mColPixels.resize(count, horizontalHeader()->defaultSectionSize());
+    stretchLastColumn();
 }
 
 void MSFlexGrid::setFixedCols(int count) {
@@ -143,13 +149,13 @@ void MSFlexGrid::AddItem(const QString &text, int index) {
     mModel->insertTabbedRow(insertionRow(index), text);
 }
 
-void MSFlexGrid::addRow(const QStringList &cells, int index) {
+void MSFlexGrid::addRow(const QList<QStringView> &cells, int index) {
     mModel->insertCells(insertionRow(index), cells);
 }
 
 int MSFlexGrid::ColWidth(int column) const {
     checkColumn(column);
-    const int pixels = columnWidth(column);
+    const int pixels = mColPixels.at(column);
     const int set = mColWidthSet.at(column);
     if (set >= 0 && Twips::toPixelsX(this, set) == pixels)
         return set;
@@ -161,7 +167,48 @@ void MSFlexGrid::setColWidth(int column, int twips) {
     if (twips < 0)
         throw invalidArgument();
     mColWidthSet[column] = twips;
-    setColumnWidth(column, Twips::toPixelsX(this, twips));
+    mColPixels[column] = Twips::toPixelsX(this, twips);
+    {
+        const QScopedValueRollback<bool> own(mStretching, true);
+        setColumnWidth(column, mColPixels.at(column));
+    }
+    stretchLastColumn();
+}
+
+void MSFlexGrid::onSectionResized(int column, int, int newPixels) {
+    if (mStretching || column < 0 || column >= mColPixels.size())
+        return;
+    // A user's drag (or a width set through the view) is the column's own width.
+    mColPixels[column] = newPixels;
+    stretchLastColumn();
+}
+
+void MSFlexGrid::stretchLastColumn() {
+    const int last = int(mColPixels.size()) - 1;
+    if (last < 0 || mModel->gridCols() != mColPixels.size())
+        return;
+    const QScopedValueRollback<bool> own(mStretching, true);
+    int others = 0;
+    for (int c = 0; c < last; ++c) {
+        // A column that was the last one before more were added shows its own width again.
+        if (columnWidth(c) != mColPixels.at(c))
+            setColumnWidth(c, mColPixels.at(c));
+        others += mColPixels.at(c);
+    }
+    const int shown = std::max(mColPixels.at(last), viewport()->width() - others);
+    if (columnWidth(last) != shown)
+        setColumnWidth(last, shown);
+}
+
+void MSFlexGrid::resizeEvent(QResizeEvent *event) {
+    QTableView::resizeEvent(event);
+    stretchLastColumn();
+}
+
+void MSFlexGrid::updateGeometries() {
+    // Also when a scroll bar comes or goes, which changes the room without a resize.
+    QTableView::updateGeometries();
+    stretchLastColumn();
 }
 
 void MSFlexGrid::setAllowUserResizing(bool allow) {
@@ -205,8 +252,27 @@ void MSFlexGrid::setHighlight(int textColumn, int positionColumn,
 }
 
 void MSFlexGrid::setFirstMessageRow(int row) {
+    const int old = mModel->firstMessageRow();
+    if (row == old)
+        return;
     mModel->setFirstMessageRow(row);
-    viewport()->update();
+    // A delivery moves the boundary at every finding, below the rows on show as a rule: only a
+    // change to a row in view is drawn, or each yield would paint the whole grid.
+    const int first = old == 0 ? row : row == 0 ? old : std::min(old, row);
+    const int end = old == 0 || row == 0 ? Rows() : std::max(old, row);
+    if (showsGridRows(first, end))
+        viewport()->update();
+}
+
+bool MSFlexGrid::showsGridRows(int first, int end) const {
+    if (mModel->rowCount() == 0 || !viewport()->isVisible())
+        return false;
+    const int top = std::max(rowAt(0), 0);
+    int bottom = rowAt(viewport()->height() - 1);
+    if (bottom < 0)
+        bottom = mModel->rowCount() - 1;
+    // Grid rows grow with model rows.
+    return mModel->gridRow(bottom) >= first && mModel->gridRow(top) < end;
 }
 
 bool MSFlexGrid::isMessageRow(int row) const {
@@ -290,6 +356,14 @@ void MSFlexGrid::keyPressEvent(QKeyEvent *event) {
         event->accept();
         return;
     }
+    if (event->modifiers() == Qt::ControlModifier &&
+        (event->key() == Qt::Key_Home || event->key() == Qt::Key_End)) {
+        mModel->announcePendingRows();
+        if (mModel->rowCount() > 0)
+            goToRow(event->key() == Qt::Key_Home ? 1 : mModel->gridRow(mModel->rowCount() - 1));
+        event->accept();
+        return;
+    }
     QTableView::keyPressEvent(event);
 }
 
@@ -331,6 +405,14 @@ void MSFlexGrid::paintMessageRows(const QRect &area) {
             text, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
             fontMetrics().elidedText(mModel->text(row, 0), Qt::ElideRight, text.width()));
     }
+}
+
+void MSFlexGrid::goToRow(int row) {
+    const QModelIndex index = mModel->index(mModel->modelRow(row), 0);
+    selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                 QItemSelectionModel::Rows);
+    scrollTo(index);
+    horizontalScrollBar()->setValue(horizontalScrollBar()->minimum());
 }
 
 void MSFlexGrid::onHeaderDoubleClicked() {

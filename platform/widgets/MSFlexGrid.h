@@ -15,9 +15,12 @@ namespace MSFlexGridLib {
 // own, so a million rows stay cheap; every row has the same height.
 // Lengths are in twips. A cell, row or column that does not exist fails with PlatformError
 // "Subscript out of range".
-// It draws in the design point size, so that designed column widths fit their texts. Enter on a
-// row other than a message row reports a double-click; Ctrl+C and the context menu's Copy put
-// the selected rows on the clipboard; Ctrl+A selects every row.
+// It draws in the design point size, so that designed column widths fit their texts. The last
+// column takes the room the others leave in the view; a column's own width (ColWidth, what a
+// user drags) is unchanged by that and is the last column's least width. Enter on a row other
+// than a message row reports a double-click; Ctrl+C and the context menu's Copy put the selected
+// rows on the clipboard; Ctrl+A selects every row. Tab leaves the grid like any other control;
+// Ctrl+Home and Ctrl+End go to the first and last row with the first column in view.
 class MSFlexGrid : public QTableView {
     Q_OBJECT
 public:
@@ -39,7 +42,7 @@ public:
     // index is -1. Fields beyond Cols() are dropped, missing ones are empty.
     void AddItem(const QString &text, int index = -1);
     // Likewise from the row's cells, each kept whole: a cell's text may hold tabs.
-    void addRow(const QStringList &cells, int index = -1);
+    void addRow(const QList<QStringView> &cells, int index = -1);
 
     int ColWidth(int column) const;
     void setColWidth(int column, int twips);
@@ -88,6 +91,8 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void updateGeometries() override;
 
 private:
     void checkColumn(int column) const;
@@ -98,6 +103,13 @@ private:
     void createActions();
     // Draws the visible message rows over the cells, each as one line across the row.
     void paintMessageRows(const QRect &area);
+    // Whether any of grid rows [first, end) is in view.
+    bool showsGridRows(int first, int end) const;
+    // Shows the last column over the room the others leave, at least at its own width.
+    void stretchLastColumn();
+    void onSectionResized(int column, int oldPixels, int newPixels);
+    // Makes grid row `row` current and selected, scrolled into view with column 0.
+    void goToRow(int row);
 
     FlexGridModel *mModel;
     FlexGridDelegate *mDelegate;
@@ -107,6 +119,10 @@ private:
     // The width last set per column in twips, returned as long as the column keeps the pixel
     // width it gave, so that a width survives a save and load unchanged.
     QList<int> mColWidthSet;
+    // Each column's own width in pixels, as set or dragged; the last one is shown wider when
+    // the view has room.
+    QList<int> mColPixels;
+    bool mStretching = false;
 };
 
 } // namespace MSFlexGridLib

@@ -1,5 +1,9 @@
 #include "PackedRow.h"
 
+#include <QStringEncoder>
+#include <QVarLengthArray>
+#include <cstring>
+
 // Lengths are LEB128 varints: no Qt type packs a length into fewer bytes than four, and short
 // cells are the rule.
 
@@ -56,13 +60,33 @@ QByteArray PackedRow::fromTabbedText(const QString &text, int cellCount) {
     return row;
 }
 
-QByteArray PackedRow::fromCells(const QStringList &cells, int cellCount) {
-    QByteArray row;
-    for (qsizetype c = 0; c < qMin<qsizetype>(cells.size(), cellCount); ++c) {
-        const QByteArray utf8 = cells.at(c).toUtf8();
-        appendCell(row, utf8.constData(), utf8.size());
+QByteArray PackedRow::fromCells(const QList<QStringView> &cells, int cellCount) {
+    // Encoded into a buffer on the stack, then copied once: one allocation a row, the grid's
+    // insertion being the inner loop of a delivery.
+    const qsizetype count = qMin<qsizetype>(cells.size(), cellCount);
+    QStringEncoder utf8(QStringEncoder::Utf8);
+    constexpr qsizetype kLengthRoom = 10; // a varint of 64 bits
+    qsizetype space = 0;
+    for (qsizetype c = 0; c < count; ++c)
+        space += utf8.requiredSpace(cells.at(c).size()) + kLengthRoom;
+    QVarLengthArray<char, 2048> buffer(space);
+    char *out = buffer.data();
+    for (qsizetype c = 0; c < count; ++c) {
+        // The length goes first: encode behind room for the longest one, then move the text up.
+        char *text = out + kLengthRoom;
+        const qsizetype size = utf8.appendToBuffer(text, cells.at(c)) - text;
+        auto length = static_cast<quint64>(size);
+        do {
+            char byte = static_cast<char>(length & 0x7f);
+            length >>= 7;
+            if (length)
+                byte = static_cast<char>(byte | 0x80);
+            *out++ = byte;
+        } while (length);
+        std::memmove(out, text, size);
+        out += size;
     }
-    return row;
+    return QByteArray(buffer.constData(), out - buffer.constData());
 }
 
 QString PackedRow::cell(const QByteArray &row, int column) {

@@ -13,7 +13,7 @@ public:
     // Splits text at tabs into at most cellCount cells; further fields are dropped.
     static QByteArray fromTabbedText(const QString &text, int cellCount);
     // The first cellCount of cells, each taken whole (tabs included).
-    static QByteArray fromCells(const QStringList &cells, int cellCount);
+    static QByteArray fromCells(const QList<QStringView> &cells, int cellCount);
 
     static QString cell(const QByteArray &row, int column);
     // The row with cell `column` replaced (the row grows with empty cells when shorter).

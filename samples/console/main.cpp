@@ -2,6 +2,7 @@
 // each finding as path:line:column:text.
 // Usage: tavrin-console [options] [folder [string]]; --help lists the options.
 
+#include "FindingRecord.h"
 #include "PlatformError.h"
 #include "TavrinXProxy.h"
 
@@ -9,6 +10,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QTextStream>
+#include <QTimer>
+#include <memory>
 
 int main(int argc, char *argv[]) {
     QCoreApplication app(argc, argv);
@@ -46,9 +49,41 @@ int main(int argc, char *argv[]) {
                              err << "error " << code << ": " << message << Qt::endl;
                              refused = code != -100;
                          });
-        // The engine waits for this handler: leave the loop once it has returned.
-        QObject::connect(&engine, &TavrinEXE::TavrinXProxy::ScanCompleted, &app, [&] {
-            QMetaObject::invokeMethod(&app, &QCoreApplication::quit, Qt::QueuedConnection);
+        // Findings are printed while the scan runs, from the collection the scan fills, so
+        // that reading them over the bus overlaps the search. Count asks the server: it is read
+        // once a poll, not once a finding. The items come in batches.
+        std::shared_ptr<TavrinEXE::CollectionProxy> results;
+        qint32 printed = 0;
+        bool printing = false; // a call waits in a nested loop, where the poll may fire again
+        const auto printUpTo = [&](qint32 count) {
+            if (printing)
+                return;
+            printing = true;
+            for (; printed < count; ++printed) {
+                const QString record = results->Item(printed + 1).toString();
+                const QList<QStringView> fields = FindingRecord::fields(record);
+                for (qsizetype f = 0; f < fields.size(); ++f)
+                    out << (f > 0 ? ":" : "") << fields.at(f);
+                out << '\n';
+            }
+            printing = false;
+        };
+        QObject::connect(&engine, &TavrinEXE::TavrinXProxy::ScanStarted, &app,
+                         [&] { results = engine.ResultsFound(); });
+        // The loop is left from the poll, never while a call waits: quitting ends every loop
+        // of the thread, the call's own too.
+        bool completed = false;
+        QObject::connect(&engine, &TavrinEXE::TavrinXProxy::ScanCompleted, &app,
+                         [&] { completed = true; });
+        QTimer poll;
+        poll.setInterval(20);
+        QObject::connect(&poll, &QTimer::timeout, &app, [&] {
+            if (printing)
+                return;
+            if (completed)
+                QCoreApplication::quit();
+            else if (results)
+                printUpTo(results->Count());
         });
 
         engine.setSearchPath(folder);
@@ -61,18 +96,14 @@ int main(int argc, char *argv[]) {
             engine.setExcludeFolders(parser.value(exclude));
         if (parser.isSet(skipBinary))
             engine.setSkipBinaryFiles(vbTrue);
+        poll.start();
         engine.Grep();
         if (refused)
             return 1; // the reason went to stderr before Grep returned
         app.exec();
-
-        const auto files = engine.FoundFiles();
-        const auto lines = engine.FoundLines();
-        const auto columns = engine.FoundColumns();
-        const auto texts = engine.FoundText();
-        for (qint32 i = 1; i <= files->Count(); ++i)
-            out << files->Item(i).toString() << ':' << lines->Item(i).toInt() << ':'
-                << columns->Item(i).toInt() << ':' << texts->Item(i).toString() << '\n';
+        if (!results)
+            results = engine.ResultsFound();
+        printUpTo(results->Count());
         out << engine.SearchCount() << " found in " << engine.SearchTime() << " ms" << Qt::endl;
     } catch (const PlatformError &error) {
         err << "error " << error.number() << ": " << error.description() << Qt::endl;

@@ -29,6 +29,8 @@ private slots:
     void refusedSettingsLeaveOneRowAndNoScanStarted();
     void streamingDeliversBatchesOfAHundred();
     void nonStreamingDeliversEverythingAtTheEnd();
+    void manyFindingsIntoAShownGridKeepEveryRowEventAndCell_data();
+    void manyFindingsIntoAShownGridKeepEveryRowEventAndCell();
     void unreadableFileRowStaysBelowLaterFindings();
     void abortWhileIdleThenSearchRunsNormally();
     void abortBeforeScanStartsStillCompletes();
@@ -258,6 +260,88 @@ void tst_SearchRelay::nonStreamingDeliversEverythingAtTheEnd() {
     QCOMPARE(log.events.at(2), QString("OnFileFound 1 a.txt:1:1:needle"));
     QCOMPARE(log.events.at(32), QString("OnFileFound 31 c.txt:1:1:needle"));
     QCOMPARE(log.events.last(), QString("ScanCompleted"));
+}
+
+void tst_SearchRelay::manyFindingsIntoAShownGridKeepEveryRowEventAndCell_data() {
+    QTest::addColumn<bool>("stream");
+    QTest::newRow("streamed") << true;
+    QTest::newRow("at the end") << false;
+}
+
+void tst_SearchRelay::manyFindingsIntoAShownGridKeepEveryRowEventAndCell() {
+    // A shown grid repaints on its own schedule while findings pour in; none of that may drop,
+    // repeat or reorder a row, an event or a count, nor shorten what the cells hold.
+    QFETCH(bool, stream);
+    ControlFixture f;
+    constexpr int kFiles = 4;
+    constexpr int kPerFile = 1500;
+    const QString folder = QStringLiteral("a folder whose name is long enough to be elided/sub");
+    QStringList paths;
+    for (int n = 0; n < kFiles; ++n) {
+        QByteArray text;
+        for (int i = 1; i <= kPerFile; ++i)
+            text += QByteArray(i % 7, ' ') + "needle " + QByteArray::number(n * kPerFile + i) +
+                    "\tafter a tab\n";
+        paths << f.write(folder + QStringLiteral("/file%1.txt").arg(n), text);
+    }
+    TavrinX *control = f.loadSearching("Relay", "needle");
+    control->setLookInSubfolders(true);
+    control->setStreamFindings(stream ? vbTrue : vbFalse);
+    control->resize(600, 300);
+    f.form()->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f.form()));
+
+    QStringList events;
+    QStringList wrongCount;
+    connect(control, &TavrinX::OnFileFound, this,
+            [&](qint32 &index, QString &file, qint32 &line, qint32 &column, QString &found) {
+                events << QStringLiteral("%1 %2:%3:%4:%5")
+                              .arg(index)
+                              .arg(file)
+                              .arg(line)
+                              .arg(column)
+                              .arg(found);
+                // Panel 2 shows the count of the last yield: at most 24 behind.
+                const int shown = ControlFixture::panel(control, 2).toInt();
+                if (shown > index - 1 || shown < (index - 1) / 25 * 25)
+                    wrongCount << QStringLiteral("%1 at %2").arg(shown).arg(index);
+            });
+    QVERIFY(ControlFixture::grepToEnd(control));
+
+    constexpr int kFindings = kFiles * kPerFile;
+    QCOMPARE(wrongCount, QStringList());
+    QCOMPARE(events.size(), kFindings);
+    QCOMPARE(control->SearchCount(), kFindings);
+    QCOMPARE(ControlFixture::panel(control, 2), QString::number(kFindings));
+    auto *grid = ControlFixture::grid(control);
+    QCOMPARE(grid->Rows(), kFindings + 1);
+    for (int i = 1; i <= kFindings; ++i) {
+        const int n = (i - 1) / kPerFile;
+        const int line = (i - 1) % kPerFile + 1;
+        const QString found =
+            QString(line % 7, ' ') + QStringLiteral("needle %1\tafter a tab").arg(i);
+        const QStringList cells{paths.at(n), QString::number(line), QString::number(line % 7 + 1),
+                                found};
+        QCOMPARE(events.at(i - 1), QStringLiteral("%1 %2").arg(i).arg(cells.join(':')));
+        for (int c = 0; c < 4; ++c) {
+            qint32 row = i, column = c;
+            QCOMPARE(control->GetDataMatrix(row, column), cells.at(c));
+        }
+    }
+    // The view elides the paths; the cells, the tooltip and the export keep them whole.
+    QVERIFY(grid->columnWidth(0) < grid->fontMetrics().horizontalAdvance(paths.first()));
+    QCOMPARE(grid->model()->index(0, 0).data(Qt::ToolTipRole).toString(), paths.first());
+    QString exportFile = f.tree() + QStringLiteral("/export.tsv");
+    QCOMPARE(control->SaveDataToTabFile(exportFile), vbTrue);
+    QFile exported(exportFile);
+    QVERIFY(exported.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = exported.readAll().split('\n');
+    QCOMPARE(lines.size(), kFindings + 2); // the header, the findings, nothing after the last CR LF
+    QCOMPARE(lines.at(kFindings),
+             (paths.last() + QStringLiteral("\t%1\t%2\t").arg(kPerFile).arg(kPerFile % 7 + 1) +
+              QString(kPerFile % 7, ' ') +
+              QStringLiteral("needle %1\tafter a tab\r").arg(kFindings))
+                 .toUtf8());
 }
 
 void tst_SearchRelay::unreadableFileRowStaysBelowLaterFindings() {

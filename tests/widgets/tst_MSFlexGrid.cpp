@@ -1,3 +1,4 @@
+#include "FlexGridDelegate.h"
 #include "MSFlexGrid.h"
 #include "PlatformError.h"
 
@@ -52,6 +53,8 @@ private slots:
     void colWidthRoundTripsInTwips_data();
     void colWidthRoundTripsInTwips();
     void userResizingFollowsTheSetting();
+    void lastColumnTakesTheRoomLeftWithoutChangingColWidth_data();
+    void lastColumnTakesTheRoomLeftWithoutChangingColWidth();
     void headerRowShowsAsColumnHeader();
     void doubleClickReportsTheRowClicked();
     void doubleClickOnHeaderReportsRowZero();
@@ -226,6 +229,50 @@ void tst_MSFlexGrid::userResizingFollowsTheSetting() {
     QCOMPARE(grid.horizontalHeader()->sectionResizeMode(3), QHeaderView::Interactive);
     grid.setAllowUserResizing(false);
     QCOMPARE(grid.horizontalHeader()->sectionResizeMode(0), QHeaderView::Fixed);
+}
+
+void tst_MSFlexGrid::lastColumnTakesTheRoomLeftWithoutChangingColWidth_data() {
+    QTest::addColumn<int>("viewWidth");
+    QTest::addColumn<int>("dragged"); // column a user drags to 150 pixels, -1 for none
+    QTest::newRow("wide view") << 900 << -1;
+    QTest::newRow("narrow view: scrolls, nothing stretched") << 200 << -1;
+    QTest::newRow("first column dragged") << 900 << 0;
+    QTest::newRow("last column dragged") << 900 << 3;
+    QTest::newRow("last column dragged wider than the view") << 120 << 3;
+}
+
+void tst_MSFlexGrid::lastColumnTakesTheRoomLeftWithoutChangingColWidth() {
+    QFETCH(int, viewWidth);
+    QFETCH(int, dragged);
+    MSFlexGrid grid;
+    makeResultsGrid(grid);
+    const QList<int> designed{2150, 630, 450, 1750};
+    for (int c = 0; c < 4; ++c)
+        grid.setColWidth(c, designed.at(c));
+    grid.resize(viewWidth, 300);
+    grid.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&grid));
+    QList<int> expected = designed;
+    if (dragged >= 0) {
+        grid.horizontalHeader()->resizeSection(dragged, 150);
+        expected[dragged] = qRound(150 * 1440.0 / grid.logicalDpiX());
+    }
+    QApplication::processEvents();
+    for (int c = 0; c < 4; ++c)
+        QCOMPARE(grid.ColWidth(c), expected.at(c));
+    int others = 0;
+    for (int c = 0; c < 3; ++c) {
+        QCOMPARE(grid.columnWidth(c), qRound(expected.at(c) * grid.logicalDpiX() / 1440.0));
+        others += grid.columnWidth(c);
+    }
+    const int own = qRound(expected.at(3) * grid.logicalDpiX() / 1440.0);
+    QCOMPARE(grid.columnWidth(3), std::max(own, grid.viewport()->width() - others));
+    // A width set again is kept as set, and the room is taken again.
+    grid.setColWidth(3, 600);
+    QApplication::processEvents(); // the view lays itself out again
+    QCOMPARE(grid.ColWidth(3), 600);
+    QCOMPARE(grid.columnWidth(3), std::max(qRound(600 * grid.logicalDpiX() / 1440.0),
+                                           grid.viewport()->width() - others));
 }
 
 void tst_MSFlexGrid::headerRowShowsAsColumnHeader() {
@@ -407,15 +454,19 @@ void tst_MSFlexGrid::matchIsDrawnInTheHighlightColour() {
     QVERIFY(QTest::qWaitForWindowExposed(&grid));
     grid.clearSelection();
     grid.setCurrentIndex({});
-    const QColor highlight = grid.palette().color(QPalette::Highlight);
+    const QColor match = FlexGridDelegate::matchBackground();
     const auto highlighted = [&](int column) {
         const QRect cell = grid.visualRect(grid.model()->index(0, column));
-        return pixelsOf(grid.viewport()->grab().toImage(), cell, highlight);
+        return pixelsOf(grid.viewport()->grab().toImage(), cell, match);
     };
     QCOMPARE(highlighted(3), 0); // no highlight until one is asked for
     grid.setHighlight(3, 2, 6);
-    QVERIFY(highlighted(3) > 0);
+    const int plain = highlighted(3);
+    QVERIFY(plain > 0);
     QCOMPARE(highlighted(0), 0);
+    // A selected row keeps its match in the same colour, not one the selection hides.
+    grid.setRow(1);
+    QCOMPARE(highlighted(3), plain);
     // The cells keep their text.
     QCOMPARE(grid.TextMatrix(1, 3), QStringLiteral("abc needle xyz"));
 }

@@ -1,6 +1,7 @@
 // Saves a picture of a results grid, laid out and filled as the control fills it (designed
-// column widths, a highlighted match, tab-indented lines, an engine-error row), to the PNG file
-// given as the only argument, for the documentation.
+// column widths, the last column over the room left, a highlighted match on a plain and on a
+// selected row, tab-indented lines, an engine-error row), to the PNG file given as the only
+// argument, for the documentation.
 
 #include "MSFlexGrid.h"
 
@@ -34,7 +35,7 @@ int main(int argc, char *argv[]) {
     const QList<Row> rows{
         {"/home/ana/src/tavrin/engine/scan/ScanFolder.cpp", 12,
          "\tif (mbAbort)\t// after each yield"},
-        {"/home/ana/src/tavrin/engine/scan/ScanFolder.cpp", 3375, "\t\t\tif (mbAbort) {"},
+        {"/home/ana/src/tavrin/engine/scan/ScanFolder.cpp", 33750, "\t\t\tif (mbAbort) {"},
         {"/home/ana/src/tavrin/engine/scan/ScanFolder.cpp", 3381,
          "\t\t\t\tmbAbort = false;\treturn;"},
         {"/home/ana/src/tavrin/control/relay/SearchRelay.cpp", 48,
@@ -52,9 +53,10 @@ int main(int argc, char *argv[]) {
     grid.AddItem(QStringLiteral("Cannot open /home/ana/src/tavrin/private.key: Permission denied"));
     grid.setFirstMessageRow(row);
     grid.setHighlight(3, 2, int(needle.size()));
-    grid.resize(414, 150);
+    grid.resize(620, 150);
     grid.show();
     grid.Refresh();
+    grid.setRow(2);
     QApplication::processEvents();
     return grid.grab().save(QString::fromLocal8Bit(argv[1])) ? 0 : 1;
 }
