@@ -2,17 +2,31 @@
 #include "TavrinEXENames.h"
 
 #include "CollectionObject.h"
+#include "DescriptorBudget.h"
 #include "EngineObject.h"
 #include "EngineThread.h"
+#include "ServerErrors.h"
 
 #include <QDBusConnectionInterface>
 #include <QDateTime>
+#include <malloc.h>
 
 namespace TavrinEXE {
 
-ObjectRegistry::ObjectRegistry(const QDBusConnection &connection, QObject *parent)
-    : QObject(parent), mConnection(connection) {
+namespace {
+// Engines often end in bursts (a client leaves with all of them): one trim after the last.
+constexpr int kTrimDelayMs = 500;
+} // namespace
+
+ObjectRegistry::ObjectRegistry(const QDBusConnection &connection, DescriptorBudget *budget,
+                               QObject *parent)
+    : QObject(parent), mConnection(connection), mBudget(budget) {
     mNextEngine = mNextCollection = quint64(QDateTime::currentMSecsSinceEpoch()) * 1000;
+    // The allocator keeps what the ended threads freed in its arenas: give it back, so that a
+    // server that once served thousands of engines does not keep their memory.
+    mTrim.setSingleShot(true);
+    mTrim.setInterval(kTrimDelayMs);
+    connect(&mTrim, &QTimer::timeout, this, [] { malloc_trim(0); });
     mWatcher.setConnection(mConnection);
     mWatcher.setWatchMode(QDBusServiceWatcher::WatchForUnregistration);
     connect(&mWatcher, &QDBusServiceWatcher::serviceUnregistered, this,
@@ -37,22 +51,29 @@ QString ObjectRegistry::exportEngine(const QString &client) {
         QMutexLocker lock(&mLock);
         path = QStringLiteral(TAVRINEXE_FACTORY_PATH "/%1").arg(mNextEngine++);
     }
-    auto *thread = new EngineThread(this, path);
+    if (mBudget && !mBudget->takeEngine())
+        throw PlatformError(
+            ServerErrors::kTooManyFiles,
+            QStringLiteral("Too many files: the descriptors left (at most %1) are kept for the "
+                           "engines served")
+                .arg(mBudget->limit()));
+    auto *thread = new EngineThread(this, path, client);
     EngineObject *object = nullptr;
     try {
         object = thread->startEngine();
     } catch (...) {
         delete thread;
+        if (mBudget)
+            mBudget->giveEngine();
         throw;
     }
     ++mEngines;
     mEngineRequested = true;
-    // The engine may outlive its path while its scan ends; the process lives as long.
+    // The engine may outlive its path while its scan stops; the process lives as long.
     connect(thread, &QThread::finished, this, [this, thread] {
         thread->wait();
         delete thread;
-        if (--mEngines == 0)
-            emit lastEngineGone();
+        engineEnded();
     });
     {
         QMutexLocker lock(&mLock);
@@ -141,22 +162,40 @@ void ObjectRegistry::watchClient(const QString &client) {
 
 void ObjectRegistry::dropClient(const QString &client) {
     mWatcher.removeWatchedService(client);
-    emit clientGone(client);
     QStringList orphans;
+    QList<QPointer<QObject>> heldEngines; // that others hold on
     QList<Entry> entries;
     {
         QMutexLocker lock(&mLock);
         mWatched.remove(client);
-        for (auto it = mEntries.begin(); it != mEntries.end();) {
-            if (it->references.remove(client) > 0 && it->references.isEmpty())
+        for (auto it = mEntries.begin(); it != mEntries.end(); ++it) {
+            if (it->references.remove(client) == 0)
+                continue;
+            if (it->references.isEmpty())
                 orphans.append(it.key());
-            ++it;
+            else if (it->engine)
+                heldEngines.append(it->object);
         }
         for (QString &path : orphans)
             entries.append(take(path));
     }
+    // Only the engines the client held can have its sinks (Advise needs a reference).
+    for (const QPointer<QObject> &object : std::as_const(heldEngines)) {
+        auto *engine = static_cast<EngineObject *>(object.data());
+        if (engine)
+            QMetaObject::invokeMethod(
+                engine, [engine, client] { engine->dropSinksOf(client); }, Qt::QueuedConnection);
+    }
     for (Entry &entry : entries)
         destroy(std::move(entry));
+}
+
+void ObjectRegistry::engineEnded() {
+    if (mBudget)
+        mBudget->giveEngine();
+    mTrim.start();
+    if (--mEngines == 0)
+        emit lastEngineGone();
 }
 
 ObjectRegistry::Entry ObjectRegistry::take(const QString &path) {

@@ -1,12 +1,15 @@
 #include "BusMessageLimit.h"
 #include "ClassFactory.h"
+#include "DescriptorBudget.h"
 #include "MessageSize.h"
 #include "ObjectDispatcher.h"
 #include "ObjectRegistry.h"
+#include "ScanSlots.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDBusConnection>
+#include <QThread>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
@@ -15,7 +18,8 @@
 namespace {
 constexpr int kBusCheckMs = 250;
 
-// Every engine thread holds a descriptor for its event loop, and its scan a few more.
+// Every engine thread holds a descriptor for its event loop, and its scan many more: as many
+// as the system lets this process have (the budget still keeps within them).
 void raiseDescriptorLimit() {
     rlimit limit{};
     if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
@@ -59,7 +63,12 @@ int main(int argc, char *argv[]) {
     });
     busCheck.start(kBusCheckMs);
 
-    TavrinEXE::ObjectRegistry registry(bus);
+    TavrinEXE::DescriptorBudget descriptors;
+    // A client's scans get no more than the processors: another client's calls are still
+    // answered at once.
+    TavrinEXE::ScanSlots scanSlots(&descriptors, QThread::idealThreadCount());
+    TavrinEXE::ScanGate::install(&scanSlots);
+    TavrinEXE::ObjectRegistry registry(bus, &descriptors);
     TavrinEXE::ClassFactory factory(&registry, parser.value(idle).toInt());
     QObject::connect(&factory, &TavrinEXE::ClassFactory::finished, &app, &QCoreApplication::quit);
     TavrinEXE::ObjectDispatcher dispatcher(&registry, &factory);
