@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
+#include <malloc.h>
 #include <sys/resource.h>
 
 namespace {
@@ -27,6 +28,17 @@ void raiseDescriptorLimit() {
         setrlimit(RLIMIT_NOFILE, &limit);
     }
 }
+
+// Memory that engines freed goes back to the system (ObjectRegistry trims when they end). The
+// allocator's own thresholds rise with the largest block freed, and each thread arena keeps its
+// free top, which no trim returns: fixed thresholds, and as many arenas as scans may run at
+// once (a client's scans with their helpers).
+void keepMemoryReturnable() {
+    constexpr int kLargeBlock = 1 << 20;
+    mallopt(M_MMAP_THRESHOLD, kLargeBlock);
+    mallopt(M_TRIM_THRESHOLD, kLargeBlock);
+    mallopt(M_ARENA_MAX, 2 * QThread::idealThreadCount());
+}
 } // namespace
 
 // sorvik: serves TavrinEXE engine objects on the session bus.
@@ -34,6 +46,7 @@ int main(int argc, char *argv[]) {
     // The plain Unix event loop: one per engine thread, lighter than a GLib context each.
     qputenv("QT_NO_GLIB", "1");
     raiseDescriptorLimit();
+    keepMemoryReturnable();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("sorvik"));
 

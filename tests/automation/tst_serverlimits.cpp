@@ -10,6 +10,7 @@ using namespace BusTest;
 namespace {
 constexpr int kDeepLevels = 70; // deeper than the walk keeps folders open
 constexpr double kAnswerMs = 50;
+constexpr int kFindingLines = 5000;
 const QString kLongScanPath = QStringLiteral("/usr"); // a scan of it lasts many seconds
 const QString kNowhere = QStringLiteral("a needle found nowhere 7f3a");
 
@@ -65,6 +66,17 @@ QStringList taskLimit() {
             QStringLiteral("--")};
 }
 
+qint64 residentKiB(qint64 pid) {
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
 bool waitIdle(QDBusConnection bus, const QString &path, int ms) {
     QElapsedTimer timer;
     timer.start();
@@ -87,10 +99,12 @@ private slots:
     void exhaustionIsAnsweredWithAnError_data();
     void exhaustionIsAnsweredWithAnError();
     void scansOfOneClientLeaveOthersTheirShare();
+    void memoryOfEndedEnginesIsGivenBack();
 
 private:
     QTemporaryDir mDir;
-    QString mDeep; // kDeepLevels folders, a finding at each level
+    QString mDeep;     // kDeepLevels folders, a finding at each level
+    QString mFindings; // a file of many findings
 };
 
 void tst_ServerLimits::initTestCase() {
@@ -105,6 +119,12 @@ void tst_ServerLimits::initTestCase() {
         writeFile(folder + QStringLiteral("/f.txt"), "deep needle\n");
         folder += QStringLiteral("/d");
     }
+    mFindings = mDir.filePath(QStringLiteral("findings"));
+    QVERIFY(QDir().mkpath(mFindings));
+    QByteArray lines;
+    for (int i = 0; i < kFindingLines; ++i)
+        lines += "a line with a needle, long enough to take some room in the collections\n";
+    writeFile(mFindings + QStringLiteral("/many.txt"), lines);
 }
 
 // A client killed while its engine scans a large tree: the scan and its helper stop, and once
@@ -244,6 +264,44 @@ void tst_ServerLimits::scansOfOneClientLeaveOthersTheirShare() {
         call(busy, path, kEngine, QStringLiteral("Abort"));
     for (const QString &path : std::as_const(engines))
         QVERIFY(waitIdle(busy, path, 3000));
+}
+
+// Many engines that held many findings end while sorvik goes on: it keeps little of their
+// memory.
+void tst_ServerLimits::memoryOfEndedEnginesIsGivenBack() {
+    constexpr int kEngines = 100;
+    OwnServer own;
+    QVERIFY(own.startBus(QStringLiteral(TEST_BUS_CONFIG)));
+    QVERIFY(own.startServer(QStringLiteral(SORVIK)));
+    QDBusConnection keeper = own.connection(QStringLiteral("keeper"));
+    QCOMPARE(createInstance(keeper).type(), QDBusMessage::ReplyMessage);
+    const qint64 pid = own.server().processId();
+    const int idleThreads = threadsOf(pid);
+    const qint64 before = residentKiB(pid);
+
+    QDBusConnection busy = own.connection(QStringLiteral("busy"));
+    QStringList engines;
+    for (int i = 0; i < kEngines; ++i) {
+        engines.append(pathOf(createInstance(busy)));
+        writeProperty(busy, engines.last(), QStringLiteral("SearchPath"), mFindings);
+        writeProperty(busy, engines.last(), QStringLiteral("SearchString"),
+                      QStringLiteral("needle"));
+        call(busy, engines.last(), kEngine, QStringLiteral("Grep"));
+    }
+    for (const QString &path : std::as_const(engines)) {
+        QVERIFY(waitIdle(busy, path, 20000));
+        QCOMPARE(readProperty(busy, path, QStringLiteral("SearchCount")).toInt(), kFindingLines);
+    }
+    const qint64 peak = residentKiB(pid);
+    for (const QString &path : std::as_const(engines))
+        call(busy, path, kEngine, QStringLiteral("Release"));
+    QTRY_COMPARE_WITH_TIMEOUT(threadsOf(pid), idleThreads, 5000);
+    QTest::qWait(1000);
+    const qint64 after = residentKiB(pid);
+    qInfo("resident: %lld KiB idle, %lld KiB with the engines, %lld KiB after them", before, peak,
+          after);
+    QVERIFY(peak - before > 20 * 1024);
+    QVERIFY(after - before < (peak - before) / 2);
 }
 
 QTEST_GUILESS_MAIN(tst_ServerLimits)
