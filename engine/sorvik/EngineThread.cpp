@@ -16,11 +16,11 @@ EngineThread::EngineThread(ObjectRegistry *registry, const QString &path, const 
 EngineObject *EngineThread::startEngine() {
     start();
     // QThread::start only warns when the system gives no thread (a task limit, no memory for
-    // the stack): nothing would ever release mReady.
+    // the stack): nothing would ever set mReady.
     if (!isRunning() && !isFinished())
         throw PlatformError(ServerErrors::kOutOfMemory,
                             QStringLiteral("No thread can be made for another engine"));
-    mReady.acquire();
+    mReady.wait();
     if (mFailure) {
         wait();
         std::rethrow_exception(mFailure);
@@ -39,7 +39,7 @@ void EngineThread::run() {
     } catch (...) {
         mFailure = std::current_exception();
     }
-    mReady.release();
+    mPromised.set_value();
     if (!mObject)
         return;
     exec();

@@ -1,9 +1,9 @@
 #pragma once
 
-#include <QSemaphore>
 #include <QString>
 #include <QThread>
 #include <exception>
+#include <future>
 
 namespace TavrinEXE {
 
@@ -41,7 +41,9 @@ private:
     QString mClient;
     EngineObject *mObject = nullptr;
     std::exception_ptr mFailure;
-    QSemaphore mReady;
+    // Set once the engine is made or has failed (a standard one: ThreadSanitizer sees it).
+    std::promise<void> mPromised;
+    std::future<void> mReady = mPromised.get_future();
 };
 
 } // namespace TavrinEXE

@@ -41,14 +41,14 @@ ObjectRegistry::~ObjectRegistry() {
 }
 
 QObject *ObjectRegistry::objectAt(const QString &path) const {
-    QMutexLocker lock(&mLock);
+    std::lock_guard lock(mLock);
     return mEntries.value(path).object.data();
 }
 
 QString ObjectRegistry::exportEngine(const QString &client) {
     QString path;
     {
-        QMutexLocker lock(&mLock);
+        std::lock_guard lock(mLock);
         path = QStringLiteral(TAVRINEXE_FACTORY_PATH "/%1").arg(mNextEngine++);
     }
     if (mBudget && !mBudget->takeEngine())
@@ -76,7 +76,7 @@ QString ObjectRegistry::exportEngine(const QString &client) {
         engineEnded();
     });
     {
-        QMutexLocker lock(&mLock);
+        std::lock_guard lock(mLock);
         Entry entry;
         entry.object = object;
         entry.engine = true;
@@ -91,7 +91,7 @@ QString ObjectRegistry::exportCollection(const std::shared_ptr<Collection> &coll
                                          const QString &client) {
     if (!collection)
         return QStringLiteral("/");
-    QMutexLocker lock(&mLock);
+    std::lock_guard lock(mLock);
     QString path = mCollectionPaths.value(collection.get());
     if (path.isEmpty()) {
         path = QStringLiteral(TAVRINEXE_COLLECTION_PATH "/%1").arg(mNextCollection++);
@@ -106,19 +106,18 @@ QString ObjectRegistry::exportCollection(const std::shared_ptr<Collection> &coll
     }
     addReference(path, client);
     if (!client.isEmpty() && !mWatched.contains(client)) // the engine's holder is watched already
-        QMetaObject::invokeMethod(
-            this, [this, client] { watchClient(client); }, Qt::QueuedConnection);
+        mPosted.post([this, client] { watchClient(client); });
     return path;
 }
 
 bool ObjectRegistry::holds(const QString &path, const QString &client) const {
-    QMutexLocker lock(&mLock);
+    std::lock_guard lock(mLock);
     const auto it = mEntries.constFind(path);
     return it != mEntries.cend() && it->references.value(client) > 0;
 }
 
 void ObjectRegistry::release(const QString &path, const QString &client) {
-    QMutexLocker lock(&mLock);
+    std::unique_lock lock(mLock);
     const auto it = mEntries.find(path);
     if (it == mEntries.end())
         return;
@@ -135,7 +134,7 @@ void ObjectRegistry::release(const QString &path, const QString &client) {
 }
 
 std::shared_ptr<Collection> ObjectRegistry::collectionAt(const QString &path) const {
-    QMutexLocker lock(&mLock);
+    std::lock_guard lock(mLock);
     return mEntries.value(path).collection;
 }
 
@@ -149,7 +148,7 @@ void ObjectRegistry::watchClient(const QString &client) {
     if (client.isEmpty())
         return;
     {
-        QMutexLocker lock(&mLock);
+        std::lock_guard lock(mLock);
         if (mWatched.contains(client))
             return;
         mWatched.insert(client);
@@ -166,7 +165,7 @@ void ObjectRegistry::dropClient(const QString &client) {
     QList<QPointer<QObject>> heldEngines; // that others hold on
     QList<Entry> entries;
     {
-        QMutexLocker lock(&mLock);
+        std::lock_guard lock(mLock);
         mWatched.remove(client);
         for (auto it = mEntries.begin(); it != mEntries.end(); ++it) {
             if (it->references.remove(client) == 0)
@@ -183,8 +182,7 @@ void ObjectRegistry::dropClient(const QString &client) {
     for (const QPointer<QObject> &object : std::as_const(heldEngines)) {
         auto *engine = static_cast<EngineObject *>(object.data());
         if (engine)
-            QMetaObject::invokeMethod(
-                engine, [engine, client] { engine->dropSinksOf(client); }, Qt::QueuedConnection);
+            engine->post([engine, client] { engine->dropSinksOf(client); });
     }
     for (Entry &entry : entries)
         destroy(std::move(entry));
@@ -208,10 +206,10 @@ ObjectRegistry::Entry ObjectRegistry::take(const QString &path) {
 void ObjectRegistry::destroy(Entry entry) {
     if (!entry.object)
         return;
-    if (entry.engine) // deleted on its thread once that ends
-        QMetaObject::invokeMethod(static_cast<EngineObject *>(entry.object.data()),
-                                  &EngineObject::retire, Qt::QueuedConnection);
-    else
+    if (entry.engine) { // deleted on its thread once that ends
+        auto *engine = static_cast<EngineObject *>(entry.object.data());
+        engine->post([engine] { engine->retire(); });
+    } else
         entry.object->deleteLater();
 }
 

@@ -1,16 +1,17 @@
 #pragma once
 
 #include "Collection.h"
+#include "PostedCalls.h"
 
 #include <QDBusConnection>
 #include <QDBusServiceWatcher>
 #include <QHash>
-#include <QMutex>
 #include <QObject>
 #include <QPointer>
 #include <QSet>
 #include <QTimer>
 #include <memory>
+#include <mutex>
 
 namespace TavrinEXE {
 
@@ -74,8 +75,9 @@ private:
     QDBusConnection mConnection;
     DescriptorBudget *mBudget;
     QDBusServiceWatcher mWatcher;
-    QTimer mTrim;         // gives the ended engines' memory back to the system
-    mutable QMutex mLock; // guards the entries and the paths
+    QTimer mTrim; // gives the ended engines' memory back to the system
+    PostedCalls mPosted{this};
+    mutable std::mutex mLock; // guards the entries and the paths
     QHash<QString, Entry> mEntries;
     QHash<const Collection *, QString> mCollectionPaths;
     QSet<QString> mWatched;
