@@ -42,7 +42,7 @@ void Scan::RunScan() {
     emit mEngine.ScanStarted();
 
     const QByteArray start = QFile::encodeName(mEngine.msSearchPath);
-    if (gbLookahead) {
+    if (gbLookahead && mEngine.mbAbort == vbFalse) {
         try {
             mLookahead.emplace(Lookahead::Walk{start, mEngine.msSearchExt,
                                                mEngine.mbLookInSubfolders != vbFalse,

@@ -7,6 +7,7 @@
 #include "PlatformError.h"
 #include "RegexMatcher.h"
 #include "Scan.h"
+#include "ScanGate.h"
 #include "frmTimer.h"
 
 #include <QCoreApplication>
@@ -159,7 +160,12 @@ void TavrinX::tmrGrep_Timer() {
         return;
     mbInTick = true;
     std::shared_ptr<TavrinX> self = shared_from_this(); // keeps the engine while the scan runs
-    Scan(*this).RunScan();
+    {
+        ScanGate *gate = ScanGate::installed();
+        const ScanGate::Pass pass =
+            gate ? gate->enter([this] { return mbAbort == vbFalse; }) : nullptr;
+        Scan(*this).RunScan();
+    }
     mwtmrGrep->stop();
     mbInTick = false;
     if (self.use_count() == 1 && QCoreApplication::instance()) {

@@ -6,6 +6,7 @@
 #include "ServerErrors.h"
 #include "TavrinX.h"
 
+#include <QAbstractEventDispatcher>
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -50,7 +51,6 @@ EngineObject::EngineObject(ObjectRegistry *registry, const QString &path,
     connect(e, &TavrinX::OnError, this, [this](qint32 &ErrorCode, QString &sErrorString) {
         raise(QStringLiteral("OnError"), {ErrorCode, sErrorString});
     });
-    connect(registry, &ObjectRegistry::clientGone, this, &EngineObject::dropSinksOf);
 }
 
 EngineObject::~EngineObject() = default;
@@ -204,6 +204,9 @@ void EngineObject::Grep() {
 
 void EngineObject::Abort() {
     mEngine->Abort();
+    // A scan waiting for its turn sees it at once.
+    if (QAbstractEventDispatcher *dispatcher = thread()->eventDispatcher())
+        dispatcher->wakeUp();
 }
 
 uint EngineObject::Advise(const QDBusObjectPath &sink) {
@@ -230,7 +233,8 @@ void EngineObject::Unadvise(uint cookie) {
 void EngineObject::retire() {
     mRetired = true;
     mSinks.clear();
-    thread()->quit(); // also ends a wait for a sink's reply
+    mEngine->Abort(); // nobody is left to read the findings: the scan stops at its next yield
+    thread()->quit(); // also ends a wait for a sink's reply or for the scan's turn
 }
 
 void EngineObject::raise(const QString &method, const QVariantList &arguments) {

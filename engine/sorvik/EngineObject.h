@@ -100,8 +100,10 @@ public slots:
     void Unadvise(uint cookie);
 
 public:
-    // The path is gone: no more events, and the thread ends once the scan (if any) has ended.
+    // The path is gone: no more events, the scan (if any) stops, and then the thread ends.
     void retire();
+    // The client has left the bus: its sinks hear no more events.
+    void dropSinksOf(const QString &client);
 
 private:
     struct Sink {
@@ -117,7 +119,6 @@ private:
     void assignVariant(void (TavrinX::*setter)(const QVariant &), const QDBusVariant &vNewValue);
     // Calls method on every advised sink in order of advice, waiting for each handler.
     void raise(const QString &method, const QVariantList &arguments);
-    void dropSinksOf(const QString &client);
 
     std::shared_ptr<TavrinX> mEngine;
     QList<Sink> mSinks;

@@ -1,24 +1,36 @@
 #include "EngineThread.h"
 
 #include "EngineObject.h"
+#include "PlatformError.h"
+#include "ServerErrors.h"
 #include "TavrinX.h"
 
 namespace TavrinEXE {
 
-EngineThread::EngineThread(ObjectRegistry *registry, const QString &path)
-    : mRegistry(registry), mPath(path) {
+EngineThread::EngineThread(ObjectRegistry *registry, const QString &path, const QString &client)
+    : mRegistry(registry), mPath(path), mClient(client) {
     setStackSize(kStackBytes);
     setObjectName(QStringLiteral("engine %1").arg(path));
 }
 
 EngineObject *EngineThread::startEngine() {
     start();
-    mReady.acquire();
+    // QThread::start only warns when the system gives no thread (a task limit, no memory for
+    // the stack): nothing would ever set mReady.
+    if (!isRunning() && !isFinished())
+        throw PlatformError(ServerErrors::kOutOfMemory,
+                            QStringLiteral("No thread can be made for another engine"));
+    mReady.wait();
     if (mFailure) {
         wait();
         std::rethrow_exception(mFailure);
     }
     return mObject;
+}
+
+QString EngineThread::currentClient() {
+    const auto *thread = qobject_cast<const EngineThread *>(QThread::currentThread());
+    return thread ? thread->mClient : QString();
 }
 
 void EngineThread::run() {
@@ -27,7 +39,7 @@ void EngineThread::run() {
     } catch (...) {
         mFailure = std::current_exception();
     }
-    mReady.release();
+    mPromised.set_value();
     if (!mObject)
         return;
     exec();

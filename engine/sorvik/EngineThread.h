@@ -1,8 +1,9 @@
 #pragma once
 
-#include <QSemaphore>
+#include <QString>
 #include <QThread>
 #include <exception>
+#include <future>
 
 namespace TavrinEXE {
 
@@ -15,17 +16,21 @@ class ObjectRegistry;
 class EngineThread : public QThread {
     Q_OBJECT
 public:
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
     static constexpr uint kStackBytes = 8u << 20; // instrumented frames are much larger
 #else
     static constexpr uint kStackBytes = 1u << 20;
 #endif
 
-    EngineThread(ObjectRegistry *registry, const QString &path);
+    // client: the connection that holds the engine.
+    EngineThread(ObjectRegistry *registry, const QString &path, const QString &client);
 
-    // Starts the thread and waits for its engine object; throws PlatformError when the engine
-    // cannot be made (the thread has then ended).
+    // Starts the thread and waits for its engine object; throws PlatformError when no thread
+    // can be made or the engine cannot be made (the thread has then ended).
     EngineObject *startEngine();
+
+    // The client of the engine whose thread calls; "" on any other thread.
+    static QString currentClient();
 
 protected:
     void run() override;
@@ -33,9 +38,12 @@ protected:
 private:
     ObjectRegistry *mRegistry;
     QString mPath;
+    QString mClient;
     EngineObject *mObject = nullptr;
     std::exception_ptr mFailure;
-    QSemaphore mReady;
+    // Set once the engine is made or has failed (a standard one: ThreadSanitizer sees it).
+    std::promise<void> mPromised;
+    std::future<void> mReady = mPromised.get_future();
 };
 
 } // namespace TavrinEXE

@@ -6,6 +6,7 @@
 #include "MessageSize.h"
 #include "ObjectRegistry.h"
 #include "PendingReply.h"
+#include "ServedObject.h"
 #include "ServerErrors.h"
 
 #include <QDBusConnection>
@@ -123,9 +124,8 @@ bool ObjectDispatcher::handleMessage(const QDBusMessage &message,
         // An engine object: served on its own thread, answered from there.
         message.setDelayedReply(true);
         auto pending = std::make_shared<PendingReply>(message, connection);
-        QMetaObject::invokeMethod(
-            object, [this, object, pending] { pending->answer(serve(object, pending->call())); },
-            Qt::QueuedConnection);
+        static_cast<ServedObject *>(object)->post(
+            [this, object, pending] { pending->answer(serve(object, pending->call())); });
         return true;
     } else {
         reply = serve(object, message);

@@ -2,17 +2,31 @@
 #include "TavrinEXENames.h"
 
 #include "CollectionObject.h"
+#include "DescriptorBudget.h"
 #include "EngineObject.h"
 #include "EngineThread.h"
+#include "ServerErrors.h"
 
 #include <QDBusConnectionInterface>
 #include <QDateTime>
+#include <malloc.h>
 
 namespace TavrinEXE {
 
-ObjectRegistry::ObjectRegistry(const QDBusConnection &connection, QObject *parent)
-    : QObject(parent), mConnection(connection) {
+namespace {
+// Engines often end in bursts (a client leaves with all of them): one trim after the last.
+constexpr int kTrimDelayMs = 500;
+} // namespace
+
+ObjectRegistry::ObjectRegistry(const QDBusConnection &connection, DescriptorBudget *budget,
+                               QObject *parent)
+    : QObject(parent), mConnection(connection), mBudget(budget) {
     mNextEngine = mNextCollection = quint64(QDateTime::currentMSecsSinceEpoch()) * 1000;
+    // The allocator keeps what the ended threads freed in its arenas: give it back, so that a
+    // server that once served thousands of engines does not keep their memory.
+    mTrim.setSingleShot(true);
+    mTrim.setInterval(kTrimDelayMs);
+    connect(&mTrim, &QTimer::timeout, this, [] { malloc_trim(0); });
     mWatcher.setConnection(mConnection);
     mWatcher.setWatchMode(QDBusServiceWatcher::WatchForUnregistration);
     connect(&mWatcher, &QDBusServiceWatcher::serviceUnregistered, this,
@@ -27,35 +41,42 @@ ObjectRegistry::~ObjectRegistry() {
 }
 
 QObject *ObjectRegistry::objectAt(const QString &path) const {
-    QMutexLocker lock(&mLock);
+    std::lock_guard lock(mLock);
     return mEntries.value(path).object.data();
 }
 
 QString ObjectRegistry::exportEngine(const QString &client) {
     QString path;
     {
-        QMutexLocker lock(&mLock);
+        std::lock_guard lock(mLock);
         path = QStringLiteral(TAVRINEXE_FACTORY_PATH "/%1").arg(mNextEngine++);
     }
-    auto *thread = new EngineThread(this, path);
+    if (mBudget && !mBudget->takeEngine())
+        throw PlatformError(
+            ServerErrors::kTooManyFiles,
+            QStringLiteral("Too many files: the descriptors left (at most %1) are kept for the "
+                           "engines served")
+                .arg(mBudget->limit()));
+    auto *thread = new EngineThread(this, path, client);
     EngineObject *object = nullptr;
     try {
         object = thread->startEngine();
     } catch (...) {
         delete thread;
+        if (mBudget)
+            mBudget->giveEngine();
         throw;
     }
     ++mEngines;
     mEngineRequested = true;
-    // The engine may outlive its path while its scan ends; the process lives as long.
+    // The engine may outlive its path while its scan stops; the process lives as long.
     connect(thread, &QThread::finished, this, [this, thread] {
         thread->wait();
         delete thread;
-        if (--mEngines == 0)
-            emit lastEngineGone();
+        engineEnded();
     });
     {
-        QMutexLocker lock(&mLock);
+        std::lock_guard lock(mLock);
         Entry entry;
         entry.object = object;
         entry.engine = true;
@@ -70,7 +91,7 @@ QString ObjectRegistry::exportCollection(const std::shared_ptr<Collection> &coll
                                          const QString &client) {
     if (!collection)
         return QStringLiteral("/");
-    QMutexLocker lock(&mLock);
+    std::lock_guard lock(mLock);
     QString path = mCollectionPaths.value(collection.get());
     if (path.isEmpty()) {
         path = QStringLiteral(TAVRINEXE_COLLECTION_PATH "/%1").arg(mNextCollection++);
@@ -85,19 +106,18 @@ QString ObjectRegistry::exportCollection(const std::shared_ptr<Collection> &coll
     }
     addReference(path, client);
     if (!client.isEmpty() && !mWatched.contains(client)) // the engine's holder is watched already
-        QMetaObject::invokeMethod(
-            this, [this, client] { watchClient(client); }, Qt::QueuedConnection);
+        mPosted.post([this, client] { watchClient(client); });
     return path;
 }
 
 bool ObjectRegistry::holds(const QString &path, const QString &client) const {
-    QMutexLocker lock(&mLock);
+    std::lock_guard lock(mLock);
     const auto it = mEntries.constFind(path);
     return it != mEntries.cend() && it->references.value(client) > 0;
 }
 
 void ObjectRegistry::release(const QString &path, const QString &client) {
-    QMutexLocker lock(&mLock);
+    std::unique_lock lock(mLock);
     const auto it = mEntries.find(path);
     if (it == mEntries.end())
         return;
@@ -114,7 +134,7 @@ void ObjectRegistry::release(const QString &path, const QString &client) {
 }
 
 std::shared_ptr<Collection> ObjectRegistry::collectionAt(const QString &path) const {
-    QMutexLocker lock(&mLock);
+    std::lock_guard lock(mLock);
     return mEntries.value(path).collection;
 }
 
@@ -128,7 +148,7 @@ void ObjectRegistry::watchClient(const QString &client) {
     if (client.isEmpty())
         return;
     {
-        QMutexLocker lock(&mLock);
+        std::lock_guard lock(mLock);
         if (mWatched.contains(client))
             return;
         mWatched.insert(client);
@@ -141,22 +161,39 @@ void ObjectRegistry::watchClient(const QString &client) {
 
 void ObjectRegistry::dropClient(const QString &client) {
     mWatcher.removeWatchedService(client);
-    emit clientGone(client);
     QStringList orphans;
+    QList<QPointer<QObject>> heldEngines; // that others hold on
     QList<Entry> entries;
     {
-        QMutexLocker lock(&mLock);
+        std::lock_guard lock(mLock);
         mWatched.remove(client);
-        for (auto it = mEntries.begin(); it != mEntries.end();) {
-            if (it->references.remove(client) > 0 && it->references.isEmpty())
+        for (auto it = mEntries.begin(); it != mEntries.end(); ++it) {
+            if (it->references.remove(client) == 0)
+                continue;
+            if (it->references.isEmpty())
                 orphans.append(it.key());
-            ++it;
+            else if (it->engine)
+                heldEngines.append(it->object);
         }
         for (QString &path : orphans)
             entries.append(take(path));
     }
+    // Only the engines the client held can have its sinks (Advise needs a reference).
+    for (const QPointer<QObject> &object : std::as_const(heldEngines)) {
+        auto *engine = static_cast<EngineObject *>(object.data());
+        if (engine)
+            engine->post([engine, client] { engine->dropSinksOf(client); });
+    }
     for (Entry &entry : entries)
         destroy(std::move(entry));
+}
+
+void ObjectRegistry::engineEnded() {
+    if (mBudget)
+        mBudget->giveEngine();
+    mTrim.start();
+    if (--mEngines == 0)
+        emit lastEngineGone();
 }
 
 ObjectRegistry::Entry ObjectRegistry::take(const QString &path) {
@@ -169,10 +206,10 @@ ObjectRegistry::Entry ObjectRegistry::take(const QString &path) {
 void ObjectRegistry::destroy(Entry entry) {
     if (!entry.object)
         return;
-    if (entry.engine) // deleted on its thread once that ends
-        QMetaObject::invokeMethod(static_cast<EngineObject *>(entry.object.data()),
-                                  &EngineObject::retire, Qt::QueuedConnection);
-    else
+    if (entry.engine) { // deleted on its thread once that ends
+        auto *engine = static_cast<EngineObject *>(entry.object.data());
+        engine->post([engine] { engine->retire(); });
+    } else
         entry.object->deleteLater();
 }
 

@@ -1,17 +1,21 @@
 #pragma once
 
 #include "Collection.h"
+#include "PostedCalls.h"
 
 #include <QDBusConnection>
 #include <QDBusServiceWatcher>
 #include <QHash>
-#include <QMutex>
 #include <QObject>
 #include <QPointer>
 #include <QSet>
+#include <QTimer>
 #include <memory>
+#include <mutex>
 
 namespace TavrinEXE {
+
+class DescriptorBudget;
 
 // The objects sorvik serves and the references each client connection holds to them.
 // Every path handed to a caller gives that caller one reference; an object with none left is
@@ -20,13 +24,16 @@ namespace TavrinEXE {
 class ObjectRegistry : public QObject {
     Q_OBJECT
 public:
-    explicit ObjectRegistry(const QDBusConnection &connection, QObject *parent = nullptr);
+    // budget: the descriptors engines take their share of; none when null.
+    explicit ObjectRegistry(const QDBusConnection &connection, DescriptorBudget *budget = nullptr,
+                            QObject *parent = nullptr);
     ~ObjectRegistry() override;
 
     QDBusConnection connection() const { return mConnection; }
 
     // Serves a new engine object on a thread of its own and gives client one reference;
-    // returns its path. Throws PlatformError when the engine cannot be made.
+    // returns its path. Throws PlatformError when the engine cannot be made, or when no thread
+    // or descriptors are left for it.
     QString exportEngine(const QString &client);
     // The path of collection (served anew if it is not served yet), with one more reference
     // for client. An empty collection pointer gives "/".
@@ -48,7 +55,6 @@ public:
 
 signals:
     void lastEngineGone();
-    void clientGone(const QString &client);
 
 private:
     struct Entry {
@@ -64,9 +70,14 @@ private:
     Entry take(const QString &path); // mLock held
     void destroy(Entry entry);       // after take
 
+    void engineEnded();
+
     QDBusConnection mConnection;
+    DescriptorBudget *mBudget;
     QDBusServiceWatcher mWatcher;
-    mutable QMutex mLock; // guards the entries and the paths
+    QTimer mTrim; // gives the ended engines' memory back to the system
+    PostedCalls mPosted{this};
+    mutable std::mutex mLock; // guards the entries and the paths
     QHash<QString, Entry> mEntries;
     QHash<const Collection *, QString> mCollectionPaths;
     QSet<QString> mWatched;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "PostedCalls.h"
+
 #include <QObject>
 
 namespace TavrinEXE {
@@ -14,6 +16,9 @@ public:
     ServedObject(ObjectRegistry *registry, const QString &path);
 
     QString path() const { return mPath; }
+    // Runs call on this object's thread, after the calls posted before it. From any thread
+    // while the object is served.
+    void post(std::function<void()> call) { mPosted.post(std::move(call)); }
 
 protected:
     // The calling connection, or "" for an in-process call.
@@ -26,6 +31,7 @@ protected:
 
 private:
     QString mPath;
+    PostedCalls mPosted{this};
 };
 
 } // namespace TavrinEXE

@@ -21,6 +21,11 @@ inline const QString kInvalidArgs = QStringLiteral("org.freedesktop.DBus.Error.I
 inline const QString kLimitsExceeded = QStringLiteral("org.freedesktop.DBus.Error.LimitsExceeded");
 inline const QString kFailed = QStringLiteral("org.freedesktop.DBus.Error.Failed");
 
+// Numbers of the platform errors a CreateInstance that the system cannot serve fails with, as
+// the runtime numbers them.
+constexpr int kOutOfMemory = 7;   // no thread for another engine
+constexpr int kTooManyFiles = 67; // no descriptors left for another engine
+
 inline QString nameOf(const PlatformError &e) {
     switch (e.number()) {
     case PlatformError::TypeMismatch:

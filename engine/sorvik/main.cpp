@@ -1,27 +1,43 @@
 #include "BusMessageLimit.h"
 #include "ClassFactory.h"
+#include "DescriptorBudget.h"
 #include "MessageSize.h"
 #include "ObjectDispatcher.h"
 #include "ObjectRegistry.h"
+#include "ScanSlots.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDBusConnection>
+#include <QThread>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
+#include <malloc.h>
 #include <sys/resource.h>
 
 namespace {
 constexpr int kBusCheckMs = 250;
 
-// Every engine thread holds a descriptor for its event loop, and its scan a few more.
+// Every engine thread holds a descriptor for its event loop, and its scan many more: as many
+// as the system lets this process have (the budget still keeps within them).
 void raiseDescriptorLimit() {
     rlimit limit{};
     if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
         limit.rlim_cur = limit.rlim_max;
         setrlimit(RLIMIT_NOFILE, &limit);
     }
+}
+
+// Memory that engines freed goes back to the system (ObjectRegistry trims when they end). The
+// allocator's own thresholds rise with the largest block freed, and each thread arena keeps its
+// free top, which no trim returns: fixed thresholds, and as many arenas as scans may run at
+// once (a client's scans with their helpers).
+void keepMemoryReturnable() {
+    constexpr int kLargeBlock = 1 << 20;
+    mallopt(M_MMAP_THRESHOLD, kLargeBlock);
+    mallopt(M_TRIM_THRESHOLD, kLargeBlock);
+    mallopt(M_ARENA_MAX, 2 * QThread::idealThreadCount());
 }
 } // namespace
 
@@ -30,6 +46,7 @@ int main(int argc, char *argv[]) {
     // The plain Unix event loop: one per engine thread, lighter than a GLib context each.
     qputenv("QT_NO_GLIB", "1");
     raiseDescriptorLimit();
+    keepMemoryReturnable();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("sorvik"));
 
@@ -59,7 +76,12 @@ int main(int argc, char *argv[]) {
     });
     busCheck.start(kBusCheckMs);
 
-    TavrinEXE::ObjectRegistry registry(bus);
+    TavrinEXE::DescriptorBudget descriptors;
+    // A client's scans get no more than the processors: another client's calls are still
+    // answered at once.
+    TavrinEXE::ScanSlots scanSlots(&descriptors, QThread::idealThreadCount());
+    TavrinEXE::ScanGate::install(&scanSlots);
+    TavrinEXE::ObjectRegistry registry(bus, &descriptors);
     TavrinEXE::ClassFactory factory(&registry, parser.value(idle).toInt());
     QObject::connect(&factory, &TavrinEXE::ClassFactory::finished, &app, &QCoreApplication::quit);
     TavrinEXE::ObjectDispatcher dispatcher(&registry, &factory);

@@ -1,9 +1,9 @@
 // A second client process for the cross-process tests.
 //   automation_client scan <folder> <text>   scans, prints "record <r>" per finding, then "done"
-//   automation_client hang <folder> <text>   prints "started" from ScanStarted and never returns
-//   automation_client slow <folder> <text>   prints "started" from ScanStarted, sleeps 5 s, then
-//                                            prints "returned" and goes on like scan
-// Both print "path <engine object path>" first.
+//   automation_client hang <folder> <text>   never returns from ScanStarted
+//   automation_client slow <folder> <text>   sleeps 5 s in ScanStarted, then prints "returned"
+//                                            and goes on like scan
+// All print "path <engine object path>" first and "started" from ScanStarted.
 #include "PlatformError.h"
 #include "TavrinXProxy.h"
 

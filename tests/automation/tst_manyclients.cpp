@@ -18,15 +18,18 @@ using namespace TavrinEXE;
 using namespace BusTest;
 
 namespace {
-constexpr int kManyEngines = 5000;
+// Under a sanitizer each thread costs many times more.
+constexpr int kManyEngines = kSanitized ? 500 : 5000;
 
 // A sink shared by many engines that holds its ScanStarted answers until told to give them,
-// so that every engine is inside its scan at once.
+// so that the engines stay inside their scans.
 class HoldingSink : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "TavrinEXE.__TavrinX")
 public:
     QList<QDBusMessage> held;
+    bool holds = true;
+    int started = 0;
     int completed = 0;
     int errors = 0;
 
@@ -38,23 +41,15 @@ public:
 
 public slots:
     void ScanStarted(const QDBusMessage &message) {
+        ++started;
+        if (!holds)
+            return;
         message.setDelayedReply(true);
         held.append(message);
     }
     void ScanCompleted() { ++completed; }
     void OnError(int, const QString &) { ++errors; }
 };
-
-int threadsOf(uint pid) {
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("Threads:"))
-            return line.mid(8).trimmed().toInt();
-    }
-    return -1;
-}
 
 uint serverPid() {
     return QDBusConnection::sessionBus().interface()->servicePid(serverOwner()).value();
@@ -111,6 +106,8 @@ void tst_ManyClients::stuckOrSlowSinkHoldsUpOnlyItsEngine_data() {
 // our scan goes on to its end meanwhile.
 void tst_ManyClients::stuckOrSlowSinkHoldsUpOnlyItsEngine() {
     QFETCH(QString, mode);
+    if (kSanitized && mode == QLatin1String("slow"))
+        QSKIP("under a sanitizer our scan outlasts the other client's 5 s handler");
     TavrinXProxy engine;
     engine.setSearchPath(mDir.filePath(QStringLiteral("big")));
     engine.setSearchString(QStringLiteral("alpha"));
@@ -302,11 +299,20 @@ void tst_ManyClients::thousandsOfEnginesSearchAtOnce() {
     setEach(QStringLiteral("SearchString"), QStringLiteral("alpha"));
     callEach(kEngine, "Advise", {QVariant::fromValue(QDBusObjectPath("/holding"))});
     callEach(kEngine, "Grep", {});
-    // Every engine now waits inside its scan for our answer to ScanStarted.
-    QTRY_COMPARE_WITH_TIMEOUT(sink.held.size(), kManyEngines, 120000);
+    // A client's scans run a processor's worth at a time: the others wait their turn, each
+    // still an active search.
+    const int share = QThread::idealThreadCount();
+    QTRY_COMPARE_WITH_TIMEOUT(sink.held.size(), share, 120000);
+    QTest::qWait(300);
+    QCOMPARE(sink.held.size(), share);
     QVERIFY(threadsOf(serverPid()) > kManyEngines);
+    const QDBusMessage active =
+        rawCall(paths.last(), kProperties, "Get", {kEngine, "SearchActive"});
+    QCOMPARE(qvariant_cast<QDBusVariant>(active.arguments().value(0)).variant().toInt(), -1);
+    sink.holds = false;
     sink.answerAll();
     QTRY_COMPARE_WITH_TIMEOUT(sink.completed, kManyEngines, 120000);
+    QCOMPARE(sink.started, kManyEngines);
     QCOMPARE(sink.errors, 0);
     const QDBusMessage count = rawCall(paths.last(), kProperties, "Get", {kEngine, "SearchCount"});
     QCOMPARE(qvariant_cast<QDBusVariant>(count.arguments().value(0)).variant().toInt(), 2);
