@@ -43,25 +43,23 @@ qint32 LineRules::MatchLine(const QString &line) const {
     const Qt::CaseSensitivity cs = mSettings.caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive;
     // As the runtime's substring search: an empty string is found at the start of a non-empty
     // text.
-    const qsizetype at = sFind.isEmpty() ? (line.isEmpty() ? -1 : 0) : line.indexOf(sFind, 0, cs);
+    qsizetype at = sFind.isEmpty() ? (line.isEmpty() ? -1 : 0) : line.indexOf(sFind, 0, cs);
+    // With whole word, the first occurrence that stands alone.
+    while (at >= 0 && mSettings.wholeWord && !standsAlone(line, at, sFind.size()))
+        at = sFind.isEmpty() ? -1 : line.indexOf(sFind, at + 1, cs);
     if (at < 0)
         return 0;
 
     const qint64 lPosition = characterCount(line, at) + 1;
     if (lPosition > std::numeric_limits<qint32>::max())
         throw overflow();
-    const auto position = static_cast<qint32>(lPosition);
+    return static_cast<qint32>(lPosition);
+}
 
-    if (!mSettings.wholeWord)
-        return position;
-    if (line.size() == sFind.size())
-        return position;
-    if (at > 0 && !IsDelimiter(line.at(at - 1).unicode()))
-        return 0;
-    const qsizetype after = at + sFind.size();
-    if (after < line.size())
-        return IsDelimiter(line.at(after).unicode()) ? position : 0;
-    return position;
+bool LineRules::standsAlone(QStringView line, qsizetype at, qsizetype length) {
+    const qsizetype after = at + length;
+    return (at == 0 || IsDelimiter(line.at(at - 1).unicode())) &&
+           (after >= line.size() || IsDelimiter(line.at(after).unicode()));
 }
 
 bool LineRules::IsDelimiter(qint32 code) {

@@ -1,6 +1,7 @@
 #include "RegexMatcher.h"
 
 #include "Characters.h"
+#include "LineRules.h"
 #include "PlatformError.h"
 
 #define PCRE2_CODE_UNIT_WIDTH 0 // both widths: UTF-16 for decoded lines, UTF-8 for raw ones
@@ -50,6 +51,7 @@ struct RegexMatcher::Compiled {
     // null when it could not be made.
     Matcher<pcre2_code_8, pcre2_match_data_8, pcre2_match_context_8, pcre2_jit_stack_8> utf8;
     bool jit8 = false; // utf8 is JIT-compiled: matched through the JIT's own entry, unchecked
+    bool wholeWord = false;
 
     ~Compiled() {
         pcre2_jit_stack_free_16(utf16.stack);
@@ -74,6 +76,7 @@ std::unique_ptr<RegexMatcher> RegexMatcher::compile(const QString &pattern, bool
                                 compileContext);
     };
     auto compiled = std::make_unique<Compiled>();
+    compiled->wholeWord = wholeWord;
     int code = 0;
     PCRE2_SIZE offset = 0;
     const QString full = wholeWord ? kWordBefore + pattern + kWordAfter : pattern;
@@ -132,17 +135,31 @@ RegexMatcher::~RegexMatcher() = default;
 
 qint64 RegexMatcher::match(QStringView line) const {
     const auto &wide = d->utf16;
-    const int rc = pcre2_match_16(wide.code, units(line), PCRE2_SIZE(line.size()), 0, 0, wide.data,
-                                  wide.context);
-    if (rc == PCRE2_ERROR_NOMATCH)
-        return 0;
-    if (rc < 0)
-        throw PlatformError(PlatformError::InvalidProcedureCall,
-                            QStringLiteral("The regular expression cannot be matched against a "
-                                           "line of this file: %1")
-                                .arg(errorText(rc)));
-    const PCRE2_SIZE start = pcre2_get_ovector_pointer_16(wide.data)[0];
-    return characterCount(line, qsizetype(start)) + 1;
+    PCRE2_SIZE from = 0;
+    for (;;) {
+        const int rc = pcre2_match_16(wide.code, units(line), PCRE2_SIZE(line.size()), from, 0,
+                                      wide.data, wide.context);
+        if (rc == PCRE2_ERROR_NOMATCH)
+            return 0;
+        if (rc < 0)
+            throw PlatformError(PlatformError::InvalidProcedureCall,
+                                QStringLiteral("The regular expression cannot be matched against "
+                                               "a line of this file: %1")
+                                    .arg(errorText(rc)));
+        const PCRE2_SIZE *found = pcre2_get_ovector_pointer_16(wide.data);
+        const auto start = qsizetype(found[0]), end = qsizetype(found[1]);
+        // The word rule around the pattern holds for what it matched, unless the pattern ended
+        // the match early ((*ACCEPT)) or moved its start (\K): the match is tested as it is, and
+        // a match that fails is looked for again from the next place.
+        if (!d->wholeWord || (end >= start && LineRules::standsAlone(line, start, end - start)))
+            return characterCount(line, start) + 1;
+        from = pcre2_get_startchar_16(wide.data) + 1;
+        if (from < PCRE2_SIZE(line.size()) && line.at(qsizetype(from)).isLowSurrogate() &&
+            line.at(qsizetype(from) - 1).isHighSurrogate())
+            ++from;
+        if (from > PCRE2_SIZE(line.size()))
+            return 0;
+    }
 }
 
 bool RegexMatcher::mayMatch(const char *utf8, qsizetype size) const {

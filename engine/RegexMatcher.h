@@ -6,7 +6,8 @@
 
 // A PCRE2 pattern matched against one decoded line at a time, in the UTF-16 the line is held in,
 // JIT-compiled where the machine allows it. Ignoring case folds as Unicode does; whole word
-// means the characters around the match are delimiters, as for a plain string. Backtracking is
+// means the characters around the match are delimiters, as for a plain string: the first match
+// that stands alone counts. Backtracking is
 // bounded: a line that needs more than the limit fails with PlatformError instead of holding
 // the scan.
 class RegexMatcher {
@@ -18,7 +19,8 @@ public:
     RegexMatcher(const RegexMatcher &) = delete;
     RegexMatcher &operator=(const RegexMatcher &) = delete;
 
-    // The 1-based column in characters of the first match in line, 0 for none. Throws
+    // The 1-based column in characters of the first match in line (with whole word, the first
+    // that stands alone), 0 for none. Throws
     // PlatformError when the line needs more backtracking or memory than allowed.
     qint64 match(QStringView line) const;
     // False when the line, given as the UTF-8 bytes it is read as, surely holds no match: the

@@ -25,18 +25,21 @@ QStringList referenceFindings(const QString &name, const QByteArray &content, co
         if (ended && raw.endsWith('\r'))
             raw.chop(1);
         const QString line = QString::fromUtf8(raw);
-        const qsizetype at =
-            line.indexOf(needle, 0, caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive);
-        if (at < 0)
-            continue;
         const auto isWordChar = [&](qsizetype k) {
             const char16_t c = line.at(k).unicode();
             return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || c == '_' ||
                    (c >= 'a' && c <= 'z');
         };
-        const qsizetype after = at + needle.size();
-        if (wholeWord &&
-            ((at > 0 && isWordChar(at - 1)) || (after < line.size() && isWordChar(after))))
+        // The first occurrence, with whole word the first that stands alone.
+        qsizetype at = -1;
+        while ((at = line.indexOf(needle, at + 1,
+                                  caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive)) >= 0) {
+            const qsizetype after = at + needle.size();
+            if (!wholeWord ||
+                !((at > 0 && isWordChar(at - 1)) || (after < line.size() && isWordChar(after))))
+                break;
+        }
+        if (at < 0)
             continue;
         const int column = QStringView(line).left(at).toUcs4().size() + 1;
         out << QStringLiteral("%1:%2:%3:%4").arg(name).arg(i + 1).arg(column).arg(line);

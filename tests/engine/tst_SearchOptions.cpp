@@ -66,6 +66,13 @@ void tst_SearchOptions::regexLineRules_data() {
     QTest::newRow("word: none alone") << "fo+" << QByteArray("foobar_foo") << true << true << 0;
     QTest::newRow("word: longer alternative")
         << "ab|abc" << QByteArray("abc d") << true << true << 1;
+    QTest::newRow("word: alternatives, later one alone")
+        << "cat|dog" << QByteArray("cats dogs dog") << true << true << 11;
+    // The word rule holds for the match as the pattern ends or places it.
+    QTest::newRow("word: accepted early") << "x(*ACCEPT)" << QByteArray("xyz") << true << true << 0;
+    QTest::newRow("word: accepted early, later alone")
+        << "x(*ACCEPT)yz" << QByteArray("xyz x") << true << true << 5;
+    QTest::newRow("word: start moved") << "a\\Kb" << QByteArray("ab ab") << true << true << 0;
     QTest::newRow("prefilter: text after a class")
         << "[0-9]+_lock\\(&" << QByteArray("a 12_LOCK(&x)") << false << false << 3;
     QTest::newRow("prefilter: needed text absent")
