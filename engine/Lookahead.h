@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FileTypeFilter.h"
 #include "FolderFilter.h"
 #include "LineRules.h"
 #include "PlatformError.h"
@@ -39,7 +40,7 @@ class Lookahead {
 public:
     struct Walk {
         QByteArray start; // raw bytes
-        QString fileTypes;
+        FileTypeFilter fileTypes;
         bool subFolders = true;
         FolderFilter excluded;
         bool skipBinaryFiles = false;

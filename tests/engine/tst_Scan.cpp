@@ -21,10 +21,10 @@ private slots:
 
     void walkListsFilesBeforeSubfoldersInByteOrder_data();
     void walkListsFilesBeforeSubfoldersInByteOrder();
-    void lineRulesGiveColumnOfFirstOccurrence_data();
-    void lineRulesGiveColumnOfFirstOccurrence();
-    void filterIsSubstringTestOfExtension_data();
-    void filterIsSubstringTestOfExtension();
+    void lineRulesGiveColumnOfFirstAcceptedOccurrence_data();
+    void lineRulesGiveColumnOfFirstAcceptedOccurrence();
+    void filterMatchesWildcardsAgainstName_data();
+    void filterMatchesWildcardsAgainstName();
     void linesAreNumberedAsRead_data();
     void linesAreNumberedAsRead();
     void longLineIsFoundWhole();
@@ -79,7 +79,7 @@ void tst_Scan::walkListsFilesBeforeSubfoldersInByteOrder() {
     QCOMPARE(run.engine->FoundFiles()->Item(1).toString(), dir.path() + "/B.txt");
 }
 
-void tst_Scan::lineRulesGiveColumnOfFirstOccurrence_data() {
+void tst_Scan::lineRulesGiveColumnOfFirstAcceptedOccurrence_data() {
     QTest::addColumn<QString>("line");
     QTest::addColumn<QString>("needle");
     QTest::addColumn<int>("caseSensitive");
@@ -88,12 +88,21 @@ void tst_Scan::lineRulesGiveColumnOfFirstOccurrence_data() {
 
     QTest::newRow("twice: first") << "a cat cat"
                                   << "cat" << -1 << false << 3;
+    // With whole word, the first occurrence that stands alone.
     QTest::newRow("word: followed by letter") << "cats cat"
-                                              << "cat" << -1 << true << 0;
+                                              << "cat" << -1 << true << 6;
+    QTest::newRow("word: after a longer word") << "ssize_t x; size_t y;"
+                                               << "size_t" << -1 << true << 12;
+    QTest::newRow("word: none alone") << "cats scat"
+                                      << "cat" << -1 << true << 0;
+    QTest::newRow("word: overlapping occurrences") << "aaa aa"
+                                                   << "aa" << -1 << true << 5;
     QTest::newRow("word: brackets") << "(cat)"
                                     << "cat" << -1 << true << 2;
     QTest::newRow("word: underscore") << "cat_1"
                                       << "cat" << -1 << true << 0;
+    QTest::newRow("word: underscore, then alone") << "cat_1 cat"
+                                                  << "cat" << -1 << true << 7;
     QTest::newRow("word: digit") << "cat9"
                                  << "cat" << -1 << true << 0;
     QTest::newRow("word: digit before") << "9cat"
@@ -125,14 +134,14 @@ void tst_Scan::lineRulesGiveColumnOfFirstOccurrence_data() {
     QTest::newRow("ignore case: long s needle") << "xSsS"
                                                 << "ſſſ" << 0 << false << 2;
     QTest::newRow("ignore case: folding needle, whole word") << "kiwis Kiwi"
-                                                             << "\u212Aiwi" << 0 << true << 0;
+                                                             << "\u212Aiwi" << 0 << true << 7;
     QTest::newRow("simple folding only") << "STRASSE"
                                          << "straße" << 0 << false << 0;
     QTest::newRow("exact: no fold") << "ſun"
                                     << "sun" << -1 << false << 0;
 }
 
-void tst_Scan::lineRulesGiveColumnOfFirstOccurrence() {
+void tst_Scan::lineRulesGiveColumnOfFirstAcceptedOccurrence() {
     QFETCH(QString, line);
     QFETCH(QString, needle);
     QFETCH(int, caseSensitive);
@@ -150,32 +159,41 @@ void tst_Scan::lineRulesGiveColumnOfFirstOccurrence() {
         QCOMPARE(found, QStringList{QStringLiteral("f:2:%1:%2").arg(column).arg(line)});
 }
 
-void tst_Scan::filterIsSubstringTestOfExtension_data() {
+void tst_Scan::filterMatchesWildcardsAgainstName_data() {
     QTest::addColumn<QString>("filter");
     QTest::addColumn<QStringList>("searched");
-    QTest::newRow("all") << "*.*" << QStringList{"a.TXT", "a.tx", "a.txt", "a.txt.bak", "noext"};
-    QTest::newRow("txt") << "*.txt" << QStringList{"a.TXT", "a.tx", "a.txt", "noext"};
-    QTest::newRow("upper-case filter") << "*.TXT" << QStringList{"a.TXT", "a.tx", "a.txt", "noext"};
-    QTest::newRow("list") << "*.bak;*.txt"
-                          << QStringList{"a.TXT", "a.tx", "a.txt", "a.txt.bak", "noext"};
-    QTest::newRow("no pattern form") << "txt" << QStringList{};
-    QTest::newRow("other wildcard") << "a.*" << QStringList{};
+    const QStringList all = {"C.H", "Makefile", "a.bas", "a.txt", "array", "b.hpp", "x.c",
+                             "ÉTÉ.TXT"};
+    QTest::newRow("all") << "*.*" << all;
+    QTest::newRow("star") << "*" << all;
+    QTest::newRow("all among others") << "*.c;*.*" << all;
+    QTest::newRow("extension is not a prefix") << "*.cpp" << QStringList{};
+    QTest::newRow("no name without extension") << "*.h" << QStringList{"C.H"};
+    QTest::newRow("list with semicolons") << "*.c;*.h" << QStringList{"C.H", "x.c"};
+    QTest::newRow("list with commas") << "*.txt,*.bas" << QStringList{"a.bas", "a.txt", "ÉTÉ.TXT"};
+    QTest::newRow("list with blanks") << " *.txt  *.bas " << QStringList{"a.bas", "a.txt", "ÉTÉ.TXT"};
+    QTest::newRow("exact name") << "Makefile" << QStringList{"Makefile"};
+    QTest::newRow("exact name, not ASCII") << "été.txt" << QStringList{"ÉTÉ.TXT"};
+    QTest::newRow("set") << "[ab].txt" << QStringList{"a.txt"};
+    QTest::newRow("one character") << "?.?" << QStringList{"C.H", "x.c"};
+    QTest::newRow("star inside") << "a*y" << QStringList{"array"};
+    QTest::newRow("separators only: nothing") << " ;, " << QStringList{};
 }
 
-void tst_Scan::filterIsSubstringTestOfExtension() {
+void tst_Scan::filterMatchesWildcardsAgainstName() {
     QFETCH(QString, filter);
     QFETCH(QStringList, searched);
     QTemporaryDir dir;
-    writeTree(dir.path(), {{"a.txt", "hit"},
-                           {"a.TXT", "hit"},
-                           {"a.tx", "hit"},
-                           {"a.txt.bak", "hit"},
-                           {"noext", "hit"}});
+    QMap<QString, QByteArray> files;
+    for (const char *name : {"C.H", "Makefile", "a.bas", "a.txt", "array", "b.hpp", "x.c",
+                             "ÉTÉ.TXT"})
+        files.insert(QString::fromUtf8(name), "hit");
+    writeTree(dir.path(), files);
     EngineRun run;
-    QStringList files;
+    QStringList found;
     for (const QString &f : run.scan(dir.path(), "hit", filter))
-        files << f.section(u':', 0, 0);
-    QCOMPARE(files, searched);
+        found << f.section(u':', 0, 0);
+    QCOMPARE(found, searched);
 }
 
 void tst_Scan::linesAreNumberedAsRead_data() {
