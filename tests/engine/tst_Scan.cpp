@@ -14,6 +14,19 @@ using TavrinEXE::FileSearch;
 using TavrinEXE::Scan;
 using TavrinEXE::TavrinX;
 
+namespace {
+// text as UTF-16 with its byte order mark.
+QByteArray utf16(const QString &text, bool bigEndian) {
+    QByteArray out = bigEndian ? QByteArray("\xFE\xFF") : QByteArray("\xFF\xFE");
+    for (QChar c : text) {
+        const char high = char(c.unicode() >> 8), low = char(c.unicode() & 0xFF);
+        out += bigEndian ? high : low;
+        out += bigEndian ? low : high;
+    }
+    return out;
+}
+} // namespace
+
 class tst_Scan : public QObject {
     Q_OBJECT
 private slots:
@@ -27,6 +40,9 @@ private slots:
     void filterMatchesWildcardsAgainstName();
     void linesAreNumberedAsRead_data();
     void linesAreNumberedAsRead();
+    void utf16TextIsSearchedAsText_data();
+    void utf16TextIsSearchedAsText();
+    void fileGrowingWhileSearchedIsReadToItsSizeWhenOpened();
     void longLineIsFoundWhole();
     void lineWithoutLineEndIsSearchedInBoundedMemory();
     void findingTextIsCutAtCharacterBoundary_data();
@@ -225,6 +241,68 @@ void tst_Scan::linesAreNumberedAsRead() {
     EngineRun run;
     QCOMPARE(run.scan(dir.path(), "hit"), expected);
     QCOMPARE(run.events, (QStringList{"ScanStarted", "ScanCompleted"}));
+}
+
+void tst_Scan::utf16TextIsSearchedAsText_data() {
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("wholeWord");
+    QTest::addColumn<bool>("skipBinary");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("little endian") << utf16("x hit\nhit", false) << false << false
+                                   << QStringList{"f:1:3:x hit", "f:2:1:hit"};
+    QTest::newRow("big endian") << utf16("x hit\nhit", true) << false << false
+                                << QStringList{"f:1:3:x hit", "f:2:1:hit"};
+    QTest::newRow("crlf") << utf16("a\r\nb hit\r\n", false) << false << false
+                          << QStringList{"f:2:3:b hit"};
+    QTest::newRow("pair before the match counts one")
+        << utf16("😀é HIT", true) << false << false << QStringList{"f:1:4:😀é HIT"};
+    QTest::newRow("whole word, ignoring case") << utf16("HITs Hit_ hIt", false) << true << false
+                                               << QStringList{"f:1:11:HITs Hit_ hIt"};
+    QTest::newRow("odd byte count") << utf16("hit", false) + 'A' << false << false
+                                    << QStringList{"f:1:1:hit\uFFFD"};
+    QTest::newRow("lone surrogates") << utf16(QString(QChar(0xDC00)) + "hit" + QChar(0xD800), false)
+                                     << false << false << QStringList{"f:1:2:\uFFFDhit\uFFFD"};
+    QTest::newRow("text though it holds NUL bytes") << utf16("hit", false) << false << true
+                                                    << QStringList{"f:1:1:hit"};
+    QTest::newRow("no mark: bytes as they are") << QByteArray("h\0i\0t\0", 6) << false << false
+                                                << QStringList{};
+    QTest::newRow("utf-8 mark skipped") << QByteArray("\xEF\xBB\xBFhit") << false << false
+                                        << QStringList{"f:1:1:hit"};
+}
+
+void tst_Scan::utf16TextIsSearchedAsText() {
+    QFETCH(QByteArray, content);
+    QFETCH(bool, wholeWord);
+    QFETCH(bool, skipBinary);
+    QFETCH(QStringList, expected);
+    QTemporaryDir dir;
+    writeTree(dir.path(), {{"f", content}});
+    EngineRun run;
+    run.engine->setWholeWordOnly(wholeWord);
+    run.engine->setSkipBinaryFiles(toVBool(skipBinary));
+    QCOMPARE(run.scan(dir.path(), "hit"), expected);
+    QCOMPARE(run.events, (QStringList{"ScanStarted", "ScanCompleted"}));
+}
+
+// A log that a writer keeps appending to is read up to the size it had when it was opened.
+void tst_Scan::fileGrowingWhileSearchedIsReadToItsSizeWhenOpened() {
+    Scan::setBlockSize(64);
+    QTemporaryDir dir;
+    writeTree(dir.path(), {{"log", "hit\n" + QByteArray(1000, 'x') + "\nhit\n"}});
+    QFile log(dir.filePath("log"));
+    QVERIFY(log.open(QIODevice::Append));
+    int appended = 0;
+    EngineRun run;
+    setDoEventsHook([&] {
+        // From the first finding on, the file is open; bounded, should it be followed all the same.
+        if (run.engine->FoundFiles()->Count() > 0 && appended < 1000) {
+            log.write(QByteArray(100, 'x') + "\nhit\n");
+            log.flush();
+            ++appended;
+        }
+    });
+    QCOMPARE(run.scan(dir.path(), "hit"), (QStringList{"log:1:1:hit", "log:3:1:hit"}));
+    QVERIFY(appended > 2);
 }
 
 void tst_Scan::longLineIsFoundWhole() {
