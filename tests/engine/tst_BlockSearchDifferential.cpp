@@ -3,6 +3,7 @@
 #include "EngineRun.h"
 #include "FileSearch.h"
 #include "Scan.h"
+#include "Utf16Text.h"
 
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -92,6 +93,29 @@ QByteArray randomText(QRandomGenerator &random, int pieces, bool sparse) {
     }
     return out;
 }
+// The files the block search is compared on.
+QMap<QString, QByteArray> randomFiles() {
+    QMap<QString, QByteArray> files;
+    QRandomGenerator random(20261207);
+    for (int i = 0; i < 12; ++i)
+        files.insert(QStringLiteral("f%1").arg(i, 2, 10, QChar(u'0')),
+                     randomText(random, 200 + i * 400, i % 2 == 1));
+    files.insert("g-final-newline", "cat\n");
+    files.insert("h-crlf-only", "\r\n\r\n");
+    return files;
+}
+
+// text as UTF-16 with its byte order mark.
+QByteArray utf16(const QString &text, bool bigEndian) {
+    QByteArray out = bigEndian ? QByteArray("\xFE\xFF") : QByteArray("\xFF\xFE");
+    for (QChar c : text) {
+        const char high = char(c.unicode() >> 8), low = char(c.unicode() & 0xFF);
+        out += bigEndian ? high : low;
+        out += bigEndian ? low : high;
+    }
+    return out;
+}
+
 // Every character whose simple case folding differs from itself or lands on ASCII, with the
 // characters that fold as it does; from Qt's folding data.
 struct FoldingClasses {
@@ -135,10 +159,13 @@ class tst_BlockSearchDifferential : public QObject {
 private slots:
     void cleanup() {
         Scan::setBlockSize(FileSearch::kBlockSize);
+        Utf16Text::setPieceBytes(64 * 1024);
         setUseAvx2(true);
     }
     void blockSearchFindsWhatLineByLineFinds_data();
     void blockSearchFindsWhatLineByLineFinds();
+    void utf16TextFindsWhatItsUtf8FormFinds_data();
+    void utf16TextFindsWhatItsUtf8FormFinds();
     void lineNumbersHoldInLargeFiles_data();
     void lineNumbersHoldInLargeFiles();
     void prefilterKeepsEveryLineTheMatcherAccepts_data();
@@ -176,16 +203,9 @@ void tst_BlockSearchDifferential::blockSearchFindsWhatLineByLineFinds() {
     QFETCH(bool, avx2);
 
     static QTemporaryDir dir;
-    static QMap<QString, QByteArray> files;
-    if (files.isEmpty()) {
-        QRandomGenerator random(20261207);
-        for (int i = 0; i < 12; ++i)
-            files.insert(QStringLiteral("f%1").arg(i, 2, 10, QChar(u'0')),
-                         randomText(random, 200 + i * 400, i % 2 == 1));
-        files.insert("g-final-newline", "cat\n");
-        files.insert("h-crlf-only", "\r\n\r\n");
+    static const QMap<QString, QByteArray> files = randomFiles();
+    if (QDir(dir.path()).isEmpty())
         writeTree(dir.path(), files);
-    }
     QStringList expected;
     for (auto it = files.begin(); it != files.end(); ++it)
         expected += referenceFindings(it.key(), it.value(), needle, caseSensitive, wholeWord);
@@ -202,6 +222,70 @@ void tst_BlockSearchDifferential::blockSearchFindsWhatLineByLineFinds() {
     QCOMPARE(run.findings(dir.path()), expected);
     if (needle == "cat" && !wholeWord)
         QVERIFY(expected.size() > 50); // the inputs do exercise the search
+}
+
+void tst_BlockSearchDifferential::utf16TextFindsWhatItsUtf8FormFinds_data() {
+    QTest::addColumn<QString>("needle");
+    QTest::addColumn<bool>("caseSensitive");
+    QTest::addColumn<bool>("wholeWord");
+    QTest::addColumn<qsizetype>("blockSize");
+    QTest::addColumn<qint64>("pieceBytes"); // of UTF-16 transcoded at once
+    for (const QString &needle : {QStringLiteral("cat"), QStringLiteral("é"), QStringLiteral("😀"),
+                                  QStringLiteral("\uFFFD")})
+        for (bool cs : {true, false})
+            for (bool ww : {false, true}) {
+                // Tiny blocks read back across tiny pieces; large ones as in a scan.
+                QTest::addRow("%s cs=%d ww=%d tiny", qPrintable(needle), cs, ww)
+                    << needle << cs << ww << qsizetype(3) << qint64(6);
+                QTest::addRow("%s cs=%d ww=%d large", qPrintable(needle), cs, ww)
+                    << needle << cs << ww << FileSearch::kBlockSize << qint64(64 * 1024);
+            }
+}
+
+// The random files as UTF-16, both byte orders, with lone surrogates put in: the findings are
+// those of their text in UTF-8, a lone surrogate being U+FFFD.
+void tst_BlockSearchDifferential::utf16TextFindsWhatItsUtf8FormFinds() {
+    QFETCH(QString, needle);
+    QFETCH(bool, caseSensitive);
+    QFETCH(bool, wholeWord);
+    QFETCH(qsizetype, blockSize);
+    QFETCH(qint64, pieceBytes);
+
+    static QTemporaryDir dir;
+    static QMap<QString, QByteArray> asText; // the UTF-8 form of each file's text
+    if (asText.isEmpty()) {
+        QRandomGenerator random(8122026);
+        QMap<QString, QByteArray> files;
+        const QMap<QString, QByteArray> sources = randomFiles();
+        for (auto it = sources.begin(); it != sources.end(); ++it) {
+            QString text = QString::fromUtf8(it.value());
+            for (int k = 0; k < 3; ++k) { // a low surrogate with no high one before it
+                const auto at = qsizetype(random.bounded(int(text.size()) + 1));
+                if (at == 0 || !text.at(at - 1).isHighSurrogate())
+                    text.insert(at, QChar(0xDC00));
+            }
+            const bool bigEndian = random.bounded(2) == 1;
+            files.insert(it.key(), utf16(text, bigEndian) + (random.bounded(4) == 0 ? "\x41" : ""));
+            text.replace(QChar(0xDC00), QChar::ReplacementCharacter);
+            asText.insert(it.key(), text.toUtf8() + (files[it.key()].size() % 2 ? "\uFFFD" : ""));
+        }
+        writeTree(dir.path(), files);
+    }
+    QStringList expected;
+    for (auto it = asText.begin(); it != asText.end(); ++it)
+        expected += referenceFindings(it.key(), it.value(), needle, caseSensitive, wholeWord);
+    QVERIFY(!expected.isEmpty());
+
+    Scan::setBlockSize(blockSize);
+    Utf16Text::setPieceBytes(pieceBytes);
+    EngineRun run;
+    run.engine->setSearchPath(dir.path());
+    run.engine->setSearchString(needle);
+    run.engine->setCaseSensitive(toVBool(caseSensitive));
+    run.engine->setWholeWordOnly(wholeWord);
+    run.engine->Grep();
+    QVERIFY(run.waitIdle());
+    QCOMPARE(run.findings(dir.path()), expected);
 }
 
 // Files larger than what may be left uncounted count line ends as bytes leave the buffer;
