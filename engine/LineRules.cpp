@@ -13,11 +13,12 @@ PlatformError overflow() {
 
 LineRules::LineRules(Settings settings) : mSettings(std::move(settings)) {
     const QString &sFind = mSettings.sFind;
-    QString prefilter = sFind;
+    QStringList prefilter{sFind};
     if (mSettings.regularExpression) {
         // A pattern that stands for itself is searched as a plain string when no word rule
-        // needs the pattern's own; any other is looked for by a run of text every match holds
-        // (every line when there is none), and matched on the lines that hold it.
+        // needs the pattern's own; any other is looked for by the runs of text one of which
+        // every match holds (every line when there are none), and matched on the lines that
+        // hold one.
         const bool literal = RegexMatcher::isPlainLiteral(sFind);
         if (!literal || mSettings.wholeWord) {
             QString error; // the engine refuses settings that do not compile
@@ -27,7 +28,7 @@ LineRules::LineRules(Settings settings) : mSettings(std::move(settings)) {
                 throw PlatformError(PlatformError::InvalidProcedureCall, error);
         }
         if (!literal)
-            prefilter = RegexMatcher::requiredLiteral(sFind);
+            prefilter = RegexMatcher::requiredLiterals(sFind);
     }
     mSearcher.emplace(prefilter, mSettings.caseSensitive);
 }

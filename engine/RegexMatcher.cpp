@@ -8,6 +8,9 @@
 #include <pcre2.h>
 
 #include <QByteArrayView>
+#include <QStringList>
+#include <algorithm>
+#include <limits>
 
 namespace {
 // A plain string's whole-word rule: the characters around it are not ASCII word characters.
@@ -229,15 +232,31 @@ qsizetype skipGroup(const QString &p, qsizetype i) {
 }
 } // namespace
 
-QString RegexMatcher::requiredLiteral(const QString &p) {
-    for (const char *unsure : {"|", "(?", "(*", "\\Q", "\\E"}) {
-        if (p.contains(QLatin1String(unsure)))
-            return {};
-    }
+namespace {
+// Alternatives of a pattern looked for at most; a longer list leaves every line to the pattern.
+constexpr qsizetype kMostLiterals = 16;
+// Groups nested deeper than this are not looked into.
+constexpr int kDeepestGroup = 16;
+
+QStringList literalsOfAlternatives(const QString &p, int depth);
+
+// Score of a set of literals as a prefilter: its shortest member.
+qsizetype shortest(const QStringList &set) {
+    qsizetype n = std::numeric_limits<qsizetype>::max();
+    for (const QString &literal : set)
+        n = std::min(n, literal.size());
+    return set.isEmpty() ? 0 : n;
+}
+
+// Literals one of which every match of p, a pattern without "|" outside its groups, holds:
+// the longest run of ASCII characters, or the alternatives of a group that must match, which
+// ever is the better filter; empty when none is found.
+QStringList literalsOfBranch(const QString &p, int depth) {
     // Escapes of letters that stand for a class or an assertion; any other letter or digit
     // escape (\x{..}, \p{..}, back references, \c.) may hide literal-looking text after it.
     static const QString classes = QStringLiteral("dDwWsShHvVRNbBAzZGK");
     QString best, run;
+    QStringList bestGroup;
     const auto endRun = [&] {
         if (run.size() > best.size())
             best = run;
@@ -257,11 +276,28 @@ QString RegexMatcher::requiredLiteral(const QString &p) {
                 endRun();
                 continue;
             }
-        } else if (c == u'[' || c == u'(') {
+        } else if (c == u'[') {
             endRun();
-            i = c == u'[' ? skipClass(p, i) : skipGroup(p, i);
+            i = skipClass(p, i);
             if (i < 0)
                 return {};
+            continue;
+        } else if (c == u'(') {
+            endRun();
+            const qsizetype end = skipGroup(p, i);
+            if (end < 0)
+                return {};
+            // A group that must match once at least: one of its alternatives is there.
+            const bool required = end == p.size() || !QStringLiteral("?*{").contains(p.at(end));
+            if (required && depth < kDeepestGroup) {
+                QString inner = p.mid(i + 1, end - i - 2);
+                if (inner.startsWith(QLatin1String("?:")))
+                    inner.remove(0, 2);
+                const QStringList group = literalsOfAlternatives(inner, depth + 1);
+                if (shortest(group) > shortest(bestGroup))
+                    bestGroup = group;
+            }
+            i = end;
             continue;
         } else if (c == u'?' || c == u'*' || c == u'+' || c == u'{') {
             run.chop(1); // the quantified character need not be there
@@ -269,7 +305,7 @@ QString RegexMatcher::requiredLiteral(const QString &p) {
             if (c == u'{') {
                 i = p.indexOf(u'}', i);
                 if (i < 0)
-                    return best;
+                    break;
             }
             ++i;
             continue;
@@ -286,5 +322,54 @@ QString RegexMatcher::requiredLiteral(const QString &p) {
             run += c;
     }
     endRun();
-    return best;
+    if (shortest(bestGroup) > best.size())
+        return bestGroup;
+    return best.isEmpty() ? QStringList() : QStringList{best};
+}
+
+// Literals one of which every match of p holds: those of each of its alternatives together;
+// empty when an alternative has none.
+QStringList literalsOfAlternatives(const QString &p, int depth) {
+    QStringList all;
+    qsizetype from = 0;
+    for (qsizetype i = 0; i <= p.size();) {
+        if (i < p.size() && p.at(i) != u'|') {
+            if (p.at(i) == u'\\' && i + 1 >= p.size())
+                return {};
+            if (p.at(i) == u'\\')
+                i += 2;
+            else if (p.at(i) == u'[' || p.at(i) == u'(')
+                i = p.at(i) == u'[' ? skipClass(p, i) : skipGroup(p, i);
+            else
+                ++i;
+            if (i < 0)
+                return {};
+            continue;
+        }
+        const QStringList branch = literalsOfBranch(p.mid(from, i - from), depth);
+        if (branch.isEmpty())
+            return {};
+        for (const QString &literal : branch)
+            if (!all.contains(literal))
+                all << literal;
+        if (all.size() > kMostLiterals)
+            return {};
+        from = ++i;
+    }
+    return all;
+}
+} // namespace
+
+QStringList RegexMatcher::requiredLiterals(const QString &p) {
+    for (const char *unsure : {"(*", "\\Q", "\\E"}) {
+        if (p.contains(QLatin1String(unsure)))
+            return {};
+    }
+    // Inline options change what the text means; only non-capturing groups are known.
+    for (qsizetype at = p.indexOf(QLatin1String("(?")); at >= 0;
+         at = p.indexOf(QLatin1String("(?"), at + 1)) {
+        if (p.mid(at + 2, 1) != QLatin1String(":"))
+            return {};
+    }
+    return literalsOfAlternatives(p, 0);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QStringView>
 #include <memory>
 
@@ -30,10 +31,11 @@ public:
     // A pattern of ASCII characters none of which is special: it stands for itself, so the
     // plain string search gives the same lines and columns.
     static bool isPlainLiteral(const QString &pattern);
-    // The longest run of ASCII characters every match must hold, as a plain string to look
-    // for first; empty when none is found. Conservative: a pattern with alternation, inline
-    // options or escapes it does not know gives none.
-    static QString requiredLiteral(const QString &pattern);
+    // Plain strings one of which every match must hold, to look for first: for each
+    // alternative the longest run of ASCII characters it must hold, or the alternatives of a
+    // group it must match; empty when an alternative has none. Conservative: inline options,
+    // escapes it does not know or too many alternatives give none.
+    static QStringList requiredLiterals(const QString &pattern);
 
 private:
     struct Compiled;

@@ -2,6 +2,7 @@
 #include "BlockSearcher.h"
 #include "EngineRun.h"
 #include "FileSearch.h"
+#include "RegexMatcher.h"
 #include "Scan.h"
 #include "Utf16Text.h"
 
@@ -13,9 +14,9 @@ using TavrinEXE::FileSearch;
 using TavrinEXE::Scan;
 
 namespace {
-// Straightforward reference: every line read in turn and matched by the line rules.
-QStringList referenceFindings(const QString &name, const QByteArray &content, const QString &needle,
-                              bool caseSensitive, bool wholeWord) {
+// Straightforward reference: every line read in turn and given to column (1-based, 0 for none).
+QStringList referenceFindings(const QString &name, const QByteArray &content,
+                              const std::function<qint64(const QString &)> &column) {
     QStringList out;
     QList<QByteArray> lines = content.split('\n');
     if (content.endsWith('\n') || content.isEmpty())
@@ -26,26 +27,32 @@ QStringList referenceFindings(const QString &name, const QByteArray &content, co
         if (ended && raw.endsWith('\r'))
             raw.chop(1);
         const QString line = QString::fromUtf8(raw);
+        if (const qint64 lColumn = column(line))
+            out << QStringLiteral("%1:%2:%3:%4").arg(name).arg(i + 1).arg(lColumn).arg(line);
+    }
+    return out;
+}
+
+// The line rules of a plain string: its first occurrence, with whole word the first that
+// stands alone.
+QStringList referenceFindings(const QString &name, const QByteArray &content, const QString &needle,
+                              bool caseSensitive, bool wholeWord) {
+    return referenceFindings(name, content, [&](const QString &line) -> qint64 {
         const auto isWordChar = [&](qsizetype k) {
             const char16_t c = line.at(k).unicode();
             return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || c == '_' ||
                    (c >= 'a' && c <= 'z');
         };
-        // The first occurrence, with whole word the first that stands alone.
         qsizetype at = -1;
         while ((at = line.indexOf(needle, at + 1,
                                   caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive)) >= 0) {
             const qsizetype after = at + needle.size();
             if (!wholeWord ||
                 !((at > 0 && isWordChar(at - 1)) || (after < line.size() && isWordChar(after))))
-                break;
+                return QStringView(line).left(at).toUcs4().size() + 1;
         }
-        if (at < 0)
-            continue;
-        const int column = QStringView(line).left(at).toUcs4().size() + 1;
-        out << QStringLiteral("%1:%2:%3:%4").arg(name).arg(i + 1).arg(column).arg(line);
-    }
-    return out;
+        return 0;
+    });
 }
 
 // Dense text mixes every kind of piece; sparse text is mostly ASCII words with a rare other
@@ -164,6 +171,8 @@ private slots:
     }
     void blockSearchFindsWhatLineByLineFinds_data();
     void blockSearchFindsWhatLineByLineFinds();
+    void patternPrefilterKeepsEveryLineThePatternMatches_data();
+    void patternPrefilterKeepsEveryLineThePatternMatches();
     void utf16TextFindsWhatItsUtf8FormFinds_data();
     void utf16TextFindsWhatItsUtf8FormFinds();
     void lineNumbersHoldInLargeFiles_data();
@@ -222,6 +231,50 @@ void tst_BlockSearchDifferential::blockSearchFindsWhatLineByLineFinds() {
     QCOMPARE(run.findings(dir.path()), expected);
     if (needle == "cat" && !wholeWord)
         QVERIFY(expected.size() > 50); // the inputs do exercise the search
+}
+
+void tst_BlockSearchDifferential::patternPrefilterKeepsEveryLineThePatternMatches_data() {
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<bool>("caseSensitive");
+    QTest::addColumn<bool>("wholeWord");
+    const QStringList patterns = {"cat|Key", "(?:cat|sun)s?_", "\\b(ca|é)t", "ca(t|T)|x+9",
+                                  "(é|ß)|k", "cat|😀", "(?:ca|ſ)(?:t|un)", "t\\(|_9|\\x{212A}ey"};
+    for (const QString &pattern : patterns)
+        for (bool cs : {true, false})
+            for (bool ww : {false, true})
+                QTest::addRow("%s cs=%d ww=%d", qPrintable(pattern), cs, ww) << pattern << cs << ww;
+}
+
+// The literals taken from a pattern's alternatives only pass lines over: the findings are
+// those of the pattern matched against every line.
+void tst_BlockSearchDifferential::patternPrefilterKeepsEveryLineThePatternMatches() {
+    QFETCH(QString, pattern);
+    QFETCH(bool, caseSensitive);
+    QFETCH(bool, wholeWord);
+
+    static QTemporaryDir dir;
+    static const QMap<QString, QByteArray> files = randomFiles();
+    if (QDir(dir.path()).isEmpty())
+        writeTree(dir.path(), files);
+    QString error;
+    const auto matcher = RegexMatcher::compile(pattern, caseSensitive, wholeWord, &error);
+    QVERIFY2(matcher, qPrintable(error));
+    QStringList expected;
+    for (auto it = files.begin(); it != files.end(); ++it)
+        expected += referenceFindings(it.key(), it.value(),
+                                      [&](const QString &line) { return matcher->match(line); });
+    QVERIFY(!expected.isEmpty());
+
+    EngineRun run;
+    run.engine->setSearchPath(dir.path());
+    run.engine->setSearchString(pattern);
+    run.engine->setUseRegularExpression(vbTrue);
+    run.engine->setCaseSensitive(toVBool(caseSensitive));
+    run.engine->setWholeWordOnly(wholeWord);
+    run.engine->Grep();
+    QVERIFY(run.waitIdle());
+    QCOMPARE(run.events.filter("OnError"), QStringList{});
+    QCOMPARE(run.findings(dir.path()), expected);
 }
 
 void tst_BlockSearchDifferential::utf16TextFindsWhatItsUtf8FormFinds_data() {
