@@ -5,9 +5,33 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <linux/magic.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
-TextStream::TextStream(int fd, qint64 size) : mFd(fd), mSize(size) {}
+namespace {
+// Files of the kernel's own file systems give their size as 0 and are read to their end.
+bool isPseudoFile(int fd) {
+    struct statfs fs {};
+    if (::fstatfs(fd, &fs) != 0)
+        return false;
+    switch (fs.f_type) {
+    case PROC_SUPER_MAGIC:
+    case SYSFS_MAGIC:
+    case DEBUGFS_MAGIC:
+    case TRACEFS_MAGIC:
+    case SECURITYFS_MAGIC:
+    case CGROUP_SUPER_MAGIC:
+    case CGROUP2_SUPER_MAGIC:
+        return true;
+    default:
+        return false;
+    }
+}
+} // namespace
+
+TextStream::TextStream(int fd, qint64 size)
+    : mFd(fd), mSize(size == 0 && fd >= 0 && isPseudoFile(fd) ? -1 : size) {}
 
 TextStream::~TextStream() {
     Close();

@@ -12,7 +12,8 @@ class Utf16Text;
 // PlatformError.
 class TextStream {
 public:
-    // size: the file's size when opened, -1 when not known (then read to its end).
+    // size: the file's size when opened, -1 when not known (then read to its end, as a file
+    // of /proc or /sys that gives its size as 0).
     TextStream(int fd, qint64 size);
     ~TextStream();
     TextStream(const TextStream &) = delete;

@@ -42,7 +42,7 @@ private slots:
     void linesAreNumberedAsRead();
     void utf16TextIsSearchedAsText_data();
     void utf16TextIsSearchedAsText();
-    void fileGrowingWhileSearchedIsReadToItsSizeWhenOpened();
+    void fileIsReadToItsSizeWhenOpened();
     void longLineIsFoundWhole();
     void lineWithoutLineEndIsSearchedInBoundedMemory();
     void findingTextIsCutAtCharacterBoundary_data();
@@ -178,8 +178,8 @@ void tst_Scan::lineRulesGiveColumnOfFirstAcceptedOccurrence() {
 void tst_Scan::filterMatchesWildcardsAgainstName_data() {
     QTest::addColumn<QString>("filter");
     QTest::addColumn<QStringList>("searched");
-    const QStringList all = {"C.H", "Makefile", "a.bas", "a.txt", "array", "b.hpp", "x.c",
-                             "ÉTÉ.TXT"};
+    const QStringList all = {"C.H",   "Makefile", "a.bas", "a.txt",
+                             "array", "b.hpp",    "x.c",   "ÉTÉ.TXT"};
     QTest::newRow("all") << "*.*" << all;
     QTest::newRow("star") << "*" << all;
     QTest::newRow("all among others") << "*.c;*.*" << all;
@@ -187,7 +187,8 @@ void tst_Scan::filterMatchesWildcardsAgainstName_data() {
     QTest::newRow("no name without extension") << "*.h" << QStringList{"C.H"};
     QTest::newRow("list with semicolons") << "*.c;*.h" << QStringList{"C.H", "x.c"};
     QTest::newRow("list with commas") << "*.txt,*.bas" << QStringList{"a.bas", "a.txt", "ÉTÉ.TXT"};
-    QTest::newRow("list with blanks") << " *.txt  *.bas " << QStringList{"a.bas", "a.txt", "ÉTÉ.TXT"};
+    QTest::newRow("list with blanks")
+        << " *.txt  *.bas " << QStringList{"a.bas", "a.txt", "ÉTÉ.TXT"};
     QTest::newRow("exact name") << "Makefile" << QStringList{"Makefile"};
     QTest::newRow("exact name, not ASCII") << "été.txt" << QStringList{"ÉTÉ.TXT"};
     QTest::newRow("set") << "[ab].txt" << QStringList{"a.txt"};
@@ -201,8 +202,8 @@ void tst_Scan::filterMatchesWildcardsAgainstName() {
     QFETCH(QStringList, searched);
     QTemporaryDir dir;
     QMap<QString, QByteArray> files;
-    for (const char *name : {"C.H", "Makefile", "a.bas", "a.txt", "array", "b.hpp", "x.c",
-                             "ÉTÉ.TXT"})
+    for (const char *name :
+         {"C.H", "Makefile", "a.bas", "a.txt", "array", "b.hpp", "x.c", "ÉTÉ.TXT"})
         files.insert(QString::fromUtf8(name), "hit");
     writeTree(dir.path(), files);
     EngineRun run;
@@ -248,26 +249,26 @@ void tst_Scan::utf16TextIsSearchedAsText_data() {
     QTest::addColumn<bool>("wholeWord");
     QTest::addColumn<bool>("skipBinary");
     QTest::addColumn<QStringList>("expected");
-    QTest::newRow("little endian") << utf16("x hit\nhit", false) << false << false
-                                   << QStringList{"f:1:3:x hit", "f:2:1:hit"};
+    QTest::newRow("little endian")
+        << utf16("x hit\nhit", false) << false << false << QStringList{"f:1:3:x hit", "f:2:1:hit"};
     QTest::newRow("big endian") << utf16("x hit\nhit", true) << false << false
                                 << QStringList{"f:1:3:x hit", "f:2:1:hit"};
     QTest::newRow("crlf") << utf16("a\r\nb hit\r\n", false) << false << false
                           << QStringList{"f:2:3:b hit"};
     QTest::newRow("pair before the match counts one")
         << utf16("😀é HIT", true) << false << false << QStringList{"f:1:4:😀é HIT"};
-    QTest::newRow("whole word, ignoring case") << utf16("HITs Hit_ hIt", false) << true << false
-                                               << QStringList{"f:1:11:HITs Hit_ hIt"};
-    QTest::newRow("odd byte count") << utf16("hit", false) + 'A' << false << false
-                                    << QStringList{"f:1:1:hit\uFFFD"};
+    QTest::newRow("whole word, ignoring case")
+        << utf16("HITs Hit_ hIt", false) << true << false << QStringList{"f:1:11:HITs Hit_ hIt"};
+    QTest::newRow("odd byte count")
+        << utf16("hit", false) + 'A' << false << false << QStringList{"f:1:1:hit\uFFFD"};
     QTest::newRow("lone surrogates") << utf16(QString(QChar(0xDC00)) + "hit" + QChar(0xD800), false)
                                      << false << false << QStringList{"f:1:2:\uFFFDhit\uFFFD"};
-    QTest::newRow("text though it holds NUL bytes") << utf16("hit", false) << false << true
-                                                    << QStringList{"f:1:1:hit"};
-    QTest::newRow("no mark: bytes as they are") << QByteArray("h\0i\0t\0", 6) << false << false
-                                                << QStringList{};
-    QTest::newRow("utf-8 mark skipped") << QByteArray("\xEF\xBB\xBFhit") << false << false
-                                        << QStringList{"f:1:1:hit"};
+    QTest::newRow("text though it holds NUL bytes")
+        << utf16("hit", false) << false << true << QStringList{"f:1:1:hit"};
+    QTest::newRow("no mark: bytes as they are")
+        << QByteArray("h\0i\0t\0", 6) << false << false << QStringList{};
+    QTest::newRow("utf-8 mark skipped")
+        << QByteArray("\xEF\xBB\xBFhit") << false << false << QStringList{"f:1:1:hit"};
 }
 
 void tst_Scan::utf16TextIsSearchedAsText() {
@@ -284,8 +285,9 @@ void tst_Scan::utf16TextIsSearchedAsText() {
     QCOMPARE(run.events, (QStringList{"ScanStarted", "ScanCompleted"}));
 }
 
-// A log that a writer keeps appending to is read up to the size it had when it was opened.
-void tst_Scan::fileGrowingWhileSearchedIsReadToItsSizeWhenOpened() {
+// A log that a writer keeps appending to is read up to the size it had when it was opened; a
+// file of /proc, which gives its size as 0, to its end.
+void tst_Scan::fileIsReadToItsSizeWhenOpened() {
     Scan::setBlockSize(64);
     QTemporaryDir dir;
     writeTree(dir.path(), {{"log", "hit\n" + QByteArray(1000, 'x') + "\nhit\n"}});
@@ -303,6 +305,10 @@ void tst_Scan::fileGrowingWhileSearchedIsReadToItsSizeWhenOpened() {
     });
     QCOMPARE(run.scan(dir.path(), "hit"), (QStringList{"log:1:1:hit", "log:3:1:hit"}));
     QVERIFY(appended > 2);
+
+    QTemporaryDir proc;
+    QVERIFY(QFile::link("/proc/self/status", proc.filePath("status")));
+    QCOMPARE(run.scan(proc.path(), "Name:").size(), 1);
 }
 
 void tst_Scan::longLineIsFoundWhole() {
