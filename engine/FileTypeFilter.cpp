@@ -35,9 +35,8 @@ FileTypeFilter::FileTypeFilter(const QString &list) : msList(list) {
         }
     }
     if (!others.isEmpty())
-        mOthers = QRegularExpression(others.join(u'|'),
-                                     QRegularExpression::CaseInsensitiveOption |
-                                         QRegularExpression::DontCaptureOption);
+        mOthers = QRegularExpression(others.join(u'|'), QRegularExpression::CaseInsensitiveOption |
+                                                            QRegularExpression::DontCaptureOption);
 }
 
 // A name whose last n bytes are ASCII ends in those n characters, so an ASCII literal is

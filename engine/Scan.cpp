@@ -43,7 +43,8 @@ void Scan::RunScan() {
     const QByteArray start = QFile::encodeName(mEngine.msSearchPath);
     if (gbLookahead) {
         try {
-            mLookahead.emplace(Lookahead::Walk{start, fileTypes(),
+            // The helper gets a filter of its own: it matches names on its thread.
+            mLookahead.emplace(Lookahead::Walk{start, FileTypeFilter(mEngine.msSearchExt),
                                                mEngine.mbLookInSubfolders != vbFalse,
                                                folderFilter(), skipsBinaryFiles()},
                                rules().settings());

@@ -2,6 +2,7 @@
 #include "BlockSearcher.h"
 #include "EngineRun.h"
 #include "FileSearch.h"
+#include "FileTypeFilter.h"
 #include "RegexMatcher.h"
 #include "Scan.h"
 #include "Utf16Text.h"
@@ -9,6 +10,7 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <fnmatch.h>
 
 using TavrinEXE::FileSearch;
 using TavrinEXE::Scan;
@@ -173,6 +175,7 @@ private slots:
     void blockSearchFindsWhatLineByLineFinds();
     void patternPrefilterKeepsEveryLineThePatternMatches_data();
     void patternPrefilterKeepsEveryLineThePatternMatches();
+    void fileTypesMatchAsShellWildcards();
     void utf16TextFindsWhatItsUtf8FormFinds_data();
     void utf16TextFindsWhatItsUtf8FormFinds();
     void lineNumbersHoldInLargeFiles_data();
@@ -237,8 +240,9 @@ void tst_BlockSearchDifferential::patternPrefilterKeepsEveryLineThePatternMatche
     QTest::addColumn<QString>("pattern");
     QTest::addColumn<bool>("caseSensitive");
     QTest::addColumn<bool>("wholeWord");
-    const QStringList patterns = {"cat|Key", "(?:cat|sun)s?_", "\\b(ca|é)t", "ca(t|T)|x+9",
-                                  "(é|ß)|k", "cat|😀", "(?:ca|ſ)(?:t|un)", "t\\(|_9|\\x{212A}ey"};
+    const QStringList patterns = {
+        "cat|Key", "(?:cat|sun)s?_", "\\b(ca|é)t",       "ca(t|T)|x+9",
+        "(é|ß)|k", "cat|😀",          "(?:ca|ſ)(?:t|un)", "t\\(|_9|\\x{212A}ey"};
     for (const QString &pattern : patterns)
         for (bool cs : {true, false})
             for (bool ww : {false, true})
@@ -275,6 +279,47 @@ void tst_BlockSearchDifferential::patternPrefilterKeepsEveryLineThePatternMatche
     QVERIFY(run.waitIdle());
     QCOMPARE(run.events.filter("OnError"), QStringList{});
     QCOMPARE(run.findings(dir.path()), expected);
+}
+
+// Random ASCII names against random lists of entries: a name passes when an entry matches it
+// as the shell's wildcards do, ignoring case (fnmatch), or the entry is "*.*".
+void tst_BlockSearchDifferential::fileTypesMatchAsShellWildcards() {
+    QRandomGenerator random(9122026);
+    const QStringList namePieces = {"a", "B", ".", "c", "pp", "H", "x", "Make", "file", ".."};
+    const QStringList entryPieces = {"*", "?", ".", "c", "PP", "h", "[ab]", "[!c]", "make", "a"};
+    const QStringList separators = {";", ",", " ", "; ", " ,"};
+    QStringList names;
+    for (int i = 0; i < 200; ++i) {
+        QString name;
+        for (int k = random.bounded(1, 5); k > 0; --k)
+            name += namePieces.at(random.bounded(namePieces.size()));
+        names << name;
+    }
+    int taken = 0;
+    for (int round = 0; round < 300; ++round) {
+        QStringList entries;
+        for (int e = random.bounded(1, 4); e > 0; --e) {
+            QString entry;
+            for (int k = random.bounded(1, 4); k > 0; --k)
+                entry += entryPieces.at(random.bounded(entryPieces.size()));
+            entries << entry;
+        }
+        QString list = entries.first();
+        for (qsizetype e = 1; e < entries.size(); ++e)
+            list += separators.at(random.bounded(separators.size())) + entries.at(e);
+        const FileTypeFilter filter(list);
+        for (const QString &name : names) {
+            bool expected = false;
+            for (const QString &entry : entries)
+                expected = expected || entry == "*.*" ||
+                           ::fnmatch(entry.toLatin1().constData(), name.toLatin1().constData(),
+                                     FNM_CASEFOLD) == 0;
+            QVERIFY2(filter.takes(name.toLatin1()) == expected,
+                     qPrintable(QStringLiteral("%1 against %2").arg(name, list)));
+            taken += expected;
+        }
+    }
+    QVERIFY(taken > 1000 && taken < 50000); // both outcomes are exercised
 }
 
 void tst_BlockSearchDifferential::utf16TextFindsWhatItsUtf8FormFinds_data() {

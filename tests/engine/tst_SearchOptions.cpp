@@ -134,8 +134,7 @@ void tst_SearchOptions::regexPrefilterTakesOnlyRequiredText_data() {
     QTest::newRow("alternatives in a group that must match")
         << "\\b(?:kmalloc|kzalloc)\\(" << QStringList{"kmalloc", "kzalloc"};
     QTest::newRow("longer run than the group's") << "(ab|cd)+_lock" << QStringList{"_lock"};
-    QTest::newRow("nested") << "x(?:a(bcd|efg)|hij)|klm"
-                            << QStringList{"bcd", "efg", "hij", "klm"};
+    QTest::newRow("nested") << "x(?:a(bcd|efg)|hij)|klm" << QStringList{"bcd", "efg", "hij", "klm"};
     QTest::newRow("alternative without text") << "abcd|x*" << QStringList{};
     QTest::newRow("empty alternative") << "(abc|)def|g" << QStringList{"def", "g"};
     QTest::newRow("group that may repeat none") << "(abc|def)*|x" << QStringList{};
