@@ -4,8 +4,10 @@
 
 #include <QChar>
 #include <QHash>
+#include <QStringList>
 #include <algorithm>
 #include <cstring>
+#include <utility>
 #if defined(__x86_64__)
 #include <immintrin.h>
 #elif defined(__SSE2__)
@@ -232,7 +234,26 @@ qsizetype BlockSearcher::Pattern::find(const char *hay, qsizetype size, qsizetyp
     return -1;
 }
 
-BlockSearcher::BlockSearcher(const QString &needle, bool caseSensitive) {
+BlockSearcher::BlockSearcher(const QString &needle, bool caseSensitive)
+    : BlockSearcher(QStringList{needle}, caseSensitive) {}
+
+BlockSearcher::BlockSearcher(const QStringList &needles, bool caseSensitive) {
+    mbEveryLine = needles.isEmpty();
+    for (const QString &needle : needles) {
+        addNeedle(needle, caseSensitive);
+        if (mbEveryLine)
+            return;
+        if (needles.size() > 1 && mbHasMain) {
+            // Each string of several is searched by itself, remembering where it was found.
+            Alternative alternative;
+            alternative.pattern = std::exchange(mMain, Pattern());
+            mAlternatives.push_back(std::move(alternative));
+            mbHasMain = false;
+        }
+    }
+}
+
+void BlockSearcher::addNeedle(const QString &needle, bool caseSensitive) {
     // One pass over the string: whether its UTF-8 form is faithful (no lone surrogate, no
     // U+FFFD), the longest run folding onto ASCII, and the longest such run free of letters
     // that non-ASCII characters fold onto. Positions are in UTF-16 units; a run holds only
@@ -278,7 +299,7 @@ BlockSearcher::BlockSearcher(const QString &needle, bool caseSensitive) {
         mMain.bytes = needle.toUtf8();
         mMain.prepare();
         mbHasMain = true;
-        mlOverlap = mMain.bytes.size() - 1;
+        mlOverlap = std::max(mlOverlap, mMain.bytes.size() - 1);
         return;
     }
 

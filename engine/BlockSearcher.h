@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <vector>
 
 // The prefilter of the block search: finds the places in a block of UTF-8 text where a line may
@@ -18,9 +19,12 @@
 // An empty string, or one holding U+FFFD (which invalid bytes decode to), makes every line a
 // candidate. Setup is linear in the string's length; the search looks at the bytes 16 or 32
 // at a time (AVX2 when the processor has it) and never at each byte by itself.
+//
+// Given several strings, a candidate is where any of them is (every line when there are none).
 class BlockSearcher {
 public:
     BlockSearcher(const QString &needle, bool caseSensitive);
+    BlockSearcher(const QStringList &needles, bool caseSensitive);
 
     // A new file begins: positions remembered from the last one no longer hold.
     void clear();
@@ -69,6 +73,7 @@ private:
         mutable qint64 foundAt = -1;      // its first occurrence there, -1 for none
     };
 
+    void addNeedle(const QString &needle, bool caseSensitive);
     qsizetype findAlternative(const char *data, qsizetype size, qsizetype from, qint64 base) const;
 
     bool mbEveryLine = false;

@@ -112,7 +112,7 @@ qsizetype safeCut(const char *data, qsizetype n) {
 }
 
 // One line matched as MatchLine matches it, given piece by piece: only the part where the
-// first occurrence may still begin is kept, and the text up to the limit of a finding.
+// occurrence that counts may still begin is kept, and the text up to the limit of a finding.
 class StreamedLine {
 public:
     // With a regular expression, the line is matched on the text a finding keeps.
@@ -131,6 +131,7 @@ private:
     enum class State { Searching, AwaitingNext, Found, None };
     void appendText(const QString &piece);
     void dropFront(qsizetype n);
+    bool nextOccurrence();
 
     const QString &msNeedle;
     const Qt::CaseSensitivity mCs;
@@ -142,7 +143,7 @@ private:
     qint64 mlCharsBefore = 0; // characters of the line before mWindow
     char16_t mBefore = 0;     // the unit just before mWindow, 0 at the line's start
     qsizetype mlSearchFrom = 0;
-    qsizetype mlAt = -1; // the first occurrence in mWindow
+    qsizetype mlAt = -1; // the occurrence in mWindow being tested
     qint64 mlColumn = 0;
     QString msText;
     qint64 mlTextBytes = 0;
@@ -180,44 +181,64 @@ void StreamedLine::feed(const QString &piece, bool last) {
     }
     mWindow += piece;
     const auto isDelimiter = [](char16_t c) { return LineRules::IsDelimiter(c); };
-    if (mState == State::Searching) {
-        const qsizetype at = mWindow.indexOf(msNeedle, mlSearchFrom, mCs);
-        if (at < 0) {
-            if (last) {
-                mState = State::None;
+    for (;;) {
+        if (mState == State::Searching) {
+            const qsizetype at = mWindow.indexOf(msNeedle, mlSearchFrom, mCs);
+            if (at < 0) {
+                if (last) {
+                    mState = State::None;
+                    return;
+                }
+                // An occurrence not yet seen begins in the last needle-length units at the
+                // earliest; one unit more is kept for the test of the character before it.
+                const qsizetype keep = msNeedle.size();
+                const qsizetype dropped = std::max<qsizetype>(0, mWindow.size() - keep);
+                if (dropped > 0)
+                    dropFront(dropped);
+                mlSearchFrom = std::max<qsizetype>(
+                    {0, mlSearchFrom - dropped, mWindow.size() - msNeedle.size() + 1});
                 return;
             }
-            // An occurrence not yet seen begins in the last needle-length units at the earliest;
-            // one unit more is kept for the test of the character before it.
-            const qsizetype keep = msNeedle.size();
-            if (mWindow.size() > keep)
-                dropFront(mWindow.size() - keep);
-            mlSearchFrom = std::max<qsizetype>(0, mWindow.size() - msNeedle.size() + 1);
-            return;
+            mlAt = at;
+            if (!mbWholeWord)
+                break;
+            const char16_t before = at > 0 ? mWindow.at(at - 1).unicode() : mBefore;
+            if (before != 0 && !isDelimiter(before)) {
+                if (!nextOccurrence())
+                    return;
+                continue;
+            }
+            mState = State::AwaitingNext;
         }
-        mlColumn = mlCharsBefore + characterCount(mWindow, at, mBefore) + 1;
-        if (mlColumn > std::numeric_limits<qint32>::max())
-            throw overflow();
-        if (!mbWholeWord) {
-            mState = State::Found;
-            mWindow.clear();
-            return;
+        const qsizetype after = mlAt + msNeedle.size();
+        if (after < mWindow.size()) {
+            if (isDelimiter(mWindow.at(after).unicode()))
+                break;
+            if (!nextOccurrence())
+                return;
+            continue;
         }
-        const char16_t before = at > 0 ? mWindow.at(at - 1).unicode() : mBefore;
-        if (before != 0 && !isDelimiter(before)) {
-            mState = State::None;
-            return;
-        }
-        mlAt = at;
-        mState = State::AwaitingNext;
+        if (!last)
+            return; // the character after it is still to come
+        break;
     }
-    const qsizetype after = mlAt + msNeedle.size();
-    if (after < mWindow.size())
-        mState = isDelimiter(mWindow.at(after).unicode()) ? State::Found : State::None;
-    else if (last)
-        mState = State::Found;
-    if (decided())
+    mlColumn = mlCharsBefore + characterCount(mWindow, mlAt, mBefore) + 1;
+    if (mlColumn > std::numeric_limits<qint32>::max())
+        throw overflow();
+    mState = State::Found;
+    mWindow.clear();
+}
+
+// The occurrence at mlAt does not stand alone: the search goes on from the place after it.
+bool StreamedLine::nextOccurrence() {
+    if (msNeedle.isEmpty()) {
+        mState = State::None;
         mWindow.clear();
+        return false;
+    }
+    mlSearchFrom = mlAt + 1;
+    mState = State::Searching;
+    return true;
 }
 } // namespace
 

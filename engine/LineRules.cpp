@@ -13,11 +13,12 @@ PlatformError overflow() {
 
 LineRules::LineRules(Settings settings) : mSettings(std::move(settings)) {
     const QString &sFind = mSettings.sFind;
-    QString prefilter = sFind;
+    QStringList prefilter{sFind};
     if (mSettings.regularExpression) {
         // A pattern that stands for itself is searched as a plain string when no word rule
-        // needs the pattern's own; any other is looked for by a run of text every match holds
-        // (every line when there is none), and matched on the lines that hold it.
+        // needs the pattern's own; any other is looked for by the runs of text one of which
+        // every match holds (every line when there are none), and matched on the lines that
+        // hold one.
         const bool literal = RegexMatcher::isPlainLiteral(sFind);
         if (!literal || mSettings.wholeWord) {
             QString error; // the engine refuses settings that do not compile
@@ -27,7 +28,7 @@ LineRules::LineRules(Settings settings) : mSettings(std::move(settings)) {
                 throw PlatformError(PlatformError::InvalidProcedureCall, error);
         }
         if (!literal)
-            prefilter = RegexMatcher::requiredLiteral(sFind);
+            prefilter = RegexMatcher::requiredLiterals(sFind);
     }
     mSearcher.emplace(prefilter, mSettings.caseSensitive);
 }
@@ -43,25 +44,23 @@ qint32 LineRules::MatchLine(const QString &line, MatchPause *pause) const {
     const Qt::CaseSensitivity cs = mSettings.caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive;
     // As the runtime's substring search: an empty string is found at the start of a non-empty
     // text.
-    const qsizetype at = sFind.isEmpty() ? (line.isEmpty() ? -1 : 0) : line.indexOf(sFind, 0, cs);
+    qsizetype at = sFind.isEmpty() ? (line.isEmpty() ? -1 : 0) : line.indexOf(sFind, 0, cs);
+    // With whole word, the first occurrence that stands alone.
+    while (at >= 0 && mSettings.wholeWord && !standsAlone(line, at, sFind.size()))
+        at = sFind.isEmpty() ? -1 : line.indexOf(sFind, at + 1, cs);
     if (at < 0)
         return 0;
 
     const qint64 lPosition = characterCount(line, at) + 1;
     if (lPosition > std::numeric_limits<qint32>::max())
         throw overflow();
-    const auto position = static_cast<qint32>(lPosition);
+    return static_cast<qint32>(lPosition);
+}
 
-    if (!mSettings.wholeWord)
-        return position;
-    if (line.size() == sFind.size())
-        return position;
-    if (at > 0 && !IsDelimiter(line.at(at - 1).unicode()))
-        return 0;
-    const qsizetype after = at + sFind.size();
-    if (after < line.size())
-        return IsDelimiter(line.at(after).unicode()) ? position : 0;
-    return position;
+bool LineRules::standsAlone(QStringView line, qsizetype at, qsizetype length) {
+    const qsizetype after = at + length;
+    return (at == 0 || IsDelimiter(line.at(at - 1).unicode())) &&
+           (after >= line.size() || IsDelimiter(line.at(after).unicode()));
 }
 
 bool LineRules::IsDelimiter(qint32 code) {

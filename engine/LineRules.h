@@ -24,12 +24,15 @@ public:
     const Settings &settings() const { return mSettings; }
     BlockSearcher &searcher() { return *mSearcher; }
     const RegexMatcher *regex() const { return mRegex.get(); }
-    // The 1-based column in characters of the first occurrence the rules accept, 0 for none.
-    // Throws PlatformError (overflow, a pattern past its limits). A pattern's long match takes
-    // its turns through pause (RegexMatcher::match).
+    // The 1-based column in characters of the first occurrence the rules accept (with whole
+    // word, the first that stands alone), 0 for none. Throws PlatformError (overflow, a pattern
+    // past its limits). A pattern's long match takes its turns through pause
+    // (RegexMatcher::match).
     qint32 MatchLine(const QString &line, MatchPause *pause = nullptr) const;
 
     static bool IsDelimiter(qint32 code);
+    // Whether line[at, at + length) is a whole word: delimiters, or the line's ends, around it.
+    static bool standsAlone(QStringView line, qsizetype at, qsizetype length);
 
 private:
     Settings mSettings;

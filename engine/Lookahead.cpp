@@ -1,7 +1,6 @@
 #include "Lookahead.h"
 
 #include "FileSearch.h"
-#include "FileSystemObject.h"
 #include "FolderListing.h"
 #include "Scan.h"
 #include "TextStream.h"
@@ -105,11 +104,10 @@ void Lookahead::walkFolder(FolderListing *parent, const QByteArray &name, int de
         if (qsizetype(mListings.size()) < kListings)
             mListings.emplace(number, folder->detached());
     }
-    const FileSystemObject fso;
     for (const QByteArray &file : folder->files()) {
         if (mbStop.load(std::memory_order_relaxed))
             return;
-        if (Scan::TakesFile(mWalk.fileTypes, fso, file))
+        if (mWalk.fileTypes.takes(file))
             searchFile(*folder, file);
     }
     if (!mWalk.subFolders)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FileTypeFilter.h"
 #include "FolderFilter.h"
 #include "FolderListing.h"
 #include "LineRules.h"
@@ -40,7 +41,7 @@ class Lookahead {
 public:
     struct Walk {
         QByteArray start; // raw bytes
-        QString fileTypes;
+        FileTypeFilter fileTypes;
         bool subFolders = true;
         FolderFilter excluded;
         bool skipBinaryFiles = false;

@@ -1,6 +1,7 @@
 #include "RegexMatcher.h"
 
 #include "Characters.h"
+#include "LineRules.h"
 #include "MatchPause.h"
 #include "PlatformError.h"
 
@@ -8,7 +9,10 @@
 #include <pcre2.h>
 
 #include <QByteArrayView>
+#include <QStringList>
+#include <algorithm>
 #include <exception>
+#include <limits>
 
 namespace {
 // A plain string's whole-word rule: the characters around it are not ASCII word characters.
@@ -145,6 +149,7 @@ struct RegexMatcher::Compiled {
     pcre2_match_context_16 *quickContext16 = nullptr;
     pcre2_code_8 *quick8 = nullptr;
     pcre2_match_context_8 *quickContext8 = nullptr;
+    bool wholeWord = false;
 
     ~Compiled() {
         pcre2_match_context_free_16(quickContext16);
@@ -207,6 +212,7 @@ std::unique_ptr<RegexMatcher> RegexMatcher::compile(const QString &pattern, bool
                                 compileContext);
     };
     auto compiled = std::make_unique<Compiled>();
+    compiled->wholeWord = wholeWord;
     int code = 0;
     PCRE2_SIZE offset = 0;
     const QString full = wholeWord ? kWordBefore + pattern + kWordAfter : pattern;
@@ -268,25 +274,39 @@ RegexMatcher::~RegexMatcher() = default;
 qint64 RegexMatcher::match(QStringView line, MatchPause *pause) const {
     const auto &wide = d->utf16;
     MatchRun run{pause};
-    int rc = PCRE2_ERROR_MATCHLIMIT;
-    if (d->quick16 && line.size() <= kQuickLine) {
-        rc = pcre2_jit_match_16(d->quick16, units(line), PCRE2_SIZE(line.size()), 0, 0, wide.data,
-                                d->quickContext16);
-        if (pause && pause->checkClock())
+    PCRE2_SIZE from = 0;
+    for (;;) {
+        int rc = PCRE2_ERROR_MATCHLIMIT;
+        if (d->quick16 && line.size() <= kQuickLine) {
+            rc = pcre2_jit_match_16(d->quick16, units(line), PCRE2_SIZE(line.size()), from, 0,
+                                    wide.data, d->quickContext16);
+            if (pause && pause->checkClock())
+                return 0;
+        }
+        if (rc < 0 && rc != PCRE2_ERROR_NOMATCH) { // past the quick limits: metered
+            pcre2_set_callout_16(wide.context, countWork<pcre2_callout_block_16>, &run);
+            rc = pcre2_match_16(wide.code, units(line), PCRE2_SIZE(line.size()), from, 0,
+                                wide.data, wide.context);
+            run.rethrow();
+        }
+        if (rc == PCRE2_ERROR_NOMATCH || run.abandoned)
+            return 0;
+        if (rc < 0)
+            throw unmatchable(run, rc);
+        const PCRE2_SIZE *found = pcre2_get_ovector_pointer_16(wide.data);
+        const auto start = qsizetype(found[0]), end = qsizetype(found[1]);
+        // The word rule around the pattern holds for what it matched, unless the pattern ended
+        // the match early ((*ACCEPT)) or moved its start (\K): the match is tested as it is, and
+        // a match that fails is looked for again from the next place.
+        if (!d->wholeWord || (end >= start && LineRules::standsAlone(line, start, end - start)))
+            return characterCount(line, start) + 1;
+        from = pcre2_get_startchar_16(wide.data) + 1;
+        if (from < PCRE2_SIZE(line.size()) && line.at(qsizetype(from)).isLowSurrogate() &&
+            line.at(qsizetype(from) - 1).isHighSurrogate())
+            ++from;
+        if (from > PCRE2_SIZE(line.size()))
             return 0;
     }
-    if (rc < 0 && rc != PCRE2_ERROR_NOMATCH) { // past the quick limits: metered
-        pcre2_set_callout_16(wide.context, countWork<pcre2_callout_block_16>, &run);
-        rc = pcre2_match_16(wide.code, units(line), PCRE2_SIZE(line.size()), 0, 0, wide.data,
-                            wide.context);
-        run.rethrow();
-    }
-    if (rc == PCRE2_ERROR_NOMATCH || run.abandoned)
-        return 0;
-    if (rc < 0)
-        throw unmatchable(run, rc);
-    const PCRE2_SIZE start = pcre2_get_ovector_pointer_16(wide.data)[0];
-    return characterCount(line, qsizetype(start)) + 1;
 }
 
 bool RegexMatcher::mayMatch(const char *utf8, qsizetype size, MatchPause *pause) const {
@@ -372,15 +392,31 @@ qsizetype skipGroup(const QString &p, qsizetype i) {
 }
 } // namespace
 
-QString RegexMatcher::requiredLiteral(const QString &p) {
-    for (const char *unsure : {"|", "(?", "(*", "\\Q", "\\E"}) {
-        if (p.contains(QLatin1String(unsure)))
-            return {};
-    }
+namespace {
+// Alternatives of a pattern looked for at most; a longer list leaves every line to the pattern.
+constexpr qsizetype kMostLiterals = 16;
+// Groups nested deeper than this are not looked into.
+constexpr int kDeepestGroup = 16;
+
+QStringList literalsOfAlternatives(const QString &p, int depth);
+
+// Score of a set of literals as a prefilter: its shortest member.
+qsizetype shortest(const QStringList &set) {
+    qsizetype n = std::numeric_limits<qsizetype>::max();
+    for (const QString &literal : set)
+        n = std::min(n, literal.size());
+    return set.isEmpty() ? 0 : n;
+}
+
+// Literals one of which every match of p, a pattern without "|" outside its groups, holds:
+// the longest run of ASCII characters, or the alternatives of a group that must match, which
+// ever is the better filter; empty when none is found.
+QStringList literalsOfBranch(const QString &p, int depth) {
     // Escapes of letters that stand for a class or an assertion; any other letter or digit
     // escape (\x{..}, \p{..}, back references, \c.) may hide literal-looking text after it.
     static const QString classes = QStringLiteral("dDwWsShHvVRNbBAzZGK");
     QString best, run;
+    QStringList bestGroup;
     const auto endRun = [&] {
         if (run.size() > best.size())
             best = run;
@@ -400,11 +436,28 @@ QString RegexMatcher::requiredLiteral(const QString &p) {
                 endRun();
                 continue;
             }
-        } else if (c == u'[' || c == u'(') {
+        } else if (c == u'[') {
             endRun();
-            i = c == u'[' ? skipClass(p, i) : skipGroup(p, i);
+            i = skipClass(p, i);
             if (i < 0)
                 return {};
+            continue;
+        } else if (c == u'(') {
+            endRun();
+            const qsizetype end = skipGroup(p, i);
+            if (end < 0)
+                return {};
+            // A group that must match once at least: one of its alternatives is there.
+            const bool required = end == p.size() || !QStringLiteral("?*{").contains(p.at(end));
+            if (required && depth < kDeepestGroup) {
+                QString inner = p.mid(i + 1, end - i - 2);
+                if (inner.startsWith(QLatin1String("?:")))
+                    inner.remove(0, 2);
+                const QStringList group = literalsOfAlternatives(inner, depth + 1);
+                if (shortest(group) > shortest(bestGroup))
+                    bestGroup = group;
+            }
+            i = end;
             continue;
         } else if (c == u'?' || c == u'*' || c == u'+' || c == u'{') {
             run.chop(1); // the quantified character need not be there
@@ -412,7 +465,7 @@ QString RegexMatcher::requiredLiteral(const QString &p) {
             if (c == u'{') {
                 i = p.indexOf(u'}', i);
                 if (i < 0)
-                    return best;
+                    break;
             }
             ++i;
             continue;
@@ -429,5 +482,54 @@ QString RegexMatcher::requiredLiteral(const QString &p) {
             run += c;
     }
     endRun();
-    return best;
+    if (shortest(bestGroup) > best.size())
+        return bestGroup;
+    return best.isEmpty() ? QStringList() : QStringList{best};
+}
+
+// Literals one of which every match of p holds: those of each of its alternatives together;
+// empty when an alternative has none.
+QStringList literalsOfAlternatives(const QString &p, int depth) {
+    QStringList all;
+    qsizetype from = 0;
+    for (qsizetype i = 0; i <= p.size();) {
+        if (i < p.size() && p.at(i) != u'|') {
+            if (p.at(i) == u'\\' && i + 1 >= p.size())
+                return {};
+            if (p.at(i) == u'\\')
+                i += 2;
+            else if (p.at(i) == u'[' || p.at(i) == u'(')
+                i = p.at(i) == u'[' ? skipClass(p, i) : skipGroup(p, i);
+            else
+                ++i;
+            if (i < 0)
+                return {};
+            continue;
+        }
+        const QStringList branch = literalsOfBranch(p.mid(from, i - from), depth);
+        if (branch.isEmpty())
+            return {};
+        for (const QString &literal : branch)
+            if (!all.contains(literal))
+                all << literal;
+        if (all.size() > kMostLiterals)
+            return {};
+        from = ++i;
+    }
+    return all;
+}
+} // namespace
+
+QStringList RegexMatcher::requiredLiterals(const QString &p) {
+    for (const char *unsure : {"(*", "\\Q", "\\E"}) {
+        if (p.contains(QLatin1String(unsure)))
+            return {};
+    }
+    // Inline options change what the text means; only non-capturing groups are known.
+    for (qsizetype at = p.indexOf(QLatin1String("(?")); at >= 0;
+         at = p.indexOf(QLatin1String("(?"), at + 1)) {
+        if (p.mid(at + 2, 1) != QLatin1String(":"))
+            return {};
+    }
+    return literalsOfAlternatives(p, 0);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QStringView>
 #include <memory>
 
@@ -8,11 +9,12 @@ class MatchPause;
 
 // A PCRE2 pattern matched against one decoded line at a time, in the UTF-16 the line is held in,
 // JIT-compiled where the machine allows it. Ignoring case folds as Unicode does; whole word
-// means the characters around the match are delimiters, as for a plain string. The work of a
-// match is bounded, in backtracking steps and in characters stepped over (a lookahead that reads
-// to the end of the line from every start takes no backtracking step): a line that needs more
-// than the limits fails with PlatformError. Within them, a long match gives its thread a turn
-// about every millisecond through a MatchPause, from inside the match.
+// means the characters around the match are delimiters, as for a plain string: the first match
+// that stands alone counts. The work of a match is bounded, in backtracking steps and in
+// characters stepped over (a lookahead that reads to the end of the line from every start takes
+// no backtracking step): a line that needs more than the limits fails with PlatformError. Within
+// them, a long match gives its thread a turn about every millisecond through a MatchPause, from
+// inside the match.
 class RegexMatcher {
 public:
     // The pattern compiled for the options, or null with error saying what is wrong and where.
@@ -22,9 +24,9 @@ public:
     RegexMatcher(const RegexMatcher &) = delete;
     RegexMatcher &operator=(const RegexMatcher &) = delete;
 
-    // The 1-based column in characters of the first match in line, 0 for none or when pause
-    // asks for the match to be abandoned. Throws PlatformError when the line needs more work or
-    // memory than allowed.
+    // The 1-based column in characters of the first match in line (with whole word, the first
+    // that stands alone), 0 for none or when pause asks for the match to be abandoned. Throws
+    // PlatformError when the line needs more work or memory than allowed.
     qint64 match(QStringView line, MatchPause *pause = nullptr) const;
     // False when the line, given as the UTF-8 bytes it is read as, surely holds no match: the
     // line need not be decoded. True when it may (match tells), or when pause abandons it.
@@ -34,10 +36,11 @@ public:
     // A pattern of ASCII characters none of which is special: it stands for itself, so the
     // plain string search gives the same lines and columns.
     static bool isPlainLiteral(const QString &pattern);
-    // The longest run of ASCII characters every match must hold, as a plain string to look
-    // for first; empty when none is found. Conservative: a pattern with alternation, inline
-    // options or escapes it does not know gives none.
-    static QString requiredLiteral(const QString &pattern);
+    // Plain strings one of which every match must hold, to look for first: for each
+    // alternative the longest run of ASCII characters it must hold, or the alternatives of a
+    // group it must match; empty when an alternative has none. Conservative: inline options,
+    // escapes it does not know or too many alternatives give none.
+    static QStringList requiredLiterals(const QString &pattern);
 
 private:
     struct Compiled;

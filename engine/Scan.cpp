@@ -2,7 +2,6 @@
 
 #include "DoEvents.h"
 #include "FileSearch.h"
-#include "FileSystemObject.h"
 #include "FolderListing.h"
 #include "GetTickCount.h"
 #include "PlatformError.h"
@@ -44,7 +43,8 @@ void Scan::RunScan() {
     const QByteArray start = QFile::encodeName(mEngine.msSearchPath);
     if (gbLookahead && mEngine.mbAbort == vbFalse) {
         try {
-            mLookahead.emplace(Lookahead::Walk{start, mEngine.msSearchExt,
+            // The helper gets a filter of its own: it matches names on its thread.
+            mLookahead.emplace(Lookahead::Walk{start, FileTypeFilter(mEngine.msSearchExt),
                                                mEngine.mbLookInSubfolders != vbFalse,
                                                folderFilter(), skipsBinaryFiles()},
                                rules().settings());
@@ -86,7 +86,7 @@ void Scan::ScanFolder(FolderListing *parent, const QByteArray &name) {
         DoEvents();
         if (mEngine.mbAbort != vbFalse)
             return;
-        if (TakesFile(mEngine.msSearchExt, *mEngine.mobjFSO, file))
+        if (FileTypeMatches(file) != vbFalse)
             ScanFile(*folder, file);
     }
     if (mEngine.mbLookInSubfolders == vbFalse)
@@ -103,15 +103,8 @@ void Scan::ScanFolder(FolderListing *parent, const QByteArray &name) {
     --mlDepth;
 }
 
-bool Scan::TakesFile(const QString &sExt, const FileSystemObject &fso, const QByteArray &name) {
-    return sExt == QLatin1String("*.*") ||
-           FileTypeMatches(sExt, fso.GetExtensionName(QString::fromUtf8(name))) != vbFalse;
-}
-
-VBool Scan::FileTypeMatches(const QString &sExt, const QString &extension) {
-    if (sExt == QLatin1String("*.*"))
-        return vbTrue;
-    return toVBool(sExt.contains(QLatin1String("*.") + extension.toLower(), Qt::CaseInsensitive));
+VBool Scan::FileTypeMatches(const QByteArray &name) {
+    return toVBool(fileTypes().takes(name));
 }
 
 void Scan::ScanFile(const FolderListing &folder, const QByteArray &name) {
@@ -187,6 +180,12 @@ LineRules &Scan::rules() {
 
 bool Scan::skipsBinaryFiles() const {
     return mEngine.mbSkipBinaryFiles != vbFalse;
+}
+
+const FileTypeFilter &Scan::fileTypes() {
+    if (mFileTypes.list() != mEngine.msSearchExt)
+        mFileTypes = FileTypeFilter(mEngine.msSearchExt);
+    return mFileTypes;
 }
 
 const FolderFilter &Scan::folderFilter() {

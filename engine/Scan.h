@@ -2,6 +2,7 @@
 
 #include "Boolean.h"
 #include "FileSearch.h"
+#include "FileTypeFilter.h"
 #include "FolderFilter.h"
 #include "LineRules.h"
 #include "Lookahead.h"
@@ -12,7 +13,6 @@
 #include <optional>
 #include <vector>
 
-class FileSystemObject;
 class FolderListing;
 
 namespace TavrinEXE {
@@ -39,16 +39,14 @@ public:
     // Seam for tests: whether a helper thread searches files ahead of the scan (it does).
     static void setLookahead(bool on);
 
-    // Whether the walk searches the file name of a listing, for the file types sExt.
-    static bool TakesFile(const QString &sExt, const FileSystemObject &fso, const QByteArray &name);
-
 private:
     friend class TavrinX;
 
     void RunScan();
     // The folder name of parent, or the folder at the path name when parent is null.
     void ScanFolder(FolderListing *parent, const QByteArray &name);
-    static VBool FileTypeMatches(const QString &sExt, const QString &extension);
+    // Whether the file name of a listing is of the types of SearchExt.
+    VBool FileTypeMatches(const QByteArray &name);
     void ScanFile(const FolderListing &folder, const QByteArray &name);
     // The helper's outcome of a file, as the scan's own search gives it: false when the file is
     // done, true when the search is to go on from the line at from.
@@ -65,6 +63,7 @@ private:
 
     void raiseError(const QString &path, const QString &description);
     const FolderFilter &folderFilter();
+    const FileTypeFilter &fileTypes();
 
     TavrinX &mEngine;
     std::vector<char> mBuffer; // the blocks of the file being read; kept to reuse its memory
@@ -73,6 +72,7 @@ private:
     FolderFilter mFolderFilter;           // for the list msFolderFilterList
     QString msFolderFilterList;
     MatchPause mFolderPause{[this] { return yieldAndCheckAbort(); }}; // a long list's turns
+    FileTypeFilter mFileTypes{QStringLiteral("*.*")}; // for the list mFileTypes.list()
     int mlDepth = 0; // folders of the walk above the current one
     std::optional<Lookahead> mLookahead;
     quint64 mlLookaheadVersion = 0; // the settings the helper searches with

@@ -120,6 +120,8 @@ options "$linux" "regex, a plain literal" re ERR_PTR -a
 options "$linux" "regex ERR_PTR\(-E[A-Z]+\)" re 'ERR_PTR\(-E[A-Z]+\)' -a
 options "$linux" "regex, ignoring case" re,ci 'err_ptr\(-e[a-z]+\)' -a -i
 options "$linux" "regex \w+_lock\(&" re '\w+_lock\(&' -a
+options "$linux" "regex kmalloc|kzalloc" re 'kmalloc|kzalloc' -a
+options "$linux" "regex kmalloc|kzalloc, whole word" re,ww 'kmalloc|kzalloc' -a -w
 options "$linux" "drivers;arch;Documentation left out" 'x=drivers;arch;Documentation' ERR_PTR -a -F \
   -g '!drivers' -g '!arch' -g '!Documentation'
 options "$linux" "binary files skipped (text tree)" bin ERR_PTR -F

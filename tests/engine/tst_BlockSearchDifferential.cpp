@@ -2,19 +2,23 @@
 #include "BlockSearcher.h"
 #include "EngineRun.h"
 #include "FileSearch.h"
+#include "FileTypeFilter.h"
+#include "RegexMatcher.h"
 #include "Scan.h"
+#include "Utf16Text.h"
 
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <fnmatch.h>
 
 using TavrinEXE::FileSearch;
 using TavrinEXE::Scan;
 
 namespace {
-// Straightforward reference: every line read in turn and matched by the line rules.
-QStringList referenceFindings(const QString &name, const QByteArray &content, const QString &needle,
-                              bool caseSensitive, bool wholeWord) {
+// Straightforward reference: every line read in turn and given to column (1-based, 0 for none).
+QStringList referenceFindings(const QString &name, const QByteArray &content,
+                              const std::function<qint64(const QString &)> &column) {
     QStringList out;
     QList<QByteArray> lines = content.split('\n');
     if (content.endsWith('\n') || content.isEmpty())
@@ -25,23 +29,32 @@ QStringList referenceFindings(const QString &name, const QByteArray &content, co
         if (ended && raw.endsWith('\r'))
             raw.chop(1);
         const QString line = QString::fromUtf8(raw);
-        const qsizetype at =
-            line.indexOf(needle, 0, caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive);
-        if (at < 0)
-            continue;
+        if (const qint64 lColumn = column(line))
+            out << QStringLiteral("%1:%2:%3:%4").arg(name).arg(i + 1).arg(lColumn).arg(line);
+    }
+    return out;
+}
+
+// The line rules of a plain string: its first occurrence, with whole word the first that
+// stands alone.
+QStringList referenceFindings(const QString &name, const QByteArray &content, const QString &needle,
+                              bool caseSensitive, bool wholeWord) {
+    return referenceFindings(name, content, [&](const QString &line) -> qint64 {
         const auto isWordChar = [&](qsizetype k) {
             const char16_t c = line.at(k).unicode();
             return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || c == '_' ||
                    (c >= 'a' && c <= 'z');
         };
-        const qsizetype after = at + needle.size();
-        if (wholeWord &&
-            ((at > 0 && isWordChar(at - 1)) || (after < line.size() && isWordChar(after))))
-            continue;
-        const int column = QStringView(line).left(at).toUcs4().size() + 1;
-        out << QStringLiteral("%1:%2:%3:%4").arg(name).arg(i + 1).arg(column).arg(line);
-    }
-    return out;
+        qsizetype at = -1;
+        while ((at = line.indexOf(needle, at + 1,
+                                  caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive)) >= 0) {
+            const qsizetype after = at + needle.size();
+            if (!wholeWord ||
+                !((at > 0 && isWordChar(at - 1)) || (after < line.size() && isWordChar(after))))
+                return QStringView(line).left(at).toUcs4().size() + 1;
+        }
+        return 0;
+    });
 }
 
 // Dense text mixes every kind of piece; sparse text is mostly ASCII words with a rare other
@@ -89,6 +102,29 @@ QByteArray randomText(QRandomGenerator &random, int pieces, bool sparse) {
     }
     return out;
 }
+// The files the block search is compared on.
+QMap<QString, QByteArray> randomFiles() {
+    QMap<QString, QByteArray> files;
+    QRandomGenerator random(20261207);
+    for (int i = 0; i < 12; ++i)
+        files.insert(QStringLiteral("f%1").arg(i, 2, 10, QChar(u'0')),
+                     randomText(random, 200 + i * 400, i % 2 == 1));
+    files.insert("g-final-newline", "cat\n");
+    files.insert("h-crlf-only", "\r\n\r\n");
+    return files;
+}
+
+// text as UTF-16 with its byte order mark.
+QByteArray utf16(const QString &text, bool bigEndian) {
+    QByteArray out = bigEndian ? QByteArray("\xFE\xFF") : QByteArray("\xFF\xFE");
+    for (QChar c : text) {
+        const char high = char(c.unicode() >> 8), low = char(c.unicode() & 0xFF);
+        out += bigEndian ? high : low;
+        out += bigEndian ? low : high;
+    }
+    return out;
+}
+
 // Every character whose simple case folding differs from itself or lands on ASCII, with the
 // characters that fold as it does; from Qt's folding data.
 struct FoldingClasses {
@@ -132,10 +168,16 @@ class tst_BlockSearchDifferential : public QObject {
 private slots:
     void cleanup() {
         Scan::setBlockSize(FileSearch::kBlockSize);
+        Utf16Text::setPieceBytes(64 * 1024);
         setUseAvx2(true);
     }
     void blockSearchFindsWhatLineByLineFinds_data();
     void blockSearchFindsWhatLineByLineFinds();
+    void patternPrefilterKeepsEveryLineThePatternMatches_data();
+    void patternPrefilterKeepsEveryLineThePatternMatches();
+    void fileTypesMatchAsShellWildcards();
+    void utf16TextFindsWhatItsUtf8FormFinds_data();
+    void utf16TextFindsWhatItsUtf8FormFinds();
     void lineNumbersHoldInLargeFiles_data();
     void lineNumbersHoldInLargeFiles();
     void prefilterKeepsEveryLineTheMatcherAccepts_data();
@@ -173,16 +215,9 @@ void tst_BlockSearchDifferential::blockSearchFindsWhatLineByLineFinds() {
     QFETCH(bool, avx2);
 
     static QTemporaryDir dir;
-    static QMap<QString, QByteArray> files;
-    if (files.isEmpty()) {
-        QRandomGenerator random(20261207);
-        for (int i = 0; i < 12; ++i)
-            files.insert(QStringLiteral("f%1").arg(i, 2, 10, QChar(u'0')),
-                         randomText(random, 200 + i * 400, i % 2 == 1));
-        files.insert("g-final-newline", "cat\n");
-        files.insert("h-crlf-only", "\r\n\r\n");
+    static const QMap<QString, QByteArray> files = randomFiles();
+    if (QDir(dir.path()).isEmpty())
         writeTree(dir.path(), files);
-    }
     QStringList expected;
     for (auto it = files.begin(); it != files.end(); ++it)
         expected += referenceFindings(it.key(), it.value(), needle, caseSensitive, wholeWord);
@@ -199,6 +234,156 @@ void tst_BlockSearchDifferential::blockSearchFindsWhatLineByLineFinds() {
     QCOMPARE(run.findings(dir.path()), expected);
     if (needle == "cat" && !wholeWord)
         QVERIFY(expected.size() > 50); // the inputs do exercise the search
+}
+
+void tst_BlockSearchDifferential::patternPrefilterKeepsEveryLineThePatternMatches_data() {
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<bool>("caseSensitive");
+    QTest::addColumn<bool>("wholeWord");
+    const QStringList patterns = {
+        "cat|Key", "(?:cat|sun)s?_", "\\b(ca|é)t",       "ca(t|T)|x+9",
+        "(é|ß)|k", "cat|😀",          "(?:ca|ſ)(?:t|un)", "t\\(|_9|\\x{212A}ey"};
+    for (const QString &pattern : patterns)
+        for (bool cs : {true, false})
+            for (bool ww : {false, true})
+                QTest::addRow("%s cs=%d ww=%d", qPrintable(pattern), cs, ww) << pattern << cs << ww;
+}
+
+// The literals taken from a pattern's alternatives only pass lines over: the findings are
+// those of the pattern matched against every line.
+void tst_BlockSearchDifferential::patternPrefilterKeepsEveryLineThePatternMatches() {
+    QFETCH(QString, pattern);
+    QFETCH(bool, caseSensitive);
+    QFETCH(bool, wholeWord);
+
+    static QTemporaryDir dir;
+    static const QMap<QString, QByteArray> files = randomFiles();
+    if (QDir(dir.path()).isEmpty())
+        writeTree(dir.path(), files);
+    QString error;
+    const auto matcher = RegexMatcher::compile(pattern, caseSensitive, wholeWord, &error);
+    QVERIFY2(matcher, qPrintable(error));
+    QStringList expected;
+    for (auto it = files.begin(); it != files.end(); ++it)
+        expected += referenceFindings(it.key(), it.value(),
+                                      [&](const QString &line) { return matcher->match(line); });
+    QVERIFY(!expected.isEmpty());
+
+    EngineRun run;
+    run.engine->setSearchPath(dir.path());
+    run.engine->setSearchString(pattern);
+    run.engine->setUseRegularExpression(vbTrue);
+    run.engine->setCaseSensitive(toVBool(caseSensitive));
+    run.engine->setWholeWordOnly(wholeWord);
+    run.engine->Grep();
+    QVERIFY(run.waitIdle());
+    QCOMPARE(run.events.filter("OnError"), QStringList{});
+    QCOMPARE(run.findings(dir.path()), expected);
+}
+
+// Random ASCII names against random lists of entries: a name passes when an entry matches it
+// as the shell's wildcards do, ignoring case (fnmatch), or the entry is "*.*".
+void tst_BlockSearchDifferential::fileTypesMatchAsShellWildcards() {
+    QRandomGenerator random(9122026);
+    const QStringList namePieces = {"a", "B", ".", "c", "pp", "H", "x", "Make", "file", ".."};
+    const QStringList entryPieces = {"*", "?", ".", "c", "PP", "h", "[ab]", "[!c]", "make", "a"};
+    const QStringList separators = {";", ",", " ", "; ", " ,"};
+    QStringList names;
+    for (int i = 0; i < 200; ++i) {
+        QString name;
+        for (int k = random.bounded(1, 5); k > 0; --k)
+            name += namePieces.at(random.bounded(namePieces.size()));
+        names << name;
+    }
+    int taken = 0;
+    for (int round = 0; round < 300; ++round) {
+        QStringList entries;
+        for (int e = random.bounded(1, 4); e > 0; --e) {
+            QString entry;
+            for (int k = random.bounded(1, 4); k > 0; --k)
+                entry += entryPieces.at(random.bounded(entryPieces.size()));
+            entries << entry;
+        }
+        QString list = entries.first();
+        for (qsizetype e = 1; e < entries.size(); ++e)
+            list += separators.at(random.bounded(separators.size())) + entries.at(e);
+        const FileTypeFilter filter(list);
+        for (const QString &name : names) {
+            bool expected = false;
+            for (const QString &entry : entries)
+                expected = expected || entry == "*.*" ||
+                           ::fnmatch(entry.toLatin1().constData(), name.toLatin1().constData(),
+                                     FNM_CASEFOLD) == 0;
+            QVERIFY2(filter.takes(name.toLatin1()) == expected,
+                     qPrintable(QStringLiteral("%1 against %2").arg(name, list)));
+            taken += expected;
+        }
+    }
+    QVERIFY(taken > 1000 && taken < 50000); // both outcomes are exercised
+}
+
+void tst_BlockSearchDifferential::utf16TextFindsWhatItsUtf8FormFinds_data() {
+    QTest::addColumn<QString>("needle");
+    QTest::addColumn<bool>("caseSensitive");
+    QTest::addColumn<bool>("wholeWord");
+    QTest::addColumn<qsizetype>("blockSize");
+    QTest::addColumn<qint64>("pieceBytes"); // of UTF-16 transcoded at once
+    for (const QString &needle : {QStringLiteral("cat"), QStringLiteral("é"), QStringLiteral("😀"),
+                                  QStringLiteral("\uFFFD")})
+        for (bool cs : {true, false})
+            for (bool ww : {false, true}) {
+                // Tiny blocks read back across tiny pieces; large ones as in a scan.
+                QTest::addRow("%s cs=%d ww=%d tiny", qPrintable(needle), cs, ww)
+                    << needle << cs << ww << qsizetype(3) << qint64(6);
+                QTest::addRow("%s cs=%d ww=%d large", qPrintable(needle), cs, ww)
+                    << needle << cs << ww << FileSearch::kBlockSize << qint64(64 * 1024);
+            }
+}
+
+// The random files as UTF-16, both byte orders, with lone surrogates put in: the findings are
+// those of their text in UTF-8, a lone surrogate being U+FFFD.
+void tst_BlockSearchDifferential::utf16TextFindsWhatItsUtf8FormFinds() {
+    QFETCH(QString, needle);
+    QFETCH(bool, caseSensitive);
+    QFETCH(bool, wholeWord);
+    QFETCH(qsizetype, blockSize);
+    QFETCH(qint64, pieceBytes);
+
+    static QTemporaryDir dir;
+    static QMap<QString, QByteArray> asText; // the UTF-8 form of each file's text
+    if (asText.isEmpty()) {
+        QRandomGenerator random(8122026);
+        QMap<QString, QByteArray> files;
+        const QMap<QString, QByteArray> sources = randomFiles();
+        for (auto it = sources.begin(); it != sources.end(); ++it) {
+            QString text = QString::fromUtf8(it.value());
+            for (int k = 0; k < 3; ++k) { // a low surrogate with no high one before it
+                const auto at = qsizetype(random.bounded(int(text.size()) + 1));
+                if (at == 0 || !text.at(at - 1).isHighSurrogate())
+                    text.insert(at, QChar(0xDC00));
+            }
+            const bool bigEndian = random.bounded(2) == 1;
+            files.insert(it.key(), utf16(text, bigEndian) + (random.bounded(4) == 0 ? "\x41" : ""));
+            text.replace(QChar(0xDC00), QChar::ReplacementCharacter);
+            asText.insert(it.key(), text.toUtf8() + (files[it.key()].size() % 2 ? "\uFFFD" : ""));
+        }
+        writeTree(dir.path(), files);
+    }
+    QStringList expected;
+    for (auto it = asText.begin(); it != asText.end(); ++it)
+        expected += referenceFindings(it.key(), it.value(), needle, caseSensitive, wholeWord);
+    QVERIFY(!expected.isEmpty());
+
+    Scan::setBlockSize(blockSize);
+    Utf16Text::setPieceBytes(pieceBytes);
+    EngineRun run;
+    run.engine->setSearchPath(dir.path());
+    run.engine->setSearchString(needle);
+    run.engine->setCaseSensitive(toVBool(caseSensitive));
+    run.engine->setWholeWordOnly(wholeWord);
+    run.engine->Grep();
+    QVERIFY(run.waitIdle());
+    QCOMPARE(run.findings(dir.path()), expected);
 }
 
 // Files larger than what may be left uncounted count line ends as bytes leave the buffer;

@@ -14,6 +14,19 @@ using TavrinEXE::FileSearch;
 using TavrinEXE::Scan;
 using TavrinEXE::TavrinX;
 
+namespace {
+// text as UTF-16 with its byte order mark.
+QByteArray utf16(const QString &text, bool bigEndian) {
+    QByteArray out = bigEndian ? QByteArray("\xFE\xFF") : QByteArray("\xFF\xFE");
+    for (QChar c : text) {
+        const char high = char(c.unicode() >> 8), low = char(c.unicode() & 0xFF);
+        out += bigEndian ? high : low;
+        out += bigEndian ? low : high;
+    }
+    return out;
+}
+} // namespace
+
 class tst_Scan : public QObject {
     Q_OBJECT
 private slots:
@@ -21,12 +34,15 @@ private slots:
 
     void walkListsFilesBeforeSubfoldersInByteOrder_data();
     void walkListsFilesBeforeSubfoldersInByteOrder();
-    void lineRulesGiveColumnOfFirstOccurrence_data();
-    void lineRulesGiveColumnOfFirstOccurrence();
-    void filterIsSubstringTestOfExtension_data();
-    void filterIsSubstringTestOfExtension();
+    void lineRulesGiveColumnOfFirstAcceptedOccurrence_data();
+    void lineRulesGiveColumnOfFirstAcceptedOccurrence();
+    void filterMatchesWildcardsAgainstName_data();
+    void filterMatchesWildcardsAgainstName();
     void linesAreNumberedAsRead_data();
     void linesAreNumberedAsRead();
+    void utf16TextIsSearchedAsText_data();
+    void utf16TextIsSearchedAsText();
+    void fileIsReadToItsSizeWhenOpened();
     void longLineIsFoundWhole();
     void lineWithoutLineEndIsSearchedInBoundedMemory();
     void findingTextIsCutAtCharacterBoundary_data();
@@ -80,7 +96,7 @@ void tst_Scan::walkListsFilesBeforeSubfoldersInByteOrder() {
     QCOMPARE(run.engine->FoundFiles()->Item(1).toString(), dir.path() + "/B.txt");
 }
 
-void tst_Scan::lineRulesGiveColumnOfFirstOccurrence_data() {
+void tst_Scan::lineRulesGiveColumnOfFirstAcceptedOccurrence_data() {
     QTest::addColumn<QString>("line");
     QTest::addColumn<QString>("needle");
     QTest::addColumn<int>("caseSensitive");
@@ -89,12 +105,21 @@ void tst_Scan::lineRulesGiveColumnOfFirstOccurrence_data() {
 
     QTest::newRow("twice: first") << "a cat cat"
                                   << "cat" << -1 << false << 3;
+    // With whole word, the first occurrence that stands alone.
     QTest::newRow("word: followed by letter") << "cats cat"
-                                              << "cat" << -1 << true << 0;
+                                              << "cat" << -1 << true << 6;
+    QTest::newRow("word: after a longer word") << "ssize_t x; size_t y;"
+                                               << "size_t" << -1 << true << 12;
+    QTest::newRow("word: none alone") << "cats scat"
+                                      << "cat" << -1 << true << 0;
+    QTest::newRow("word: overlapping occurrences") << "aaa aa"
+                                                   << "aa" << -1 << true << 5;
     QTest::newRow("word: brackets") << "(cat)"
                                     << "cat" << -1 << true << 2;
     QTest::newRow("word: underscore") << "cat_1"
                                       << "cat" << -1 << true << 0;
+    QTest::newRow("word: underscore, then alone") << "cat_1 cat"
+                                                  << "cat" << -1 << true << 7;
     QTest::newRow("word: digit") << "cat9"
                                  << "cat" << -1 << true << 0;
     QTest::newRow("word: digit before") << "9cat"
@@ -126,14 +151,14 @@ void tst_Scan::lineRulesGiveColumnOfFirstOccurrence_data() {
     QTest::newRow("ignore case: long s needle") << "xSsS"
                                                 << "ſſſ" << 0 << false << 2;
     QTest::newRow("ignore case: folding needle, whole word") << "kiwis Kiwi"
-                                                             << "\u212Aiwi" << 0 << true << 0;
+                                                             << "\u212Aiwi" << 0 << true << 7;
     QTest::newRow("simple folding only") << "STRASSE"
                                          << "straße" << 0 << false << 0;
     QTest::newRow("exact: no fold") << "ſun"
                                     << "sun" << -1 << false << 0;
 }
 
-void tst_Scan::lineRulesGiveColumnOfFirstOccurrence() {
+void tst_Scan::lineRulesGiveColumnOfFirstAcceptedOccurrence() {
     QFETCH(QString, line);
     QFETCH(QString, needle);
     QFETCH(int, caseSensitive);
@@ -151,32 +176,42 @@ void tst_Scan::lineRulesGiveColumnOfFirstOccurrence() {
         QCOMPARE(found, QStringList{QStringLiteral("f:2:%1:%2").arg(column).arg(line)});
 }
 
-void tst_Scan::filterIsSubstringTestOfExtension_data() {
+void tst_Scan::filterMatchesWildcardsAgainstName_data() {
     QTest::addColumn<QString>("filter");
     QTest::addColumn<QStringList>("searched");
-    QTest::newRow("all") << "*.*" << QStringList{"a.TXT", "a.tx", "a.txt", "a.txt.bak", "noext"};
-    QTest::newRow("txt") << "*.txt" << QStringList{"a.TXT", "a.tx", "a.txt", "noext"};
-    QTest::newRow("upper-case filter") << "*.TXT" << QStringList{"a.TXT", "a.tx", "a.txt", "noext"};
-    QTest::newRow("list") << "*.bak;*.txt"
-                          << QStringList{"a.TXT", "a.tx", "a.txt", "a.txt.bak", "noext"};
-    QTest::newRow("no pattern form") << "txt" << QStringList{};
-    QTest::newRow("other wildcard") << "a.*" << QStringList{};
+    const QStringList all = {"C.H",   "Makefile", "a.bas", "a.txt",
+                             "array", "b.hpp",    "x.c",   "ÉTÉ.TXT"};
+    QTest::newRow("all") << "*.*" << all;
+    QTest::newRow("star") << "*" << all;
+    QTest::newRow("all among others") << "*.c;*.*" << all;
+    QTest::newRow("extension is not a prefix") << "*.cpp" << QStringList{};
+    QTest::newRow("no name without extension") << "*.h" << QStringList{"C.H"};
+    QTest::newRow("list with semicolons") << "*.c;*.h" << QStringList{"C.H", "x.c"};
+    QTest::newRow("list with commas") << "*.txt,*.bas" << QStringList{"a.bas", "a.txt", "ÉTÉ.TXT"};
+    QTest::newRow("list with blanks")
+        << " *.txt  *.bas " << QStringList{"a.bas", "a.txt", "ÉTÉ.TXT"};
+    QTest::newRow("exact name") << "Makefile" << QStringList{"Makefile"};
+    QTest::newRow("exact name, not ASCII") << "été.txt" << QStringList{"ÉTÉ.TXT"};
+    QTest::newRow("set") << "[ab].txt" << QStringList{"a.txt"};
+    QTest::newRow("one character") << "?.?" << QStringList{"C.H", "x.c"};
+    QTest::newRow("star inside") << "a*y" << QStringList{"array"};
+    QTest::newRow("separators only: nothing") << " ;, " << QStringList{};
 }
 
-void tst_Scan::filterIsSubstringTestOfExtension() {
+void tst_Scan::filterMatchesWildcardsAgainstName() {
     QFETCH(QString, filter);
     QFETCH(QStringList, searched);
     QTemporaryDir dir;
-    writeTree(dir.path(), {{"a.txt", "hit"},
-                           {"a.TXT", "hit"},
-                           {"a.tx", "hit"},
-                           {"a.txt.bak", "hit"},
-                           {"noext", "hit"}});
+    QMap<QString, QByteArray> files;
+    for (const char *name :
+         {"C.H", "Makefile", "a.bas", "a.txt", "array", "b.hpp", "x.c", "ÉTÉ.TXT"})
+        files.insert(QString::fromUtf8(name), "hit");
+    writeTree(dir.path(), files);
     EngineRun run;
-    QStringList files;
+    QStringList found;
     for (const QString &f : run.scan(dir.path(), "hit", filter))
-        files << f.section(u':', 0, 0);
-    QCOMPARE(files, searched);
+        found << f.section(u':', 0, 0);
+    QCOMPARE(found, searched);
 }
 
 void tst_Scan::linesAreNumberedAsRead_data() {
@@ -208,6 +243,73 @@ void tst_Scan::linesAreNumberedAsRead() {
     EngineRun run;
     QCOMPARE(run.scan(dir.path(), "hit"), expected);
     QCOMPARE(run.events, (QStringList{"ScanStarted", "ScanCompleted"}));
+}
+
+void tst_Scan::utf16TextIsSearchedAsText_data() {
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("wholeWord");
+    QTest::addColumn<bool>("skipBinary");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("little endian")
+        << utf16("x hit\nhit", false) << false << false << QStringList{"f:1:3:x hit", "f:2:1:hit"};
+    QTest::newRow("big endian") << utf16("x hit\nhit", true) << false << false
+                                << QStringList{"f:1:3:x hit", "f:2:1:hit"};
+    QTest::newRow("crlf") << utf16("a\r\nb hit\r\n", false) << false << false
+                          << QStringList{"f:2:3:b hit"};
+    QTest::newRow("pair before the match counts one")
+        << utf16("😀é HIT", true) << false << false << QStringList{"f:1:4:😀é HIT"};
+    QTest::newRow("whole word, ignoring case")
+        << utf16("HITs Hit_ hIt", false) << true << false << QStringList{"f:1:11:HITs Hit_ hIt"};
+    QTest::newRow("odd byte count")
+        << utf16("hit", false) + 'A' << false << false << QStringList{"f:1:1:hit\uFFFD"};
+    QTest::newRow("lone surrogates") << utf16(QString(QChar(0xDC00)) + "hit" + QChar(0xD800), false)
+                                     << false << false << QStringList{"f:1:2:\uFFFDhit\uFFFD"};
+    QTest::newRow("text though it holds NUL bytes")
+        << utf16("hit", false) << false << true << QStringList{"f:1:1:hit"};
+    QTest::newRow("no mark: bytes as they are")
+        << QByteArray("h\0i\0t\0", 6) << false << false << QStringList{};
+    QTest::newRow("utf-8 mark skipped")
+        << QByteArray("\xEF\xBB\xBFhit") << false << false << QStringList{"f:1:1:hit"};
+}
+
+void tst_Scan::utf16TextIsSearchedAsText() {
+    QFETCH(QByteArray, content);
+    QFETCH(bool, wholeWord);
+    QFETCH(bool, skipBinary);
+    QFETCH(QStringList, expected);
+    QTemporaryDir dir;
+    writeTree(dir.path(), {{"f", content}});
+    EngineRun run;
+    run.engine->setWholeWordOnly(wholeWord);
+    run.engine->setSkipBinaryFiles(toVBool(skipBinary));
+    QCOMPARE(run.scan(dir.path(), "hit"), expected);
+    QCOMPARE(run.events, (QStringList{"ScanStarted", "ScanCompleted"}));
+}
+
+// A log that a writer keeps appending to is read up to the size it had when it was opened; a
+// file of /proc, which gives its size as 0, to its end.
+void tst_Scan::fileIsReadToItsSizeWhenOpened() {
+    Scan::setBlockSize(64);
+    QTemporaryDir dir;
+    writeTree(dir.path(), {{"log", "hit\n" + QByteArray(1000, 'x') + "\nhit\n"}});
+    QFile log(dir.filePath("log"));
+    QVERIFY(log.open(QIODevice::Append));
+    int appended = 0;
+    EngineRun run;
+    setDoEventsHook([&] {
+        // From the first finding on, the file is open; bounded, should it be followed all the same.
+        if (run.engine->FoundFiles()->Count() > 0 && appended < 1000) {
+            log.write(QByteArray(100, 'x') + "\nhit\n");
+            log.flush();
+            ++appended;
+        }
+    });
+    QCOMPARE(run.scan(dir.path(), "hit"), (QStringList{"log:1:1:hit", "log:3:1:hit"}));
+    QVERIFY(appended > 2);
+
+    QTemporaryDir proc;
+    QVERIFY(QFile::link("/proc/self/status", proc.filePath("status")));
+    QCOMPARE(run.scan(proc.path(), "Name:").size(), 1);
 }
 
 void tst_Scan::longLineIsFoundWhole() {

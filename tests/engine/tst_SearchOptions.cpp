@@ -67,6 +67,13 @@ void tst_SearchOptions::regexLineRules_data() {
     QTest::newRow("word: none alone") << "fo+" << QByteArray("foobar_foo") << true << true << 0;
     QTest::newRow("word: longer alternative")
         << "ab|abc" << QByteArray("abc d") << true << true << 1;
+    QTest::newRow("word: alternatives, later one alone")
+        << "cat|dog" << QByteArray("cats dogs dog") << true << true << 11;
+    // The word rule holds for the match as the pattern ends or places it.
+    QTest::newRow("word: accepted early") << "x(*ACCEPT)" << QByteArray("xyz") << true << true << 0;
+    QTest::newRow("word: accepted early, later alone")
+        << "x(*ACCEPT)yz" << QByteArray("xyz x") << true << true << 5;
+    QTest::newRow("word: start moved") << "a\\Kb" << QByteArray("ab ab") << true << true << 0;
     QTest::newRow("prefilter: text after a class")
         << "[0-9]+_lock\\(&" << QByteArray("a 12_LOCK(&x)") << false << false << 3;
     QTest::newRow("prefilter: needed text absent")
@@ -116,37 +123,33 @@ void tst_SearchOptions::regexOnLongLineMatchesKeptText() {
 
 void tst_SearchOptions::regexPrefilterTakesOnlyRequiredText_data() {
     QTest::addColumn<QString>("pattern");
-    QTest::addColumn<QString>("literal"); // looked for first: every match must hold it
-    QTest::newRow("escaped punctuation") << "ERR_PTR\\(-E[A-Z]+\\)"
-                                         << "ERR_PTR(-E";
-    QTest::newRow("quantified letter dropped") << "colou?r"
-                                               << "colo";
-    QTest::newRow("counted repeat") << "x{2}yz"
-                                    << "yz";
-    QTest::newRow("class escapes") << "\\d+foo\\.bar\\b"
-                                   << "foo.bar";
-    QTest::newRow("classes skipped") << "[)(]ab[[:alpha:]]+xyz[]q]"
-                                     << "xyz";
-    QTest::newRow("group skipped") << "(a(b)c)+de"
-                                   << "de";
-    QTest::newRow("non-ASCII ends a run") << "ab\u00e9cd"
-                                          << "ab";
-    QTest::newRow("alternation") << "abcd|x"
-                                 << "";
-    QTest::newRow("inline option") << "(?i)abcd"
-                                   << "";
-    QTest::newRow("hex escape") << "\\x{41}BCD"
-                                << "";
-    QTest::newRow("back reference") << "(a)\\1bcd"
-                                    << "";
-    QTest::newRow("quoting") << "\\Q.*\\Eabcd"
-                             << "";
+    QTest::addColumn<QStringList>("literals"); // looked for first: every match holds one
+    QTest::newRow("escaped punctuation") << "ERR_PTR\\(-E[A-Z]+\\)" << QStringList{"ERR_PTR(-E"};
+    QTest::newRow("quantified letter dropped") << "colou?r" << QStringList{"colo"};
+    QTest::newRow("counted repeat") << "x{2}yz" << QStringList{"yz"};
+    QTest::newRow("class escapes") << "\\d+foo\\.bar\\b" << QStringList{"foo.bar"};
+    QTest::newRow("classes skipped") << "[)(]ab[[:alpha:]]+xyz[]q]" << QStringList{"xyz"};
+    QTest::newRow("optional group skipped") << "(a(b)c)?de" << QStringList{"de"};
+    QTest::newRow("non-ASCII ends a run") << "ab\u00e9cd" << QStringList{"ab"};
+    QTest::newRow("alternatives") << "kmalloc|kzalloc" << QStringList{"kmalloc", "kzalloc"};
+    QTest::newRow("alternatives in a group that must match")
+        << "\\b(?:kmalloc|kzalloc)\\(" << QStringList{"kmalloc", "kzalloc"};
+    QTest::newRow("longer run than the group's") << "(ab|cd)+_lock" << QStringList{"_lock"};
+    QTest::newRow("nested") << "x(?:a(bcd|efg)|hij)|klm" << QStringList{"bcd", "efg", "hij", "klm"};
+    QTest::newRow("alternative without text") << "abcd|x*" << QStringList{};
+    QTest::newRow("empty alternative") << "(abc|)def|g" << QStringList{"def", "g"};
+    QTest::newRow("group that may repeat none") << "(abc|def)*|x" << QStringList{};
+    QTest::newRow("inline option") << "(?i)abcd" << QStringList{};
+    QTest::newRow("hex escape") << "\\x{41}BCD" << QStringList{};
+    QTest::newRow("back reference") << "(a)\\1bcd" << QStringList{};
+    QTest::newRow("quoting") << "\\Q.*\\Eabcd" << QStringList{};
+    QTest::newRow("verb") << "(*ACCEPT)ab|cd" << QStringList{};
 }
 
 void tst_SearchOptions::regexPrefilterTakesOnlyRequiredText() {
     QFETCH(QString, pattern);
-    QFETCH(QString, literal);
-    QCOMPARE(RegexMatcher::requiredLiteral(pattern), literal);
+    QFETCH(QStringList, literals);
+    QCOMPARE(RegexMatcher::requiredLiterals(pattern), literals);
 }
 
 void tst_SearchOptions::badOptionsAreRefusedAtGrep_data() {
