@@ -75,3 +75,14 @@ inline void writeTree(const QString &root, const QMap<QString, QByteArray> &file
         f.write(it.value());
     }
 }
+
+// text as UTF-16 with its byte order mark.
+inline QByteArray utf16(const QString &text, bool bigEndian) {
+    QByteArray out = bigEndian ? QByteArray("\xFE\xFF") : QByteArray("\xFF\xFE");
+    for (QChar c : text) {
+        const char high = char(c.unicode() >> 8), low = char(c.unicode() & 0xFF);
+        out += bigEndian ? high : low;
+        out += bigEndian ? low : high;
+    }
+    return out;
+}

@@ -114,15 +114,15 @@ QMap<QString, QByteArray> randomFiles() {
     return files;
 }
 
-// text as UTF-16 with its byte order mark.
-QByteArray utf16(const QString &text, bool bigEndian) {
-    QByteArray out = bigEndian ? QByteArray("\xFE\xFF") : QByteArray("\xFF\xFE");
-    for (QChar c : text) {
-        const char high = char(c.unicode() >> 8), low = char(c.unicode() & 0xFF);
-        out += bigEndian ? high : low;
-        out += bigEndian ? low : high;
-    }
-    return out;
+// The random files, written once into a folder of their own.
+struct RandomTree {
+    QTemporaryDir dir;
+    QMap<QString, QByteArray> files = randomFiles();
+    RandomTree() { writeTree(dir.path(), files); }
+};
+const RandomTree &randomTree() {
+    static const RandomTree tree;
+    return tree;
 }
 
 // Every character whose simple case folding differs from itself or lands on ASCII, with the
@@ -214,10 +214,7 @@ void tst_BlockSearchDifferential::blockSearchFindsWhatLineByLineFinds() {
     QFETCH(qsizetype, blockSize);
     QFETCH(bool, avx2);
 
-    static QTemporaryDir dir;
-    static const QMap<QString, QByteArray> files = randomFiles();
-    if (QDir(dir.path()).isEmpty())
-        writeTree(dir.path(), files);
+    const auto &[dir, files] = randomTree();
     QStringList expected;
     for (auto it = files.begin(); it != files.end(); ++it)
         expected += referenceFindings(it.key(), it.value(), needle, caseSensitive, wholeWord);
@@ -256,10 +253,7 @@ void tst_BlockSearchDifferential::patternPrefilterKeepsEveryLineThePatternMatche
     QFETCH(bool, caseSensitive);
     QFETCH(bool, wholeWord);
 
-    static QTemporaryDir dir;
-    static const QMap<QString, QByteArray> files = randomFiles();
-    if (QDir(dir.path()).isEmpty())
-        writeTree(dir.path(), files);
+    const auto &[dir, files] = randomTree();
     QString error;
     const auto matcher = RegexMatcher::compile(pattern, caseSensitive, wholeWord, &error);
     QVERIFY2(matcher, qPrintable(error));

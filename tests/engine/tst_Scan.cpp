@@ -14,19 +14,6 @@ using TavrinEXE::FileSearch;
 using TavrinEXE::Scan;
 using TavrinEXE::TavrinX;
 
-namespace {
-// text as UTF-16 with its byte order mark.
-QByteArray utf16(const QString &text, bool bigEndian) {
-    QByteArray out = bigEndian ? QByteArray("\xFE\xFF") : QByteArray("\xFF\xFE");
-    for (QChar c : text) {
-        const char high = char(c.unicode() >> 8), low = char(c.unicode() & 0xFF);
-        out += bigEndian ? high : low;
-        out += bigEndian ? low : high;
-    }
-    return out;
-}
-} // namespace
-
 class tst_Scan : public QObject {
     Q_OBJECT
 private slots:
