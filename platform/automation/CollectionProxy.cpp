@@ -12,8 +12,11 @@ namespace TavrinEXE {
 namespace {
 constexpr qint32 kFirstBatch = 1024;
 // A batch is unpacked in one go, without a turn for the caller's event loop: at a microsecond or
-// two an item, 65536 would hold a host's timers for a tenth of a second, 8192 for some 10 ms.
-constexpr qint32 kLargestBatch = 8192;
+// two an item, 65536 would hold a host's timers for a tenth of a second, 2048 for 2 to 4 ms.
+// Batches of findings stay near 200 KB: replies of a megabyte cost the bus daemon and both
+// ends more in mapping fresh memory than in carrying the items, and one takes longer to come
+// while the reader waits.
+constexpr qint32 kLargestBatch = 2048;
 
 QVariant plain(QVariant v) {
     while (v.metaType() == QMetaType::fromType<QDBusVariant>())
