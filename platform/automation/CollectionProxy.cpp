@@ -49,7 +49,7 @@ QVariant CollectionProxy::Item(qint32 index) const {
     const qint64 end = qint64(mFirst) + mItems.size(); // first index not cached
     if (index < mFirst || index > end + kFirstBatch) {
         mItems.clear();
-        mPending.reset();
+        mAhead.clear();
         mFirst = index;
         mBatch = kFirstBatch;
     }
@@ -67,19 +67,25 @@ QDBusPendingCall CollectionProxy::requestItems(qint32 first, qint32 count) const
 
 void CollectionProxy::readAhead(qint32 index) const {
     // Batches grow while a client walks the list, so a full walk takes few round trips; from
-    // the second batch on, the next one is asked for before this one is unpacked, so the server
-    // builds it meanwhile. The server answers fewer items than asked when more would not fit
+    // the second batch on, the next two are asked for before this one is unpacked, so the server
+    // builds one while the bus carries the other. The server answers fewer items than asked when more would not fit
     // one message; the next batch then starts after the last one received.
     while (index >= qint64(mFirst) + mItems.size()) {
         const qint32 first = mFirst + static_cast<qint32>(mItems.size());
         const qint32 count = qMax(mBatch, index - first + 1);
-        const bool askedBefore = mPending && mPendingFirst == first;
-        QDBusPendingCall pending = askedBefore ? *mPending : requestItems(first, count);
-        mPending.reset();
+        const bool askedBefore = !mAhead.empty() && mAhead.front().first == first;
+        if (!askedBefore)
+            mAhead.clear();
+        qint32 asked = askedBefore ? mAhead.front().count : count;
+        QDBusPendingCall pending = askedBefore ? mAhead.front().call : requestItems(first, count);
+        if (askedBefore)
+            mAhead.pop_front();
         QDBusMessage reply = AutomationCall::finish(pending);
         // A batch asked for ahead may have been asked before a growing collection held it.
-        if (askedBefore && reply.type() != QDBusMessage::ReplyMessage)
+        if (askedBefore && reply.type() != QDBusMessage::ReplyMessage) {
+            asked = count;
             reply = AutomationCall::finish(requestItems(first, count));
+        }
         if (reply.errorName() == AutomationCall::kLimitsExceeded && first < index) {
             // The item at first is too large for one message: go on from the one asked for.
             mItems.clear();
@@ -90,8 +96,12 @@ void CollectionProxy::readAhead(qint32 index) const {
         if (reply.type() != QDBusMessage::ReplyMessage)
             AutomationCall::raise(reply);
         if (mBatch > kFirstBatch) {
-            mPendingFirst = first + count;
-            mPending = requestItems(mPendingFirst, qMin(kLargestBatch, mBatch * 2));
+            const qint32 ahead = qMin(kLargestBatch, mBatch * 2);
+            qint32 next = mAhead.empty() ? first + asked : mAhead.back().first + mAhead.back().count;
+            while (mAhead.size() < 2) {
+                mAhead.push_back({next, ahead, requestItems(next, ahead)});
+                next += ahead;
+            }
         }
         // Read the "av" reply item by item into the cache rather than through a QVariantList.
         const QDBusArgument items = qvariant_cast<QDBusArgument>(reply.arguments().value(0));
