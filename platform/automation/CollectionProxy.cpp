@@ -68,8 +68,8 @@ QDBusPendingCall CollectionProxy::requestItems(qint32 first, qint32 count) const
 void CollectionProxy::readAhead(qint32 index) const {
     // Batches grow while a client walks the list, so a full walk takes few round trips; from
     // the second batch on, the next two are asked for before this one is unpacked, so the server
-    // builds one while the bus carries the other. The server answers fewer items than asked when more would not fit
-    // one message; the next batch then starts after the last one received.
+    // builds one while the bus carries the other. The server answers fewer items than asked when
+    // more would not fit one message; the next batch then starts after the last one received.
     while (index >= qint64(mFirst) + mItems.size()) {
         const qint32 first = mFirst + static_cast<qint32>(mItems.size());
         const qint32 count = qMax(mBatch, index - first + 1);
@@ -97,7 +97,8 @@ void CollectionProxy::readAhead(qint32 index) const {
             AutomationCall::raise(reply);
         if (mBatch > kFirstBatch) {
             const qint32 ahead = qMin(kLargestBatch, mBatch * 2);
-            qint32 next = mAhead.empty() ? first + asked : mAhead.back().first + mAhead.back().count;
+            qint32 next =
+                mAhead.empty() ? first + asked : mAhead.back().first + mAhead.back().count;
             while (mAhead.size() < 2) {
                 mAhead.push_back({next, ahead, requestItems(next, ahead)});
                 next += ahead;

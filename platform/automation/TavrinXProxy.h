@@ -12,7 +12,6 @@
 #include <QVector>
 #include <deque>
 #include <memory>
-#include <optional>
 
 namespace TavrinEXE {
 
