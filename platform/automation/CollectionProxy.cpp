@@ -12,8 +12,11 @@ namespace TavrinEXE {
 namespace {
 constexpr qint32 kFirstBatch = 1024;
 // A batch is unpacked in one go, without a turn for the caller's event loop: at a microsecond or
-// two an item, 65536 would hold a host's timers for a tenth of a second, 8192 for some 10 ms.
-constexpr qint32 kLargestBatch = 8192;
+// two an item, 65536 would hold a host's timers for a tenth of a second, 2048 for 2 to 4 ms.
+// Batches of findings stay near 200 KB: replies of a megabyte cost the bus daemon and both
+// ends more in mapping fresh memory than in carrying the items, and one takes longer to come
+// while the reader waits.
+constexpr qint32 kLargestBatch = 2048;
 
 QVariant plain(QVariant v) {
     while (v.metaType() == QMetaType::fromType<QDBusVariant>())
@@ -46,7 +49,7 @@ QVariant CollectionProxy::Item(qint32 index) const {
     const qint64 end = qint64(mFirst) + mItems.size(); // first index not cached
     if (index < mFirst || index > end + kFirstBatch) {
         mItems.clear();
-        mPending.reset();
+        mAhead.clear();
         mFirst = index;
         mBatch = kFirstBatch;
     }
@@ -64,19 +67,25 @@ QDBusPendingCall CollectionProxy::requestItems(qint32 first, qint32 count) const
 
 void CollectionProxy::readAhead(qint32 index) const {
     // Batches grow while a client walks the list, so a full walk takes few round trips; from
-    // the second batch on, the next one is asked for before this one is unpacked, so the server
-    // builds it meanwhile. The server answers fewer items than asked when more would not fit
-    // one message; the next batch then starts after the last one received.
+    // the second batch on, the next two are asked for before this one is unpacked, so the server
+    // builds one while the bus carries the other. The server answers fewer items than asked when
+    // more would not fit one message; the next batch then starts after the last one received.
     while (index >= qint64(mFirst) + mItems.size()) {
         const qint32 first = mFirst + static_cast<qint32>(mItems.size());
         const qint32 count = qMax(mBatch, index - first + 1);
-        const bool askedBefore = mPending && mPendingFirst == first;
-        QDBusPendingCall pending = askedBefore ? *mPending : requestItems(first, count);
-        mPending.reset();
+        const bool askedBefore = !mAhead.empty() && mAhead.front().first == first;
+        if (!askedBefore)
+            mAhead.clear();
+        qint32 asked = askedBefore ? mAhead.front().count : count;
+        QDBusPendingCall pending = askedBefore ? mAhead.front().call : requestItems(first, count);
+        if (askedBefore)
+            mAhead.pop_front();
         QDBusMessage reply = AutomationCall::finish(pending);
         // A batch asked for ahead may have been asked before a growing collection held it.
-        if (askedBefore && reply.type() != QDBusMessage::ReplyMessage)
+        if (askedBefore && reply.type() != QDBusMessage::ReplyMessage) {
+            asked = count;
             reply = AutomationCall::finish(requestItems(first, count));
+        }
         if (reply.errorName() == AutomationCall::kLimitsExceeded && first < index) {
             // The item at first is too large for one message: go on from the one asked for.
             mItems.clear();
@@ -87,8 +96,13 @@ void CollectionProxy::readAhead(qint32 index) const {
         if (reply.type() != QDBusMessage::ReplyMessage)
             AutomationCall::raise(reply);
         if (mBatch > kFirstBatch) {
-            mPendingFirst = first + count;
-            mPending = requestItems(mPendingFirst, qMin(kLargestBatch, mBatch * 2));
+            const qint32 ahead = qMin(kLargestBatch, mBatch * 2);
+            qint32 next =
+                mAhead.empty() ? first + asked : mAhead.back().first + mAhead.back().count;
+            while (mAhead.size() < 2) {
+                mAhead.push_back({next, ahead, requestItems(next, ahead)});
+                next += ahead;
+            }
         }
         // Read the "av" reply item by item into the cache rather than through a QVariantList.
         const QDBusArgument items = qvariant_cast<QDBusArgument>(reply.arguments().value(0));

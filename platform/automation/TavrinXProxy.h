@@ -10,8 +10,8 @@
 #include <QString>
 #include <QVariant>
 #include <QVector>
+#include <deque>
 #include <memory>
-#include <optional>
 
 namespace TavrinEXE {
 
@@ -112,9 +112,14 @@ private:
     mutable QVector<QVariant> mItems;
     mutable qint32 mFirst = 1;
     mutable qint32 mBatch = 1024; // kFirstBatch
-    // While a client walks the list, the next batch is asked for before the last one is unpacked.
-    mutable std::optional<QDBusPendingCall> mPending;
-    mutable qint32 mPendingFirst = 0;
+    // While a client walks the list, the next two batches are asked for before the last one is
+    // unpacked, so the server builds one while the bus carries the other.
+    struct Ahead {
+        qint32 first;
+        qint32 count;
+        QDBusPendingCall call;
+    };
+    mutable std::deque<Ahead> mAhead;
 };
 
 } // namespace TavrinEXE

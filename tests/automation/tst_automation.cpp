@@ -153,11 +153,14 @@ void tst_Automation::earlierCollectionKeepsItsFindings() {
 void tst_Automation::collectionProxyReadsEveryItemInOrder_data() {
     QTest::addColumn<int>("findings");
     QTest::addColumn<int>("resumeAt"); // a fresh proxy first read from here to the end (0: not)
-    // Around the read-ahead batches (1,024 items, then twice as many each time).
+    // Around the read-ahead batches (1,024 items, then 2,048 each, the next two asked for
+    // while one is unpacked).
     QTest::newRow("one batch") << 1024 << 0;
     QTest::newRow("one batch and one") << 1025 << 0;
     QTest::newRow("two batches") << 3072 << 0;
     QTest::newRow("past two batches") << 3073 << 0;
+    QTest::newRow("past the two asked ahead") << 7169 << 0;
+    QTest::newRow("resumed with batches asked ahead") << 9000 << 2500;
     QTest::newRow("resumed far ahead") << 5000 << 4993;
     QTest::newRow("resumed in the middle") << 5000 << 2001;
 }
