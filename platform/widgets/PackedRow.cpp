@@ -7,15 +7,26 @@
 // Lengths are LEB128 varints: no Qt type packs a length into fewer bytes than four, and short
 // cells are the rule.
 
-void PackedRow::appendCell(QByteArray &row, const char *data, qsizetype size) {
+namespace {
+constexpr qsizetype kLengthRoom = 10; // a varint of 64 bits
+
+// Writes size as a varint at out; gives the end of what it wrote.
+char *putLength(char *out, qsizetype size) {
     auto length = static_cast<quint64>(size);
     do {
         char byte = static_cast<char>(length & 0x7f);
         length >>= 7;
         if (length)
             byte = static_cast<char>(byte | 0x80);
-        row.append(byte);
+        *out++ = byte;
     } while (length);
+    return out;
+}
+} // namespace
+
+void PackedRow::appendCell(QByteArray &row, const char *data, qsizetype size) {
+    char length[kLengthRoom];
+    row.append(length, putLength(length, size) - length);
     row.append(data, size);
 }
 
@@ -65,7 +76,6 @@ QByteArray PackedRow::fromCells(const QList<QStringView> &cells, int cellCount) 
     // insertion being the inner loop of a delivery.
     const qsizetype count = qMin<qsizetype>(cells.size(), cellCount);
     QStringEncoder utf8(QStringEncoder::Utf8);
-    constexpr qsizetype kLengthRoom = 10; // a varint of 64 bits
     qsizetype space = 0;
     for (qsizetype c = 0; c < count; ++c)
         space += utf8.requiredSpace(cells.at(c).size()) + kLengthRoom;
@@ -75,14 +85,7 @@ QByteArray PackedRow::fromCells(const QList<QStringView> &cells, int cellCount) 
         // The length goes first: encode behind room for the longest one, then move the text up.
         char *text = out + kLengthRoom;
         const qsizetype size = utf8.appendToBuffer(text, cells.at(c)) - text;
-        auto length = static_cast<quint64>(size);
-        do {
-            char byte = static_cast<char>(length & 0x7f);
-            length >>= 7;
-            if (length)
-                byte = static_cast<char>(byte | 0x80);
-            *out++ = byte;
-        } while (length);
+        out = putLength(out, size);
         std::memmove(out, text, size);
         out += size;
     }
