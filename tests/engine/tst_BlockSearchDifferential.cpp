@@ -125,6 +125,20 @@ const RandomTree &randomTree() {
     return tree;
 }
 
+// The findings of a scan of root for a plain string, as EngineRun::findings gives them.
+QStringList plainScan(const QString &root, const QString &needle, bool caseSensitive,
+                      bool wholeWord) {
+    EngineRun run;
+    run.engine->setSearchPath(root);
+    run.engine->setSearchString(needle);
+    run.engine->setCaseSensitive(toVBool(caseSensitive));
+    run.engine->setWholeWordOnly(wholeWord);
+    run.engine->Grep();
+    if (!run.waitIdle())
+        return {QStringLiteral("the scan did not end")};
+    return run.findings(root);
+}
+
 // Every character whose simple case folding differs from itself or lands on ASCII, with the
 // characters that fold as it does; from Qt's folding data.
 struct FoldingClasses {
@@ -221,14 +235,7 @@ void tst_BlockSearchDifferential::blockSearchFindsWhatLineByLineFinds() {
 
     Scan::setBlockSize(blockSize);
     setUseAvx2(avx2);
-    EngineRun run;
-    run.engine->setSearchPath(dir.path());
-    run.engine->setSearchString(needle);
-    run.engine->setCaseSensitive(toVBool(caseSensitive));
-    run.engine->setWholeWordOnly(wholeWord);
-    run.engine->Grep();
-    QVERIFY(run.waitIdle());
-    QCOMPARE(run.findings(dir.path()), expected);
+    QCOMPARE(plainScan(dir.path(), needle, caseSensitive, wholeWord), expected);
     if (needle == "cat" && !wholeWord)
         QVERIFY(expected.size() > 50); // the inputs do exercise the search
 }
@@ -370,14 +377,7 @@ void tst_BlockSearchDifferential::utf16TextFindsWhatItsUtf8FormFinds() {
 
     Scan::setBlockSize(blockSize);
     Utf16Text::setPieceBytes(pieceBytes);
-    EngineRun run;
-    run.engine->setSearchPath(dir.path());
-    run.engine->setSearchString(needle);
-    run.engine->setCaseSensitive(toVBool(caseSensitive));
-    run.engine->setWholeWordOnly(wholeWord);
-    run.engine->Grep();
-    QVERIFY(run.waitIdle());
-    QCOMPARE(run.findings(dir.path()), expected);
+    QCOMPARE(plainScan(dir.path(), needle, caseSensitive, wholeWord), expected);
 }
 
 // Files larger than what may be left uncounted count line ends as bytes leave the buffer;
@@ -427,13 +427,7 @@ void tst_BlockSearchDifferential::lineNumbersHoldInLargeFiles() {
     QVERIFY(expected.size() > 20);
 
     Scan::setBlockSize(blockSize);
-    EngineRun run;
-    run.engine->setSearchPath(dir.path());
-    run.engine->setSearchString(needle);
-    run.engine->setCaseSensitive(toVBool(caseSensitive));
-    run.engine->Grep();
-    QVERIFY(run.waitIdle());
-    QCOMPARE(run.findings(dir.path()), expected);
+    QCOMPARE(plainScan(dir.path(), needle, caseSensitive, false), expected);
 }
 
 void tst_BlockSearchDifferential::prefilterKeepsEveryLineTheMatcherAccepts_data() {
