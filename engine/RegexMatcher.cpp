@@ -150,8 +150,16 @@ struct RegexMatcher::Compiled {
     pcre2_code_8 *quick8 = nullptr;
     pcre2_match_context_8 *quickContext8 = nullptr;
     bool wholeWord = false;
+    // Match data with room for every group, made when groups are first asked for.
+    mutable pcre2_match_data_16 *groups16 = nullptr;
+
+    // The first match at or after from that the word rule accepts, its offsets in data; false
+    // when there is none or the pause abandons it. Throws PlatformError past the limits.
+    bool find(QStringView line, PCRE2_SIZE from, uint32_t options, pcre2_match_data_16 *data,
+              MatchPause *pause) const;
 
     ~Compiled() {
+        pcre2_match_data_free_16(groups16);
         pcre2_match_context_free_16(quickContext16);
         pcre2_code_free_16(quick16);
         pcre2_match_context_free_8(quickContext8);
@@ -271,42 +279,80 @@ RegexMatcher::RegexMatcher(std::unique_ptr<Compiled> compiled) : d(std::move(com
 
 RegexMatcher::~RegexMatcher() = default;
 
-qint64 RegexMatcher::match(QStringView line, MatchPause *pause) const {
-    const auto &wide = d->utf16;
+bool RegexMatcher::Compiled::find(QStringView line, PCRE2_SIZE from, uint32_t options,
+                                  pcre2_match_data_16 *data, MatchPause *pause) const {
     MatchRun run{pause};
-    PCRE2_SIZE from = 0;
     for (;;) {
         int rc = PCRE2_ERROR_MATCHLIMIT;
-        if (d->quick16 && line.size() <= kQuickLine) {
-            rc = pcre2_jit_match_16(d->quick16, units(line), PCRE2_SIZE(line.size()), from, 0,
-                                    wide.data, d->quickContext16);
+        if (quick16 && line.size() <= kQuickLine) {
+            rc = pcre2_jit_match_16(quick16, units(line), PCRE2_SIZE(line.size()), from, options,
+                                    data, quickContext16);
             if (pause && pause->checkClock())
-                return 0;
+                return false;
         }
         if (rc < 0 && rc != PCRE2_ERROR_NOMATCH) { // past the quick limits: metered
-            pcre2_set_callout_16(wide.context, countWork<pcre2_callout_block_16>, &run);
-            rc = pcre2_match_16(wide.code, units(line), PCRE2_SIZE(line.size()), from, 0,
-                                wide.data, wide.context);
+            pcre2_set_callout_16(utf16.context, countWork<pcre2_callout_block_16>, &run);
+            rc = pcre2_match_16(utf16.code, units(line), PCRE2_SIZE(line.size()), from, options,
+                                data, utf16.context);
             run.rethrow();
         }
         if (rc == PCRE2_ERROR_NOMATCH || run.abandoned)
-            return 0;
+            return false;
         if (rc < 0)
             throw unmatchable(run, rc);
-        const PCRE2_SIZE *found = pcre2_get_ovector_pointer_16(wide.data);
+        const PCRE2_SIZE *found = pcre2_get_ovector_pointer_16(data);
         const auto start = qsizetype(found[0]), end = qsizetype(found[1]);
         // The word rule around the pattern holds for what it matched, unless the pattern ended
         // the match early ((*ACCEPT)) or moved its start (\K): the match is tested as it is, and
         // a match that fails is looked for again from the next place.
-        if (!d->wholeWord || (end >= start && LineRules::standsAlone(line, start, end - start)))
-            return characterCount(line, start) + 1;
-        from = pcre2_get_startchar_16(wide.data) + 1;
+        if (!wholeWord || (end >= start && LineRules::standsAlone(line, start, end - start)))
+            return true;
+        from = pcre2_get_startchar_16(data) + 1;
+        options = 0;
         if (from < PCRE2_SIZE(line.size()) && line.at(qsizetype(from)).isLowSurrogate() &&
             line.at(qsizetype(from) - 1).isHighSurrogate())
             ++from;
         if (from > PCRE2_SIZE(line.size()))
-            return 0;
+            return false;
     }
+}
+
+qint64 RegexMatcher::match(QStringView line, MatchPause *pause) const {
+    if (!d->find(line, 0, 0, d->utf16.data, pause))
+        return 0;
+    return characterCount(line, qsizetype(pcre2_get_ovector_pointer_16(d->utf16.data)[0])) + 1;
+}
+
+bool RegexMatcher::matchAt(QStringView line, qsizetype from, bool notEmptyAtFrom, Groups *groups,
+                           MatchPause *pause) const {
+    if (!d->groups16) {
+        d->groups16 = pcre2_match_data_create_from_pattern_16(d->utf16.code, nullptr);
+        if (!d->groups16)
+            throw std::bad_alloc();
+    }
+    if (!d->find(line, PCRE2_SIZE(from), notEmptyAtFrom ? PCRE2_NOTEMPTY_ATSTART : 0, d->groups16,
+                 pause))
+        return false;
+    const PCRE2_SIZE *found = pcre2_get_ovector_pointer_16(d->groups16);
+    const uint32_t pairs = pcre2_get_ovector_count_16(d->groups16);
+    groups->resize(pairs);
+    for (uint32_t i = 0; i < pairs; ++i) {
+        const bool unset = found[2 * i] == PCRE2_UNSET;
+        (*groups)[i] = {unset ? -1 : qsizetype(found[2 * i]),
+                        unset ? -1 : qsizetype(found[2 * i + 1])};
+    }
+    return true;
+}
+
+int RegexMatcher::groupCount() const {
+    uint32_t count = 0;
+    pcre2_pattern_info_16(d->utf16.code, PCRE2_INFO_CAPTURECOUNT, &count);
+    return int(count);
+}
+
+int RegexMatcher::groupNumber(const QString &name) const {
+    const int n = pcre2_substring_number_from_name_16(d->utf16.code, units(name));
+    return n > 0 ? n : -1;
 }
 
 bool RegexMatcher::mayMatch(const char *utf8, qsizetype size, MatchPause *pause) const {

@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <QStringView>
 #include <memory>
+#include <utility>
+#include <vector>
 
 class MatchPause;
 
@@ -28,6 +30,18 @@ public:
     // that stands alone), 0 for none or when pause asks for the match to be abandoned. Throws
     // PlatformError when the line needs more work or memory than allowed.
     qint64 match(QStringView line, MatchPause *pause = nullptr) const;
+    // Where a match and its groups lie in a line, in UTF-16 units: [0] the whole match, [n]
+    // group n, {-1, -1} for a group that took no part.
+    using Groups = std::vector<std::pair<qsizetype, qsizetype>>;
+    // The first match at or after the unit from (an empty one at from not counted when
+    // notEmptyAtFrom) that match() would accept, with its groups; false when there is none or
+    // pause abandons it. The text before from is seen by lookbehinds. Throws as match does.
+    bool matchAt(QStringView line, qsizetype from, bool notEmptyAtFrom, Groups *groups,
+                 MatchPause *pause = nullptr) const;
+    int groupCount() const;
+    // The number of the group of that name, -1 when the pattern has none.
+    int groupNumber(const QString &name) const;
+
     // False when the line, given as the UTF-8 bytes it is read as, surely holds no match: the
     // line need not be decoded. True when it may (match tells), or when pause abandons it.
     // Throws PlatformError as match does.

@@ -38,6 +38,11 @@ void Scan::RunScan() {
     mEngine.mclnItemsFound_ = std::make_shared<Collection>();
     mEngine.mclnResults_ = std::make_shared<Collection>();
     mEngine.mlFilesSearched = 0;
+    SearchRecord &record = mEngine.mSearchRecord;
+    record = SearchRecord{};
+    record.state = SearchRecord::State::Running;
+    record.settings = mEngine.lineSettings();
+    const quint64 settingsVersion = mEngine.mlSettingsVersion;
     emit mEngine.ScanStarted();
 
     const QByteArray start = QFile::encodeName(mEngine.msSearchPath);
@@ -62,6 +67,9 @@ void Scan::RunScan() {
     const qint32 lEnd = GetTickCount();
     mEngine.mlSearchTime = TickSpan(mEngine.mlSearchTime, lEnd);
     mEngine.mlSearchCount = mEngine.mclnFileNames_->Count();
+    record.settingsChanged = mEngine.mlSettingsVersion != settingsVersion;
+    record.state =
+        mEngine.mbAbort == vbFalse ? SearchRecord::State::Completed : SearchRecord::State::Aborted;
     if (mEngine.mbAbort == vbFalse)
         emit mEngine.ScanCompleted();
 }
@@ -109,6 +117,7 @@ VBool Scan::FileTypeMatches(const QByteArray &name) {
 
 void Scan::ScanFile(const FolderListing &folder, const QByteArray &name) {
     ++mEngine.mlFilesSearched;
+    mFilePath = folder.childPath(name);
     qint64 from = 0, linesBefore = 0;
     if (mLookahead) {
         const quint64 version = mEngine.mlSettingsVersion;
@@ -171,9 +180,7 @@ LineRules &Scan::rules() {
     if (mRules && mlRulesVersion == mEngine.mlSettingsVersion)
         return *mRules;
     mRules.reset();
-    mRules.emplace(LineRules::Settings{mEngine.msSearchString, mEngine.mbCaseSensitive == vbTrue,
-                                       mEngine.mbWholeWordOnly != vbFalse,
-                                       mEngine.mbUseRegularExpression != vbFalse});
+    mRules.emplace(mEngine.lineSettings());
     mlRulesVersion = mEngine.mlSettingsVersion;
     return *mRules;
 }
@@ -212,6 +219,7 @@ void Scan::addFinding(const QString &path, qint32 lLine, qint32 lColumn, const Q
     mEngine.mclnColumns_->Add(lColumn);
     mEngine.mclnItemsFound_->Add(line);
     mEngine.mclnResults_->AddRecord(path, lLine, lColumn, line);
+    mEngine.mSearchRecord.add(mFilePath, lLine, line);
 }
 
 void Scan::raiseError(const QString &path, const QString &description) {

@@ -76,6 +76,7 @@ private:
     int mlDepth = 0; // folders of the walk above the current one
     std::optional<Lookahead> mLookahead;
     quint64 mlLookaheadVersion = 0; // the settings the helper searches with
+    QByteArray mFilePath; // raw path of the file being searched
 };
 
 } // namespace TavrinEXE

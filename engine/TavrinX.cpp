@@ -4,8 +4,10 @@
 #include "FileSystemObject.h"
 #include "FolderFilter.h"
 #include "GetTickCount.h"
+#include "LineReplacer.h"
 #include "PlatformError.h"
 #include "RegexMatcher.h"
+#include "Replacement.h"
 #include "Scan.h"
 #include "ScanGate.h"
 #include "frmTimer.h"
@@ -100,9 +102,13 @@ void TavrinX::raiseError(qint32 lCode, const QString &sMessage) {
     emit OnError(ErrorCode, sErrorString);
 }
 
+namespace {
+const QString kInProcess = QStringLiteral("Search is in process, abort current search first.");
+} // namespace
+
 void TavrinX::Grep() {
     if (mwtmrGrep->isActive()) {
-        raiseError(-101, QStringLiteral("Search is in process, abort current search first."));
+        raiseError(-101, kInProcess);
         return;
     }
     if (msSearchString.isEmpty()) {
@@ -155,6 +161,68 @@ void TavrinX::Abort() {
     mbAbort = vbTrue;
 }
 
+LineRules::Settings TavrinX::lineSettings() const {
+    return {msSearchString, mbCaseSensitive == vbTrue, mbWholeWordOnly != vbFalse,
+            mbUseRegularExpression != vbFalse};
+}
+
+void TavrinX::Replace() {
+    if (mwtmrGrep->isActive()) {
+        raiseError(-101, kInProcess);
+        return;
+    }
+    switch (mSearchRecord.state) {
+    case SearchRecord::State::Completed:
+        break;
+    case SearchRecord::State::Aborted:
+        raiseError(Replacement::kSearchAborted,
+                   QStringLiteral("The last search was aborted; search again before replacing."));
+        return;
+    default:
+        raiseError(Replacement::kNoCompletedSearch,
+                   QStringLiteral("There is no completed search to replace in."));
+        return;
+    }
+    // Findings made by two sets of rules could not all be replaced by one.
+    if (mSearchRecord.settingsChanged) {
+        raiseError(Replacement::kSettingsChanged,
+                   QStringLiteral("The search settings changed while the search ran; search "
+                                  "again before replacing."));
+        return;
+    }
+    QString error;
+    std::unique_ptr<LineReplacer> replacer;
+    try {
+        replacer = LineReplacer::make(mSearchRecord.settings, msReplaceWith, &error);
+    } catch (const PlatformError &e) {
+        error = e.description();
+    }
+    if (!replacer) {
+        raiseError(Replacement::kInvalidReplaceWith,
+                   QStringLiteral("Invalid Replace With: ") + error);
+        return;
+    }
+    armReplacement(std::make_unique<Replacement>(*this, std::move(replacer)));
+}
+
+void TavrinX::UndoReplace() {
+    if (mwtmrGrep->isActive()) {
+        raiseError(-101, kInProcess);
+        return;
+    }
+    if (mJournal.files.empty()) {
+        raiseError(Replacement::kNothingToUndo, QStringLiteral("There is no replace to undo."));
+        return;
+    }
+    armReplacement(std::make_unique<Replacement>(*this, nullptr));
+}
+
+void TavrinX::armReplacement(std::unique_ptr<Replacement> replacement) {
+    mReplacement = std::move(replacement);
+    mbAbort = vbFalse;
+    mwtmrGrep->start();
+}
+
 void TavrinX::tmrGrep_Timer() {
     if (mbInTick)
         return;
@@ -164,7 +232,10 @@ void TavrinX::tmrGrep_Timer() {
         ScanGate *gate = ScanGate::installed();
         const ScanGate::Pass pass =
             gate ? gate->enter([this] { return mbAbort == vbFalse; }) : nullptr;
-        Scan(*this).RunScan();
+        if (const std::unique_ptr<Replacement> work = std::move(mReplacement))
+            work->Run();
+        else
+            Scan(*this).RunScan();
     }
     mwtmrGrep->stop();
     mbInTick = false;
@@ -271,6 +342,18 @@ qint32 TavrinX::FilesSearched() const {
 }
 QString TavrinX::CurrentFolder() const {
     return QString::fromUtf8(mCurrentFolder);
+}
+QString TavrinX::ReplaceWith() const {
+    return msReplaceWith;
+}
+void TavrinX::setReplaceWith(const QString &vNewValue) {
+    msReplaceWith = vNewValue;
+}
+qint32 TavrinX::LinesReplaced() const {
+    return mlLinesReplaced;
+}
+qint32 TavrinX::FilesReplaced() const {
+    return mlFilesReplaced;
 }
 
 } // namespace TavrinEXE

@@ -5,6 +5,9 @@
 
 #include "Boolean.h"
 #include "Collection.h"
+#include "LineRules.h"
+#include "ReplaceJournal.h"
+#include "SearchRecord.h"
 
 #include <QObject>
 #include <QString>
@@ -17,6 +20,8 @@ class QTimer;
 class frmTimer;
 
 namespace TavrinEXE {
+
+class Replacement;
 
 // The search object: set the search properties, call Grep, learn the outcome through the
 // events and the five result collections.
@@ -75,6 +80,14 @@ public:
     qint32 FilesSearched() const;  // files of the scan taken so far
     QString CurrentFolder() const; // the folder being searched; empty when idle
 
+    // Replace in the files of the last completed search's findings, and its undo.
+    QString ReplaceWith() const; // with a pattern, $1..$9, ${name} name its groups, $$ a dollar
+    void setReplaceWith(const QString &vNewValue);
+    void Replace();
+    void UndoReplace();
+    qint32 LinesReplaced() const; // the last replace's or undo's outcome
+    qint32 FilesReplaced() const;
+
 signals:
     // Delivered synchronously (direct connections): a handler runs before the engine goes on
     // and may call back into the engine.
@@ -85,6 +98,7 @@ signals:
 private:
     friend class Scan;
     friend class FileSearch;
+    friend class Replacement;
 
     TavrinX();
     void tmrGrep_Timer();
@@ -95,6 +109,10 @@ private:
     // Writes a setting; while a search is armed or running, a write that would leave the options
     // unsearchable is undone and throws PlatformError.
     template <typename T> void writeChecked(T &member, const T &value);
+    // The line rules' settings of now.
+    LineRules::Settings lineSettings() const;
+    // Arms the timer for a replace or an undo (replacement), after the checks common to both.
+    void armReplacement(std::unique_ptr<Replacement> replacement);
 
     // All state belongs to the thread the engine was created on.
     std::unique_ptr<frmTimer> mfrmTimer;
@@ -122,6 +140,12 @@ private:
     QByteArray mCurrentFolder;     // raw path of the folder being searched
     quint64 mlSettingsVersion = 0; // bumped by every write of a setting the line matching uses
     bool mbInTick = false;         // the tick runs; a tick due while the scan yields does nothing
+    QString msReplaceWith;
+    qint32 mlLinesReplaced = 0;
+    qint32 mlFilesReplaced = 0;
+    SearchRecord mSearchRecord;                // of the last scan
+    ReplaceJournal mJournal;                   // of the last replace
+    std::unique_ptr<Replacement> mReplacement; // the work of the next tick, when not a scan
 };
 
 } // namespace TavrinEXE

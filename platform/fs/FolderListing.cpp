@@ -27,12 +27,6 @@ int openBelow(int anchorFd, const QByteArray &relative, const QByteArray &path) 
     return ::open(path.constData(), kFolderFlags);
 }
 
-FolderListing::Identity identityOf(const struct stat &st) {
-    const auto ns = [](const timespec &t) { return qint64(t.tv_sec) * 1'000'000'000 + t.tv_nsec; };
-    return {quint64(st.st_dev), quint64(st.st_ino), qint64(st.st_size), ns(st.st_mtim),
-            ns(st.st_ctim)};
-}
-
 // Opens name (a path, or a name in the folder dirFd) for reading when it is a regular file;
 // throws PlatformError otherwise. A FIFO or device is never opened for reading.
 std::unique_ptr<TextStream> openRegular(int dirFd, const char *name,
@@ -49,7 +43,7 @@ std::unique_ptr<TextStream> openRegular(int dirFd, const char *name,
         throw fsError(error);
     }
     if (identity)
-        *identity = identityOf(st);
+        *identity = FileIdentity::of(st);
     return std::make_unique<TextStream>(fd, qint64(st.st_size));
 }
 } // namespace
@@ -110,11 +104,12 @@ void FolderListing::readOrTake(int fd, const FolderListing *listed, bool identif
     if (!listed) {
         // Before the entries are read: a change while they are makes the identity differ.
         if (identify && ::fstat(fd, &st) == 0)
-            mIdentity = identityOf(st);
+            mIdentity = FileIdentity::of(st);
         read(fd);
         return;
     }
-    if (!listed->mIdentity || ::fstat(fd, &st) != 0 || !(identityOf(st) == *listed->mIdentity)) {
+    if (!listed->mIdentity || ::fstat(fd, &st) != 0 ||
+        !(FileIdentity::of(st) == *listed->mIdentity)) {
         read(fd);
         return;
     }
@@ -206,7 +201,7 @@ std::optional<FolderListing::Identity> FolderListing::fileIdentity(const QByteAr
     }
     if (at != 0 || !S_ISREG(st.st_mode))
         return std::nullopt;
-    return identityOf(st);
+    return FileIdentity::of(st);
 }
 
 std::unique_ptr<FolderListing> FolderListing::detached() const {

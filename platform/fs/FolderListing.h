@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FileIdentity.h"
 #include "TextStream.h"
 
 #include <QByteArray>
@@ -23,16 +24,7 @@
 // - a listing made on another thread (detached) serves only while its folder is unchanged.
 class FolderListing {
 public:
-    // What tells a file or folder from one put in its place or changed since: a folder's times
-    // change with its entries, a file's with its contents.
-    struct Identity {
-        quint64 device = 0, inode = 0;
-        qint64 size = 0, modifiedNs = 0, changedNs = 0;
-        bool operator==(const Identity &o) const {
-            return device == o.device && inode == o.inode && size == o.size &&
-                   modifiedNs == o.modifiedNs && changedNs == o.changedNs;
-        }
-    };
+    using Identity = FileIdentity;
 
     // Opens and lists the folder at path (raw bytes; doubled and trailing "/" are dropped).
     // Throws PlatformError when it is not a folder that can be read. listed: the same folder as
