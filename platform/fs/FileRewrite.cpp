@@ -64,11 +64,6 @@ FileRewrite::FileRewrite(const QByteArray &path) {
         throw fsError(errno);
     if (!S_ISREG(mStat.st_mode))
         throw fsError(S_ISDIR(mStat.st_mode) ? EISDIR : ENXIO);
-    if ((mStat.st_mode & 0222) == 0)
-        throw PlatformError(PlatformError::PermissionDenied,
-                            QStringLiteral("the file is read-only"));
-    if (::faccessat(AT_FDCWD, mTarget.constData(), W_OK, AT_EACCESS) != 0)
-        throw fsError(errno);
     mContents = readAll(file.fd, mStat.st_size);
     mIdentity = FileIdentity::of(mStat);
 }
@@ -77,6 +72,11 @@ bool FileRewrite::commit(const QByteArray &contents) {
     struct stat now {};
     if (::stat(mTarget.constData(), &now) != 0 || !(FileIdentity::of(now) == mIdentity))
         return false;
+    if ((mStat.st_mode & 0222) == 0)
+        throw PlatformError(PlatformError::PermissionDenied,
+                            QStringLiteral("the file is read-only"));
+    if (::faccessat(AT_FDCWD, mTarget.constData(), W_OK, AT_EACCESS) != 0)
+        throw fsError(errno);
     if (mStat.st_nlink > 1)
         return writeInPlace(contents);
     replaceByRename(contents);
@@ -123,6 +123,8 @@ void FileRewrite::replaceByRename(const QByteArray &contents) {
         struct stat st {};
         if (::fsync(file.fd) != 0 || ::fstat(file.fd, &st) != 0)
             throw fsError(errno);
+        // The folder is not synced after the rename: until it reaches the disk, a crash leaves the
+        // old file, whole, where a sync of its own would double the time a file takes.
         if (::rename(temporary.constData(), mTarget.constData()) != 0)
             throw fsError(errno);
         mIdentity = FileIdentity::of(st);
@@ -130,8 +132,4 @@ void FileRewrite::replaceByRename(const QByteArray &contents) {
         ::unlink(temporary.constData());
         throw;
     }
-    // The rename itself to the disk; a folder that cannot be synced still holds the new file.
-    Descriptor dir{::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
-    if (dir.fd >= 0)
-        ::fsync(dir.fd);
 }
