@@ -7,6 +7,8 @@
 //   latency <folder> <string>           delay of requests posted while a scan runs
 //   memory <findings>                   bytes the five collections take per finding
 //   setup <bytes>                       time to set up the searcher ignoring case for a string
+//   replace <files> <lines>             in-process, on a tree it makes: lines findings spread over
+//                                       files, replaced and the replace undone, each timed
 
 #include "BlockSearcher.h"
 #include "Collection.h"
@@ -21,6 +23,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
@@ -238,6 +241,55 @@ int memory(int findings) {
                 qPrintable(results->Item(findings).toString().left(80)));
     return 0;
 }
+// Runs one replace or undo to its end: seconds, or -1 when it reported anything.
+template <typename Start> double timedRun(TavrinX &engine, Start start) {
+    bool failed = false;
+    const auto error =
+        QObject::connect(&engine, &TavrinX::OnError, [&](qint32 &, QString &message) {
+            std::fprintf(stderr, "%s\n", qPrintable(message));
+            failed = true;
+        });
+    QElapsedTimer clock;
+    clock.start();
+    start();
+    while (engine.SearchActive() != vbFalse)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    const double seconds = clock.nsecsElapsed() / 1e9;
+    QObject::disconnect(error);
+    return failed ? -1 : seconds;
+}
+
+int replace(int files, int lines) {
+    QTemporaryDir dir;
+    // Files of 200 lines of code-like text; the findings spread evenly over them.
+    for (int f = 0; f < files; ++f) {
+        QFile file(dir.filePath(QStringLiteral("d%1/f%2.cpp").arg(f % 20).arg(f)));
+        QDir().mkpath(QFileInfo(file).path());
+        if (!file.open(QIODevice::WriteOnly))
+            return 1;
+        QByteArray text;
+        const int findings = lines / files + (f < lines % files ? 1 : 0);
+        const int step = findings > 0 ? 200 / findings : 201;
+        for (int l = 0; l < 200; ++l) {
+            const QByteArray n = QByteArray::number(l);
+            text += l % step == 0 && l / step < findings
+                        ? "    total += OldName(value" + n + ") * factor;\n"
+                        : "    result = QuuxFrobnicate(value" + n + ", other);\n";
+        }
+        file.write(text);
+    }
+    auto engine = engineFor(dir.path(), QStringLiteral("OldName"), QStringLiteral("cs,ww"));
+    runToEnd(*engine);
+    engine->setReplaceWith(QStringLiteral("NewName"));
+    const double replaced = timedRun(*engine, [&] { engine->Replace(); });
+    const qint32 linesReplaced = engine->LinesReplaced(), filesReplaced = engine->FilesReplaced();
+    const double undone = timedRun(*engine, [&] { engine->UndoReplace(); });
+    std::printf("findings %d; replace %.3f s (%d lines in %d files); undo %.3f s (%d lines in %d "
+                "files)\n",
+                engine->SearchCount(), replaced, linesReplaced, filesReplaced, undone,
+                engine->LinesReplaced(), engine->FilesReplaced());
+    return replaced < 0 || undone < 0 ? 1 : 0;
+}
 } // namespace
 
 int main(int argc, char *argv[]) {
@@ -253,10 +305,12 @@ int main(int argc, char *argv[]) {
         return latency(a[2], a[3]);
     if (a.size() >= 3 && a[1] == QLatin1String("memory"))
         return memory(a[2].toInt());
+    if (a.size() >= 4 && a[1] == QLatin1String("replace"))
+        return replace(a[2].toInt(), a[3].toInt());
     std::fprintf(stderr,
                  "usage: %s scan <folder> <string> <cs|ci|ww> | busscan <folder> <string> "
                  "<cs|ci|ww> <runs> | latency <folder> <string> | memory <findings> | setup "
-                 "<characters>\n",
+                 "<characters> | replace <files> <lines>\n",
                  argv[0]);
     return 2;
 }
