@@ -10,6 +10,7 @@
 #include "ScanGate.h"
 #include "frmTimer.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QTimer>
 
@@ -153,6 +154,9 @@ template <typename T> void TavrinX::writeChecked(T &member, const T &value) {
 
 void TavrinX::Abort() {
     mbAbort = vbTrue;
+    // A scan waiting for its turn sees it at once.
+    if (QAbstractEventDispatcher *dispatcher = QAbstractEventDispatcher::instance(thread()))
+        dispatcher->wakeUp();
 }
 
 void TavrinX::tmrGrep_Timer() {
