@@ -4,7 +4,7 @@
 #include "ObjectRegistry.h"
 #include "PlatformError.h"
 #include "ServerErrors.h"
-#include "TavrinX.h"
+#include "TavrinXEngine.h"
 
 #include <QAbstractEventDispatcher>
 #include <QDBusArgument>

@@ -3,7 +3,7 @@
 #include "EngineObject.h"
 #include "PlatformError.h"
 #include "ServerErrors.h"
-#include "TavrinX.h"
+#include "TavrinXEngine.h"
 
 namespace TavrinEXE {
 
