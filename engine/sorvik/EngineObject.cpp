@@ -4,7 +4,7 @@
 #include "BusErrors.h"
 #include "ObjectRegistry.h"
 #include "PlatformError.h"
-#include "TavrinX.h"
+#include "TavrinXEngine.h"
 
 #include <QDBusArgument>
 #include <QDBusConnection>

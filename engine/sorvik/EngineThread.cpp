@@ -1,9 +1,8 @@
 #include "EngineThread.h"
 
-#include "BusErrors.h"
 #include "EngineObject.h"
 #include "PlatformError.h"
-#include "TavrinX.h"
+#include "TavrinXEngine.h"
 
 namespace TavrinEXE {
 

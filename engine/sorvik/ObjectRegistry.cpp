@@ -1,7 +1,6 @@
 #include "ObjectRegistry.h"
 #include "TavrinEXENames.h"
 
-#include "BusErrors.h"
 #include "CollectionObject.h"
 #include "DescriptorBudget.h"
 #include "EngineObject.h"

@@ -195,7 +195,7 @@ protected:
 
 
 def adaptor_source(engine, events):
-    out = [HEADER, '#include "TavrinXAdaptor.h"\n\n#include "TavrinX.h"\n\n',
+    out = [HEADER, '#include "TavrinXAdaptor.h"\n\n#include "TavrinXEngine.h"\n\n',
            "namespace TavrinEXE {\n\n",
            "TavrinXAdaptor::TavrinXAdaptor(ObjectRegistry *registry, std::shared_ptr<TavrinX> engine)\n"
            "    : ServedObject(registry), mEngine(std::move(engine)) {\n"

@@ -1,4 +1,4 @@
-#include "TavrinX.h"
+#include "TavrinXEngine.h"
 
 #include "Dir.h"
 #include "FileSystemObject.h"
