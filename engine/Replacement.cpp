@@ -5,7 +5,7 @@
 #include "FileSearch.h"
 #include "FolderListing.h"
 #include "PlatformError.h"
-#include "TavrinX.h"
+#include "TavrinXEngine.h"
 #include "TextLines.h"
 
 #include <new>

@@ -5,7 +5,7 @@
 #include "FolderListing.h"
 #include "GetTickCount.h"
 #include "PlatformError.h"
-#include "TavrinX.h"
+#include "TavrinXEngine.h"
 
 #include <QFile>
 #include <new>

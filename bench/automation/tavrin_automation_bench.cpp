@@ -2,7 +2,7 @@
 // through the collection proxy, and a scan through sorvik against the same scan in-process.
 // Usage: tavrin-automation-bench [corpus folder] [needle]   (on a bus that can start sorvik)
 #include "PlatformError.h"
-#include "TavrinX.h"
+#include "TavrinXEngine.h"
 #include "TavrinXProxy.h"
 
 #include <QCoreApplication>

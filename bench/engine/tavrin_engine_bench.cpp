@@ -14,7 +14,7 @@
 #include "Collection.h"
 #include "DoEvents.h"
 #include "PlatformError.h"
-#include "TavrinX.h"
+#include "TavrinXEngine.h"
 #include "TavrinXProxy.h"
 
 #include <QCoreApplication>

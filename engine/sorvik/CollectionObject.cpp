@@ -1,17 +1,16 @@
 #include "CollectionObject.h"
 
+#include "BusErrors.h"
 #include "MessageSize.h"
 #include "PlatformError.h"
-#include "ServerErrors.h"
 
 #include <QDBusArgument>
 #include <QDBusUnixFileDescriptor>
 
 namespace TavrinEXE {
 
-CollectionObject::CollectionObject(ObjectRegistry *registry, const QString &path,
-                                   std::shared_ptr<Collection> collection)
-    : ServedObject(registry, path), mCollection(std::move(collection)) {
+CollectionObject::CollectionObject(ObjectRegistry *registry, std::shared_ptr<Collection> collection)
+    : ServedObject(registry), mCollection(std::move(collection)) {
     static const bool registered = (CollectionSlice::registerType(), true);
     Q_UNUSED(registered);
 }
@@ -22,7 +21,7 @@ int CollectionObject::Count() const {
 
 QDBusVariant CollectionObject::Item(int index) {
     if (index < 1 || index > mCollection->Count()) {
-        fail(ServerErrors::kSubscriptOutOfRange, QStringLiteral("Subscript out of range"));
+        fail(BusErrors::kSubscriptOutOfRange, QStringLiteral("Subscript out of range"));
         return {};
     }
     return QDBusVariant(mCollection->Item(index));
@@ -31,12 +30,12 @@ QDBusVariant CollectionObject::Item(int index) {
 CollectionSlice CollectionObject::Items(int first, int count) {
     const qint32 total = mCollection->Count();
     if (count < 1) {
-        fail(ServerErrors::kInvalidArgs,
+        fail(BusErrors::kInvalidArgs,
              QStringLiteral("The count of items to read must be positive"));
         return {};
     }
     if (first < 1 || first > total) {
-        fail(ServerErrors::kSubscriptOutOfRange, QStringLiteral("Subscript out of range"));
+        fail(BusErrors::kSubscriptOutOfRange, QStringLiteral("Subscript out of range"));
         return {};
     }
     const qint32 last = static_cast<qint32>(qMin<qint64>(total, qint64(first) + count - 1));
@@ -62,7 +61,7 @@ CollectionSlice CollectionObject::Items(int first, int count) {
         slice.items.append(std::move(item));
     }
     if (slice.items.isEmpty())
-        fail(ServerErrors::kLimitsExceeded,
+        fail(BusErrors::kLimitsExceeded,
              QStringLiteral("Item %1 does not fit one message on the bus").arg(first));
     return slice;
 }

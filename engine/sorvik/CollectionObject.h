@@ -21,8 +21,7 @@ class CollectionObject : public ServedObject {
     Q_CLASSINFO("D-Bus Introspection", TAVRIN_INTROSPECTION_Collection)
     Q_PROPERTY(int Count READ Count)
 public:
-    CollectionObject(ObjectRegistry *registry, const QString &path,
-                     std::shared_ptr<Collection> collection);
+    CollectionObject(ObjectRegistry *registry, std::shared_ptr<Collection> collection);
 
     int Count() const;
 

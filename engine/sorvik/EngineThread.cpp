@@ -2,13 +2,12 @@
 
 #include "EngineObject.h"
 #include "PlatformError.h"
-#include "ServerErrors.h"
-#include "TavrinX.h"
+#include "TavrinXEngine.h"
 
 namespace TavrinEXE {
 
 EngineThread::EngineThread(ObjectRegistry *registry, const QString &path, const QString &client)
-    : mRegistry(registry), mPath(path), mClient(client) {
+    : mRegistry(registry), mClient(client) {
     setStackSize(kStackBytes);
     setObjectName(QStringLiteral("engine %1").arg(path));
 }
@@ -18,7 +17,7 @@ EngineObject *EngineThread::startEngine() {
     // QThread::start only warns when the system gives no thread (a task limit, no memory for
     // the stack): nothing would ever set mReady.
     if (!isRunning() && !isFinished())
-        throw PlatformError(ServerErrors::kOutOfMemory,
+        throw PlatformError(PlatformError::OutOfMemory,
                             QStringLiteral("No thread can be made for another engine"));
     mReady.wait();
     if (mFailure) {
@@ -35,7 +34,7 @@ QString EngineThread::currentClient() {
 
 void EngineThread::run() {
     try {
-        mObject = new EngineObject(mRegistry, mPath, TavrinX::create());
+        mObject = new EngineObject(mRegistry, TavrinX::create());
     } catch (...) {
         mFailure = std::current_exception();
     }

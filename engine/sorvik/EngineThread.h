@@ -37,7 +37,6 @@ protected:
 
 private:
     ObjectRegistry *mRegistry;
-    QString mPath;
     QString mClient;
     EngineObject *mObject = nullptr;
     std::exception_ptr mFailure;

@@ -1,13 +1,13 @@
 #include "ObjectDispatcher.h"
 #include "TavrinEXENames.h"
 
+#include "BusErrors.h"
 #include "CallContext.h"
 #include "ClassFactory.h"
 #include "MessageSize.h"
 #include "ObjectRegistry.h"
 #include "PendingReply.h"
 #include "ServedObject.h"
-#include "ServerErrors.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -58,11 +58,21 @@ QString interfaceOf(const QObject *object) {
     return QString::fromLatin1(mo->classInfo(mo->indexOfClassInfo("D-Bus Interface")).value());
 }
 
-// Properties and slots that the class itself declares: the members of its interface.
+// The class that declares the object's interface. Its properties and slots, and those of the
+// classes derived from it, are the members of the interface.
+const QMetaObject *interfaceClass(const QObject *object) {
+    const QMetaObject *mo = object->metaObject();
+    const int info = mo->indexOfClassInfo("D-Bus Interface");
+    while (mo->superClass() && mo->classInfoOffset() > info)
+        mo = mo->superClass();
+    return mo;
+}
+
 QMetaProperty propertyOf(const QObject *object, const QString &name) {
     const QMetaObject *mo = object->metaObject();
     const int index = mo->indexOfProperty(name.toLatin1().constData());
-    return index >= mo->propertyOffset() ? mo->property(index) : QMetaProperty();
+    return index >= interfaceClass(object)->propertyOffset() ? mo->property(index)
+                                                             : QMetaProperty();
 }
 
 // A slot is served only when the class's interface names it as a method; other public slots
@@ -114,7 +124,7 @@ bool ObjectDispatcher::handleMessage(const QDBusMessage &message,
                                     QStringLiteral("</node>\n"));
     } else if (object != mFactory && !mRegistry->holds(message.path(), message.service())) {
         reply = message.createErrorReply(
-            ServerErrors::kAccessDenied,
+            BusErrors::kAccessDenied,
             QStringLiteral("The caller holds no reference to %1").arg(message.path()));
     } else if (isRelease(object, message)) {
         // References are the registry's, kept on this thread.
@@ -149,18 +159,18 @@ QDBusMessage ObjectDispatcher::serve(QObject *object, const QDBusMessage &messag
         reply = message.interface() == kProperties ? serveProperties(object, message)
                                                    : serveMethod(object, message);
     } catch (const PlatformError &e) {
-        return message.createErrorReply(ServerErrors::nameOf(e), ServerErrors::messageOf(e));
+        return message.createErrorReply(BusErrors::nameOf(e), BusErrors::messageOf(e));
     } catch (const std::exception &e) {
-        return message.createErrorReply(ServerErrors::kFailed, QString::fromLocal8Bit(e.what()));
+        return message.createErrorReply(BusErrors::kFailed, QString::fromLocal8Bit(e.what()));
     } catch (...) {
-        return message.createErrorReply(ServerErrors::kFailed, QStringLiteral("Unknown failure"));
+        return message.createErrorReply(BusErrors::kFailed, QStringLiteral("Unknown failure"));
     }
     if (call.failed())
         return message.createErrorReply(call.errorName(), call.errorMessage());
     const qint64 bytes = MessageSize::ofArguments(reply.arguments());
     if (bytes > MessageSize::bodyBudget())
         return message.createErrorReply(
-            ServerErrors::kLimitsExceeded,
+            BusErrors::kLimitsExceeded,
             QStringLiteral("The reply would take %1 bytes; one message on the bus carries %2")
                 .arg(bytes)
                 .arg(MessageSize::bodyBudget()));
@@ -184,7 +194,7 @@ QDBusMessage ObjectDispatcher::serveProperties(QObject *object, const QDBusMessa
     if (member == QLatin1String("GetAll") && message.signature() == QLatin1String("s")) {
         QVariantMap all;
         const QMetaObject *mo = object->metaObject();
-        for (int i = mo->propertyOffset(); i < mo->propertyCount(); ++i)
+        for (int i = interfaceClass(object)->propertyOffset(); i < mo->propertyCount(); ++i)
             all.insert(QString::fromLatin1(mo->property(i).name()), mo->property(i).read(object));
         return message.createReply(QVariant::fromValue(all));
     }
@@ -200,7 +210,7 @@ QDBusMessage ObjectDispatcher::serveProperties(QObject *object, const QDBusMessa
             value = QVariant::fromValue(QDBusVariant(value));
         else if (!argumentFits(value, property.metaType()))
             return message.createErrorReply(
-                ServerErrors::kInvalidArgs,
+                BusErrors::kInvalidArgs,
                 QStringLiteral("Property %1 takes the type %2")
                     .arg(property.name(),
                          QString::fromLatin1(QDBusMetaType::typeToSignature(property.metaType()))));
@@ -222,7 +232,7 @@ QDBusMessage ObjectDispatcher::serveMethod(QObject *object, const QDBusMessage &
             QStringLiteral("No method %1 in %2").arg(message.member(), interfaceOf(object)));
     const QVariantList args = message.arguments();
     const QMetaObject *mo = object->metaObject();
-    for (int i = mo->methodOffset(); i < mo->methodCount(); ++i) {
+    for (int i = interfaceClass(object)->methodOffset(); i < mo->methodCount(); ++i) {
         const QMetaMethod method = mo->method(i);
         if (method.methodType() != QMetaMethod::Slot || method.access() != QMetaMethod::Public ||
             QString::fromLatin1(method.name()) != message.member() ||
@@ -244,7 +254,7 @@ QDBusMessage ObjectDispatcher::serveMethod(QObject *object, const QDBusMessage &
             a1 = QGenericArgument(args.at(1).metaType().name(), args.at(1).constData());
         if (!method.invoke(object, Qt::DirectConnection, ret, a0, a1))
             return message.createErrorReply(
-                ServerErrors::kFailed,
+                BusErrors::kFailed,
                 QStringLiteral("%1 could not be called").arg(QString::fromLatin1(method.name())));
         return ret.data() ? message.createReply(result) : message.createReply();
     }

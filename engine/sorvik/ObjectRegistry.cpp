@@ -5,7 +5,6 @@
 #include "DescriptorBudget.h"
 #include "EngineObject.h"
 #include "EngineThread.h"
-#include "ServerErrors.h"
 
 #include <QDBusConnectionInterface>
 #include <QDateTime>
@@ -53,7 +52,7 @@ QString ObjectRegistry::exportEngine(const QString &client) {
     }
     if (mBudget && !mBudget->takeEngine())
         throw PlatformError(
-            ServerErrors::kTooManyFiles,
+            PlatformError::TooManyFiles,
             QStringLiteral("Too many files: the descriptors left (at most %1) are kept for the "
                            "engines served")
                 .arg(mBudget->limit()));
@@ -96,7 +95,7 @@ QString ObjectRegistry::exportCollection(const std::shared_ptr<Collection> &coll
     if (path.isEmpty()) {
         path = QStringLiteral(TAVRINEXE_COLLECTION_PATH "/%1").arg(mNextCollection++);
         // Collections are served on the main thread, whichever engine thread hands one out.
-        auto *object = new CollectionObject(this, path, collection);
+        auto *object = new CollectionObject(this, collection);
         object->moveToThread(thread());
         Entry entry;
         entry.object = object;

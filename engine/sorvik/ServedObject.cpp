@@ -4,8 +4,7 @@
 
 namespace TavrinEXE {
 
-ServedObject::ServedObject(ObjectRegistry *registry, const QString &path)
-    : mRegistry(registry), mPath(path) {}
+ServedObject::ServedObject(ObjectRegistry *registry) : mRegistry(registry) {}
 
 QString ServedObject::caller() {
     return CallContext::current() ? CallContext::current()->caller() : QString();

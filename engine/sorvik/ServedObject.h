@@ -8,14 +8,13 @@ namespace TavrinEXE {
 
 class ObjectRegistry;
 
-// Base of the objects sorvik serves: knows its path. Its members are reached through
-// ObjectDispatcher, which has already admitted the caller.
+// Base of the objects sorvik serves. Their members are reached through ObjectDispatcher, which
+// has already admitted the caller.
 class ServedObject : public QObject {
     Q_OBJECT
 public:
-    ServedObject(ObjectRegistry *registry, const QString &path);
+    explicit ServedObject(ObjectRegistry *registry);
 
-    QString path() const { return mPath; }
     // Runs call on this object's thread, after the calls posted before it. From any thread
     // while the object is served.
     void post(std::function<void()> call) { mPosted.post(std::move(call)); }
@@ -30,7 +29,6 @@ protected:
     ObjectRegistry *mRegistry;
 
 private:
-    QString mPath;
     PostedCalls mPosted{this};
 };
 

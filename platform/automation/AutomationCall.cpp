@@ -1,10 +1,10 @@
 #include "AutomationCall.h"
 #include "TavrinEXENames.h"
 
+#include "BusErrors.h"
 #include "PlatformError.h"
 
 #include <QDBusConnection>
-#include <QDBusError>
 #include <QDBusPendingCallWatcher>
 #include <QDBusVariant>
 #include <QEventLoop>
@@ -54,42 +54,7 @@ QVariant getProperty(const QString &server, const QString &path, const QString &
 }
 
 void raise(const QDBusMessage &error) {
-    const QString name = error.errorName();
-    const QString message = error.errorMessage();
-    if (name == QLatin1String(TAVRINEXE_ERROR_TYPE_MISMATCH))
-        throw PlatformError::typeMismatch();
-    if (name == QLatin1String(TAVRINEXE_ERROR_SUBSCRIPT_OUT_OF_RANGE))
-        throw PlatformError::subscriptOutOfRange();
-    if (name == QLatin1String(TAVRINEXE_ERROR_PLATFORM)) {
-        const int colon = message.indexOf(QLatin1String(": "));
-        bool ok = false;
-        const int number = message.left(colon).toInt(&ok);
-        if (ok)
-            throw PlatformError(number, message.mid(colon + 2));
-        throw PlatformError(PlatformError::AutomationError, message);
-    }
-    switch (QDBusError(error).type()) {
-    case QDBusError::ServiceUnknown:
-    case QDBusError::NoReply:
-    case QDBusError::Disconnected:
-    case QDBusError::UnknownObject:
-    case QDBusError::NoServer:
-        throw PlatformError(PlatformError::ServerUnavailable,
-                            QStringLiteral("The remote server machine does not exist or is "
-                                           "unavailable (%1)")
-                                .arg(message));
-    case QDBusError::AccessDenied:
-        throw PlatformError(PlatformError::PermissionDenied,
-                            QStringLiteral("Permission denied (%1)").arg(message));
-    default:
-        if (name == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner"))
-            throw PlatformError(PlatformError::ServerUnavailable,
-                                QStringLiteral("The remote server machine does not exist or is "
-                                               "unavailable (%1)")
-                                    .arg(message));
-        throw PlatformError(PlatformError::AutomationError,
-                            QStringLiteral("Automation error: %1: %2").arg(name, message));
-    }
+    throw BusErrors::toPlatformError(error);
 }
 
 } // namespace TavrinEXE::AutomationCall

@@ -17,7 +17,6 @@ inline const QString kCollectionInterface = QStringLiteral(TAVRINEXE_COLLECTION_
 
 // Sends call and returns the reply; throws PlatformError when it fails.
 QDBusMessage send(const QDBusMessage &call);
-inline const QString kLimitsExceeded = QStringLiteral("org.freedesktop.DBus.Error.LimitsExceeded");
 
 // Waits for the reply to a call sent with asyncCall; throws PlatformError when it fails.
 QDBusMessage wait(const QDBusPendingCall &pending);

@@ -1,6 +1,8 @@
+#include "CollectionProxy.h"
+
 #include "AutomationCall.h"
+#include "BusErrors.h"
 #include "PlatformError.h"
-#include "TavrinXProxy.h"
 
 #include <QDBusArgument>
 #include <QDBusConnection>
@@ -86,7 +88,7 @@ void CollectionProxy::readAhead(qint32 index) const {
             asked = count;
             reply = AutomationCall::finish(requestItems(first, count));
         }
-        if (reply.errorName() == AutomationCall::kLimitsExceeded && first < index) {
+        if (reply.errorName() == BusErrors::kLimitsExceeded && first < index) {
             // The item at first is too large for one message: go on from the one asked for.
             mItems.clear();
             mFirst = index;

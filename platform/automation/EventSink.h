@@ -1,33 +1,39 @@
 #pragma once
 
-#include "TavrinEXENames.h"
-
 #include <QObject>
+#include <QString>
+#include <QtDebug>
+#include <exception>
 
 namespace TavrinEXE {
 
-class TavrinXProxy;
-
-// The client's end of the engine's events, exported as TavrinEXE.__TavrinX: the engine calls
-// it and waits until the proxy's handlers have returned.
+// The client's end of an engine's events, exported on the session bus: the engine calls it and
+// waits until the handlers have returned. The events are TavrinXEvents', generated from the
+// interface file.
 class EventSink : public QObject {
     Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", TAVRINEXE_EVENTS_INTERFACE)
 public:
-    explicit EventSink(TavrinXProxy *proxy);
+    explicit EventSink(QObject *proxy);
     ~EventSink() override;
 
     QString path() const { return mPath; }
+    // Exports the sink's slots at its path, once it is whole.
+    void publish();
 
-public slots:
-    void ScanCompleted();
-    void OnError(int ErrorCode, const QString &sErrorString);
-    void ScanStarted();
+protected:
+    // Runs the handlers of one event. A handler's exception has nobody to reach across the
+    // bus; it must not end the host.
+    template <typename Raise> void deliver(Raise raise) {
+        try {
+            raise();
+        } catch (const std::exception &e) {
+            qWarning("TavrinX event handler failed: %s", e.what());
+        } catch (...) {
+            qWarning("TavrinX event handler failed");
+        }
+    }
 
 private:
-    template <typename Raise> void deliver(Raise raise);
-
-    TavrinXProxy *mProxy;
     QString mPath;
 };
 

@@ -12,9 +12,11 @@ public:
     // Numbers of the failures the system meets, as the runtime numbers them.
     enum Number : int {
         InvalidProcedureCall = 5,
+        OutOfMemory = 7,
         SubscriptOutOfRange = 9,
         TypeMismatch = 13,
         FileNotFound = 53,
+        TooManyFiles = 67,
         PermissionDenied = 70,
         PathFileAccessError = 75,
         PathNotFound = 76,

@@ -1,4 +1,5 @@
 #include "AutomationCall.h"
+#include "BusErrors.h"
 #include "BusTestHelpers.h"
 #include "PlatformError.h"
 #include "TavrinXProxy.h"
@@ -205,7 +206,7 @@ void tst_ManyClients::replyNeverExceedsTheBusLimit() {
         QCOMPARE(engine.SearchString().size(), big.size()); // one of them fits
         const QDBusMessage reply =
             rawCall(engine.objectPath(), kProperties, QStringLiteral("GetAll"), {kEngine});
-        QCOMPARE(reply.errorName(), AutomationCall::kLimitsExceeded);
+        QCOMPARE(reply.errorName(), BusErrors::kLimitsExceeded);
     } else {
         QTemporaryDir dir;
         QByteArray line(40'000'000, 'y');
@@ -221,7 +222,7 @@ void tst_ManyClients::replyNeverExceedsTheBusLimit() {
             QVERIFY(found.startsWith(QStringLiteral("needleyyy")));
             QVERIFY(found.size() < kBusLimit);
         } catch (const PlatformError &e) {
-            QVERIFY2(e.description().contains(AutomationCall::kLimitsExceeded),
+            QVERIFY2(e.description().contains(BusErrors::kLimitsExceeded),
                      qPrintable(e.description()));
         }
     }
@@ -235,7 +236,7 @@ void tst_ManyClients::refusedRequests_data() {
     QTest::addColumn<QString>("error");
     QTest::newRow("Add of a file descriptor") << "fd"
                                               << "TavrinEXE.Error.TypeMismatch";
-    QTest::newRow("one Advise too many") << "advise" << AutomationCall::kLimitsExceeded;
+    QTest::newRow("one Advise too many") << "advise" << BusErrors::kLimitsExceeded;
 }
 
 void tst_ManyClients::refusedRequests() {

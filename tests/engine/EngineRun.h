@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TavrinX.h"
+#include "TavrinXEngine.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

@@ -1,4 +1,4 @@
-#include "TavrinX.h"
+#include "TavrinXEngine.h"
 
 #include "Dir.h"
 #include "FileSystemObject.h"
@@ -12,6 +12,7 @@
 #include "ScanGate.h"
 #include "frmTimer.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QTimer>
 
@@ -159,6 +160,9 @@ template <typename T> void TavrinX::writeChecked(T &member, const T &value) {
 
 void TavrinX::Abort() {
     mbAbort = vbTrue;
+    // A scan waiting for its turn sees it at once.
+    if (QAbstractEventDispatcher *dispatcher = QAbstractEventDispatcher::instance(thread()))
+        dispatcher->wakeUp();
 }
 
 LineRules::Settings TavrinX::lineSettings() const {
