@@ -59,20 +59,27 @@ void SearchRelay::close() {
     setEngine(nullptr);
 }
 
-void SearchRelay::Grep() {
+bool SearchRelay::engineIdle() {
     const QPointer<SearchRelay> self(this);
-    const qint32 start = GetTickCount();
     const VBool active = engine().SearchActive();
     if (!inService(self))
-        return;
-    // A refused Grep leaves the running search's start time as it was.
+        return false;
     if (active) {
         if (mbAbortPending)
             raiseError(-102, QStringLiteral("Search abort is still pending, please try again."));
         else
             raiseError(-101, QStringLiteral("Search is in process, abort current search first."));
-        return;
+        return false;
     }
+    return true;
+}
+
+void SearchRelay::Grep() {
+    const QPointer<SearchRelay> self(this);
+    const qint32 start = GetTickCount();
+    // A refused Grep leaves the running search's start time as it was.
+    if (!engineIdle())
+        return;
     mlSearchTime = start;
     mlSearchStart = start;
     mbAbortPending = false;
@@ -88,6 +95,24 @@ void SearchRelay::Grep() {
     engine().Grep();
 }
 
+void SearchRelay::Replace(bool undo) {
+    const QPointer<SearchRelay> self(this);
+    if (!engineIdle())
+        return;
+    mbAbortPending = false;
+    Timer1.stop();
+    mbReplacing = true;
+    mbRequesting = true;
+    const auto requested = qScopeGuard([&self] {
+        if (self)
+            self->mbRequesting = false;
+    });
+    if (undo)
+        engine().UndoReplace();
+    else
+        engine().Replace();
+}
+
 void SearchRelay::stopTiming() {
     mlSearchTime = TickSpan(mlSearchStart, GetTickCount());
     msbStatus.Panels(5).setText(durationText(mlSearchTime));
@@ -99,6 +124,12 @@ void SearchRelay::Abort() {
     if (!inService(self))
         return;
     mbAbortPending = true;
+    if (mbReplacing) {
+        // The files written so far stay: polling goes on to report them once the engine stops.
+        msbStatus.Panels(3).setText(QStringLiteral("Replace Aborted"));
+        DoEvents();
+        return;
+    }
     msbStatus.Panels(3).setText(QStringLiteral("Scan Aborted"));
     stopTiming();
     Timer1.stop();
@@ -109,6 +140,12 @@ void SearchRelay::engineScanStarted() {
     mbRequesting = false;
     Timer1.setInterval(FirstTickInterval);
     Timer1.start();
+    if (mbReplacing) {
+        // The findings on show stay, with their count and the search's duration.
+        msbStatus.Panels(3).setText(QStringLiteral("Replace In Progress"));
+        emit ScanStarted();
+        return;
+    }
     msbStatus.Panels(2).setText(QStringLiteral("0"));
     msbStatus.Panels(3).setText(QStringLiteral("Scan In Progress"));
     msbStatus.Panels(5).setText(QString());
@@ -117,7 +154,11 @@ void SearchRelay::engineScanStarted() {
 
 void SearchRelay::engineOnError(qint32 &ErrorCode, QString &sErrorString) {
     const QPointer<SearchRelay> self(this);
-    if (mbRequesting) {
+    if (mbRequesting && mbReplacing) {
+        // A refused replace: the findings and the panels stay.
+        mbRequesting = false;
+        mbReplacing = false;
+    } else if (mbRequesting) {
         // The engine refused the request: the panels must not go on reporting the last search
         // beside a grid that no longer holds its findings.
         mbRequesting = false;
@@ -144,6 +185,7 @@ void SearchRelay::Timer1Tick() {
         // The engine or its server has gone: stop polling and tell the host; the grid keeps
         // what it holds.
         Timer1.stop();
+        mbReplacing = false;
         msbStatus.Panels(3).setText(QStringLiteral("Scan Aborted"));
         raiseError(EngineLostCode, QStringLiteral("The search engine is no longer available: ") +
                                        error.description());
@@ -160,6 +202,11 @@ void SearchRelay::poll() {
     // or a later tick may have completed it.
     if (!inService(self) || !Timer1.isActive() || generation != mGrid.generation())
         return;
+    if (mbReplacing) {
+        if (!active)
+            replaceEnded();
+        return;
+    }
     if (!active) {
         Timer1.stop();
         // The host may have let go of the control, or started another search, meanwhile.
@@ -173,6 +220,24 @@ void SearchRelay::poll() {
     } else if (mbStreamFindings == vbTrue) {
         deliverFindings(StreamBatch);
     }
+}
+
+void SearchRelay::replaceEnded() {
+    const QPointer<SearchRelay> self(this);
+    Timer1.stop();
+    mbReplacing = false;
+    const bool aborted = mbAbortPending;
+    qint32 lLinesReplaced = engine().LinesReplaced();
+    qint32 lFilesReplaced = inService(self) ? engine().FilesReplaced() : 0;
+    if (!inService(self))
+        return;
+    if (!aborted) {
+        msbStatus.Panels(3).setText(QStringLiteral("Replace Completed"));
+        emit ScanCompleted();
+        if (!inService(self))
+            return;
+    }
+    emit ReplaceCompleted(lLinesReplaced, lFilesReplaced);
 }
 
 bool SearchRelay::deliverFindings(qint32 count) {

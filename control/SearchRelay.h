@@ -16,7 +16,8 @@ class TavrinXProxy;
 
 // The road of one search through the control: Grep and Abort, the engine's ScanStarted and
 // OnError, the polling timer Timer1, and the findings moved from the engine into the grid with
-// an OnFileFound for each. Owned by the user-interface thread, like the control.
+// an OnFileFound for each. A replace or its undo takes the same road, its end found by the same
+// polling, and leaves the grid as it is. Owned by the user-interface thread, like the control.
 class SearchRelay : public QObject {
     Q_OBJECT
 public:
@@ -31,6 +32,8 @@ public:
 
     void Grep();
     void Abort();
+    // The engine's Replace, or UndoReplace, refused as Grep is while the engine is busy.
+    void Replace(bool undo);
     // The control is being terminated: polling stops, the engine's events no longer arrive,
     // and no event is raised from here on. A delivery or tick still on the stack stops at its
     // next step.
@@ -48,12 +51,18 @@ signals:
     void ScanCompleted();
     void ScanStarted();
     void OnError(qint32 &ErrorCode, QString &sErrorString);
+    // A replace or an undo has ended: after ScanCompleted, or alone when it was aborted.
+    void ReplaceCompleted(qint32 &lLinesReplaced, qint32 &lFilesReplaced);
 
 private:
     void engineScanStarted();
     void engineOnError(qint32 &ErrorCode, QString &sErrorString);
     void Timer1Tick();
     void poll();
+    // The end of a replace: ScanCompleted unless it was aborted, then its counts to the host.
+    void replaceEnded();
+    // Whether the engine is free for a request; raises the refusal when it is not.
+    bool engineIdle();
     // Moves up to `count` undelivered findings into the grid (0 or less: all of them). False
     // when the relay was closed or deleted meanwhile: then the caller must not touch it.
     bool deliverFindings(qint32 count);
@@ -81,5 +90,7 @@ private:
     // Set while the engine's Grep runs and its scan has not started: an engine error then
     // means the request was refused.
     bool mbRequesting = false;
+    // From a Replace or UndoReplace the engine took until its end is reported.
+    bool mbReplacing = false;
     bool mbClosed = false;
 };

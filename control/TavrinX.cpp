@@ -58,6 +58,7 @@ TavrinX::TavrinX(QWidget *parent) : UserControl(parent), d(std::make_unique<Tavr
     connect(d->mRelay, &SearchRelay::ScanCompleted, this, &TavrinX::ScanCompleted);
     connect(d->mRelay, &SearchRelay::ScanStarted, this, &TavrinX::ScanStarted);
     connect(d->mRelay, &SearchRelay::OnError, this, &TavrinX::OnError);
+    connect(d->mRelay, &SearchRelay::ReplaceCompleted, this, &TavrinX::ReplaceCompleted);
 }
 
 TavrinX::~TavrinX() = default;
@@ -274,4 +275,30 @@ qint32 TavrinX::FilesSearched() const {
 
 QString TavrinX::CurrentFolder() const {
     return d->mEngine->CurrentFolder();
+}
+
+QString TavrinX::ReplaceWith() const {
+    return d->mEngine->ReplaceWith();
+}
+
+void TavrinX::setReplaceWith(const QString &vNewValue) {
+    d->mEngine->setReplaceWith(vNewValue);
+}
+
+QVariant TavrinX::Replace() {
+    d->mRelay->Replace(false);
+    return {};
+}
+
+QVariant TavrinX::UndoReplace() {
+    d->mRelay->Replace(true);
+    return {};
+}
+
+qint32 TavrinX::LinesReplaced() const {
+    return d->mEngine->LinesReplaced();
+}
+
+qint32 TavrinX::FilesReplaced() const {
+    return d->mEngine->FilesReplaced();
 }

@@ -72,6 +72,25 @@ class TAVRINX_EXPORT TavrinX : public UserControl {
                                  "or last search has searched so far.")
     Q_CLASSINFO("CurrentFolder", "This read only property contains the folder the active search is "
                                  "looking in.  It is empty when no search is active.")
+    Q_CLASSINFO("ReplaceWith",
+                "The text Replace() puts in place of each occurrence on the lines of the last "
+                "completed search's findings.  With a regular expression, $1 to $9, ${n} and "
+                "${name} stand for its groups and $$ for a dollar.")
+    Q_CLASSINFO("Replace",
+                "Replaces, in the files of the last completed search's findings, every occurrence "
+                "on the lines found with ReplaceWith, by the search's own rules.  A file changed "
+                "since the search is left as it is and reported through OnError; the grid keeps "
+                "the findings as found.")
+    Q_CLASSINFO("UndoReplace",
+                "Restores the lines the last Replace() changed, in every file where they are "
+                "still as it left them.")
+    Q_CLASSINFO("LinesReplaced", "This read only property contains the number of lines the last "
+                                 "replace or undo changed.")
+    Q_CLASSINFO("FilesReplaced", "This read only property contains the number of files the last "
+                                 "replace or undo wrote.")
+    Q_CLASSINFO("ReplaceCompleted",
+                "At the end of a replace or an undo, after ScanCompleted, or alone when it was "
+                "aborted, this event is fired with the numbers of lines and files it changed.")
     Q_CLASSINFO("DblClick", "Use this event to act on a users double clicking of the results list "
                             "box.")
     Q_CLASSINFO("OnFileFound",
@@ -104,6 +123,9 @@ class TAVRINX_EXPORT TavrinX : public UserControl {
     Q_PROPERTY(qint16 UseRegularExpression READ UseRegularExpression WRITE setUseRegularExpression)
     Q_PROPERTY(qint32 FilesSearched READ FilesSearched)
     Q_PROPERTY(QString CurrentFolder READ CurrentFolder)
+    Q_PROPERTY(QString ReplaceWith READ ReplaceWith WRITE setReplaceWith)
+    Q_PROPERTY(qint32 LinesReplaced READ LinesReplaced)
+    Q_PROPERTY(qint32 FilesReplaced READ FilesReplaced)
 public:
     explicit TavrinX(QWidget *parent = nullptr);
     ~TavrinX() override;
@@ -146,6 +168,16 @@ public:
     qint32 FilesSearched() const;
     QString CurrentFolder() const;
 
+    // Replace in the files of the last completed search's findings, and its undo; each runs as
+    // a search does, between ScanStarted and ReplaceCompleted. ReplaceWith is not kept in the
+    // settings file.
+    QString ReplaceWith() const;
+    void setReplaceWith(const QString &vNewValue);
+    Q_INVOKABLE QVariant Replace();
+    Q_INVOKABLE QVariant UndoReplace();
+    qint32 LinesReplaced() const;
+    qint32 FilesReplaced() const;
+
     Q_INVOKABLE void ShowAboutBox();
 
 Q_SIGNALS:
@@ -155,6 +187,7 @@ Q_SIGNALS:
     void ScanCompleted();
     void ScanStarted();
     void OnError(qint32 &ErrorCode, QString &sErrorString);
+    void ReplaceCompleted(qint32 &lLinesReplaced, qint32 &lFilesReplaced);
 
 protected:
     void Initialize() override;

@@ -100,6 +100,9 @@ public:
         connect(control, &TavrinX::OnError, this, [this](qint32 &code, QString &message) {
             events << QStringLiteral("OnError %1 %2").arg(code).arg(message);
         });
+        connect(control, &TavrinX::ReplaceCompleted, this, [this](qint32 &lines, qint32 &files) {
+            events << QStringLiteral("ReplaceCompleted %1 %2").arg(lines).arg(files);
+        });
         connect(control, &TavrinX::OnFileFound, this,
                 [this](qint32 &index, QString &file, qint32 &line, qint32 &column, QString &found) {
                     events << QStringLiteral("OnFileFound %1 %2:%3:%4:%5")

@@ -1,5 +1,6 @@
 // Whole searches through the control and the real sorvik: refusals, the polling timer, the
-// findings delivery in both modes, the status bar, aborts, engine errors and a server that dies.
+// findings delivery in both modes, the status bar, aborts, engine errors and a server that dies;
+// a replace and its undo, which take the same road.
 
 #include "ControlFixture.h"
 #include "DoEvents.h"
@@ -40,6 +41,8 @@ private slots:
     void serverKilledDuringSearchIsReported();
     void hostLettingGoAnywhereLeavesNothingBehind_data();
     void hostLettingGoAnywhereLeavesNothingBehind();
+    void replaceKeepsTheFindingsAndEndsWithItsCounts_data();
+    void replaceKeepsTheFindingsAndEndsWithItsCounts();
 
 private:
     // A file whose read fails even for root: the kernel refuses to read a process's memory at
@@ -625,3 +628,60 @@ void tst_SearchRelay::hostLettingGoAnywhereLeavesNothingBehind() {
 
 QTEST_MAIN(tst_SearchRelay)
 #include "tst_searchrelay.moc"
+
+void tst_SearchRelay::replaceKeepsTheFindingsAndEndsWithItsCounts_data() {
+    QTest::addColumn<QStringList>("calls");  // "search", "replace", "undo", "abort at start"
+    QTest::addColumn<QStringList>("events"); // of the last call
+    QTest::addColumn<QString>("state");      // status panel 3 afterwards
+    QTest::addColumn<QByteArray>("file");
+    QTest::newRow("replace") << QStringList{"search", "replace"}
+                             << QStringList{"ScanStarted", "ScanCompleted", "ReplaceCompleted 2 1"}
+                             << "Replace Completed" << QByteArray("new x\nnew\n");
+    QTest::newRow("undo") << QStringList{"search", "replace", "undo"}
+                          << QStringList{"ScanStarted", "ScanCompleted", "ReplaceCompleted 2 1"}
+                          << "Replace Completed" << QByteArray("needle x\nneedle\n");
+    QTest::newRow("aborted before its first file")
+        << QStringList{"search", "abort at start", "replace"}
+        << QStringList{"ScanStarted", "ReplaceCompleted 0 0"} << "Replace Aborted"
+        << QByteArray("needle x\nneedle\n");
+    QTest::newRow("refused: no search")
+        << QStringList{"replace"}
+        << QStringList{"OnError -106 There is no completed search to replace in."} << ""
+        << QByteArray("needle x\nneedle\n");
+}
+
+void tst_SearchRelay::replaceKeepsTheFindingsAndEndsWithItsCounts() {
+    QFETCH(QStringList, calls);
+    QFETCH(QStringList, events);
+    QFETCH(QString, state);
+    QFETCH(QByteArray, file);
+    ControlFixture f;
+    const QString path = f.write("a.txt", "needle x\nneedle\n");
+    TavrinX *control = f.loadSearching("Relay", "needle");
+    control->setReplaceWith("new");
+    EventLog log(control);
+    for (const QString &call : calls) {
+        log.events.clear();
+        if (call == "search") {
+            QVERIFY(ControlFixture::grepToEnd(control));
+        } else if (call == "abort at start") {
+            connect(control, &TavrinX::ScanStarted, control, [control] { control->Abort(); });
+        } else {
+            QSignalSpy ended(control, &TavrinX::ReplaceCompleted);
+            QCOMPARE(call == "undo" ? control->UndoReplace() : control->Replace(), QVariant());
+            if (!log.events.value(0).startsWith("OnError"))
+                QVERIFY(!ended.isEmpty() || ended.wait(10000));
+        }
+    }
+    QCOMPARE(log.events, events);
+    QCOMPARE(ControlFixture::panel(control, 3), state);
+    QFile written(path);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    QCOMPARE(written.readAll(), file);
+    // The grid shows the findings as they were found, whatever became of the file.
+    if (calls.first() == "search") {
+        QCOMPARE(control->SearchCount(), 2);
+        QCOMPARE(ControlFixture::panel(control, 2), QString("2"));
+        QCOMPARE(ControlFixture::grid(control)->TextMatrix(1, 3), QString("needle x"));
+    }
+}
