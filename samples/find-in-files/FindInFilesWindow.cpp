@@ -2,6 +2,7 @@
 
 #include "CountText.h"
 #include "FilePreview.h"
+#include "ReplaceBar.h"
 #include "SearchOptionsBar.h"
 #include "SearchProgressLabel.h"
 #include "StatusMessageLabel.h"
@@ -19,9 +20,11 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QScreen>
+#include <QSet>
 #include <QSettings>
 #include <QStatusBar>
 #include <QStyle>
@@ -41,6 +44,8 @@ const QString WindowGeometry = QStringLiteral("Window/Geometry");
 // The control's code when its engine's server has gone; the search then ends without
 // ScanCompleted.
 constexpr qint32 EngineLostCode = -105;
+// The engine's code for a file left alone because it changed since the search or the replace.
+constexpr qint32 ChangedSinceCode = -109;
 } // namespace
 
 FindInFilesWindow::FindInFilesWindow(QWidget *parent)
@@ -66,6 +71,15 @@ FindInFilesWindow::FindInFilesWindow(QWidget *parent)
     addToolBar(mOptionsBar);
     connect(mOptionsBar, &SearchOptionsBar::errorReported, this,
             [this](const QString &description) { showStatus(description); });
+    addToolBarBreak();
+    mReplaceBar = new ReplaceBar(this);
+    addToolBar(mReplaceBar);
+    connect(mReplaceBar->replaceAllAction(), &QAction::triggered, this,
+            &FindInFilesWindow::replaceAll);
+    connect(mReplaceBar->undoAction(), &QAction::triggered, this, &FindInFilesWindow::undoReplace);
+    mSearchMenu->insertActions(mProperties,
+                               {mReplaceBar->replaceAllAction(), mReplaceBar->undoAction()});
+    mSearchMenu->insertSeparator(mProperties);
     mMessage = new StatusMessageLabel(this);
     statusBar()->addPermanentWidget(mMessage, 1);
     mProgress = new SearchProgressLabel(mControl, this);
@@ -76,6 +90,7 @@ FindInFilesWindow::FindInFilesWindow(QWidget *parent)
     connect(mControl, &TavrinX::ScanCompleted, this, &FindInFilesWindow::scanCompleted);
     connect(mControl, &TavrinX::OnError, this, &FindInFilesWindow::showError);
     connect(mControl, &TavrinX::DblClick, this, &FindInFilesWindow::preview);
+    connect(mControl, &TavrinX::ReplaceCompleted, this, &FindInFilesWindow::replaceCompleted);
     setSearching(false);
     showStatus(QStringLiteral("Ready"));
     mControl->setFocus(); // not the options row: it is the first to take focus
@@ -145,12 +160,12 @@ void FindInFilesWindow::createActions() {
     file->addAction(mSave);
     file->addSeparator();
     file->addAction(quit);
-    QMenu *searchMenu = menuBar()->addMenu(QStringLiteral("&Search"));
-    searchMenu->addAction(mOptions);
-    searchMenu->addAction(mSearch);
-    searchMenu->addAction(mAbort);
-    searchMenu->addSeparator();
-    searchMenu->addAction(mProperties);
+    mSearchMenu = menuBar()->addMenu(QStringLiteral("&Search"));
+    mSearchMenu->addAction(mOptions);
+    mSearchMenu->addAction(mSearch);
+    mSearchMenu->addAction(mAbort);
+    mSearchMenu->addSeparator();
+    mSearchMenu->addAction(mProperties);
     menuBar()->addMenu(QStringLiteral("&Help"))->addAction(mAbout);
 
     QToolBar *tools = addToolBar(QStringLiteral("Search"));
@@ -256,6 +271,12 @@ void FindInFilesWindow::search() {
 
 void FindInFilesWindow::abort() {
     guarded([this] { mControl->Abort(); });
+    if (mReplacing != Replacing::No) {
+        // It stops between files; ReplaceCompleted tells what it did until then.
+        mbReplaceAborted = true;
+        showStatus(QStringLiteral("Aborting..."));
+        return;
+    }
     // An aborted search raises no ScanCompleted.
     setSearching(false);
     mProgress->finish();
@@ -291,6 +312,11 @@ void FindInFilesWindow::properties() {
 }
 
 void FindInFilesWindow::scanStarted() {
+    if (mReplacing != Replacing::No) {
+        showStatus(mReplacing == Replacing::Undo ? QStringLiteral("Undoing the replace...")
+                                                 : QStringLiteral("Replacing..."));
+        return;
+    }
     // Search and Options went off when the search was asked for; a scan that starts after an
     // Abort in between (it raises no ScanCompleted) must not turn them off again.
     if (!mAbort->isEnabled())
@@ -300,6 +326,8 @@ void FindInFilesWindow::scanStarted() {
 }
 
 void FindInFilesWindow::scanCompleted() {
+    if (mReplacing != Replacing::No)
+        return; // ReplaceCompleted follows
     setSearching(false);
     mProgress->finish();
     guarded([this] {
@@ -314,6 +342,13 @@ void FindInFilesWindow::scanCompleted() {
 
 void FindInFilesWindow::showError(qint32 &ErrorCode, QString &sErrorString) {
     showStatus(QStringLiteral("Error %1: %2").arg(ErrorCode).arg(sErrorString));
+    if (mReplacing != Replacing::No && !mbInGrep) {
+        // A file left alone; the outcome line counts them at the end.
+        if (ErrorCode == ChangedSinceCode)
+            ++mlChangedSince;
+        else if (ErrorCode != EngineLostCode)
+            ++mlNotWritten;
+    }
     if (mbInGrep)
         mbRefused = true;
     else if (ErrorCode == EngineLostCode) {
@@ -372,6 +407,95 @@ void FindInFilesWindow::placeBeside(QWidget *window) const {
     window->move(right >= left ? frame.right() + 1 : frame.left() - window->width(), frame.top());
 }
 
+int FindInFilesWindow::filesFound() const {
+    QSet<QString> files;
+    for (qint32 row = 1; row <= mControl->SearchCount(); ++row) {
+        qint32 r = row, column = 0;
+        files.insert(mControl->GetDataMatrix(r, column));
+    }
+    return int(files.size());
+}
+
+void FindInFilesWindow::replaceAll() {
+    qint32 lines = 0;
+    int files = 0;
+    if (!guarded([&] {
+            mControl->setReplaceWith(mReplaceBar->replaceWith()->text());
+            lines = mControl->SearchCount();
+            files = filesFound();
+        }))
+        return;
+    if (lines == 0) {
+        showStatus(QStringLiteral("Nothing to replace: search first"));
+        return;
+    }
+    QMessageBox ask(QMessageBox::Question, QStringLiteral("Replace All"),
+                    QStringLiteral("Replace %1 in %2?")
+                        .arg(countText(lines, QStringLiteral("line"), QStringLiteral("lines")),
+                             countText(files, QStringLiteral("file"), QStringLiteral("files"))),
+                    QMessageBox::Yes | QMessageBox::No, this);
+    ask.setObjectName(QStringLiteral("replaceConfirmation"));
+    ask.setInformativeText(
+        QStringLiteral("Each occurrence on those lines becomes \"%1\". A file changed since the "
+                       "search is left alone.")
+            .arg(mReplaceBar->replaceWith()->text()));
+    ask.setDefaultButton(QMessageBox::No);
+    if (ask.exec() == QMessageBox::Yes)
+        startReplace(false);
+}
+
+void FindInFilesWindow::undoReplace() {
+    startReplace(true);
+}
+
+void FindInFilesWindow::startReplace(bool undo) {
+    mReplacing = undo ? Replacing::Undo : Replacing::Replace;
+    mbReplaceAborted = false;
+    mlChangedSince = 0;
+    mlNotWritten = 0;
+    setSearching(true);
+    mbRefused = false;
+    mbInGrep = true;
+    const bool called = guarded([&] {
+        if (undo)
+            mControl->UndoReplace();
+        else
+            mControl->Replace();
+    });
+    mbInGrep = false;
+    if (!called || mbRefused) {
+        mReplacing = Replacing::No;
+        setSearching(false);
+    }
+}
+
+void FindInFilesWindow::replaceCompleted(qint32 &lLinesReplaced, qint32 &lFilesReplaced) {
+    const bool undo = mReplacing == Replacing::Undo;
+    mReplacing = Replacing::No;
+    QStringList parts{
+        QStringLiteral("%1 %2 in %3")
+            .arg(undo ? QStringLiteral("Restored") : QStringLiteral("Replaced"),
+                 countText(lLinesReplaced, QStringLiteral("line"), QStringLiteral("lines")),
+                 countText(lFilesReplaced, QStringLiteral("file"), QStringLiteral("files")))};
+    if (mlChangedSince > 0)
+        parts << QStringLiteral("%1 changed since the %2 %3 left alone")
+                     .arg(
+                         countText(mlChangedSince, QStringLiteral("file"), QStringLiteral("files")),
+                         undo ? QStringLiteral("replace") : QStringLiteral("search"),
+                         mlChangedSince == 1 ? QStringLiteral("was") : QStringLiteral("were"));
+    if (mlNotWritten > 0)
+        parts << QStringLiteral("%1 could not be %2 (see the grid)")
+                     .arg(countText(mlNotWritten, QStringLiteral("file"), QStringLiteral("files")),
+                          undo ? QStringLiteral("restored") : QStringLiteral("replaced"));
+    if (mbReplaceAborted)
+        parts << QStringLiteral("aborted");
+    showStatus(parts.join(QStringLiteral("; ")));
+    // The engine keeps what an undo left alone, to be tried again.
+    mbUndoAvailable =
+        undo ? mbReplaceAborted || mlChangedSince + mlNotWritten > 0 : lFilesReplaced > 0;
+    setSearching(false);
+}
+
 void FindInFilesWindow::setSearching(bool searching) {
     mOptions->setEnabled(!searching);
     mSearch->setEnabled(!searching);
@@ -381,4 +505,7 @@ void FindInFilesWindow::setSearching(bool searching) {
     mProperties->setEnabled(!searching);
     // Option writes while a search runs would change it halfway, or be refused.
     mOptionsBar->setEnabled(!searching);
+    mReplaceBar->replaceWith()->setEnabled(!searching);
+    mReplaceBar->replaceAllAction()->setEnabled(!searching);
+    mReplaceBar->undoAction()->setEnabled(!searching && mbUndoAvailable);
 }

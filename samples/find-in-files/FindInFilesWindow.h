@@ -6,7 +6,9 @@
 
 class FilePreview;
 class QAction;
+class QMenu;
 class QSettings;
+class ReplaceBar;
 class SearchOptionsBar;
 class SearchProgressLabel;
 class StatusMessageLabel;
@@ -15,7 +17,8 @@ class UserControlHost;
 
 // The sample host: the form with one TavrinX control, named TavrinX1, filling the window, with
 // menu and toolbar commands for the control's methods, a row of the search options the options
-// dialog does not offer, and a progress line while a search runs. Errors go to the status line.
+// dialog does not offer, a row that replaces in the files found and undoes it, and a progress
+// line while a search runs. Errors go to the status line.
 // It remembers the folder, text and file types of its last search and its own size and place in
 // its own settings; the control keeps the options in its settings file.
 class FindInFilesWindow : public QMainWindow {
@@ -32,6 +35,7 @@ public:
     QAction *saveAction() const { return mSave; }
     QAction *propertiesAction() const { return mProperties; }
     SearchOptionsBar *optionsBar() const { return mOptionsBar; }
+    ReplaceBar *replaceBar() const { return mReplaceBar; }
     SearchProgressLabel *progress() const { return mProgress; }
     // The status line's message, whole.
     QString statusText() const;
@@ -59,6 +63,14 @@ private:
     void properties();
     void scanStarted();
     void scanCompleted();
+    // Asks "Replace N lines in M files?" and replaces in the files of the findings on show.
+    void replaceAll();
+    void undoReplace();
+    // Runs the control's Replace or UndoReplace with the window busy until it ends.
+    void startReplace(bool undo);
+    void replaceCompleted(qint32 &lLinesReplaced, qint32 &lFilesReplaced);
+    // Files among the findings on show.
+    int filesFound() const;
     void showError(qint32 &ErrorCode, QString &sErrorString);
     void preview(QString &sFileName, qint32 &lLine, qint32 &lColumn, QString &sFound);
     void setSearching(bool searching);
@@ -80,7 +92,9 @@ private:
     QAction *mSave = nullptr;
     QAction *mProperties = nullptr;
     QAction *mAbout = nullptr;
+    QMenu *mSearchMenu = nullptr;
     SearchOptionsBar *mOptionsBar = nullptr;
+    ReplaceBar *mReplaceBar = nullptr;
     SearchProgressLabel *mProgress = nullptr;
     StatusMessageLabel *mMessage = nullptr;
     QPointer<FilePreview> mPreview;
@@ -88,4 +102,10 @@ private:
     // Set while Grep runs: an error then means the search was refused.
     bool mbInGrep = false;
     bool mbRefused = false;
+    // The replace or undo under way, and what it has reported.
+    enum class Replacing { No, Replace, Undo } mReplacing = Replacing::No;
+    bool mbReplaceAborted = false;
+    bool mbUndoAvailable = false; // the last replace wrote files an undo may restore
+    int mlChangedSince = 0; // files left alone because they changed
+    int mlNotWritten = 0;   // files that could not be read or written
 };
