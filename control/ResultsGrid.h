@@ -1,6 +1,6 @@
 #pragma once
 
-#include "MSFlexGrid.h"
+#include "ResultsTableView.h"
 
 #include <QObject>
 #include <QPointer>
@@ -81,12 +81,12 @@ signals:
 
 private:
     void relayDoubleClick();
-    MSFlexGridLib::MSFlexGrid *currentGrid() const;
+    Tavrin::ResultsTableView *currentGrid() const;
 
     UserControl &mControl;
     ComctlLib::StatusBar &msbStatus;
-    MSFlexGridLib::MSFlexGrid *mfgDummy; // design-time grid: hidden, never removed
-    QPointer<MSFlexGridLib::MSFlexGrid> mfgFiles;
+    Tavrin::ResultsTableView *mfgDummy; // design-time grid: hidden, never removed
+    QPointer<Tavrin::ResultsTableView> mfgFiles;
     bool mbDummyCurrent = true;
     ColumnWidths mlColWidthValues{2150, 630, 450, 1750};
     qint32 mlDelivered = 0;

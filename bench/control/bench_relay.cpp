@@ -7,7 +7,7 @@
 //    was painted.
 // Usage: bench_relay [findings=100000]   (under a session bus that can start sorvik)
 
-#include "MSFlexGrid.h"
+#include "ResultsTableView.h"
 #include "TavrinX.h"
 #include "UserControlHost.h"
 #include "WindowsDirectory.h"
@@ -97,7 +97,7 @@ Run search(TavrinX *control, bool stream) {
     PaintCounter painted;
     // The grid is made anew by Grep: watch it from the first finding on.
     auto watch = QObject::connect(control, &TavrinX::ScanStarted, [&] {
-        if (auto *grid = control->findChild<MSFlexGridLib::MSFlexGrid *>("fgFiles"))
+        if (auto *grid = control->findChild<Tavrin::ResultsTableView *>("fgFiles"))
             grid->viewport()->installEventFilter(&painted);
     });
     QEventLoop loop;

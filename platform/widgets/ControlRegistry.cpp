@@ -1,7 +1,7 @@
 #include "ControlRegistry.h"
 
-#include "MSFlexGrid.h"
 #include "PlatformError.h"
+#include "ResultsTableView.h"
 
 #include <QHash>
 #include <functional>
@@ -15,7 +15,7 @@ using Factory = std::function<QWidget *(QWidget *parent)>;
 const QHash<QString, Factory> &factories() {
     static const QHash<QString, Factory> table{
         {QStringLiteral("msflexgridlib.msflexgrid.1"),
-         [](QWidget *parent) -> QWidget * { return new MSFlexGridLib::MSFlexGrid(parent); }},
+         [](QWidget *parent) -> QWidget * { return new Tavrin::ResultsTableView(parent); }},
     };
     return table;
 }

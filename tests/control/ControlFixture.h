@@ -3,8 +3,8 @@
 // A host form with TavrinX controls on it, a private settings folder, and a folder tree to
 // search; the control reaches sorvik over the test's private session bus.
 
-#include "MSFlexGrid.h"
 #include "PrivateProfile.h"
+#include "ResultsTableView.h"
 #include "StatusBar.h"
 #include "StatusBarPanel.h"
 #include "TavrinX.h"
@@ -73,8 +73,8 @@ public:
     }
     QString tree() const { return mTree.path(); }
 
-    static MSFlexGridLib::MSFlexGrid *grid(TavrinX *control) {
-        return control->findChild<MSFlexGridLib::MSFlexGrid *>(QStringLiteral("fgFiles"));
+    static Tavrin::ResultsTableView *grid(TavrinX *control) {
+        return control->findChild<Tavrin::ResultsTableView *>(QStringLiteral("fgFiles"));
     }
     static QString panel(TavrinX *control, int n) {
         return control->findChild<ComctlLib::StatusBar *>(QStringLiteral("sbStatus"))

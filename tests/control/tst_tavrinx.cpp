@@ -327,7 +327,7 @@ void tst_TavrinX::freshGridHoldsHeaderRowOnly() {
     const QList<int> widths{2150, 630, 450, 1750};
     for (int c = 0; c < 4; ++c)
         QCOMPARE(grid->ColWidth(c), widths.at(c));
-    QCOMPARE(control->findChildren<MSFlexGridLib::MSFlexGrid *>("fgFiles").size(), 1);
+    QCOMPARE(control->findChildren<Tavrin::ResultsTableView *>("fgFiles").size(), 1);
 }
 
 void tst_TavrinX::columnWidthsSurviveRecreationAndTermination() {

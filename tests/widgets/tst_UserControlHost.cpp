@@ -1,5 +1,5 @@
-#include "MSFlexGrid.h"
 #include "PlatformError.h"
+#include "ResultsTableView.h"
 #include "Twips.h"
 #include "UserControlHost.h"
 
@@ -149,7 +149,7 @@ void tst_UserControlHost::controlsAreAddedAndRemovedByName() {
     UserControl control;
     ControlCollection &controls = control.Controls();
     QWidget *added = controls.Add(QStringLiteral("MSFlexGridLib.MSFlexGrid.1"), "fgFiles");
-    QVERIFY(qobject_cast<MSFlexGridLib::MSFlexGrid *>(added));
+    QVERIFY(qobject_cast<Tavrin::ResultsTableView *>(added));
     QCOMPARE(added->parentWidget(), &control);
     QCOMPARE(added->objectName(), QStringLiteral("fgFiles"));
     QCOMPARE(controls.Item("FGFILES"), added);
@@ -169,11 +169,11 @@ void tst_UserControlHost::controlsAreAddedAndRemovedByName() {
 
 void tst_UserControlHost::controlRemovedFromItsOwnSignalStaysUsableUntilItReturns() {
     UserControl control;
-    auto *grid = qobject_cast<MSFlexGridLib::MSFlexGrid *>(
+    auto *grid = qobject_cast<Tavrin::ResultsTableView *>(
         control.Controls().Add("MSFlexGridLib.MSFlexGrid.1", "fgFiles"));
     QPointer<QWidget> guard = grid;
     bool rowReadAfterRemove = false;
-    connect(grid, &MSFlexGridLib::MSFlexGrid::DblClick, this, [&] {
+    connect(grid, &Tavrin::ResultsTableView::DblClick, this, [&] {
         control.Controls().Remove("fgFiles");
         control.Controls().Add("MSFlexGridLib.MSFlexGrid.1", "fgFiles");
         rowReadAfterRemove = grid->Row() == 0;
