@@ -22,7 +22,7 @@ qint32 cellNumber(const QString &text) {
 }
 } // namespace
 
-ResultsGrid::ResultsGrid(UserControl &control, ComctlLib::StatusBar &sbStatus)
+ResultsGrid::ResultsGrid(UserControl &control, Tavrin::StatusBar &sbStatus)
     : QObject(&control), mControl(control), msbStatus(sbStatus),
       mfgDummy(new ResultsTableView(&control)) {
     mfgDummy->setObjectName(QStringLiteral("fgDummy"));

@@ -8,7 +8,7 @@
 #include <array>
 
 class UserControl;
-namespace ComctlLib {
+namespace Tavrin {
 class StatusBar;
 }
 
@@ -20,7 +20,7 @@ class ResultsGrid : public QObject {
 public:
     using ColumnWidths = std::array<qint32, 4>;
 
-    ResultsGrid(UserControl &control, ComctlLib::StatusBar &sbStatus);
+    ResultsGrid(UserControl &control, Tavrin::StatusBar &sbStatus);
 
     // Widths of columns 0..3 in twips, carried from one grid to the next; the settings load
     // fills them before the first re-creation.
@@ -84,7 +84,7 @@ private:
     Tavrin::ResultsTableView *currentGrid() const;
 
     UserControl &mControl;
-    ComctlLib::StatusBar &msbStatus;
+    Tavrin::StatusBar &msbStatus;
     Tavrin::ResultsTableView *mfgDummy; // design-time grid: hidden, never removed
     QPointer<Tavrin::ResultsTableView> mfgFiles;
     bool mbDummyCurrent = true;

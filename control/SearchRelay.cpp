@@ -18,7 +18,7 @@ constexpr qint32 StreamBatch = 100;
 constexpr qint32 CountEvery = 25;
 } // namespace
 
-SearchRelay::SearchRelay(ResultsGrid &grid, ComctlLib::StatusBar &sbStatus,
+SearchRelay::SearchRelay(ResultsGrid &grid, Tavrin::StatusBar &sbStatus,
                          const VBool &mbStreamFindings, QObject *parent)
     : QObject(parent), mGrid(grid), msbStatus(sbStatus), mbStreamFindings(mbStreamFindings) {
     Timer1.setInterval(100);

@@ -30,7 +30,7 @@ QStringList oldestFirst(const KeyedCollection &list) {
 class TavrinXPrivate {
 public:
     std::unique_ptr<TavrinEXE::TavrinXProxy> mEngine;
-    ComctlLib::StatusBar *sbStatus = nullptr;
+    Tavrin::StatusBar *sbStatus = nullptr;
     ResultsGrid *mGrid = nullptr;
     SearchRelay *mRelay = nullptr;
     KeyedCollection mclnSearchFor;
@@ -43,7 +43,7 @@ public:
 };
 
 TavrinX::TavrinX(QWidget *parent) : UserControl(parent), d(std::make_unique<TavrinXPrivate>()) {
-    d->sbStatus = new ComctlLib::StatusBar(this);
+    d->sbStatus = new Tavrin::StatusBar(this);
     d->mGrid = new ResultsGrid(*this, *d->sbStatus);
     d->mRelay = new SearchRelay(*d->mGrid, *d->sbStatus, d->mbStreamFindings, this);
     d->sbStatus->setObjectName(QStringLiteral("sbStatus"));

@@ -8,9 +8,9 @@
 // Usage: bench_relay [findings=100000]   (under a session bus that can start sorvik)
 
 #include "ResultsTableView.h"
+#include "SettingsFolder.h"
 #include "TavrinX.h"
 #include "UserControlHost.h"
-#include "WindowsDirectory.h"
 
 #include <QApplication>
 #include <QDir>
@@ -120,7 +120,7 @@ int main(int argc, char **argv) {
     QApplication app(argc, argv);
     const int findings = argc > 1 ? QByteArray(argv[1]).toInt() : 100000;
     QTemporaryDir settings, corpus;
-    setWindowsDirectoryLookup([dir = settings.path()] { return dir; });
+    SettingsFolder::setLookup([dir = settings.path()] { return dir; });
     writeCorpus(corpus.path(), findings);
 
     QWidget form;

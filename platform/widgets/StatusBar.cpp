@@ -7,7 +7,7 @@
 
 #include <QEvent>
 
-namespace ComctlLib {
+namespace Tavrin {
 
 namespace {
 constexpr int kMargin = 2;
@@ -82,4 +82,4 @@ void StatusBar::alignToParent() {
         setGeometry(0, parent->height() - height(), parent->width(), height());
 }
 
-} // namespace ComctlLib
+} // namespace Tavrin

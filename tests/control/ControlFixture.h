@@ -5,11 +5,11 @@
 
 #include "PrivateProfile.h"
 #include "ResultsTableView.h"
+#include "SettingsFolder.h"
 #include "StatusBar.h"
 #include "StatusBarPanel.h"
 #include "TavrinX.h"
 #include "UserControlHost.h"
-#include "WindowsDirectory.h"
 #include "modSettings.h"
 
 #include <QDir>
@@ -22,14 +22,14 @@
 class ControlFixture {
 public:
     ControlFixture() {
-        setWindowsDirectoryLookup([dir = mSettingsDir.path()] { return dir; });
+        SettingsFolder::setLookup([dir = mSettingsDir.path()] { return dir; });
         setSettingsFilePath(QString());
         mForm = std::make_unique<QWidget>();
         mHost = new UserControlHost(mForm.get());
     }
     ~ControlFixture() {
         mForm.reset(); // terminates the controls
-        setWindowsDirectoryLookup({});
+        SettingsFolder::setLookup({});
         setSettingsFilePath(QString());
     }
 
@@ -77,7 +77,7 @@ public:
         return control->findChild<Tavrin::ResultsTableView *>(QStringLiteral("fgFiles"));
     }
     static QString panel(TavrinX *control, int n) {
-        return control->findChild<ComctlLib::StatusBar *>(QStringLiteral("sbStatus"))
+        return control->findChild<Tavrin::StatusBar *>(QStringLiteral("sbStatus"))
             ->Panels(n)
             .Text();
     }

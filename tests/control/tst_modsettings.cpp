@@ -1,5 +1,5 @@
 #include "PrivateProfile.h"
-#include "WindowsDirectory.h"
+#include "SettingsFolder.h"
 #include "modSettings.h"
 
 #include <QTemporaryDir>
@@ -85,12 +85,12 @@ void TestModSettings::init() {
     mDir = std::make_unique<QTemporaryDir>();
     QVERIFY(mDir->isValid());
     const QString folder = mDir->filePath("tavrin");
-    setWindowsDirectoryLookup([folder] { return folder; });
+    SettingsFolder::setLookup([folder] { return folder; });
     setSettingsFilePath(DefaultSettingsFile());
 }
 
 void TestModSettings::cleanup() {
-    setWindowsDirectoryLookup({});
+    SettingsFolder::setLookup({});
     setSettingsFilePath(QString());
 }
 

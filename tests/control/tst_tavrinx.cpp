@@ -478,7 +478,7 @@ void tst_TavrinX::layoutKeepsGridAboveStatusBar() {
     ControlFixture f;
     TavrinX *control = f.load("Layout");
     auto *grid = ControlFixture::grid(control);
-    auto *bar = control->findChild<ComctlLib::StatusBar *>("sbStatus");
+    auto *bar = control->findChild<Tavrin::StatusBar *>("sbStatus");
     f.form()->show();
     QVERIFY(QTest::qWaitForWindowExposed(f.form()));
     control->resize(600, 400);
