@@ -1,7 +1,6 @@
 #include "TavrinXEngine.h"
 
 #include "Dir.h"
-#include "FileSystemObject.h"
 #include "FolderFilter.h"
 #include "GetTickCount.h"
 #include "PlatformError.h"
@@ -32,7 +31,6 @@ TavrinX::TavrinX() {
     mclnColumns_ = std::make_shared<Collection>();
     mclnItemsFound_ = std::make_shared<Collection>();
     mclnResults_ = std::make_shared<Collection>();
-    mobjFSO = std::make_unique<FileSystemObject>();
     msSearchPath = QString();
     msSearchExt = QStringLiteral("*.*");
     msSearchString = QStringLiteral("DefaultSearchString");
@@ -44,7 +42,6 @@ TavrinX::TavrinX() {
 }
 
 TavrinX::~TavrinX() {
-    mobjFSO.reset();
     mclnFileNames_.reset();
     mclnLines_.reset();
     mclnColumns_.reset();

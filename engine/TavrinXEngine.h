@@ -12,7 +12,6 @@
 #include <memory>
 #include <utility>
 
-class FileSystemObject;
 class QTimer;
 class frmTimer;
 
@@ -25,8 +24,7 @@ class TavrinX : public QObject, public std::enable_shared_from_this<TavrinX> {
 public:
     using CollectionRef = std::shared_ptr<Collection>;
 
-    // Creates an engine object in its creation order. Throws PlatformError when the
-    // file-system object cannot be made.
+    // Creates an engine object in its creation order.
     static std::shared_ptr<TavrinX> create();
     ~TavrinX() override;
 
@@ -105,7 +103,6 @@ private:
     CollectionRef mclnColumns_;
     CollectionRef mclnItemsFound_;
     CollectionRef mclnResults_;
-    std::unique_ptr<FileSystemObject> mobjFSO;
     VBool mbAbort = vbFalse;
     QString msSearchPath;
     QString msSearchExt;
