@@ -22,7 +22,7 @@ qint32 cellNumber(const QString &text) {
 }
 } // namespace
 
-ResultsGrid::ResultsGrid(UserControl &control, Tavrin::StatusBar &sbStatus)
+ResultsGrid::ResultsGrid(Tavrin::UserControl &control, Tavrin::StatusBar &sbStatus)
     : QObject(&control), mControl(control), msbStatus(sbStatus),
       mfgDummy(new ResultsTableView(&control)) {
     mfgDummy->setObjectName(QStringLiteral("fgDummy"));
@@ -49,7 +49,7 @@ void ResultsGrid::Recreate() {
     mbDummyCurrent = false;
     try {
         mControl.Controls().Remove(GridName);
-    } catch (const PlatformError &) {
+    } catch (const Tavrin::PlatformError &) {
         // The first re-creation finds none: the design-time grid is never removed.
     }
     auto *grid = qobject_cast<ResultsTableView *>(mControl.Controls().Add(GridProgId, GridName));
@@ -91,7 +91,7 @@ void ResultsGrid::Layout() {
 
 QString ResultsGrid::cell(qint32 row, qint32 column) const {
     if (!mfgFiles)
-        throw PlatformError::subscriptOutOfRange();
+        throw Tavrin::PlatformError::subscriptOutOfRange();
     return mfgFiles->TextMatrix(row, column);
 }
 
@@ -132,7 +132,7 @@ bool ResultsGrid::saveToTabFile(const QString &fileName, qint32 lastRow) const {
             if (file.write(bytes) != bytes.size())
                 return false;
         }
-    } catch (const PlatformError &) {
+    } catch (const Tavrin::PlatformError &) {
         return false;
     }
     if (!file.flush())

@@ -7,10 +7,10 @@
 #include <QString>
 #include <array>
 
-class UserControl;
 namespace Tavrin {
 class StatusBar;
-}
+class UserControl;
+} // namespace Tavrin
 
 // The control's results grid: the run-time grid fgFiles, re-created empty with its header row
 // for every search, laid out above the status bar, read cell by cell and exported.
@@ -20,7 +20,7 @@ class ResultsGrid : public QObject {
 public:
     using ColumnWidths = std::array<qint32, 4>;
 
-    ResultsGrid(UserControl &control, Tavrin::StatusBar &sbStatus);
+    ResultsGrid(Tavrin::UserControl &control, Tavrin::StatusBar &sbStatus);
 
     // Widths of columns 0..3 in twips, carried from one grid to the next; the settings load
     // fills them before the first re-creation.
@@ -83,7 +83,7 @@ private:
     void relayDoubleClick();
     Tavrin::ResultsTableView *currentGrid() const;
 
-    UserControl &mControl;
+    Tavrin::UserControl &mControl;
     Tavrin::StatusBar &msbStatus;
     Tavrin::ResultsTableView *mfgDummy; // design-time grid: hidden, never removed
     QPointer<Tavrin::ResultsTableView> mfgFiles;

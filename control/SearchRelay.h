@@ -23,8 +23,8 @@ public:
     // Code and message of OnError when the engine's server has gone during a search.
     static constexpr qint32 EngineLostCode = -105;
 
-    SearchRelay(ResultsGrid &grid, Tavrin::StatusBar &sbStatus, const VBool &mbStreamFindings,
-                QObject *parent = nullptr);
+    SearchRelay(ResultsGrid &grid, Tavrin::StatusBar &sbStatus,
+                const Tavrin::VBool &mbStreamFindings, QObject *parent = nullptr);
 
     // Connects to a new engine object's ScanStarted and OnError (never its ScanCompleted).
     void setEngine(TavrinEXE::TavrinXProxy *engine);
@@ -68,7 +68,7 @@ private:
 
     ResultsGrid &mGrid;
     Tavrin::StatusBar &msbStatus;
-    const VBool &mbStreamFindings;
+    const Tavrin::VBool &mbStreamFindings;
     QPointer<TavrinEXE::TavrinXProxy> mEngine;
     QTimer Timer1;
     bool mbAbortPending = false;

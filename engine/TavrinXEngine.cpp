@@ -3,10 +3,10 @@
 #include "Dir.h"
 #include "FolderFilter.h"
 #include "GetTickCount.h"
-#include "PlatformError.h"
 #include "RegexMatcher.h"
 #include "Scan.h"
 #include "ScanGate.h"
+#include "TavrinEXERuntime.h"
 #include "frmTimer.h"
 
 #include <QCoreApplication>

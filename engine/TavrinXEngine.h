@@ -3,8 +3,8 @@
 // CONTRACT between the engine and its D-Bus server: the public interface below is fixed (the
 // members of _TavrinX in slot order). Private members and the .cpp are the engine's own.
 
-#include "Boolean.h"
 #include "Collection.h"
+#include "TavrinEXERuntime.h"
 
 #include <QObject>
 #include <QString>

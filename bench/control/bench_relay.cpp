@@ -73,7 +73,7 @@ struct Run {
 
 Run search(TavrinX *control, bool stream) {
     Run run;
-    control->setStreamFindings(stream ? vbTrue : vbFalse);
+    control->setStreamFindings(stream ? Tavrin::vbTrue : Tavrin::vbFalse);
     QElapsedTimer clock;
     qint64 firstFound = -1;
     double cpuAtFirst = 0;
@@ -126,7 +126,7 @@ int main(int argc, char **argv) {
     QWidget form;
     auto *layout = new QVBoxLayout(&form);
     layout->setContentsMargins(0, 0, 0, 0);
-    UserControlHost host(&form);
+    Tavrin::UserControlHost host(&form);
     auto *control = host.createNew<TavrinX>(QStringLiteral("Bench"));
     layout->addWidget(control);
     control->setSearchPath(corpus.path());

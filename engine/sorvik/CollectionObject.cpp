@@ -1,8 +1,8 @@
 #include "CollectionObject.h"
 
 #include "MessageSize.h"
-#include "PlatformError.h"
 #include "ServerErrors.h"
+#include "TavrinEXERuntime.h"
 
 #include <QDBusArgument>
 #include <QDBusUnixFileDescriptor>

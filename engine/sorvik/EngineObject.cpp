@@ -2,8 +2,8 @@
 #include "TavrinEXENames.h"
 
 #include "ObjectRegistry.h"
-#include "PlatformError.h"
 #include "ServerErrors.h"
+#include "TavrinEXERuntime.h"
 #include "TavrinXEngine.h"
 
 #include <QAbstractEventDispatcher>

@@ -1,8 +1,8 @@
 #include "EngineThread.h"
 
 #include "EngineObject.h"
-#include "PlatformError.h"
 #include "ServerErrors.h"
+#include "TavrinEXERuntime.h"
 #include "TavrinXEngine.h"
 
 namespace TavrinEXE {

@@ -1,7 +1,7 @@
 #include "AutomationCall.h"
 #include "TavrinEXENames.h"
 
-#include "PlatformError.h"
+#include "TavrinEXERuntime.h"
 
 #include <QDBusConnection>
 #include <QDBusError>

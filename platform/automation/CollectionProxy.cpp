@@ -1,5 +1,5 @@
 #include "AutomationCall.h"
-#include "PlatformError.h"
+#include "TavrinEXERuntime.h"
 #include "TavrinXProxy.h"
 
 #include <QDBusArgument>

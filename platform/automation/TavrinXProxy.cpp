@@ -3,8 +3,8 @@
 
 #include "AutomationCall.h"
 #include "EventSink.h"
-#include "PlatformError.h"
 #include "ServerActivation.h"
+#include "TavrinEXERuntime.h"
 
 #include <QDBusConnection>
 #include <QDBusError>

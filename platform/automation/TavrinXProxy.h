@@ -3,7 +3,7 @@
 // CONTRACT between the client proxies and their users (the control, the settings unit, the
 // console sample): the public interface below is fixed. Private members are the proxy's own.
 
-#include "Boolean.h"
+#include "TavrinEXERuntime.h"
 
 #include <QDBusPendingCall>
 #include <QObject>

@@ -25,7 +25,7 @@ const QHash<QString, Factory> &factories() {
 QWidget *ControlRegistry::create(const QString &progId, QWidget *parent) {
     const auto found = factories().constFind(progId.toLower());
     if (found == factories().constEnd())
-        throw PlatformError(kCannotCreateObject,
-                            QStringLiteral("Cannot create object of class '%1'").arg(progId));
+        throw Tavrin::PlatformError(
+            kCannotCreateObject, QStringLiteral("Cannot create object of class '%1'").arg(progId));
     return (*found)(parent);
 }

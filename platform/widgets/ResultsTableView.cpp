@@ -24,8 +24,8 @@ constexpr int kDefaultCols = 2;
 constexpr int kDefaultFixedCols = 1;
 constexpr int kDefaultColWidthTwips = 960;
 
-PlatformError invalidArgument() {
-    return {PlatformError::InvalidProcedureCall,
+Tavrin::PlatformError invalidArgument() {
+    return {Tavrin::PlatformError::InvalidProcedureCall,
             QStringLiteral("Invalid procedure call or argument")};
 }
 } // namespace
@@ -119,12 +119,12 @@ void ResultsTableView::setFixedCols(int count) {
 
 void ResultsTableView::checkColumn(int column) const {
     if (column < 0 || column >= Cols())
-        throw PlatformError::subscriptOutOfRange();
+        throw Tavrin::PlatformError::subscriptOutOfRange();
 }
 
 void ResultsTableView::checkCell(int row, int column) const {
     if (row < 0 || row >= Rows())
-        throw PlatformError::subscriptOutOfRange();
+        throw Tavrin::PlatformError::subscriptOutOfRange();
     checkColumn(column);
 }
 
@@ -143,7 +143,7 @@ int ResultsTableView::insertionRow(int index) const {
         return Rows();
     // Row 0 stays the header row.
     if (index < 1 || index > Rows())
-        throw PlatformError::subscriptOutOfRange();
+        throw Tavrin::PlatformError::subscriptOutOfRange();
     return index;
 }
 
@@ -225,7 +225,7 @@ int ResultsTableView::Row() const {
 
 void ResultsTableView::setRow(int row) {
     if (row < 0 || row >= Rows())
-        throw PlatformError::subscriptOutOfRange();
+        throw Tavrin::PlatformError::subscriptOutOfRange();
     if (row == 0) {
         selectionModel()->setCurrentIndex({}, QItemSelectionModel::Clear);
         return;

@@ -35,7 +35,7 @@ StatusBarPanel &StatusBar::addPanel(const QString &text, int widthTwips) {
 
 StatusBarPanel &StatusBar::Panels(int n) const {
     if (n < 1 || n > PanelCount())
-        throw PlatformError::subscriptOutOfRange();
+        throw Tavrin::PlatformError::subscriptOutOfRange();
     return *mPanels.at(n - 1);
 }
 

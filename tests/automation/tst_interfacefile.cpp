@@ -373,7 +373,7 @@ void tst_InterfaceFile::proxiesUseExactlyTheInterfaces() {
         for (const Use &use : uses) {
             try {
                 use(engine);
-            } catch (const PlatformError &) {
+            } catch (const Tavrin::PlatformError &) {
             }
         }
         for (auto collection :
@@ -383,10 +383,10 @@ void tst_InterfaceFile::proxiesUseExactlyTheInterfaces() {
                 const auto items = (engine.*collection)();
                 items->Count();
                 items->Item(1);
-            } catch (const PlatformError &) {
+            } catch (const Tavrin::PlatformError &) {
             }
         }
-    } catch (const PlatformError &) {
+    } catch (const Tavrin::PlatformError &) {
     } // the releases are sent without waiting
     // The checks below say what differs when the wait runs out.
     (void)QTest::qWaitFor([&] { return server.used == expected; });

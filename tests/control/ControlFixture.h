@@ -25,7 +25,7 @@ public:
         SettingsFolder::setLookup([dir = mSettingsDir.path()] { return dir; });
         setSettingsFilePath(QString());
         mForm = std::make_unique<QWidget>();
-        mHost = new UserControlHost(mForm.get());
+        mHost = new Tavrin::UserControlHost(mForm.get());
     }
     ~ControlFixture() {
         mForm.reset(); // terminates the controls
@@ -88,7 +88,7 @@ private:
     QTemporaryDir mSettingsDir;
     QTemporaryDir mTree;
     std::unique_ptr<QWidget> mForm;
-    UserControlHost *mHost;
+    Tavrin::UserControlHost *mHost;
 };
 
 // Records the control's events as text, in order.

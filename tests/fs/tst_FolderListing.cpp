@@ -45,8 +45,8 @@ void tst_FolderListing::listingsAreInByteOrderWithNormalPaths() {
              (std::vector<QByteArray>{"B", "_", "a", "b", "linked-file", "\xc3\xa9"}));
     QCOMPARE(folder.subFolders(), (std::vector<QByteArray>{"Sub", "sub"}));
     QCOMPARE(FolderListing(root + "//sub///inner").path(), root + "/sub/inner");
-    QVERIFY_THROWS_EXCEPTION(PlatformError, FolderListing(root + "/a"));
-    QVERIFY_THROWS_EXCEPTION(PlatformError, FolderListing(root + "/missing"));
+    QVERIFY_THROWS_EXCEPTION(Tavrin::PlatformError, FolderListing(root + "/a"));
+    QVERIFY_THROWS_EXCEPTION(Tavrin::PlatformError, FolderListing(root + "/missing"));
 }
 
 void tst_FolderListing::listedFileOpensOnlyWhileRegular_data() {
@@ -59,7 +59,7 @@ void tst_FolderListing::listedFileOpensOnlyWhileRegular_data() {
         QTest::addRow("%sreplaced by a FIFO", how) << byPath << QByteArray("b") << -1;
         QTest::addRow("%sreplaced by a folder", how) << byPath << QByteArray("c") << -1;
         QTest::addRow("%sremoved", how)
-            << byPath << QByteArray("d") << int(PlatformError::FileNotFound);
+            << byPath << QByteArray("d") << int(Tavrin::PlatformError::FileNotFound);
     }
 }
 
@@ -87,7 +87,7 @@ void tst_FolderListing::listedFileOpensOnlyWhileRegular() {
         const auto stream = folder.openFile(name);
         QCOMPARE(error, 0);
         QCOMPARE(readAll(*stream), QByteArray("text of a\n"));
-    } catch (const PlatformError &e) {
+    } catch (const Tavrin::PlatformError &e) {
         QVERIFY2(error != 0, qPrintable(e.description()));
         if (error > 0) {
             QCOMPARE(e.number(), error);
@@ -122,8 +122,8 @@ void tst_FolderListing::listingKeepsRawNamesAndOpensRelativeToOpenFolder() {
     QVERIFY(sub.files().empty());
     // ... and once it has given its descriptor back, only by path, which is gone.
     inner.closeDescriptor();
-    QVERIFY_THROWS_EXCEPTION(PlatformError, inner.openFile("\xfe"));
-    QVERIFY_THROWS_EXCEPTION(PlatformError, FolderListing(inner, "sub"));
+    QVERIFY_THROWS_EXCEPTION(Tavrin::PlatformError, inner.openFile("\xfe"));
+    QVERIFY_THROWS_EXCEPTION(Tavrin::PlatformError, FolderListing(inner, "sub"));
 }
 
 QTEST_GUILESS_MAIN(tst_FolderListing)

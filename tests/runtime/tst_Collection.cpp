@@ -51,8 +51,8 @@ void tst_Collection::recordTextIsBuiltFromItsParts() {
 void tst_Collection::indexOutsideOneToCountFails() {
     Collection c;
     c.Add(1);
-    QVERIFY_THROWS_EXCEPTION(PlatformError, c.Item(0));
-    QVERIFY_THROWS_EXCEPTION(PlatformError, c.Item(2));
+    QVERIFY_THROWS_EXCEPTION(Tavrin::PlatformError, c.Item(0));
+    QVERIFY_THROWS_EXCEPTION(Tavrin::PlatformError, c.Item(2));
     QCOMPARE(c.Item(1), QVariant(1));
 }
 

@@ -31,7 +31,7 @@ QStringList rowTexts(const ResultsTableView &grid, int row) {
 int platformErrorNumber(const std::function<void()> &call) {
     try {
         call();
-    } catch (const PlatformError &error) {
+    } catch (const Tavrin::PlatformError &error) {
         return error.number();
     }
     return 0;
@@ -154,7 +154,7 @@ void tst_ResultsTableView::cellsOutsideTheGridFailWithSubscriptOutOfRange() {
     QCOMPARE(platformErrorNumber([&] { grid.setTextMatrix(row, column, "x"); }), 9);
     try {
         grid.TextMatrix(row, column);
-    } catch (const PlatformError &error) {
+    } catch (const Tavrin::PlatformError &error) {
         QCOMPARE(error.description(), QStringLiteral("Subscript out of range"));
     }
     QCOMPARE(platformErrorNumber([&] { grid.AddItem("x", 0); }), 9); // the header row stays

@@ -45,8 +45,8 @@ void tst_StatusBar::missingPanelFailsWithSubscriptOutOfRange() {
     try {
         bar.Panels(n);
         QFAIL("no failure");
-    } catch (const PlatformError &error) {
-        QCOMPARE(error.number(), int(PlatformError::SubscriptOutOfRange));
+    } catch (const Tavrin::PlatformError &error) {
+        QCOMPARE(error.number(), int(Tavrin::PlatformError::SubscriptOutOfRange));
     }
 }
 
