@@ -1,14 +1,14 @@
 #include "ResultsGrid.h"
 
 #include "FindingRecord.h"
-#include "MSFlexGrid.h"
 #include "PlatformError.h"
+#include "ResultsTableView.h"
 #include "StatusBar.h"
 #include "UserControl.h"
 
 #include <QFile>
 
-using MSFlexGridLib::MSFlexGrid;
+using Tavrin::ResultsTableView;
 
 namespace {
 const QString GridProgId = QStringLiteral("MSFlexGridLib.MSFlexGrid.1");
@@ -22,15 +22,15 @@ qint32 cellNumber(const QString &text) {
 }
 } // namespace
 
-ResultsGrid::ResultsGrid(UserControl &control, ComctlLib::StatusBar &sbStatus)
+ResultsGrid::ResultsGrid(Tavrin::UserControl &control, Tavrin::StatusBar &sbStatus)
     : QObject(&control), mControl(control), msbStatus(sbStatus),
-      mfgDummy(new MSFlexGrid(&control)) {
+      mfgDummy(new ResultsTableView(&control)) {
     mfgDummy->setObjectName(QStringLiteral("fgDummy"));
     mfgDummy->setCols(4);
     mfgDummy->hide();
 }
 
-MSFlexGrid *ResultsGrid::currentGrid() const {
+ResultsTableView *ResultsGrid::currentGrid() const {
     return mbDummyCurrent ? mfgDummy : mfgFiles.data();
 }
 
@@ -41,7 +41,7 @@ void ResultsGrid::useDesignTimeGrid() {
 }
 
 void ResultsGrid::Recreate() {
-    if (MSFlexGrid *current = currentGrid()) {
+    if (ResultsTableView *current = currentGrid()) {
         for (int c = 0; c < 4; ++c)
             mlColWidthValues[c] = current->ColWidth(c);
     }
@@ -49,12 +49,12 @@ void ResultsGrid::Recreate() {
     mbDummyCurrent = false;
     try {
         mControl.Controls().Remove(GridName);
-    } catch (const PlatformError &) {
+    } catch (const Tavrin::PlatformError &) {
         // The first re-creation finds none: the design-time grid is never removed.
     }
-    auto *grid = qobject_cast<MSFlexGrid *>(mControl.Controls().Add(GridProgId, GridName));
+    auto *grid = qobject_cast<ResultsTableView *>(mControl.Controls().Add(GridProgId, GridName));
     mfgFiles = grid;
-    connect(grid, &MSFlexGrid::DblClick, this, &ResultsGrid::relayDoubleClick);
+    connect(grid, &ResultsTableView::DblClick, this, &ResultsGrid::relayDoubleClick);
     grid->setRows(1);
     grid->setCols(4);
     grid->setFixedCols(0);
@@ -78,7 +78,7 @@ void ResultsGrid::Recreate() {
 }
 
 void ResultsGrid::Layout() {
-    MSFlexGrid *grid = mfgFiles.data();
+    ResultsTableView *grid = mfgFiles.data();
     if (!grid)
         return;
     grid->setLeft(0);
@@ -91,7 +91,7 @@ void ResultsGrid::Layout() {
 
 QString ResultsGrid::cell(qint32 row, qint32 column) const {
     if (!mfgFiles)
-        throw PlatformError::subscriptOutOfRange();
+        throw Tavrin::PlatformError::subscriptOutOfRange();
     return mfgFiles->TextMatrix(row, column);
 }
 
@@ -132,7 +132,7 @@ bool ResultsGrid::saveToTabFile(const QString &fileName, qint32 lastRow) const {
             if (file.write(bytes) != bytes.size())
                 return false;
         }
-    } catch (const PlatformError &) {
+    } catch (const Tavrin::PlatformError &) {
         return false;
     }
     if (!file.flush())
@@ -143,7 +143,7 @@ bool ResultsGrid::saveToTabFile(const QString &fileName, qint32 lastRow) const {
 
 ResultsGrid::ColumnWidths ResultsGrid::currentWidths() const {
     ColumnWidths widths = mlColWidthValues;
-    if (const MSFlexGrid *grid = currentGrid()) {
+    if (const ResultsTableView *grid = currentGrid()) {
         for (int c = 0; c < 4; ++c)
             widths[c] = grid->ColWidth(c);
     }

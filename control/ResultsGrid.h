@@ -1,16 +1,16 @@
 #pragma once
 
-#include "MSFlexGrid.h"
+#include "ResultsTableView.h"
 
 #include <QObject>
 #include <QPointer>
 #include <QString>
 #include <array>
 
-class UserControl;
-namespace ComctlLib {
+namespace Tavrin {
 class StatusBar;
-}
+class UserControl;
+} // namespace Tavrin
 
 // The control's results grid: the run-time grid fgFiles, re-created empty with its header row
 // for every search, laid out above the status bar, read cell by cell and exported.
@@ -20,7 +20,7 @@ class ResultsGrid : public QObject {
 public:
     using ColumnWidths = std::array<qint32, 4>;
 
-    ResultsGrid(UserControl &control, ComctlLib::StatusBar &sbStatus);
+    ResultsGrid(Tavrin::UserControl &control, Tavrin::StatusBar &sbStatus);
 
     // Widths of columns 0..3 in twips, carried from one grid to the next; the settings load
     // fills them before the first re-creation.
@@ -81,12 +81,12 @@ signals:
 
 private:
     void relayDoubleClick();
-    MSFlexGridLib::MSFlexGrid *currentGrid() const;
+    Tavrin::ResultsTableView *currentGrid() const;
 
-    UserControl &mControl;
-    ComctlLib::StatusBar &msbStatus;
-    MSFlexGridLib::MSFlexGrid *mfgDummy; // design-time grid: hidden, never removed
-    QPointer<MSFlexGridLib::MSFlexGrid> mfgFiles;
+    Tavrin::UserControl &mControl;
+    Tavrin::StatusBar &msbStatus;
+    Tavrin::ResultsTableView *mfgDummy; // design-time grid: hidden, never removed
+    QPointer<Tavrin::ResultsTableView> mfgFiles;
     bool mbDummyCurrent = true;
     ColumnWidths mlColWidthValues{2150, 630, 450, 1750};
     qint32 mlDelivered = 0;

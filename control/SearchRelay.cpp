@@ -18,8 +18,8 @@ constexpr qint32 StreamBatch = 100;
 constexpr qint32 CountEvery = 25;
 } // namespace
 
-SearchRelay::SearchRelay(ResultsGrid &grid, ComctlLib::StatusBar &sbStatus,
-                         const VBool &mbStreamFindings, QObject *parent)
+SearchRelay::SearchRelay(ResultsGrid &grid, Tavrin::StatusBar &sbStatus,
+                         const Tavrin::VBool &mbStreamFindings, QObject *parent)
     : QObject(parent), mGrid(grid), msbStatus(sbStatus), mbStreamFindings(mbStreamFindings) {
     Timer1.setInterval(100);
     connect(&Timer1, &QTimer::timeout, this, &SearchRelay::Timer1Tick);
@@ -50,7 +50,8 @@ void SearchRelay::raiseError(qint32 code, const QString &message) {
 
 TavrinEXE::TavrinXProxy &SearchRelay::engine() const {
     if (!mEngine)
-        throw PlatformError(PlatformError::ObjectRequired, QStringLiteral("Object required"));
+        throw Tavrin::PlatformError(Tavrin::PlatformError::ObjectRequired,
+                                    QStringLiteral("Object required"));
     return *mEngine;
 }
 
@@ -61,7 +62,7 @@ void SearchRelay::close() {
 
 bool SearchRelay::engineIdle() {
     const QPointer<SearchRelay> self(this);
-    const VBool active = engine().SearchActive();
+    const Tavrin::VBool active = engine().SearchActive();
     if (!inService(self))
         return false;
     if (active) {
@@ -179,7 +180,7 @@ void SearchRelay::Timer1Tick() {
     const QPointer<SearchRelay> self(this);
     try {
         poll();
-    } catch (const PlatformError &error) {
+    } catch (const Tavrin::PlatformError &error) {
         if (!inService(self))
             return;
         // The engine or its server has gone: stop polling and tell the host; the grid keeps
@@ -197,7 +198,7 @@ void SearchRelay::poll() {
     if (Timer1.interval() == FirstTickInterval)
         Timer1.setInterval(PollInterval);
     const quint64 generation = mGrid.generation();
-    const bool active = engine().SearchActive() == vbTrue;
+    const bool active = engine().SearchActive() == Tavrin::vbTrue;
     // While the call waited, a host handler may have aborted this search or started another,
     // or a later tick may have completed it.
     if (!inService(self) || !Timer1.isActive() || generation != mGrid.generation())
@@ -217,7 +218,7 @@ void SearchRelay::poll() {
         DoEvents();
         if (inService(self))
             emit ScanCompleted();
-    } else if (mbStreamFindings == vbTrue) {
+    } else if (mbStreamFindings == Tavrin::vbTrue) {
         deliverFindings(StreamBatch);
     }
 }

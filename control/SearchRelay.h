@@ -7,7 +7,7 @@
 #include <QTimer>
 
 class ResultsGrid;
-namespace ComctlLib {
+namespace Tavrin {
 class StatusBar;
 }
 namespace TavrinEXE {
@@ -24,8 +24,8 @@ public:
     // Code and message of OnError when the engine's server has gone during a search.
     static constexpr qint32 EngineLostCode = -105;
 
-    SearchRelay(ResultsGrid &grid, ComctlLib::StatusBar &sbStatus, const VBool &mbStreamFindings,
-                QObject *parent = nullptr);
+    SearchRelay(ResultsGrid &grid, Tavrin::StatusBar &sbStatus,
+                const Tavrin::VBool &mbStreamFindings, QObject *parent = nullptr);
 
     // Connects to a new engine object's ScanStarted and OnError (never its ScanCompleted).
     void setEngine(TavrinEXE::TavrinXProxy *engine);
@@ -76,8 +76,8 @@ private:
     static bool inService(const QPointer<SearchRelay> &self) { return self && !self->mbClosed; }
 
     ResultsGrid &mGrid;
-    ComctlLib::StatusBar &msbStatus;
-    const VBool &mbStreamFindings;
+    Tavrin::StatusBar &msbStatus;
+    const Tavrin::VBool &mbStreamFindings;
     QPointer<TavrinEXE::TavrinXProxy> mEngine;
     QTimer Timer1;
     bool mbAbortPending = false;

@@ -25,25 +25,37 @@ QStringList oldestFirst(const KeyedCollection &list) {
         values.append(value);
     return values;
 }
+
+// Writes the text settings' recent list: the value becomes its newest entry and the list's
+// section is written again.
+void rememberRecent(KeyedCollection &list, const QString &section, const QString &value) {
+    AddRecentValue(list, value);
+    SaveRecentList(section, list);
+}
 } // namespace
+
+namespace Tavrin {
 
 class TavrinXPrivate {
 public:
     std::unique_ptr<TavrinEXE::TavrinXProxy> mEngine;
-    ComctlLib::StatusBar *sbStatus = nullptr;
+    Tavrin::StatusBar *sbStatus = nullptr;
     ResultsGrid *mGrid = nullptr;
     SearchRelay *mRelay = nullptr;
     KeyedCollection mclnSearchFor;
     KeyedCollection mclnFileExt;
     KeyedCollection mclnSearchPath;
-    VBool mbStreamFindings = vbTrue;
+    Tavrin::VBool mbStreamFindings = Tavrin::vbTrue;
     // What the engine's UseRegularExpression holds, kept here so that a literal search asks the
     // engine for nothing more than it always did.
-    VBool mbUseRegularExpression = vbFalse;
+    Tavrin::VBool mbUseRegularExpression = Tavrin::vbFalse;
 };
 
-TavrinX::TavrinX(QWidget *parent) : UserControl(parent), d(std::make_unique<TavrinXPrivate>()) {
-    d->sbStatus = new ComctlLib::StatusBar(this);
+} // namespace Tavrin
+
+TavrinX::TavrinX(QWidget *parent)
+    : Tavrin::UserControl(parent), d(std::make_unique<Tavrin::TavrinXPrivate>()) {
+    d->sbStatus = new Tavrin::StatusBar(this);
     d->mGrid = new ResultsGrid(*this, *d->sbStatus);
     d->mRelay = new SearchRelay(*d->mGrid, *d->sbStatus, d->mbStreamFindings, this);
     d->sbStatus->setObjectName(QStringLiteral("sbStatus"));
@@ -90,7 +102,7 @@ void TavrinX::Terminate() {
     try {
         if (d->mEngine)
             d->mEngine->Abort();
-    } catch (const PlatformError &) {
+    } catch (const Tavrin::PlatformError &) {
     }
     d->mclnSearchFor.Clear();
     d->mclnFileExt.Clear();
@@ -118,17 +130,18 @@ QString TavrinX::GetDataMatrix(qint32 &row, qint32 &column) {
     return d->mGrid->cell(row, column);
 }
 
-VBool TavrinX::SaveDataToTabFile(QString &FileName) {
+Tavrin::VBool TavrinX::SaveDataToTabFile(QString &FileName) {
     if (d->mGrid->saveToTabFile(FileName, SearchCount()))
-        return vbTrue;
+        return Tavrin::vbTrue;
     raiseError(-104, QStringLiteral("Unable to save to file"));
-    return vbFalse;
+    return Tavrin::vbFalse;
 }
 
 QVariant TavrinX::Grep() {
-    if (d->mbUseRegularExpression == vbTrue)
-        d->mGrid->setMatchLength(PatternMatchLength(SearchString(), CaseSensitive() == vbTrue,
-                                                    variantEqualsTrue(WholeWordOnly())));
+    if (d->mbUseRegularExpression == Tavrin::vbTrue)
+        d->mGrid->setMatchLength(PatternMatchLength(SearchString(),
+                                                    CaseSensitive() == Tavrin::vbTrue,
+                                                    Tavrin::variantEqualsTrue(WholeWordOnly())));
     else // code points, as the engine counts columns
         d->mGrid->setMatchLength(qint32(SearchString().toUcs4().size()));
     d->mRelay->Grep();
@@ -140,9 +153,10 @@ QVariant TavrinX::Abort() {
     return {};
 }
 
-VBool TavrinX::ShowTavrinDialog() {
-    return toVBool(::ShowTavrinDialog(this, oldestFirst(d->mclnSearchPath),
-                                      oldestFirst(d->mclnFileExt), oldestFirst(d->mclnSearchFor)));
+Tavrin::VBool TavrinX::ShowTavrinDialog() {
+    return Tavrin::toVBool(::ShowTavrinDialog(this, oldestFirst(d->mclnSearchPath),
+                                              oldestFirst(d->mclnFileExt),
+                                              oldestFirst(d->mclnSearchFor)));
 }
 
 void TavrinX::ShowAboutBox() {
@@ -153,11 +167,6 @@ void TavrinX::raiseError(qint32 code, const QString &message) {
     qint32 ErrorCode = code;
     QString sErrorString = message;
     emit OnError(ErrorCode, sErrorString);
-}
-
-void TavrinX::rememberRecent(KeyedCollection &list, const QString &section, const QString &value) {
-    AddRecentValue(list, value);
-    SaveRecentList(section, list);
 }
 
 QString TavrinX::SearchPath() const {
@@ -192,13 +201,13 @@ void TavrinX::setSearchString(const QString &vNewValue) {
     rememberRecent(d->mclnSearchFor, SearchForSection, vNewValue);
 }
 
-VBool TavrinX::CaseSensitive() const {
+Tavrin::VBool TavrinX::CaseSensitive() const {
     return d->mEngine->CaseSensitive();
 }
 
-void TavrinX::setCaseSensitive(VBool vNewValue) {
+void TavrinX::setCaseSensitive(Tavrin::VBool vNewValue) {
     d->mEngine->setCaseSensitive(vNewValue);
-    WriteFlagSetting(QStringLiteral("CaseSensitive"), vNewValue == vbTrue);
+    WriteFlagSetting(QStringLiteral("CaseSensitive"), vNewValue == Tavrin::vbTrue);
 }
 
 QVariant TavrinX::WholeWordOnly() const {
@@ -207,7 +216,7 @@ QVariant TavrinX::WholeWordOnly() const {
 
 void TavrinX::setWholeWordOnly(const QVariant &vNewValue) {
     d->mEngine->setWholeWordOnly(vNewValue);
-    WriteFlagSetting(QStringLiteral("WholeWordOnly"), variantEqualsTrue(vNewValue));
+    WriteFlagSetting(QStringLiteral("WholeWordOnly"), Tavrin::variantEqualsTrue(vNewValue));
 }
 
 QVariant TavrinX::LookInSubfolders() const {
@@ -216,16 +225,16 @@ QVariant TavrinX::LookInSubfolders() const {
 
 void TavrinX::setLookInSubfolders(const QVariant &vNewValue) {
     d->mEngine->setLookInSubfolders(vNewValue);
-    WriteFlagSetting(QStringLiteral("LookInSubfolders"), variantEqualsTrue(vNewValue));
+    WriteFlagSetting(QStringLiteral("LookInSubfolders"), Tavrin::variantEqualsTrue(vNewValue));
 }
 
-VBool TavrinX::StreamFindings() const {
+Tavrin::VBool TavrinX::StreamFindings() const {
     return d->mbStreamFindings;
 }
 
-void TavrinX::setStreamFindings(VBool vNewValue) {
+void TavrinX::setStreamFindings(Tavrin::VBool vNewValue) {
     d->mbStreamFindings = vNewValue;
-    WriteFlagSetting(QStringLiteral("StreamFindings"), vNewValue == vbTrue);
+    WriteFlagSetting(QStringLiteral("StreamFindings"), vNewValue == Tavrin::vbTrue);
 }
 
 qint32 TavrinX::SearchCount() const {
@@ -236,7 +245,7 @@ qint32 TavrinX::SearchTime() const {
     return d->mRelay->searchTime();
 }
 
-VBool TavrinX::SearchActive() const {
+Tavrin::VBool TavrinX::SearchActive() const {
     return d->mEngine->SearchActive();
 }
 
@@ -249,24 +258,24 @@ void TavrinX::setExcludeFolders(const QString &vNewValue) {
     WriteGeneralSetting(ExcludeFoldersKey, vNewValue);
 }
 
-VBool TavrinX::SkipBinaryFiles() const {
+Tavrin::VBool TavrinX::SkipBinaryFiles() const {
     return d->mEngine->SkipBinaryFiles();
 }
 
-void TavrinX::setSkipBinaryFiles(VBool vNewValue) {
+void TavrinX::setSkipBinaryFiles(Tavrin::VBool vNewValue) {
     // The engine takes any non-zero value as true; the file keeps what the engine holds.
     d->mEngine->setSkipBinaryFiles(vNewValue);
-    WriteFlagSetting(SkipBinaryFilesKey, vNewValue != vbFalse);
+    WriteFlagSetting(SkipBinaryFilesKey, vNewValue != Tavrin::vbFalse);
 }
 
-VBool TavrinX::UseRegularExpression() const {
+Tavrin::VBool TavrinX::UseRegularExpression() const {
     return d->mEngine->UseRegularExpression();
 }
 
-void TavrinX::setUseRegularExpression(VBool vNewValue) {
+void TavrinX::setUseRegularExpression(Tavrin::VBool vNewValue) {
     d->mEngine->setUseRegularExpression(vNewValue);
-    d->mbUseRegularExpression = toVBool(vNewValue != vbFalse);
-    WriteFlagSetting(UseRegularExpressionKey, vNewValue != vbFalse);
+    d->mbUseRegularExpression = Tavrin::toVBool(vNewValue != Tavrin::vbFalse);
+    WriteFlagSetting(UseRegularExpressionKey, vNewValue != Tavrin::vbFalse);
 }
 
 qint32 TavrinX::FilesSearched() const {

@@ -10,12 +10,13 @@
 #include <QString>
 #include <QVariant>
 
-class KeyedCollection;
+namespace Tavrin {
 class TavrinXPrivate;
+}
 
 // The find-in-files control: owns one engine object of sorvik, shows its findings in a results
 // grid above a five-panel status bar, keeps its options in a settings file.
-class TAVRINX_EXPORT TavrinX : public UserControl {
+class TAVRINX_EXPORT TavrinX : public Tavrin::UserControl {
     Q_OBJECT
     Q_CLASSINFO("GetDataMatrix",
                 "This method allows read access to the data found from the TavrinX Grep() method.")
@@ -132,10 +133,10 @@ public:
 
     Q_INVOKABLE void InitializeTavrin();
     Q_INVOKABLE QString GetDataMatrix(qint32 &row, qint32 &column);
-    Q_INVOKABLE VBool SaveDataToTabFile(QString &FileName);
+    Q_INVOKABLE Tavrin::VBool SaveDataToTabFile(QString &FileName);
     Q_INVOKABLE QVariant Grep();
     Q_INVOKABLE QVariant Abort();
-    Q_INVOKABLE VBool ShowTavrinDialog();
+    Q_INVOKABLE Tavrin::VBool ShowTavrinDialog();
 
     QString SearchPath() const;
     void setSearchPath(const QString &vNewValue);
@@ -143,27 +144,27 @@ public:
     void setSearchExt(const QString &vNewValue);
     QString SearchString() const;
     void setSearchString(const QString &vNewValue);
-    VBool CaseSensitive() const;
-    void setCaseSensitive(VBool vNewValue);
+    Tavrin::VBool CaseSensitive() const;
+    void setCaseSensitive(Tavrin::VBool vNewValue);
     QVariant WholeWordOnly() const;
     void setWholeWordOnly(const QVariant &vNewValue);
     QVariant LookInSubfolders() const;
     void setLookInSubfolders(const QVariant &vNewValue);
-    VBool StreamFindings() const;
-    void setStreamFindings(VBool vNewValue);
+    Tavrin::VBool StreamFindings() const;
+    void setStreamFindings(Tavrin::VBool vNewValue);
     qint32 SearchCount() const;
     qint32 SearchTime() const;
-    VBool SearchActive() const;
+    Tavrin::VBool SearchActive() const;
 
     // Options beyond the classic search; at their defaults the search is as without them. An
     // option is written to the settings file only by its setter, and the settings load sends it
     // to the engine only when the file holds another value than the default.
     QString ExcludeFolders() const;
     void setExcludeFolders(const QString &vNewValue);
-    VBool SkipBinaryFiles() const;
-    void setSkipBinaryFiles(VBool vNewValue);
-    VBool UseRegularExpression() const;
-    void setUseRegularExpression(VBool vNewValue);
+    Tavrin::VBool SkipBinaryFiles() const;
+    void setSkipBinaryFiles(Tavrin::VBool vNewValue);
+    Tavrin::VBool UseRegularExpression() const;
+    void setUseRegularExpression(Tavrin::VBool vNewValue);
     // How far the running (or last) scan has come, read from the engine at each call.
     qint32 FilesSearched() const;
     QString CurrentFolder() const;
@@ -199,11 +200,8 @@ protected:
 private:
     // Raises OnError with copies of the code and message.
     void raiseError(qint32 code, const QString &message);
-    // Writes the text settings' recent list: the value becomes its newest entry and the list's
-    // section is written again.
-    void rememberRecent(KeyedCollection &list, const QString &section, const QString &value);
 
     // The engine, the grid, the status bar, the relay and the recent lists, behind a private
     // class so that the layout of this class stays stable across releases.
-    const std::unique_ptr<TavrinXPrivate> d;
+    const std::unique_ptr<Tavrin::TavrinXPrivate> d;
 };

@@ -1,14 +1,14 @@
 #include "modSettings.h"
 
 #include "PrivateProfile.h"
-#include "WindowsDirectory.h"
+#include "SettingsFolder.h"
 
 namespace {
 
 thread_local QString tSettingsFilePath;
 
 QString settingsFolder() {
-    return TrimAtNull(GetWindowsDirectoryA(SettingsBufferSize));
+    return TrimAtNull(SettingsFolder::path());
 }
 
 QString readSetting(const QString &section, const QString &key, const QString &def) {

@@ -82,27 +82,27 @@ void LoadRecentList(const QString &name, KeyedCollection &list);
 // the regular-expression flag sent (or not) to the engine. Engine calls may throw; they reach
 // the caller. Engine is TavrinXProxy or any type with its six option setters.
 template <class Engine, class Widths>
-void LoadSettings(Engine &engine, Widths &mlColWidth, VBool &mbStreamFindings,
-                  VBool &mbUseRegularExpression, KeyedCollection &mclnSearchPath,
+void LoadSettings(Engine &engine, Widths &mlColWidth, Tavrin::VBool &mbStreamFindings,
+                  Tavrin::VBool &mbUseRegularExpression, KeyedCollection &mclnSearchPath,
                   KeyedCollection &mclnFileExt, KeyedCollection &mclnSearchFor) {
     for (int i = 0; i < 4; ++i)
         mlColWidth[i] = ReadColumnWidth(i);
     const auto flag = [](const QString &key, const QString &def) {
-        return toVBool(FlagFromText(ReadGeneralSetting(key, def)));
+        return Tavrin::toVBool(FlagFromText(ReadGeneralSetting(key, def)));
     };
     engine.setCaseSensitive(flag(QStringLiteral("CaseSensitive"), QStringLiteral("FALSE")));
     engine.setWholeWordOnly(
-        vboolVariant(flag(QStringLiteral("WholeWordOnly"), QStringLiteral("FALSE"))));
+        Tavrin::vboolVariant(flag(QStringLiteral("WholeWordOnly"), QStringLiteral("FALSE"))));
     engine.setLookInSubfolders(
-        vboolVariant(flag(QStringLiteral("LookInSubfolders"), QStringLiteral("FALSE"))));
+        Tavrin::vboolVariant(flag(QStringLiteral("LookInSubfolders"), QStringLiteral("FALSE"))));
     if (const QString exclude = ReadGeneralSetting(ExcludeFoldersKey, QString());
         !exclude.isEmpty())
         engine.setExcludeFolders(exclude);
-    if (flag(SkipBinaryFilesKey, QStringLiteral("FALSE")) == vbTrue)
-        engine.setSkipBinaryFiles(vbTrue);
+    if (flag(SkipBinaryFilesKey, QStringLiteral("FALSE")) == Tavrin::vbTrue)
+        engine.setSkipBinaryFiles(Tavrin::vbTrue);
     mbUseRegularExpression = flag(UseRegularExpressionKey, QStringLiteral("FALSE"));
-    if (mbUseRegularExpression == vbTrue)
-        engine.setUseRegularExpression(vbTrue);
+    if (mbUseRegularExpression == Tavrin::vbTrue)
+        engine.setUseRegularExpression(Tavrin::vbTrue);
     mbStreamFindings = flag(QStringLiteral("StreamFindings"), QStringLiteral("TRUE"));
     LoadRecentList(SearchPathSection, mclnSearchPath);
     LoadRecentList(FileExtSection, mclnFileExt);

@@ -21,7 +21,7 @@ void fillRecent(QComboBox *combo, const QStringList &oldestFirst) {
 }
 
 bool isTrue(QObject *control, const char *name) {
-    return variantEqualsTrue(NamedProperty::read(control, name));
+    return Tavrin::variantEqualsTrue(NamedProperty::read(control, name));
 }
 
 } // namespace
@@ -49,8 +49,10 @@ bool ShowTavrinDialog(QObject *control, const QStringList &searchPathList,
 
     frm->exec();
 
-    if (frm->bCancelled == vbFalse) {
-        const auto vbool = [](bool b) { return QVariant::fromValue<VBool>(toVBool(b)); };
+    if (frm->bCancelled == Tavrin::vbFalse) {
+        const auto vbool = [](bool b) {
+            return QVariant::fromValue<Tavrin::VBool>(Tavrin::toVBool(b));
+        };
         NamedProperty::write(control, "CaseSensitive", vbool(frm->cbCaseSensitive->isChecked()));
         NamedProperty::write(control, "LookInSubfolders",
                              QVariant(frm->cbLookInSubfolders->isChecked()));
@@ -61,5 +63,5 @@ bool ShowTavrinDialog(QObject *control, const QStringList &searchPathList,
         NamedProperty::write(control, "SearchExt", frm->cbFileExt->currentText());
         NamedProperty::write(control, "SearchString", frm->cbSearchFor->currentText());
     }
-    return frm->bCancelled != vbTrue;
+    return frm->bCancelled != Tavrin::vbTrue;
 }

@@ -147,12 +147,12 @@ void frmTavrinOptions::showEvent(QShowEvent *event) {
 void frmTavrinOptions::cbSearch_Click() {
     cbSearchFor->setFocus();
     hide();
-    bCancelled = vbFalse;
+    bCancelled = Tavrin::vbFalse;
 }
 
 void frmTavrinOptions::cbCancel_Click() {
     hide();
-    bCancelled = vbTrue;
+    bCancelled = Tavrin::vbTrue;
 }
 
 void frmTavrinOptions::cbSelectFolder_Click() {

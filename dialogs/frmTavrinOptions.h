@@ -17,7 +17,7 @@ public:
     explicit frmTavrinOptions(QWidget *parent = nullptr);
 
     // The dialog's result: True after Cancel (or closing the window), False after Search.
-    VBool bCancelled = vbFalse;
+    Tavrin::VBool bCancelled = Tavrin::vbFalse;
 
     QComboBox *cbSearchFor = nullptr;
     QComboBox *cbFileExt = nullptr;

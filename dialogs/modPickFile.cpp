@@ -18,7 +18,7 @@ QString existingFolderAt(const QString &path) {
 } // namespace
 
 QString PickFolder(QWidget *owner, const QString &startFolder) {
-    PlainFileIconProvider icons; // outlives the dialog that uses it
+    Tavrin::PlainFileIconProvider icons; // outlives the dialog that uses it
     QFileDialog browser(owner, QStringLiteral("Select Directory"), existingFolderAt(startFolder));
     browser.setObjectName(QStringLiteral("PickFolder"));
     browser.setFileMode(QFileDialog::Directory);

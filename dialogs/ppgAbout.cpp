@@ -1,12 +1,13 @@
 #include "ppgAbout.h"
 
-#include "AboutAnimation.h"
-#include "AboutContent.h"
 #include "Twips.h"
+#include "ppgAboutPrivate.h"
 
 #include <QLabel>
 
-ppgAbout::ppgAbout(QWidget *parent) : PropertyPage(parent) {
+namespace Tavrin {
+
+ppgAbout::ppgAbout(QWidget *parent) : PropertyPage(parent), d(std::make_unique<ppgAboutPrivate>()) {
     setObjectName(QStringLiteral("ppgAbout"));
     setWindowTitle(QStringLiteral("About"));
     QPalette grey = palette();
@@ -15,13 +16,15 @@ ppgAbout::ppgAbout(QWidget *parent) : PropertyPage(parent) {
     setAutoFillBackground(true);
     resize(Twips::toPixelsX(this, 4800), Twips::toPixelsY(this, 3600));
 
-    mContent = std::make_unique<AboutContent>(
+    d->mContent = std::make_unique<AboutContent>(
         this, AboutContent::Variant{-90, 555, "Label4", AboutContent::shortOffer()});
     std::array<QWidget *, 6> frames;
-    std::copy(mContent->Images.begin(), mContent->Images.end(), frames.begin());
-    mAnimation = new AboutAnimation(frames, this);
+    std::copy(d->mContent->Images.begin(), d->mContent->Images.end(), frames.begin());
+    d->mAnimation = new AboutAnimation(frames, this);
     // PropertyPage_Initialize
-    mAnimation->lFrame = 1;
+    d->mAnimation->lFrame = 1;
 }
 
 ppgAbout::~ppgAbout() = default;
+
+} // namespace Tavrin

@@ -6,8 +6,9 @@
 
 #include <memory>
 
-class AboutAnimation;
-struct AboutContent;
+namespace Tavrin {
+
+class ppgAboutPrivate;
 
 // The About property page: the about window's content on a light grey page, animating on its
 // own timer. It carries no settings.
@@ -17,10 +18,11 @@ public:
     explicit ppgAbout(QWidget *parent = nullptr);
     ~ppgAbout() override;
 
-    AboutContent &content() const { return *mContent; }
-    AboutAnimation &animation() const { return *mAnimation; }
-
 private:
-    std::unique_ptr<AboutContent> mContent;
-    AboutAnimation *mAnimation = nullptr;
+    friend class ppgAboutPrivate;
+    // The content and its animation, behind a private class so that the layout of this class
+    // stays stable across releases.
+    const std::unique_ptr<ppgAboutPrivate> d;
 };
+
+} // namespace Tavrin

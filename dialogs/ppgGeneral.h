@@ -4,9 +4,11 @@
 
 #include "PropertyPage.h"
 
-class QCheckBox;
-class QGroupBox;
-class QLabel;
+#include <memory>
+
+namespace Tavrin {
+
+class ppgGeneralPrivate;
 
 // The General property page: the control's four Boolean options, the streaming one shown
 // inverted. It loads from and applies to the first selected control only.
@@ -14,14 +16,15 @@ class TAVRINX_EXPORT ppgGeneral : public PropertyPage {
     Q_OBJECT
 public:
     explicit ppgGeneral(QWidget *parent = nullptr);
+    ~ppgGeneral() override;
 
     void SelectionChanged() override;
     void ApplyChanges() override;
 
-    QLabel *Label1 = nullptr;
-    QGroupBox *Frame1 = nullptr;
-    QCheckBox *cbDontStreamFindings = nullptr;
-    QCheckBox *cbWholeWordOnly = nullptr;
-    QCheckBox *cbLookInSubfolders = nullptr;
-    QCheckBox *cbCaseSensitive = nullptr;
+private:
+    // The page's widgets (found by their object names, as cbCaseSensitive), behind a private
+    // class so that the layout of this class stays stable across releases.
+    const std::unique_ptr<ppgGeneralPrivate> d;
 };
+
+} // namespace Tavrin

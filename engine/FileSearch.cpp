@@ -3,9 +3,9 @@
 #include "Avx2.h"
 #include "BlockSearcher.h"
 #include "Characters.h"
-#include "PlatformError.h"
 #include "LineRules.h"
 #include "RegexMatcher.h"
+#include "TavrinEXERuntime.h"
 #include "TextStream.h"
 
 #include <algorithm>

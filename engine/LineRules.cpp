@@ -6,7 +6,7 @@
 #include <limits>
 
 namespace {
-PlatformError overflow() {
+Tavrin::PlatformError overflow() {
     return {6, QStringLiteral("Overflow")};
 }
 } // namespace
@@ -25,7 +25,7 @@ LineRules::LineRules(Settings settings) : mSettings(std::move(settings)) {
             mRegex = RegexMatcher::compile(sFind, mSettings.caseSensitive, mSettings.wholeWord,
                                            &error);
             if (!mRegex)
-                throw PlatformError(PlatformError::InvalidProcedureCall, error);
+                throw Tavrin::PlatformError(Tavrin::PlatformError::InvalidProcedureCall, error);
         }
         if (!literal)
             prefilter = RegexMatcher::requiredLiterals(sFind);

@@ -5,7 +5,7 @@
 #include "FolderListing.h"
 #include "LineRules.h"
 #include "MatchPause.h"
-#include "PlatformError.h"
+#include "TavrinEXERuntime.h"
 
 #include <QByteArray>
 #include <QString>

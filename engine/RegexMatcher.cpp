@@ -113,14 +113,14 @@ template <typename Block> int countWork(Block *block, void *data) {
     return 0;
 }
 
-PlatformError unmatchable(const QString &why) {
-    return PlatformError(
-        PlatformError::InvalidProcedureCall,
+Tavrin::PlatformError unmatchable(const QString &why) {
+    return Tavrin::PlatformError(
+        Tavrin::PlatformError::InvalidProcedureCall,
         QStringLiteral("The regular expression cannot be matched against a line of this file: %1")
             .arg(why));
 }
 
-PlatformError unmatchable(const MatchRun &run, int code) {
+Tavrin::PlatformError unmatchable(const MatchRun &run, int code) {
     return unmatchable(run.tooLong ? QStringLiteral("matching needs too much work")
                                    : errorText(code));
 }

@@ -4,7 +4,7 @@
 #include "FileRewrite.h"
 #include "FileSearch.h"
 #include "FolderListing.h"
-#include "PlatformError.h"
+#include "TavrinEXERuntime.h"
 #include "TavrinXEngine.h"
 #include "TextLines.h"
 

@@ -4,7 +4,7 @@
 #include "FileSearch.h"
 #include "FolderListing.h"
 #include "GetTickCount.h"
-#include "PlatformError.h"
+#include "TavrinEXERuntime.h"
 #include "TavrinXEngine.h"
 
 #include <QFile>

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "Boolean.h"
 #include "FileSearch.h"
 #include "FileTypeFilter.h"
 #include "FolderFilter.h"
 #include "LineRules.h"
 #include "Lookahead.h"
+#include "TavrinEXERuntime.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,15 +1,14 @@
 #include "TavrinXEngine.h"
 
 #include "Dir.h"
-#include "FileSystemObject.h"
 #include "FolderFilter.h"
 #include "GetTickCount.h"
 #include "LineReplacer.h"
-#include "PlatformError.h"
 #include "RegexMatcher.h"
 #include "Replacement.h"
 #include "Scan.h"
 #include "ScanGate.h"
+#include "TavrinEXERuntime.h"
 #include "frmTimer.h"
 
 #include <QAbstractEventDispatcher>
@@ -35,7 +34,6 @@ TavrinX::TavrinX() {
     mclnColumns_ = std::make_shared<Collection>();
     mclnItemsFound_ = std::make_shared<Collection>();
     mclnResults_ = std::make_shared<Collection>();
-    mobjFSO = std::make_unique<FileSystemObject>();
     msSearchPath = QString();
     msSearchExt = QStringLiteral("*.*");
     msSearchString = QStringLiteral("DefaultSearchString");
@@ -47,7 +45,6 @@ TavrinX::TavrinX() {
 }
 
 TavrinX::~TavrinX() {
-    mobjFSO.reset();
     mclnFileNames_.reset();
     mclnLines_.reset();
     mclnColumns_.reset();

@@ -3,11 +3,11 @@
 // CONTRACT between the engine and its D-Bus server: the public interface below is fixed (the
 // members of _TavrinX in slot order). Private members and the .cpp are the engine's own.
 
-#include "Boolean.h"
 #include "Collection.h"
 #include "LineRules.h"
 #include "ReplaceJournal.h"
 #include "SearchRecord.h"
+#include "TavrinEXERuntime.h"
 
 #include <QObject>
 #include <QString>
@@ -15,7 +15,6 @@
 #include <memory>
 #include <utility>
 
-class FileSystemObject;
 class QTimer;
 class frmTimer;
 
@@ -30,8 +29,7 @@ class TavrinX : public QObject, public std::enable_shared_from_this<TavrinX> {
 public:
     using CollectionRef = std::shared_ptr<Collection>;
 
-    // Creates an engine object in its creation order. Throws PlatformError when the
-    // file-system object cannot be made.
+    // Creates an engine object in its creation order.
     static std::shared_ptr<TavrinX> create();
     ~TavrinX() override;
 
@@ -123,7 +121,6 @@ private:
     CollectionRef mclnColumns_;
     CollectionRef mclnItemsFound_;
     CollectionRef mclnResults_;
-    std::unique_ptr<FileSystemObject> mobjFSO;
     VBool mbAbort = vbFalse;
     QString msSearchPath;
     QString msSearchExt;

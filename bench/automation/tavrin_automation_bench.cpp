@@ -88,7 +88,7 @@ int main(int argc, char *argv[]) {
                         qPrintable(corpus), qPrintable(needle), viaBus, busCount, inProcess,
                         local->SearchCount());
         }
-    } catch (const PlatformError &e) {
+    } catch (const Tavrin::PlatformError &e) {
         std::printf("platform error %d: %s\n", e.number(), qPrintable(e.description()));
         return 1;
     }

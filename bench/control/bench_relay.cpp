@@ -7,10 +7,10 @@
 //    was painted.
 // Usage: bench_relay [findings=100000]   (under a session bus that can start sorvik)
 
-#include "MSFlexGrid.h"
+#include "ResultsTableView.h"
+#include "SettingsFolder.h"
 #include "TavrinX.h"
 #include "UserControlHost.h"
-#include "WindowsDirectory.h"
 
 #include <QApplication>
 #include <QDir>
@@ -73,7 +73,7 @@ struct Run {
 
 Run search(TavrinX *control, bool stream) {
     Run run;
-    control->setStreamFindings(stream ? vbTrue : vbFalse);
+    control->setStreamFindings(stream ? Tavrin::vbTrue : Tavrin::vbFalse);
     QElapsedTimer clock;
     qint64 firstFound = -1;
     double cpuAtFirst = 0;
@@ -97,7 +97,7 @@ Run search(TavrinX *control, bool stream) {
     PaintCounter painted;
     // The grid is made anew by Grep: watch it from the first finding on.
     auto watch = QObject::connect(control, &TavrinX::ScanStarted, [&] {
-        if (auto *grid = control->findChild<MSFlexGridLib::MSFlexGrid *>("fgFiles"))
+        if (auto *grid = control->findChild<Tavrin::ResultsTableView *>("fgFiles"))
             grid->viewport()->installEventFilter(&painted);
     });
     QEventLoop loop;
@@ -120,13 +120,13 @@ int main(int argc, char **argv) {
     QApplication app(argc, argv);
     const int findings = argc > 1 ? QByteArray(argv[1]).toInt() : 100000;
     QTemporaryDir settings, corpus;
-    setWindowsDirectoryLookup([dir = settings.path()] { return dir; });
+    SettingsFolder::setLookup([dir = settings.path()] { return dir; });
     writeCorpus(corpus.path(), findings);
 
     QWidget form;
     auto *layout = new QVBoxLayout(&form);
     layout->setContentsMargins(0, 0, 0, 0);
-    UserControlHost host(&form);
+    Tavrin::UserControlHost host(&form);
     auto *control = host.createNew<TavrinX>(QStringLiteral("Bench"));
     layout->addWidget(control);
     control->setSearchPath(corpus.path());

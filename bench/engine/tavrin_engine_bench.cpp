@@ -38,12 +38,13 @@ using TavrinEXE::TavrinX;
 // re (the string is a regular expression), bin (skip binary files), x=<list> (folders left out).
 template <typename Engine> void applyMode(Engine &engine, const QString &mode) {
     const QStringList flags = mode.split(u',');
-    engine.setCaseSensitive(flags.contains(QLatin1String("ci")) ? vbFalse : vbTrue);
-    engine.setWholeWordOnly(vboolVariant(toVBool(flags.contains(QLatin1String("ww")))));
+    engine.setCaseSensitive(flags.contains(QLatin1String("ci")) ? Tavrin::vbFalse : Tavrin::vbTrue);
+    engine.setWholeWordOnly(
+        Tavrin::vboolVariant(Tavrin::toVBool(flags.contains(QLatin1String("ww")))));
     if (flags.contains(QLatin1String("re")))
-        engine.setUseRegularExpression(vbTrue);
+        engine.setUseRegularExpression(Tavrin::vbTrue);
     if (flags.contains(QLatin1String("bin")))
-        engine.setSkipBinaryFiles(vbTrue);
+        engine.setSkipBinaryFiles(Tavrin::vbTrue);
     for (const QString &flag : flags) {
         if (flag.startsWith(QLatin1String("x=")))
             engine.setExcludeFolders(flag.mid(2));
@@ -61,7 +62,7 @@ std::shared_ptr<TavrinX> engineFor(const QString &folder, const QString &needle,
 
 void runToEnd(TavrinX &engine) {
     engine.Grep();
-    while (engine.SearchActive() != vbFalse)
+    while (engine.SearchActive() != Tavrin::vbFalse)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
@@ -123,7 +124,7 @@ int busScan(const QString &folder, const QString &needle, const QString &mode, i
             loop.exec();
             const double wall = clock.nsecsElapsed() / 1e9;
             const double cpu = cpuSeconds(pid) - cpuBefore;
-            while (engine.SearchActive() != vbFalse)
+            while (engine.SearchActive() != Tavrin::vbFalse)
                 QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
             if (i > 0 && wall < best) {
                 best = wall;
@@ -131,7 +132,7 @@ int busScan(const QString &folder, const QString &needle, const QString &mode, i
             }
         }
         std::printf("%.3f %d %.3f %ld %ld\n", best, engine.SearchCount(), bestCpu, idle, peak);
-    } catch (const PlatformError &e) {
+    } catch (const Tavrin::PlatformError &e) {
         std::printf("platform error %d: %s\n", e.number(), qPrintable(e.description()));
         return 1;
     }
@@ -252,7 +253,7 @@ template <typename Start> double timedRun(TavrinX &engine, Start start) {
     QElapsedTimer clock;
     clock.start();
     start();
-    while (engine.SearchActive() != vbFalse)
+    while (engine.SearchActive() != Tavrin::vbFalse)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     const double seconds = clock.nsecsElapsed() / 1e9;
     QObject::disconnect(error);

@@ -58,10 +58,10 @@ QWidget *TavrinXDesignerPlugin::createWidget(QWidget *parent) {
     QWidget *holder = nullptr;
     if (!form)
         form = holder = new QWidget;
-    auto *host = new UserControlHost(form);
+    auto *host = new Tavrin::UserControlHost(form);
     try {
-        UserControl *control = host->createNew(QStringLiteral("TavrinX1"),
-                                               [form](QWidget *) { return new TavrinX(form); });
+        Tavrin::UserControl *control = host->createNew(
+            QStringLiteral("TavrinX1"), [form](QWidget *) { return new TavrinX(form); });
         if (holder)
             QObject::connect(control, &QObject::destroyed, holder, &QObject::deleteLater);
         return control;

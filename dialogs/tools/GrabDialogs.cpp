@@ -6,6 +6,7 @@
 #include "frmAbout.h"
 #include "frmTavrinOptions.h"
 #include "ppgAbout.h"
+#include "ppgAboutPrivate.h"
 #include "ppgGeneral.h"
 
 #include <QApplication>
@@ -55,11 +56,11 @@ int main(int argc, char *argv[]) {
     ok = save(&options, out, QStringLiteral("options.png")) && ok;
 
     SampleControl control;
-    auto *general = new ppgGeneral;
-    auto *aboutPage = new ppgAbout;
-    PropertyPageFrame frame({&control}, {general, aboutPage});
+    auto *general = new Tavrin::ppgGeneral;
+    auto *aboutPage = new Tavrin::ppgAbout;
+    Tavrin::PropertyPageFrame frame({&control}, {general, aboutPage});
     ok = save(&frame, out, QStringLiteral("page-general.png")) && ok;
-    aboutPage->animation().Timer1_Timer();
+    Tavrin::ppgAboutPrivate::animation(*aboutPage).Timer1_Timer();
     ok = save(aboutPage, out, QStringLiteral("page-about.png")) && ok;
 
     frmAbout about;

@@ -2,7 +2,7 @@
 
 #include "BusErrors.h"
 #include "MessageSize.h"
-#include "PlatformError.h"
+#include "TavrinEXERuntime.h"
 
 #include <QDBusArgument>
 #include <QDBusUnixFileDescriptor>

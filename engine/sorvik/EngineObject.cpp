@@ -3,7 +3,7 @@
 
 #include "BusErrors.h"
 #include "ObjectRegistry.h"
-#include "PlatformError.h"
+#include "TavrinEXERuntime.h"
 #include "TavrinXEngine.h"
 
 #include <QDBusArgument>

@@ -1,7 +1,7 @@
 #include "EngineThread.h"
 
 #include "EngineObject.h"
-#include "PlatformError.h"
+#include "TavrinEXERuntime.h"
 #include "TavrinXEngine.h"
 
 namespace TavrinEXE {

@@ -2,7 +2,7 @@
 #include "TavrinEXENames.h"
 
 #include "BusErrors.h"
-#include "PlatformError.h"
+#include "TavrinEXERuntime.h"
 
 #include <QDBusConnection>
 #include <QDBusPendingCallWatcher>

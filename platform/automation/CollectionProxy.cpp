@@ -2,7 +2,7 @@
 
 #include "AutomationCall.h"
 #include "BusErrors.h"
-#include "PlatformError.h"
+#include "TavrinEXERuntime.h"
 
 #include <QDBusArgument>
 #include <QDBusConnection>

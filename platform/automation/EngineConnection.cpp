@@ -5,7 +5,7 @@
 #include "BusErrors.h"
 #include "CollectionProxy.h"
 #include "EventSink.h"
-#include "PlatformError.h"
+#include "TavrinEXERuntime.h"
 #include "ServerActivation.h"
 
 #include <QDBusConnection>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Boolean.h"
+#include "TavrinEXERuntime.h"
 
 #include <QObject>
 #include <QString>

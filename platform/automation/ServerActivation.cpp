@@ -1,7 +1,7 @@
 #include "ServerActivation.h"
 
 #include "AutomationCall.h"
-#include "PlatformError.h"
+#include "TavrinEXERuntime.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>

@@ -73,7 +73,7 @@ bool FileRewrite::commit(const QByteArray &contents) {
     if (::stat(mTarget.constData(), &now) != 0 || !(FileIdentity::of(now) == mIdentity))
         return false;
     if ((mStat.st_mode & 0222) == 0)
-        throw PlatformError(PlatformError::PermissionDenied,
+        throw Tavrin::PlatformError(Tavrin::PlatformError::PermissionDenied,
                             QStringLiteral("the file is read-only"));
     if (::faccessat(AT_FDCWD, mTarget.constData(), W_OK, AT_EACCESS) != 0)
         throw fsError(errno);
@@ -108,8 +108,8 @@ void FileRewrite::replaceByRename(const QByteArray &contents) {
     QByteArray temporary = folder + "/." + mTarget.mid(slash + 1).left(200) + ".XXXXXX";
     Descriptor file{::mkostemp(temporary.data(), O_CLOEXEC)};
     if (file.fd < 0) {
-        const PlatformError reason = fsError(errno, true);
-        throw PlatformError(
+        const Tavrin::PlatformError reason = fsError(errno, true);
+        throw Tavrin::PlatformError(
             reason.number(),
             QStringLiteral("its folder takes no new file (%1)").arg(reason.description()));
     }

@@ -12,7 +12,7 @@
 // (so the links stay one file), once the new contents are complete.
 class FileRewrite {
 public:
-    // Reads the file at path (raw bytes). Throws PlatformError with the system's reason.
+    // Reads the file at path (raw bytes). Throws Tavrin::PlatformError with the system's reason.
     explicit FileRewrite(const QByteArray &path);
 
     const QByteArray &contents() const { return mContents; }
@@ -20,7 +20,7 @@ public:
     const FileIdentity &identity() const { return mIdentity; }
 
     // Puts contents in place of the file's. False, with nothing written, when the file is not
-    // the one read any more or has changed since. Throws PlatformError when it cannot be
+    // the one read any more or has changed since. Throws Tavrin::PlatformError when it cannot be
     // written: with the system's reason, or "the file is read-only" for a file whose mode has no
     // write bit (root included, whom the rename would let replace it all the same).
     bool commit(const QByteArray &contents);

@@ -196,7 +196,7 @@ std::optional<FolderListing::Identity> FolderListing::fileIdentity(const QByteAr
             const int folder = openAgain();
             at = ::fstatat(folder, name.constData(), &st, 0);
             ::close(folder);
-        } catch (const PlatformError &) {
+        } catch (const Tavrin::PlatformError &) {
         }
     }
     if (at != 0 || !S_ISREG(st.st_mode))

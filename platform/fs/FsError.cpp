@@ -3,11 +3,12 @@
 #include <cerrno>
 #include <cstring>
 
-PlatformError fsError(int error, bool forFolder) {
-    int number = PlatformError::PathFileAccessError;
+Tavrin::PlatformError fsError(int error, bool forFolder) {
+    int number = Tavrin::PlatformError::PathFileAccessError;
     if (error == ENOENT || error == ENOTDIR)
-        number = forFolder ? PlatformError::PathNotFound : PlatformError::FileNotFound;
+        number =
+            forFolder ? Tavrin::PlatformError::PathNotFound : Tavrin::PlatformError::FileNotFound;
     else if (error == EACCES || error == EPERM)
-        number = PlatformError::PermissionDenied;
+        number = Tavrin::PlatformError::PermissionDenied;
     return {number, QString::fromLocal8Bit(std::strerror(error))};
 }

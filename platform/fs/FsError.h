@@ -3,4 +3,4 @@
 #include "PlatformError.h"
 
 // The platform error for a failed system call, described by the system's own message.
-PlatformError fsError(int error, bool forFolder = false);
+Tavrin::PlatformError fsError(int error, bool forFolder = false);

@@ -70,8 +70,8 @@ qint64 TextStream::ReadBlockAt(char *into, qint64 maxBytes, qint64 at) {
 
 qint64 TextStream::readRaw(char *into, qint64 maxBytes, qint64 at) {
     if (mFd < 0)
-        throw PlatformError(PlatformError::PathFileAccessError,
-                            QStringLiteral("Bad file name or number"));
+        throw Tavrin::PlatformError(Tavrin::PlatformError::PathFileAccessError,
+                                    QStringLiteral("Bad file name or number"));
     if (mSize >= 0)
         maxBytes = std::min(maxBytes, mSize - at);
     qint64 total = 0;

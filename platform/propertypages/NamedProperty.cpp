@@ -12,12 +12,14 @@ constexpr int kReadOnlyProperty = 383;
 
 QMetaProperty declaredProperty(const QObject *object, const char *name) {
     if (!object)
-        throw PlatformError(PlatformError::ObjectRequired, QStringLiteral("Object required"));
+        throw Tavrin::PlatformError(Tavrin::PlatformError::ObjectRequired,
+                                    QStringLiteral("Object required"));
     const QMetaObject *meta = object->metaObject();
     const int index = meta->indexOfProperty(name);
     if (index < 0)
-        throw PlatformError(kObjectDoesNotSupport,
-                            QStringLiteral("Object doesn't support this property or method"));
+        throw Tavrin::PlatformError(
+            kObjectDoesNotSupport,
+            QStringLiteral("Object doesn't support this property or method"));
     return meta->property(index);
 }
 
@@ -32,10 +34,10 @@ QVariant read(const QObject *object, const char *name) {
 void write(QObject *object, const char *name, const QVariant &vNewValue) {
     const QMetaProperty property = declaredProperty(object, name);
     if (!property.isWritable())
-        throw PlatformError(kReadOnlyProperty,
-                            QStringLiteral("Can't assign to read-only property"));
+        throw Tavrin::PlatformError(kReadOnlyProperty,
+                                    QStringLiteral("Can't assign to read-only property"));
     if (!property.write(object, vNewValue))
-        throw PlatformError::typeMismatch();
+        throw Tavrin::PlatformError::typeMismatch();
 }
 
 } // namespace NamedProperty

@@ -2,22 +2,43 @@
 
 #include "PlatformError.h"
 
-PropertyPage::PropertyPage(QWidget *parent) : QWidget(parent) {}
+namespace Tavrin {
+
+class PropertyPagePrivate {
+public:
+    QList<QObject *> mSelectedControls;
+    bool mChanged = false;
+};
+
+PropertyPage::PropertyPage(QWidget *parent)
+    : QWidget(parent), d(std::make_unique<PropertyPagePrivate>()) {}
+
+PropertyPage::~PropertyPage() = default;
+
+QList<QObject *> PropertyPage::SelectedControls() const {
+    return d->mSelectedControls;
+}
+
+bool PropertyPage::Changed() const {
+    return d->mChanged;
+}
 
 void PropertyPage::setSelectedControls(const QList<QObject *> &controls) {
-    mSelectedControls = controls;
+    d->mSelectedControls = controls;
     SelectionChanged();
 }
 
 void PropertyPage::setChanged(bool changed) {
-    if (mChanged == changed)
+    if (d->mChanged == changed)
         return;
-    mChanged = changed;
-    emit changedChanged(mChanged);
+    d->mChanged = changed;
+    emit changedChanged(d->mChanged);
 }
 
 QObject *PropertyPage::firstSelectedControl() const {
-    if (mSelectedControls.isEmpty())
+    if (d->mSelectedControls.isEmpty())
         throw PlatformError::subscriptOutOfRange();
-    return mSelectedControls.first();
+    return d->mSelectedControls.first();
 }
+
+} // namespace Tavrin

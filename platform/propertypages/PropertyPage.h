@@ -4,6 +4,11 @@
 
 #include <QList>
 #include <QWidget>
+#include <memory>
+
+namespace Tavrin {
+
+class PropertyPagePrivate;
 
 // One page of the property-page frame. The frame hands it the selected controls and asks it to
 // apply; the page tells the frame through Changed that it holds edits. The page's caption (its
@@ -12,12 +17,13 @@ class TAVRINX_EXPORT PropertyPage : public QWidget {
     Q_OBJECT
 public:
     explicit PropertyPage(QWidget *parent = nullptr);
+    ~PropertyPage() override;
 
-    QList<QObject *> SelectedControls() const { return mSelectedControls; }
+    QList<QObject *> SelectedControls() const;
     // Stores the selection and runs SelectionChanged(); its errors pass through.
     void setSelectedControls(const QList<QObject *> &controls);
 
-    bool Changed() const { return mChanged; }
+    bool Changed() const;
     void setChanged(bool changed);
 
     // The frame delivered a new selection: load the page from it.
@@ -33,6 +39,8 @@ protected:
     QObject *firstSelectedControl() const;
 
 private:
-    QList<QObject *> mSelectedControls;
-    bool mChanged = false;
+    // Behind a private class, so that a field can be added without changing this class's layout.
+    const std::unique_ptr<PropertyPagePrivate> d;
 };
+
+} // namespace Tavrin

@@ -9,35 +9,48 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+namespace Tavrin {
+
+class PropertyPageFramePrivate {
+public:
+    QList<PropertyPage *> mPages;
+    QTabWidget *mTabs = nullptr;
+    QPushButton *mOkButton = nullptr;
+    QPushButton *mCancelButton = nullptr;
+    QPushButton *mApplyButton = nullptr;
+};
+
 PropertyPageFrame::PropertyPageFrame(const QList<QObject *> &selectedControls,
                                      const QList<PropertyPage *> &pages, QWidget *parent)
-    : QDialog(parent), mPages(pages), mTabs(new QTabWidget(this)) {
+    : QDialog(parent), d(std::make_unique<PropertyPageFramePrivate>()) {
+    d->mPages = pages;
+    d->mTabs = new QTabWidget(this);
     setWindowTitle(tr("Property Pages"));
 
     auto *buttons = new QDialogButtonBox(
         QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Apply, this);
-    mOkButton = buttons->button(QDialogButtonBox::Ok);
-    mCancelButton = buttons->button(QDialogButtonBox::Cancel);
-    mApplyButton = buttons->button(QDialogButtonBox::Apply);
+    d->mOkButton = buttons->button(QDialogButtonBox::Ok);
+    d->mCancelButton = buttons->button(QDialogButtonBox::Cancel);
+    d->mApplyButton = buttons->button(QDialogButtonBox::Apply);
 
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(mTabs);
+    layout->addWidget(d->mTabs);
     layout->addWidget(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    for (PropertyPage *page : mPages) {
+    for (PropertyPage *page : d->mPages) {
         // Pages keep the size they were designed with.
         page->setFixedSize(page->size());
-        mTabs->addTab(page, page->windowTitle());
+        d->mTabs->addTab(page, page->windowTitle());
         connect(page, &PropertyPage::changedChanged, this, &PropertyPageFrame::updateApplyButton);
     }
 
-    connect(mOkButton, &QPushButton::clicked, this, [this] {
+    connect(d->mOkButton, &QPushButton::clicked, this, [this] {
         if (applyChanges())
             accept();
     });
-    connect(mCancelButton, &QPushButton::clicked, this, &QDialog::reject);
-    connect(mApplyButton, &QPushButton::clicked, this, &PropertyPageFrame::applyChanges);
+    connect(d->mCancelButton, &QPushButton::clicked, this, &QDialog::reject);
+    connect(d->mApplyButton, &QPushButton::clicked, this, &PropertyPageFrame::applyChanges);
 
     setSelection(selectedControls);
     updateApplyButton();
@@ -45,7 +58,7 @@ PropertyPageFrame::PropertyPageFrame(const QList<QObject *> &selectedControls,
 
 bool PropertyPageFrame::setSelection(const QList<QObject *> &selectedControls) {
     bool ok = true;
-    for (PropertyPage *page : mPages) {
+    for (PropertyPage *page : d->mPages) {
         try {
             page->setSelectedControls(selectedControls);
         } catch (const PlatformError &error) {
@@ -57,13 +70,13 @@ bool PropertyPageFrame::setSelection(const QList<QObject *> &selectedControls) {
 }
 
 bool PropertyPageFrame::applyChanges() {
-    for (PropertyPage *page : mPages) {
+    for (PropertyPage *page : d->mPages) {
         if (!page->Changed())
             continue;
         try {
             page->ApplyChanges();
         } catch (const PlatformError &error) {
-            mTabs->setCurrentWidget(page);
+            d->mTabs->setCurrentWidget(page);
             reportError(error.description());
             return false;
         }
@@ -79,7 +92,27 @@ void PropertyPageFrame::reportError(const QString &description) {
 
 void PropertyPageFrame::updateApplyButton() {
     bool anyChanged = false;
-    for (const PropertyPage *page : mPages)
+    for (const PropertyPage *page : d->mPages)
         anyChanged = anyChanged || page->Changed();
-    mApplyButton->setEnabled(anyChanged);
+    d->mApplyButton->setEnabled(anyChanged);
 }
+
+PropertyPageFrame::~PropertyPageFrame() = default;
+
+QList<PropertyPage *> PropertyPageFrame::pages() const {
+    return d->mPages;
+}
+
+QPushButton *PropertyPageFrame::okButton() const {
+    return d->mOkButton;
+}
+
+QPushButton *PropertyPageFrame::cancelButton() const {
+    return d->mCancelButton;
+}
+
+QPushButton *PropertyPageFrame::applyButton() const {
+    return d->mApplyButton;
+}
+
+} // namespace Tavrin

@@ -4,10 +4,15 @@
 
 #include <QDialog>
 #include <QList>
+#include <memory>
 
-class PropertyPage;
 class QPushButton;
 class QTabWidget;
+
+namespace Tavrin {
+
+class PropertyPage;
+class PropertyPageFramePrivate;
 
 // The modal frame a host opens to edit the properties of one or more controls: one tab per
 // page, OK, Cancel and Apply. A page that fails to load or apply (a PlatformError, e.g. a
@@ -19,11 +24,12 @@ public:
     // Takes ownership of the pages and loads them from the selection.
     PropertyPageFrame(const QList<QObject *> &selectedControls, const QList<PropertyPage *> &pages,
                       QWidget *parent = nullptr);
+    ~PropertyPageFrame() override;
 
-    QList<PropertyPage *> pages() const { return mPages; }
-    QPushButton *okButton() const { return mOkButton; }
-    QPushButton *cancelButton() const { return mCancelButton; }
-    QPushButton *applyButton() const { return mApplyButton; }
+    QList<PropertyPage *> pages() const;
+    QPushButton *okButton() const;
+    QPushButton *cancelButton() const;
+    QPushButton *applyButton() const;
 
     // Hands every page a new selection; false when a page failed to load.
     bool setSelection(const QList<QObject *> &selectedControls);
@@ -38,9 +44,8 @@ private:
     void reportError(const QString &description);
     void updateApplyButton();
 
-    QList<PropertyPage *> mPages;
-    QTabWidget *mTabs = nullptr;
-    QPushButton *mOkButton = nullptr;
-    QPushButton *mCancelButton = nullptr;
-    QPushButton *mApplyButton = nullptr;
+    // Behind a private class, so that a field can be added without changing this class's layout.
+    const std::unique_ptr<PropertyPageFramePrivate> d;
 };
+
+} // namespace Tavrin

@@ -2,6 +2,8 @@
 
 #include "PlatformError.h"
 
+namespace Tavrin {
+
 VBool variantToVBool(const QVariant &variant) {
     switch (variant.typeId()) {
     case QMetaType::Bool:
@@ -56,3 +58,5 @@ bool variantEqualsTrue(const QVariant &variant) {
     const double number = variant.toString().trimmed().toDouble(&isNumber);
     return isNumber && number == -1.0;
 }
+
+} // namespace Tavrin

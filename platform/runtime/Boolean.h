@@ -5,6 +5,8 @@
 #include <QVariant>
 #include <QtGlobal>
 
+namespace Tavrin {
+
 // The automation Boolean: a 16-bit value, true = -1, false = 0.
 using VBool = qint16;
 constexpr VBool vbTrue = -1;
@@ -27,3 +29,5 @@ TAVRINX_EXPORT bool variantEqualsTrue(const QVariant &variant);
 inline QVariant vboolVariant(VBool b) {
     return QVariant(b != 0);
 }
+
+} // namespace Tavrin

@@ -14,7 +14,7 @@ qint32 Collection::Count() const {
 QVariant Collection::Item(qint32 index) const {
     std::shared_lock lock(mLock);
     if (index < 1 || index > mCount)
-        throw PlatformError::subscriptOutOfRange();
+        throw Tavrin::PlatformError::subscriptOutOfRange();
     return itemAt(index - 1);
 }
 
@@ -25,7 +25,8 @@ void Collection::Add(const QVariant &item) {
 
 void Collection::append(const QVariant &item) {
     if (mCount == std::numeric_limits<qint32>::max())
-        throw PlatformError(PlatformError::AutomationError, QStringLiteral("Out of memory"));
+        throw Tavrin::PlatformError(Tavrin::PlatformError::AutomationError,
+                                    QStringLiteral("Out of memory"));
     const int type = item.typeId();
     if (mKind == Kind::Empty)
         mKind = type == QMetaType::Int       ? Kind::Ints
@@ -51,7 +52,8 @@ void Collection::AddRecord(const QString &path, qint32 line, qint32 column, cons
         return;
     }
     if (mCount == std::numeric_limits<qint32>::max())
-        throw PlatformError(PlatformError::AutomationError, QStringLiteral("Out of memory"));
+        throw Tavrin::PlatformError(Tavrin::PlatformError::AutomationError,
+                                    QStringLiteral("Out of memory"));
     mRecords.push_back({path, text, line, column});
     ++mCount;
 }

@@ -6,7 +6,8 @@
 #include <deque>
 #include <shared_mutex>
 
-// An ordered list whose first item has index 1: count, item, enumeration and append.
+// An ordered list whose first item has index 1: count, item and append; it is enumerated by
+// index, from 1 to Count().
 // Owned through std::shared_ptr: public collections are shared by reference.
 //
 // Items are kept compactly while they are all of one kind (32-bit integers, strings, or the
@@ -14,29 +15,6 @@
 // tagged values. Items never change once appended. One thread may append while others read.
 class Collection {
 public:
-    class const_iterator {
-    public:
-        using value_type = QVariant;
-        using difference_type = qint32;
-        using iterator_category = std::input_iterator_tag;
-        using pointer = void;
-        using reference = QVariant;
-
-        QVariant operator*() const { return mpOwner->Item(mIndex + 1); }
-        const_iterator &operator++() {
-            ++mIndex;
-            return *this;
-        }
-        bool operator==(const const_iterator &other) const { return mIndex == other.mIndex; }
-        bool operator!=(const const_iterator &other) const { return mIndex != other.mIndex; }
-
-    private:
-        friend class Collection;
-        const_iterator(const Collection *owner, qint32 index) : mpOwner(owner), mIndex(index) {}
-        const Collection *mpOwner;
-        qint32 mIndex;
-    };
-
     Collection() = default;
     Collection(const Collection &) = delete;
     Collection &operator=(const Collection &) = delete;
@@ -48,9 +26,6 @@ public:
     // Appends the result record "path<TAB>line<TAB>column<TAB>text" (a string item); the text is
     // built when the item is read, and path and text share the caller's string data.
     void AddRecord(const QString &path, qint32 line, qint32 column, const QString &text);
-
-    const_iterator begin() const { return {this, 0}; }
-    const_iterator end() const { return {this, Count()}; }
 
 private:
     struct Record {

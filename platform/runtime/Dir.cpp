@@ -18,9 +18,9 @@ bool isNotFound(int error) {
 }
 
 [[noreturn]] void throwLookupError(int error) {
-    throw PlatformError(PlatformError::PathFileAccessError,
-                        QStringLiteral("Path/File access error (%1)")
-                            .arg(QString::fromLocal8Bit(std::strerror(error))));
+    throw Tavrin::PlatformError(Tavrin::PlatformError::PathFileAccessError,
+                                QStringLiteral("Path/File access error (%1)")
+                                    .arg(QString::fromLocal8Bit(std::strerror(error))));
 }
 
 bool accepts(const QByteArray &path, int attributes) {

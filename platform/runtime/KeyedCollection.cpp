@@ -8,7 +8,7 @@ constexpr int kKeyAlreadyAssociated = 457;
 
 QString KeyedCollection::Item(qint32 index) const {
     if (index < 1 || index > Count())
-        throw PlatformError::subscriptOutOfRange();
+        throw Tavrin::PlatformError::subscriptOutOfRange();
     compact();
     return mValues.at(index - 1);
 }
@@ -16,9 +16,10 @@ QString KeyedCollection::Item(qint32 index) const {
 void KeyedCollection::Add(const QString &value, const QString &key) {
     const QString folded = fold(key);
     if (mIndex.contains(folded))
-        throw PlatformError(kKeyAlreadyAssociated,
-                            QStringLiteral("This key is already associated with an element of "
-                                           "this collection"));
+        throw Tavrin::PlatformError(
+            kKeyAlreadyAssociated,
+            QStringLiteral("This key is already associated with an element of "
+                           "this collection"));
     if (mValues.size() > 2 * mIndex.size())
         compact(); // keeps the holes of a long remove-and-add run bounded
     mIndex.insert(folded, mValues.size());
@@ -30,8 +31,8 @@ void KeyedCollection::Add(const QString &value, const QString &key) {
 void KeyedCollection::Remove(const QString &key) {
     const auto it = mIndex.constFind(fold(key));
     if (it == mIndex.cend())
-        throw PlatformError(PlatformError::InvalidProcedureCall,
-                            QStringLiteral("Invalid procedure call or argument"));
+        throw Tavrin::PlatformError(Tavrin::PlatformError::InvalidProcedureCall,
+                                    QStringLiteral("Invalid procedure call or argument"));
     mLive[it.value()] = false;
     mValues[it.value()].clear();
     mIndex.erase(it);

@@ -3,7 +3,12 @@
 #include "tavrinx_export.h"
 
 #include <QString>
+#include <memory>
 #include <stdexcept>
+
+namespace Tavrin {
+
+class PlatformErrorPrivate;
 
 // A failure of the platform itself (a call to the other process, a type mismatch, a cell that
 // does not exist). It is never turned into an OnError event: it reaches the caller.
@@ -25,12 +30,13 @@ public:
         AutomationError = 440,
     };
 
-    PlatformError(int number, const QString &description)
-        : std::runtime_error(description.toStdString()), mNumber(number),
-          mDescription(description) {}
+    PlatformError(int number, const QString &description);
+    PlatformError(const PlatformError &other) noexcept;
+    PlatformError &operator=(const PlatformError &other) noexcept;
+    ~PlatformError() override;
 
-    int number() const { return mNumber; }
-    QString description() const { return mDescription; }
+    int number() const;
+    QString description() const;
 
     static PlatformError typeMismatch() { return {TypeMismatch, QStringLiteral("Type mismatch")}; }
     static PlatformError subscriptOutOfRange() {
@@ -38,6 +44,9 @@ public:
     }
 
 private:
-    int mNumber;
-    QString mDescription;
+    // Shared between copies, so that copying the exception cannot fail; behind a private class,
+    // so that a field can be added without changing this class's layout.
+    std::shared_ptr<const PlatformErrorPrivate> d;
 };
+
+} // namespace Tavrin

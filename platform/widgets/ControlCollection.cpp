@@ -3,14 +3,29 @@
 #include "ControlRegistry.h"
 #include "PlatformError.h"
 
+#include <QPointer>
+
+namespace Tavrin {
+
 namespace {
 constexpr int kNameInUse = 727;
 constexpr int kNoSuchControl = 730;
 } // namespace
 
+class ControlCollectionPrivate {
+public:
+    QWidget *mOwner;
+    QList<QPointer<QWidget>> mControls;
+};
+
+ControlCollection::ControlCollection(QWidget *owner)
+    : d(std::make_unique<ControlCollectionPrivate>(ControlCollectionPrivate{owner, {}})) {}
+
+ControlCollection::~ControlCollection() = default;
+
 int ControlCollection::indexOf(const QString &name) const {
-    for (int i = 0; i < mControls.size(); ++i) {
-        const QWidget *control = mControls.at(i);
+    for (int i = 0; i < d->mControls.size(); ++i) {
+        const QWidget *control = d->mControls.at(i);
         if (control && control->objectName().compare(name, Qt::CaseInsensitive) == 0)
             return i;
     }
@@ -18,13 +33,13 @@ int ControlCollection::indexOf(const QString &name) const {
 }
 
 QWidget *ControlCollection::Add(const QString &progId, const QString &name) {
-    mControls.removeAll(nullptr);
+    d->mControls.removeAll(nullptr);
     if (indexOf(name) >= 0)
         throw PlatformError(
             kNameInUse, QStringLiteral("There is already a control with the name '%1'").arg(name));
-    QWidget *control = ControlRegistry::create(progId, mOwner);
+    QWidget *control = ControlRegistry::create(progId, d->mOwner);
     control->setObjectName(name);
-    mControls.append(control);
+    d->mControls.append(control);
     return control;
 }
 
@@ -32,7 +47,7 @@ void ControlCollection::Remove(const QString &name) {
     const int index = indexOf(name);
     if (index < 0)
         throw PlatformError(kNoSuchControl, QStringLiteral("Control '%1' not found").arg(name));
-    QWidget *control = mControls.takeAt(index);
+    QWidget *control = d->mControls.takeAt(index);
     control->hide();
     control->blockSignals(true);
     control->setObjectName(QString());
@@ -41,12 +56,14 @@ void ControlCollection::Remove(const QString &name) {
 
 QWidget *ControlCollection::Item(const QString &name) const {
     const int index = indexOf(name);
-    return index < 0 ? nullptr : mControls.at(index).data();
+    return index < 0 ? nullptr : d->mControls.at(index).data();
 }
 
 int ControlCollection::Count() const {
     int count = 0;
-    for (const auto &control : mControls)
+    for (const auto &control : d->mControls)
         count += control ? 1 : 0;
     return count;
 }
+
+} // namespace Tavrin

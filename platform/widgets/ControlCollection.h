@@ -3,15 +3,20 @@
 #include "tavrinx_export.h"
 
 #include <QList>
-#include <QPointer>
 #include <QString>
 #include <QWidget>
+#include <memory>
+
+namespace Tavrin {
+
+class ControlCollectionPrivate;
 
 // The controls a user control added at run time, by name (compared without regard to case).
 // Each is a child widget of the user control.
 class TAVRINX_EXPORT ControlCollection {
 public:
-    explicit ControlCollection(QWidget *owner) : mOwner(owner) {}
+    explicit ControlCollection(QWidget *owner);
+    ~ControlCollection();
 
     // A new, hidden child made from the identifier's factory and named `name`. Fails with
     // PlatformError when the identifier is unknown or the name is taken.
@@ -27,6 +32,8 @@ public:
 private:
     int indexOf(const QString &name) const;
 
-    QWidget *mOwner;
-    QList<QPointer<QWidget>> mControls;
+    // Behind a private class, so that a field can be added without changing this class's layout.
+    const std::unique_ptr<ControlCollectionPrivate> d;
 };
+
+} // namespace Tavrin

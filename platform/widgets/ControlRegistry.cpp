@@ -1,7 +1,7 @@
 #include "ControlRegistry.h"
 
-#include "MSFlexGrid.h"
 #include "PlatformError.h"
+#include "ResultsTableView.h"
 
 #include <QHash>
 #include <functional>
@@ -15,7 +15,7 @@ using Factory = std::function<QWidget *(QWidget *parent)>;
 const QHash<QString, Factory> &factories() {
     static const QHash<QString, Factory> table{
         {QStringLiteral("msflexgridlib.msflexgrid.1"),
-         [](QWidget *parent) -> QWidget * { return new MSFlexGridLib::MSFlexGrid(parent); }},
+         [](QWidget *parent) -> QWidget * { return new Tavrin::ResultsTableView(parent); }},
     };
     return table;
 }
@@ -25,7 +25,7 @@ const QHash<QString, Factory> &factories() {
 QWidget *ControlRegistry::create(const QString &progId, QWidget *parent) {
     const auto found = factories().constFind(progId.toLower());
     if (found == factories().constEnd())
-        throw PlatformError(kCannotCreateObject,
-                            QStringLiteral("Cannot create object of class '%1'").arg(progId));
+        throw Tavrin::PlatformError(
+            kCannotCreateObject, QStringLiteral("Cannot create object of class '%1'").arg(progId));
     return (*found)(parent);
 }

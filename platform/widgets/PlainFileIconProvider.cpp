@@ -5,6 +5,16 @@
 #include <QMimeDatabase>
 #include <QStyle>
 
+namespace Tavrin {
+
+// Empty for now: it holds the fields a later release adds.
+class PlainFileIconProviderPrivate {};
+
+PlainFileIconProvider::PlainFileIconProvider()
+    : d(std::make_unique<PlainFileIconProviderPrivate>()) {}
+
+PlainFileIconProvider::~PlainFileIconProvider() = default;
+
 QIcon PlainFileIconProvider::icon(IconType type) const {
     QStyle *style = QApplication::style();
     switch (type) {
@@ -35,3 +45,5 @@ QString PlainFileIconProvider::type(const QFileInfo &info) const {
     const QMimeType mime = QMimeDatabase().mimeTypeForFile(info, QMimeDatabase::MatchExtension);
     return mime.isDefault() ? QStringLiteral("File") : mime.comment();
 }
+
+} // namespace Tavrin

@@ -7,7 +7,7 @@
 
 #include <QEvent>
 
-namespace ComctlLib {
+namespace Tavrin {
 
 namespace {
 constexpr int kMargin = 2;
@@ -35,7 +35,7 @@ StatusBarPanel &StatusBar::addPanel(const QString &text, int widthTwips) {
 
 StatusBarPanel &StatusBar::Panels(int n) const {
     if (n < 1 || n > PanelCount())
-        throw PlatformError::subscriptOutOfRange();
+        throw Tavrin::PlatformError::subscriptOutOfRange();
     return *mPanels.at(n - 1);
 }
 
@@ -82,4 +82,4 @@ void StatusBar::alignToParent() {
         setGeometry(0, parent->height() - height(), parent->width(), height());
 }
 
-} // namespace ComctlLib
+} // namespace Tavrin

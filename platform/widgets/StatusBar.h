@@ -3,7 +3,7 @@
 #include <QList>
 #include <QWidget>
 
-namespace ComctlLib {
+namespace Tavrin {
 
 class StatusBarPanel;
 
@@ -36,4 +36,4 @@ private:
     int mHeight = 300;
 };
 
-} // namespace ComctlLib
+} // namespace Tavrin

@@ -4,7 +4,7 @@
 
 #include <QPainter>
 
-namespace ComctlLib {
+namespace Tavrin {
 
 StatusBarPanel::StatusBarPanel(QWidget *parent) : QLabel(parent) {
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -69,4 +69,4 @@ void StatusBarPanel::paintEvent(QPaintEvent *event) {
                      fontMetrics().elidedText(mText, Qt::ElideRight, area.width()));
 }
 
-} // namespace ComctlLib
+} // namespace Tavrin

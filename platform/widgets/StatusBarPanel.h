@@ -4,7 +4,7 @@
 #include <QLabel>
 #include <QTimer>
 
-namespace ComctlLib {
+namespace Tavrin {
 
 // One sunken panel of a StatusBar, at the width set in twips. A text too long for it ends in
 // an ellipsis; Text() still gives all of it. A new text is drawn at once, but a panel that
@@ -36,4 +36,4 @@ private:
     bool mAutoSize = false;
 };
 
-} // namespace ComctlLib
+} // namespace Tavrin

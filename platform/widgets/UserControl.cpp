@@ -1,8 +1,18 @@
 #include "UserControl.h"
 
 #include "Twips.h"
+#include "UserControlPrivate.h"
 
-UserControl::UserControl(QWidget *parent) : QWidget(parent) {}
+namespace Tavrin {
+
+UserControl::UserControl(QWidget *parent)
+    : QWidget(parent), d(std::make_unique<UserControlPrivate>(this)) {}
+
+UserControl::~UserControl() = default;
+
+ControlCollection &UserControl::Controls() {
+    return d->mControls;
+}
 
 int UserControl::ScaleWidth() const {
     return Twips::fromPixelsX(this, contentsRect().width());
@@ -14,6 +24,8 @@ int UserControl::ScaleHeight() const {
 
 void UserControl::resizeEvent(QResizeEvent *event) {
     QWidget::resizeEvent(event);
-    if (!mTerminated)
+    if (!d->mTerminated)
         Resize();
 }
+
+} // namespace Tavrin

@@ -5,8 +5,12 @@
 #include "ControlCollection.h"
 
 #include <QWidget>
+#include <memory>
+
+namespace Tavrin {
 
 class UserControlHost;
+class UserControlPrivate;
 
 // Base of a control that a host form holds. The host raises the container events below in
 // their order of life: Initialize at creation; then InitProperties for a brand-new instance or
@@ -16,10 +20,11 @@ class TAVRINX_EXPORT UserControl : public QWidget {
     Q_OBJECT
 public:
     explicit UserControl(QWidget *parent = nullptr);
+    ~UserControl() override;
 
     // The control's name on the host form; empty until the host has named it.
     QString Name() const { return objectName(); }
-    ControlCollection &Controls() { return mControls; }
+    ControlCollection &Controls();
     // Inner width and height in twips.
     int ScaleWidth() const;
     int ScaleHeight() const;
@@ -37,6 +42,8 @@ protected:
 private:
     friend class UserControlHost;
 
-    ControlCollection mControls{this};
-    bool mTerminated = false;
+    // Behind a private class, so that a field can be added without changing this class's layout.
+    const std::unique_ptr<UserControlPrivate> d;
 };
+
+} // namespace Tavrin

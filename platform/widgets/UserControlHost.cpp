@@ -1,14 +1,31 @@
 #include "UserControlHost.h"
 
+#include "UserControlPrivate.h"
+
 #include <QEvent>
+#include <QPointer>
 #include <QTimer>
 
-UserControlHost::UserControlHost(QWidget *form) : QObject(form), mForm(form) {
+namespace Tavrin {
+
+class UserControlHostPrivate {
+public:
+    QPointer<QWidget> mForm;
+    QList<QPointer<UserControl>> mControls;
+};
+
+UserControlHost::UserControlHost(QWidget *form)
+    : QObject(form), d(std::make_unique<UserControlHostPrivate>()) {
+    d->mForm = form;
     form->installEventFilter(this);
 }
 
 UserControlHost::~UserControlHost() {
     terminateAll();
+}
+
+QWidget *UserControlHost::form() const {
+    return d->mForm;
 }
 
 UserControl *UserControlHost::createNew(const QString &name, const Factory &factory) {
@@ -20,7 +37,7 @@ UserControl *UserControlHost::load(const QString &name, const Factory &factory) 
 }
 
 UserControl *UserControlHost::start(const QString &name, const Factory &factory, Start how) {
-    UserControl *control = factory(mForm);
+    UserControl *control = factory(d->mForm);
     try {
         control->Initialize();
     } catch (...) {
@@ -28,7 +45,7 @@ UserControl *UserControlHost::start(const QString &name, const Factory &factory,
         delete control;
         throw;
     }
-    mControls.append(control);
+    d->mControls.append(control);
     try {
         control->setObjectName(name);
         if (how == Start::New)
@@ -48,10 +65,10 @@ void UserControlHost::save(UserControl *control) {
 }
 
 void UserControlHost::terminate(UserControl *control) {
-    mControls.removeAll(control);
-    if (control->mTerminated)
+    d->mControls.removeAll(control);
+    if (control->d->mTerminated)
         return;
-    control->mTerminated = true;
+    control->d->mTerminated = true;
     // Deleted even when Terminate fails; the failure still reaches the caller.
     struct Deleter {
         UserControl *control;
@@ -62,7 +79,7 @@ void UserControlHost::terminate(UserControl *control) {
 
 QList<UserControl *> UserControlHost::controls() const {
     QList<UserControl *> live;
-    for (const auto &control : mControls)
+    for (const auto &control : d->mControls)
         if (control)
             live.append(control);
     return live;
@@ -79,12 +96,14 @@ void UserControlHost::terminateAll() noexcept {
 }
 
 bool UserControlHost::eventFilter(QObject *watched, QEvent *event) {
-    if (watched == mForm && event->type() == QEvent::Close) {
+    if (watched == d->mForm && event->type() == QEvent::Close) {
         // The form may still refuse to close; see once the close event has been handled.
         QTimer::singleShot(0, this, [this] {
-            if (mForm && !mForm->isVisible())
+            if (d->mForm && !d->mForm->isVisible())
                 terminateAll();
         });
     }
     return QObject::eventFilter(watched, event);
 }
+
+} // namespace Tavrin

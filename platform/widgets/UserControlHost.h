@@ -6,8 +6,12 @@
 
 #include <QList>
 #include <QObject>
-#include <QPointer>
 #include <functional>
+#include <memory>
+
+namespace Tavrin {
+
+class UserControlHostPrivate;
 
 // The host-form side of user controls: places controls on a form, raises their container
 // events, and terminates each exactly once, when it is let go, when the form closes or when
@@ -37,7 +41,7 @@ public:
     // Raises Terminate (once) and deletes the control.
     void terminate(UserControl *control);
 
-    QWidget *form() const { return mForm; }
+    QWidget *form() const;
     // The live controls of this host, in order of creation.
     QList<UserControl *> controls() const;
 
@@ -50,6 +54,8 @@ private:
     // Terminates every control; failures are dropped, for nobody is there to receive them.
     void terminateAll() noexcept;
 
-    QPointer<QWidget> mForm;
-    QList<QPointer<UserControl>> mControls;
+    // Behind a private class, so that a field can be added without changing this class's layout.
+    const std::unique_ptr<UserControlHostPrivate> d;
 };
+
+} // namespace Tavrin

@@ -88,14 +88,14 @@ int main(int argc, char *argv[]) {
 
         engine.setSearchPath(folder);
         engine.setSearchString(searchFor);
-        engine.setCaseSensitive(toVBool(parser.isSet(caseSensitive)));
-        engine.setWholeWordOnly(vboolVariant(toVBool(parser.isSet(wholeWord))));
+        engine.setCaseSensitive(Tavrin::toVBool(parser.isSet(caseSensitive)));
+        engine.setWholeWordOnly(Tavrin::vboolVariant(Tavrin::toVBool(parser.isSet(wholeWord))));
         if (parser.isSet(regex))
-            engine.setUseRegularExpression(vbTrue);
+            engine.setUseRegularExpression(Tavrin::vbTrue);
         if (parser.isSet(exclude))
             engine.setExcludeFolders(parser.value(exclude));
         if (parser.isSet(skipBinary))
-            engine.setSkipBinaryFiles(vbTrue);
+            engine.setSkipBinaryFiles(Tavrin::vbTrue);
         poll.start();
         engine.Grep();
         if (refused)
@@ -105,7 +105,7 @@ int main(int argc, char *argv[]) {
             results = engine.ResultsFound();
         printUpTo(results->Count());
         out << engine.SearchCount() << " found in " << engine.SearchTime() << " ms" << Qt::endl;
-    } catch (const PlatformError &error) {
+    } catch (const Tavrin::PlatformError &error) {
         err << "error " << error.number() << ": " << error.description() << Qt::endl;
         return 2;
     }

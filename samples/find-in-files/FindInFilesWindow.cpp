@@ -49,7 +49,7 @@ constexpr qint32 ChangedSinceCode = -109;
 } // namespace
 
 FindInFilesWindow::FindInFilesWindow(QWidget *parent)
-    : QMainWindow(parent), mHost(new UserControlHost(this)),
+    : QMainWindow(parent), mHost(new Tavrin::UserControlHost(this)),
       mSettings(std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
                                             QStringLiteral("tavrin"),
                                             QStringLiteral("find-in-files"))) {
@@ -59,8 +59,8 @@ FindInFilesWindow::FindInFilesWindow(QWidget *parent)
     QWidget *form = loader.loadForm(QStringLiteral(":/find-in-files/FindInFiles.ui"), this);
     mControl = form->findChild<TavrinX *>(QStringLiteral("TavrinX1"));
     if (!mControl)
-        throw PlatformError(PlatformError::ObjectRequired,
-                            QStringLiteral("The form holds no control named TavrinX1"));
+        throw Tavrin::PlatformError(Tavrin::PlatformError::ObjectRequired,
+                                    QStringLiteral("The form holds no control named TavrinX1"));
     setCentralWidget(form);
     resize(form->size());
     restoreGeometry(mSettings->value(WindowGeometry).toByteArray());
@@ -112,7 +112,7 @@ void FindInFilesWindow::setFirstRunOptions() {
     if (mSettings->contains(FirstRunDone) || mSettings->contains(LastFolder))
         return;
     guarded([this] {
-        mControl->setSkipBinaryFiles(vbTrue);
+        mControl->setSkipBinaryFiles(Tavrin::vbTrue);
         mControl->setExcludeFolders(QStringLiteral(".git"));
     });
     mSettings->setValue(FirstRunDone, true);
@@ -196,7 +196,7 @@ template <class F> bool FindInFilesWindow::guarded(F &&call) {
     try {
         call();
         return true;
-    } catch (const PlatformError &error) {
+    } catch (const Tavrin::PlatformError &error) {
         showStatus(QStringLiteral("Error %1: %2").arg(error.number()).arg(error.description()));
         return false;
     }
@@ -260,7 +260,7 @@ void FindInFilesWindow::rememberSearch() {
 
 void FindInFilesWindow::options() {
     bool chosen = false;
-    guarded([&] { chosen = mControl->ShowTavrinDialog() == vbTrue; });
+    guarded([&] { chosen = mControl->ShowTavrinDialog() == Tavrin::vbTrue; });
     if (chosen)
         startSearch();
 }
@@ -284,7 +284,7 @@ void FindInFilesWindow::abort() {
 }
 
 void FindInFilesWindow::saveResults() {
-    PlainFileIconProvider icons; // outlives the dialog that uses it
+    Tavrin::PlainFileIconProvider icons; // outlives the dialog that uses it
     QFileDialog dialog(this, QStringLiteral("Save Results"),
                        QDir::homePath() + QStringLiteral("/findings.txt"),
                        QStringLiteral("Tab-delimited text (*.txt *.tsv);;All files (*)"));
@@ -298,15 +298,16 @@ void FindInFilesWindow::saveResults() {
     QString fileName = dialog.selectedFiles().constFirst();
     guarded([&] {
         // A failure arrives as OnError -104 and shows in the status line.
-        if (mControl->SaveDataToTabFile(fileName) == vbTrue)
+        if (mControl->SaveDataToTabFile(fileName) == Tavrin::vbTrue)
             showStatus(QStringLiteral("Saved to %1").arg(fileName));
     });
 }
 
 void FindInFilesWindow::properties() {
-    PropertyPageFrame frame({mControl}, {new ppgGeneral, new ppgAbout}, this);
+    Tavrin::PropertyPageFrame frame({mControl}, {new Tavrin::ppgGeneral, new Tavrin::ppgAbout},
+                                    this);
     frame.setWindowTitle(QStringLiteral("TavrinX1 Properties"));
-    connect(&frame, &PropertyPageFrame::errorReported, this,
+    connect(&frame, &Tavrin::PropertyPageFrame::errorReported, this,
             [this](const QString &description) { showStatus(description); });
     frame.exec();
 }
@@ -375,7 +376,7 @@ void FindInFilesWindow::preview(QString &sFileName, qint32 &lLine, qint32 &lColu
     // A pattern's match has no length known here: the preview then marks the line and column.
     qint32 length = 0;
     guarded([&] {
-        if (mControl->UseRegularExpression() == vbFalse)
+        if (mControl->UseRegularExpression() == Tavrin::vbFalse)
             length = qint32(mControl->SearchString().toUcs4().size());
     });
     // One preview follows the findings opened; it leaves the focus where it was, so that the

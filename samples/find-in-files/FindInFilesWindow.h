@@ -13,7 +13,9 @@ class SearchOptionsBar;
 class SearchProgressLabel;
 class StatusMessageLabel;
 class TavrinX;
+namespace Tavrin {
 class UserControlHost;
+}
 
 // The sample host: the form with one TavrinX control, named TavrinX1, filling the window, with
 // menu and toolbar commands for the control's methods, a row of the search options the options
@@ -84,7 +86,7 @@ private:
     // Runs a control call, showing a platform failure in the status line; false when it failed.
     template <class F> bool guarded(F &&call);
 
-    UserControlHost *mHost;
+    Tavrin::UserControlHost *mHost;
     TavrinX *mControl = nullptr;
     QAction *mOptions = nullptr;
     QAction *mSearch = nullptr;

@@ -33,7 +33,7 @@ void HeadlessSearch::start() {
         mbInGrep = true;
         control->Grep();
         mbInGrep = false;
-    } catch (const PlatformError &error) {
+    } catch (const Tavrin::PlatformError &error) {
         mbInGrep = false;
         fail(QStringLiteral("error %1: %2").arg(error.number()).arg(error.description()));
         return;
@@ -59,7 +59,7 @@ void HeadlessSearch::completed() {
             mOut << cells.join(QLatin1Char(':')) << '\n';
         }
         mOut.flush();
-    } catch (const PlatformError &error) {
+    } catch (const Tavrin::PlatformError &error) {
         fail(QStringLiteral("error %1: %2").arg(error.number()).arg(error.description()));
         return;
     }

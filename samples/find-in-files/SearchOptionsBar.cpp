@@ -35,9 +35,10 @@ SearchOptionsBar::SearchOptionsBar(TavrinX *control, QWidget *parent)
 
     connect(mExcludeFolders, &QLineEdit::editingFinished, this, &SearchOptionsBar::commit);
     connect(mSkipBinaryFiles, &QCheckBox::toggled, this,
-            [this](bool on) { write([&] { mControl->setSkipBinaryFiles(toVBool(on)); }); });
-    connect(mUseRegularExpression, &QCheckBox::toggled, this,
-            [this](bool on) { write([&] { mControl->setUseRegularExpression(toVBool(on)); }); });
+            [this](bool on) { write([&] { mControl->setSkipBinaryFiles(Tavrin::toVBool(on)); }); });
+    connect(mUseRegularExpression, &QCheckBox::toggled, this, [this](bool on) {
+        write([&] { mControl->setUseRegularExpression(Tavrin::toVBool(on)); });
+    });
 }
 
 void SearchOptionsBar::commit() {
@@ -55,20 +56,20 @@ void SearchOptionsBar::showControlValues() {
     const QSignalBlocker skip(mSkipBinaryFiles);
     const QSignalBlocker regex(mUseRegularExpression);
     mExcludeFolders->setText(mControl->ExcludeFolders());
-    mSkipBinaryFiles->setChecked(mControl->SkipBinaryFiles() != vbFalse);
-    mUseRegularExpression->setChecked(mControl->UseRegularExpression() != vbFalse);
+    mSkipBinaryFiles->setChecked(mControl->SkipBinaryFiles() != Tavrin::vbFalse);
+    mUseRegularExpression->setChecked(mControl->UseRegularExpression() != Tavrin::vbFalse);
 }
 
 template <class F> void SearchOptionsBar::write(F &&call) {
     try {
         call();
-    } catch (const PlatformError &error) {
+    } catch (const Tavrin::PlatformError &error) {
         emit errorReported(
             QStringLiteral("Error %1: %2").arg(error.number()).arg(error.description()));
         // Reading back may fail the same way; the row then keeps what it shows.
         try {
             showControlValues();
-        } catch (const PlatformError &) {
+        } catch (const Tavrin::PlatformError &) {
         }
     }
 }

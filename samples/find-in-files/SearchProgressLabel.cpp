@@ -66,7 +66,7 @@ bool SearchProgressLabel::read(qint32 &files, QString &folder) const {
         files = mControl->FilesSearched();
         folder = mControl->CurrentFolder();
         return true;
-    } catch (const PlatformError &) {
+    } catch (const Tavrin::PlatformError &) {
         return false;
     }
 }

@@ -6,14 +6,14 @@
 
 #include <QFile>
 
-TavrinFormLoader::TavrinFormLoader(UserControlHost &host, QObject *parent)
+TavrinFormLoader::TavrinFormLoader(Tavrin::UserControlHost &host, QObject *parent)
     : QUiLoader(parent), mHost(host) {}
 
 QWidget *TavrinFormLoader::loadForm(const QString &uiFile, QWidget *parentWidget) {
     QFile file(uiFile);
     if (!file.open(QIODevice::ReadOnly))
-        throw PlatformError(PlatformError::FileNotFound,
-                            QStringLiteral("Cannot open the form %1").arg(uiFile));
+        throw Tavrin::PlatformError(Tavrin::PlatformError::FileNotFound,
+                                    QStringLiteral("Cannot open the form %1").arg(uiFile));
     mCreateError = nullptr;
     QWidget *form = load(&file, parentWidget);
     if (mCreateError) {
@@ -21,8 +21,8 @@ QWidget *TavrinFormLoader::loadForm(const QString &uiFile, QWidget *parentWidget
         std::rethrow_exception(std::exchange(mCreateError, nullptr));
     }
     if (!form)
-        throw PlatformError(
-            PlatformError::FileNotFound,
+        throw Tavrin::PlatformError(
+            Tavrin::PlatformError::FileNotFound,
             QStringLiteral("Cannot load the form %1: %2").arg(uiFile, errorString()));
     return form;
 }
@@ -32,8 +32,8 @@ QWidget *TavrinFormLoader::createWidget(const QString &className, QWidget *paren
     if (className != QLatin1String("TavrinX"))
         return QUiLoader::createWidget(className, parent, name);
     try {
-        return mHost.load(name,
-                          [parent](QWidget *) -> UserControl * { return new TavrinX(parent); });
+        return mHost.load(
+            name, [parent](QWidget *) -> Tavrin::UserControl * { return new TavrinX(parent); });
     } catch (...) {
         if (!mCreateError)
             mCreateError = std::current_exception();

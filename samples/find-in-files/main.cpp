@@ -43,7 +43,7 @@ int main(int argc, char *argv[]) {
     std::unique_ptr<FindInFilesWindow> window;
     try {
         window = std::make_unique<FindInFilesWindow>();
-    } catch (const PlatformError &error) {
+    } catch (const Tavrin::PlatformError &error) {
         err << "Cannot create the control: " << error.description() << Qt::endl;
         return 1;
     }

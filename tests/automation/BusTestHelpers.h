@@ -55,7 +55,7 @@ inline void runScan(TavrinEXE::TavrinXProxy &engine) {
     QSignalSpy completed(&engine, &TavrinEXE::TavrinXProxy::ScanCompleted);
     engine.Grep();
     QVERIFY(!completed.isEmpty() || completed.wait(10000)); // it may come while the call waits
-    QTRY_COMPARE(engine.SearchActive(), vbFalse);
+    QTRY_COMPARE(engine.SearchActive(), Tavrin::vbFalse);
 }
 inline int threadsOf(qint64 pid) {
     QFile status(QStringLiteral("/proc/%1/status").arg(pid));

@@ -50,7 +50,7 @@ int main(int argc, char *argv[]) {
         });
         engine.Grep();
         return app.exec();
-    } catch (const PlatformError &e) {
+    } catch (const Tavrin::PlatformError &e) {
         std::printf("platform error %d %s\n", e.number(), qPrintable(e.description()));
         return 1;
     }

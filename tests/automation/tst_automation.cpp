@@ -96,7 +96,7 @@ void tst_Automation::refusedGrepReportsBeforeReturning() {
     QCOMPARE(errors.size(), 1); // delivered before Grep returned
     QCOMPARE(errors.first().first, code);
     QCOMPARE(errors.first().second, message);
-    QCOMPARE(engine.SearchActive(), vbFalse);
+    QCOMPARE(engine.SearchActive(), Tavrin::vbFalse);
 }
 
 void tst_Automation::scanEventsReachHandlersWhileEngineWaits() {
@@ -104,7 +104,7 @@ void tst_Automation::scanEventsReachHandlersWhileEngineWaits() {
     engine.setSearchPath(mDir.filePath(QStringLiteral("a")));
     engine.setSearchString(QStringLiteral("alpha"));
     int countAtStart = -1;
-    VBool activeInCompleted = vbFalse;
+    Tavrin::VBool activeInCompleted = Tavrin::vbFalse;
     QList<int> refusedInCompleted;
     bool insideCompleted = false;
     connect(&engine, &TavrinXProxy::ScanStarted,
@@ -121,7 +121,7 @@ void tst_Automation::scanEventsReachHandlersWhileEngineWaits() {
     });
     runScan(engine);
     QCOMPARE(countAtStart, 0);
-    QCOMPARE(activeInCompleted, vbTrue);
+    QCOMPARE(activeInCompleted, Tavrin::vbTrue);
     QCOMPARE(refusedInCompleted, QList<int>{-101});
     QCOMPARE(engine.SearchCount(), 3);
     const auto results = engine.ResultsFound();
@@ -197,7 +197,7 @@ void tst_Automation::collectionProxyReadsEveryItemInOrder() {
     if (resumeAt > 0)
         check(resumeAt);
     check(1);
-    QVERIFY_THROWS_EXCEPTION(PlatformError, results->Item(findings + 1));
+    QVERIFY_THROWS_EXCEPTION(Tavrin::PlatformError, results->Item(findings + 1));
 }
 
 void tst_Automation::abortEndsScanWithoutCompleted() {
@@ -210,7 +210,7 @@ void tst_Automation::abortEndsScanWithoutCompleted() {
     QVERIFY(!started.isEmpty() || started.wait(10000)); // it may come while the call waits
     QTRY_VERIFY(engine.FoundFiles()->Count() > 0);
     engine.Abort();
-    QTRY_COMPARE(engine.SearchActive(), vbFalse);
+    QTRY_COMPARE(engine.SearchActive(), Tavrin::vbFalse);
     QCOMPARE(completed.size(), 0);
     QVERIFY(engine.SearchCount() > 0);
     QVERIFY(engine.SearchCount() < 5 * 200000);
@@ -378,15 +378,15 @@ void tst_Automation::serverKilledFailsCallsPromptly() {
         try {
             engine.SearchActive();
             QFAIL("a call on a dead server succeeded");
-        } catch (const PlatformError &e) {
-            QCOMPARE(e.number(), int(PlatformError::ServerUnavailable));
+        } catch (const Tavrin::PlatformError &e) {
+            QCOMPARE(e.number(), int(Tavrin::PlatformError::ServerUnavailable));
         }
     }
     try {
         results->Count();
         QFAIL("a collection call on a dead server succeeded");
-    } catch (const PlatformError &e) {
-        QCOMPARE(e.number(), int(PlatformError::ServerUnavailable));
+    } catch (const Tavrin::PlatformError &e) {
+        QCOMPARE(e.number(), int(Tavrin::PlatformError::ServerUnavailable));
     }
     QVERIFY(timer.elapsed() < 5000);
 }

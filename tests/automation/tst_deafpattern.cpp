@@ -71,7 +71,7 @@ void tst_DeafPattern::engineAnswersWhileMatching() {
     TavrinXProxy engine;
     engine.setSearchPath(folder);
     engine.setSearchString(pattern);
-    engine.setUseRegularExpression(vbTrue);
+    engine.setUseRegularExpression(Tavrin::vbTrue);
     QStringList errors;
     connect(&engine, &TavrinXProxy::OnError, [&](qint32 &code, QString &text) {
         errors << QStringLiteral("%1 %2").arg(code).arg(text);
@@ -119,7 +119,7 @@ void tst_DeafPattern::engineAnswersWhileMatching() {
         QElapsedTimer abort;
         abort.start();
         engine.Abort();
-        while (engine.SearchActive() != vbFalse && abort.elapsed() < 5000)
+        while (engine.SearchActive() != Tavrin::vbFalse && abort.elapsed() < 5000)
             QTest::qWait(2);
         QVERIFY2(
             abort.elapsed() < kAbortMs,

@@ -152,7 +152,7 @@ void tst_ManyClients::searchAgainRightAfterCompleted() {
     TavrinXProxy engine;
     engine.setSearchPath(mDir.filePath(QStringLiteral("big")));
     engine.setSearchString(QStringLiteral("alpha"));
-    VBool activeInCompleted = vbFalse;
+    Tavrin::VBool activeInCompleted = Tavrin::vbFalse;
     connect(&engine, &TavrinXProxy::ScanStarted, [&] { QThread::msleep(startedMs); });
     connect(&engine, &TavrinXProxy::ScanCompleted,
             [&] { activeInCompleted = engine.SearchActive(); });
@@ -161,8 +161,8 @@ void tst_ManyClients::searchAgainRightAfterCompleted() {
         engine.Grep();
         if (completed.isEmpty() && !completed.wait(20000))
             QFAIL(qPrintable(QStringLiteral("round %1: no ScanCompleted").arg(round)));
-        QCOMPARE(activeInCompleted, vbTrue);
-        QTRY_COMPARE_WITH_TIMEOUT(engine.SearchActive(), vbFalse, 10000);
+        QCOMPARE(activeInCompleted, Tavrin::vbTrue);
+        QTRY_COMPARE_WITH_TIMEOUT(engine.SearchActive(), Tavrin::vbFalse, 10000);
         QCOMPARE(engine.SearchCount(), 200000);
         QVERIFY(engine.SearchTime() >= startedMs);
     }
@@ -221,14 +221,14 @@ void tst_ManyClients::replyNeverExceedsTheBusLimit() {
             const QString found = text->Item(1).toString();
             QVERIFY(found.startsWith(QStringLiteral("needleyyy")));
             QVERIFY(found.size() < kBusLimit);
-        } catch (const PlatformError &e) {
+        } catch (const Tavrin::PlatformError &e) {
             QVERIFY2(e.description().contains(BusErrors::kLimitsExceeded),
                      qPrintable(e.description()));
         }
     }
     // sorvik is still on the bus and serves.
     QCOMPARE(serverOwner(), owner);
-    QCOMPARE(engine.SearchActive(), vbFalse);
+    QCOMPARE(engine.SearchActive(), Tavrin::vbFalse);
 }
 
 void tst_ManyClients::refusedRequests_data() {

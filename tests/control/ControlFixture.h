@@ -3,13 +3,13 @@
 // A host form with TavrinX controls on it, a private settings folder, and a folder tree to
 // search; the control reaches sorvik over the test's private session bus.
 
-#include "MSFlexGrid.h"
 #include "PrivateProfile.h"
+#include "ResultsTableView.h"
+#include "SettingsFolder.h"
 #include "StatusBar.h"
 #include "StatusBarPanel.h"
 #include "TavrinX.h"
 #include "UserControlHost.h"
-#include "WindowsDirectory.h"
 #include "modSettings.h"
 
 #include <QDir>
@@ -22,14 +22,14 @@
 class ControlFixture {
 public:
     ControlFixture() {
-        setWindowsDirectoryLookup([dir = mSettingsDir.path()] { return dir; });
+        SettingsFolder::setLookup([dir = mSettingsDir.path()] { return dir; });
         setSettingsFilePath(QString());
         mForm = std::make_unique<QWidget>();
-        mHost = new UserControlHost(mForm.get());
+        mHost = new Tavrin::UserControlHost(mForm.get());
     }
     ~ControlFixture() {
         mForm.reset(); // terminates the controls
-        setWindowsDirectoryLookup({});
+        SettingsFolder::setLookup({});
         setSettingsFilePath(QString());
     }
 
@@ -73,11 +73,11 @@ public:
     }
     QString tree() const { return mTree.path(); }
 
-    static MSFlexGridLib::MSFlexGrid *grid(TavrinX *control) {
-        return control->findChild<MSFlexGridLib::MSFlexGrid *>(QStringLiteral("fgFiles"));
+    static Tavrin::ResultsTableView *grid(TavrinX *control) {
+        return control->findChild<Tavrin::ResultsTableView *>(QStringLiteral("fgFiles"));
     }
     static QString panel(TavrinX *control, int n) {
-        return control->findChild<ComctlLib::StatusBar *>(QStringLiteral("sbStatus"))
+        return control->findChild<Tavrin::StatusBar *>(QStringLiteral("sbStatus"))
             ->Panels(n)
             .Text();
     }
@@ -88,7 +88,7 @@ private:
     QTemporaryDir mSettingsDir;
     QTemporaryDir mTree;
     std::unique_ptr<QWidget> mForm;
-    UserControlHost *mHost;
+    Tavrin::UserControlHost *mHost;
 };
 
 // Records the control's events as text, in order.

@@ -42,15 +42,15 @@ void TestKeyedCollection::failuresThrowThePlatformError() {
     const auto number = [](auto &&call) {
         try {
             call();
-        } catch (const PlatformError &e) {
+        } catch (const Tavrin::PlatformError &e) {
             return e.number();
         }
         return 0;
     };
     QCOMPARE(number([&] { c.Add("x", "A"); }), 457);
-    QCOMPARE(number([&] { c.Remove("b"); }), int(PlatformError::InvalidProcedureCall));
-    QCOMPARE(number([&] { c.Item(0); }), int(PlatformError::SubscriptOutOfRange));
-    QCOMPARE(number([&] { c.Item(2); }), int(PlatformError::SubscriptOutOfRange));
+    QCOMPARE(number([&] { c.Remove("b"); }), int(Tavrin::PlatformError::InvalidProcedureCall));
+    QCOMPARE(number([&] { c.Item(0); }), int(Tavrin::PlatformError::SubscriptOutOfRange));
+    QCOMPARE(number([&] { c.Item(2); }), int(Tavrin::PlatformError::SubscriptOutOfRange));
     QCOMPARE(items(c), QStringList{"a"});
 }
 

@@ -1,5 +1,5 @@
 #include "PrivateProfile.h"
-#include "WindowsDirectory.h"
+#include "SettingsFolder.h"
 #include "modSettings.h"
 
 #include <QTemporaryDir>
@@ -13,12 +13,14 @@ namespace {
 // Records the option calls LoadSettings makes, in order.
 struct FakeEngine {
     QStringList calls;
-    void setCaseSensitive(VBool v) { calls << QString("CaseSensitive=%1").arg(v); }
+    void setCaseSensitive(Tavrin::VBool v) { calls << QString("CaseSensitive=%1").arg(v); }
     void setWholeWordOnly(const QVariant &v) { record("WholeWordOnly", v); }
     void setLookInSubfolders(const QVariant &v) { record("LookInSubfolders", v); }
     void setExcludeFolders(const QString &v) { calls << "ExcludeFolders=" + v; }
-    void setSkipBinaryFiles(VBool v) { calls << QString("SkipBinaryFiles=%1").arg(v); }
-    void setUseRegularExpression(VBool v) { calls << QString("UseRegularExpression=%1").arg(v); }
+    void setSkipBinaryFiles(Tavrin::VBool v) { calls << QString("SkipBinaryFiles=%1").arg(v); }
+    void setUseRegularExpression(Tavrin::VBool v) {
+        calls << QString("UseRegularExpression=%1").arg(v);
+    }
     void record(const char *name, const QVariant &v) {
         calls << QString("%1=%2:%3").arg(name, v.typeName(), v.toString());
     }
@@ -27,8 +29,8 @@ struct FakeEngine {
 struct Loaded {
     FakeEngine engine;
     std::array<qint32, 4> widths{};
-    VBool stream = 1; // neither true nor false until loaded
-    VBool regex = 1;
+    Tavrin::VBool stream = 1; // neither true nor false until loaded
+    Tavrin::VBool regex = 1;
     KeyedCollection paths, exts, searches;
 };
 
@@ -85,12 +87,12 @@ void TestModSettings::init() {
     mDir = std::make_unique<QTemporaryDir>();
     QVERIFY(mDir->isValid());
     const QString folder = mDir->filePath("tavrin");
-    setWindowsDirectoryLookup([folder] { return folder; });
+    SettingsFolder::setLookup([folder] { return folder; });
     setSettingsFilePath(DefaultSettingsFile());
 }
 
 void TestModSettings::cleanup() {
-    setWindowsDirectoryLookup({});
+    SettingsFolder::setLookup({});
     setSettingsFilePath(QString());
 }
 
@@ -99,7 +101,7 @@ void TestModSettings::noFileGivesDefaultsAndCreatesNothing() {
     QCOMPARE(l.widths, (std::array<qint32, 4>{2150, 630, 450, 1750}));
     QCOMPARE(l.engine.calls, (QStringList{"CaseSensitive=0", "WholeWordOnly=bool:false",
                                           "LookInSubfolders=bool:false"}));
-    QCOMPARE(l.stream, vbTrue);
+    QCOMPARE(l.stream, Tavrin::vbTrue);
     QCOMPARE(l.paths.Count() + l.exts.Count() + l.searches.Count(), 0);
     QVERIFY(!QFileInfo::exists(mDir->filePath("tavrin")));
 }
@@ -125,9 +127,9 @@ void TestModSettings::flagIsFalseOnlyForExactFALSE() {
     const Loaded l = load();
     const QString b = expected ? "true" : "false";
     QCOMPARE(l.engine.calls,
-             (QStringList{QString("CaseSensitive=%1").arg(toVBool(expected)),
+             (QStringList{QString("CaseSensitive=%1").arg(Tavrin::toVBool(expected)),
                           "WholeWordOnly=bool:" + b, "LookInSubfolders=bool:" + b}));
-    QCOMPARE(l.stream, toVBool(expected));
+    QCOMPARE(l.stream, Tavrin::toVBool(expected));
 }
 
 void TestModSettings::unusableWidthGivesDefault_data() {
@@ -167,35 +169,35 @@ void TestModSettings::writtenOptionsAndWidthsLoadBack() {
     QCOMPARE(l.widths, (std::array<qint32, 4>{100, 200, 300, 400}));
     QCOMPARE(l.engine.calls, (QStringList{"CaseSensitive=-1", "WholeWordOnly=bool:true",
                                           "LookInSubfolders=bool:false"}));
-    QCOMPARE(l.stream, vbFalse);
+    QCOMPARE(l.stream, Tavrin::vbFalse);
 }
 
 void TestModSettings::searchOptionsReachEngineOnlyAwayFromDefaults_data() {
     QTest::addColumn<QByteArray>("general");
     QTest::addColumn<QStringList>("calls");
-    QTest::addColumn<VBool>("regex");
+    QTest::addColumn<Tavrin::VBool>("regex");
     const QStringList classic{"CaseSensitive=0", "WholeWordOnly=bool:false",
                               "LookInSubfolders=bool:false"};
     QTest::newRow("file from before the options")
-        << QByteArray("CaseSensitive=FALSE\n") << classic << vbFalse;
+        << QByteArray("CaseSensitive=FALSE\n") << classic << Tavrin::vbFalse;
     QTest::newRow("written at their defaults")
         << QByteArray("ExcludeFolders=\nSkipBinaryFiles=FALSE\nUseRegularExpression=FALSE\n")
-        << classic << vbFalse;
+        << classic << Tavrin::vbFalse;
     QTest::newRow("all set")
         << QByteArray("ExcludeFolders=.git;node_modules;build*\nSkipBinaryFiles=TRUE\n"
                       "UseRegularExpression=TRUE\n")
         << classic + QStringList{"ExcludeFolders=.git;node_modules;build*", "SkipBinaryFiles=-1",
                                  "UseRegularExpression=-1"}
-        << vbTrue;
+        << Tavrin::vbTrue;
     QTest::newRow("a flag is false only for exact FALSE")
         << QByteArray("SkipBinaryFiles=false\nUseRegularExpression=0\n")
-        << classic + QStringList{"SkipBinaryFiles=-1", "UseRegularExpression=-1"} << vbTrue;
+        << classic + QStringList{"SkipBinaryFiles=-1", "UseRegularExpression=-1"} << Tavrin::vbTrue;
 }
 
 void TestModSettings::searchOptionsReachEngineOnlyAwayFromDefaults() {
     QFETCH(QByteArray, general);
     QFETCH(QStringList, calls);
-    QFETCH(VBool, regex);
+    QFETCH(Tavrin::VBool, regex);
     QDir().mkpath(mDir->filePath("tavrin"));
     writeFile("[General]\n" + general);
     const Loaded l = load();

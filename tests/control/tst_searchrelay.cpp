@@ -94,7 +94,7 @@ void tst_SearchRelay::searchWithoutFindingsCompletes() {
     QVERIFY(ControlFixture::panel(control, 5).endsWith(" (Sec)"));
     QCOMPARE(ControlFixture::grid(control)->Rows(), 1);
     QVERIFY(control->SearchTime() >= 0 && control->SearchTime() < 10000);
-    QCOMPARE(control->SearchActive(), vbFalse);
+    QCOMPARE(control->SearchActive(), Tavrin::vbFalse);
 }
 
 void tst_SearchRelay::grepDuringSearchIsRefusedAndKeepsTheStartTime() {
@@ -108,7 +108,7 @@ void tst_SearchRelay::grepDuringSearchIsRefusedAndKeepsTheStartTime() {
     qint32 timeAtRefusal = 0;
     // The engine waits for this handler: its search is still running while the handler runs.
     connect(control, &TavrinX::ScanStarted, this, [&] {
-        QCOMPARE(control->SearchActive(), vbTrue);
+        QCOMPARE(control->SearchActive(), Tavrin::vbTrue);
         fake += 400;
         control->Grep();
         timeAtRefusal = control->SearchTime();
@@ -141,7 +141,7 @@ void tst_SearchRelay::abortThenGrepIsPendingUntilEngineIsIdle() {
         control->Grep();
     });
     control->Grep();
-    QTRY_COMPARE_WITH_TIMEOUT(control->SearchActive(), vbFalse, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(control->SearchActive(), Tavrin::vbFalse, 10000);
     QCOMPARE(log.events,
              QStringList(
                  {"ScanStarted", "OnError -102 Search abort is still pending, please try again."}));
@@ -177,7 +177,7 @@ void tst_SearchRelay::refusedSettingsLeaveOneRowAndNoScanStarted() {
     EventLog log(control);
     control->setSearchPath(path.isEmpty() ? path : QDir(f.tree()).filePath(path));
     control->setSearchString(text);
-    control->setUseRegularExpression(toVBool(regex));
+    control->setUseRegularExpression(Tavrin::toVBool(regex));
     control->Grep();
     // Reported before Grep returned.
     QCOMPARE(log.events.size(), 1);
@@ -205,7 +205,7 @@ void tst_SearchRelay::streamingDeliversBatchesOfAHundred() {
         f.write("a.txt", lines(250, "a needle"));
         linkUnreadable(f, "b.txt");
         TavrinX *control = f.loadSearching("Relay", "needle");
-        control->setStreamFindings(vbFalse);
+        control->setStreamFindings(Tavrin::vbFalse);
         QList<int> indexes;
         QStringList panelAtBatchStart;
         QList<int> sizesSeen;
@@ -220,7 +220,7 @@ void tst_SearchRelay::streamingDeliversBatchesOfAHundred() {
         connect(control, &TavrinX::OnError, this, [&](qint32 &, QString &) {
             QElapsedTimer waited;
             waited.start();
-            control->setStreamFindings(vbTrue);
+            control->setStreamFindings(Tavrin::vbTrue);
             while (indexes.size() < 250 && waited.elapsed() < 5000) {
                 QTest::qWait(1);
                 if (indexes.isEmpty() && waited.elapsed() > 2000) {
@@ -253,7 +253,7 @@ void tst_SearchRelay::nonStreamingDeliversEverythingAtTheEnd() {
     linkUnreadable(f, "b.txt");
     f.write("c.txt", "needle\n");
     TavrinX *control = f.loadSearching("Relay", "needle");
-    control->setStreamFindings(vbFalse);
+    control->setStreamFindings(Tavrin::vbFalse);
     EventLog log(control);
     connect(control, &TavrinX::OnError, this, [&](qint32 &, QString &) { QTest::qWait(200); });
     QVERIFY(ControlFixture::grepToEnd(control));
@@ -289,7 +289,7 @@ void tst_SearchRelay::manyFindingsIntoAShownGridKeepEveryRowEventAndCell() {
     }
     TavrinX *control = f.loadSearching("Relay", "needle");
     control->setLookInSubfolders(true);
-    control->setStreamFindings(stream ? vbTrue : vbFalse);
+    control->setStreamFindings(stream ? Tavrin::vbTrue : Tavrin::vbFalse);
     control->resize(600, 300);
     f.form()->show();
     QVERIFY(QTest::qWaitForWindowExposed(f.form()));
@@ -335,7 +335,7 @@ void tst_SearchRelay::manyFindingsIntoAShownGridKeepEveryRowEventAndCell() {
     QVERIFY(grid->columnWidth(0) < grid->fontMetrics().horizontalAdvance(paths.first()));
     QCOMPARE(grid->model()->index(0, 0).data(Qt::ToolTipRole).toString(), paths.first());
     QString exportFile = f.tree() + QStringLiteral("/export.tsv");
-    QCOMPARE(control->SaveDataToTabFile(exportFile), vbTrue);
+    QCOMPARE(control->SaveDataToTabFile(exportFile), Tavrin::vbTrue);
     QFile exported(exportFile);
     QVERIFY(exported.open(QIODevice::ReadOnly));
     const QList<QByteArray> lines = exported.readAll().split('\n');
@@ -385,7 +385,7 @@ void tst_SearchRelay::abortBeforeScanStartsStillCompletes() {
     control->Grep();
     control->Abort(); // the engine arms a 1 ms timer: the Abort usually comes before the scan
     log.events << "Abort returned";
-    QTRY_COMPARE_WITH_TIMEOUT(control->SearchActive(), vbFalse, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(control->SearchActive(), Tavrin::vbFalse, 10000);
     QTest::qWait(100);
     if (log.events.last() == "Abort returned") {
         // The scan had begun before the Abort reached the engine and its ScanStarted came while
@@ -431,7 +431,7 @@ void tst_SearchRelay::pathsAndLinesHoldingTabsStayWhole() {
     }
     QTemporaryDir out;
     QString file = out.filePath("export.txt");
-    QCOMPARE(control->SaveDataToTabFile(file), vbTrue);
+    QCOMPARE(control->SaveDataToTabFile(file), Tavrin::vbTrue);
     QFile exported(file);
     QVERIFY(exported.open(QIODevice::ReadOnly));
     QCOMPARE(QString::fromUtf8(exported.readAll()),
@@ -497,11 +497,11 @@ void tst_SearchRelay::serverKilledDuringSearchIsReported() {
         bool killed = false;
         connect(control, &TavrinX::OnFileFound, this,
                 [&](qint32 &, QString &, qint32 &, qint32 &, QString &) { ++found; });
-        control->setStreamFindings(vbFalse);
+        control->setStreamFindings(Tavrin::vbFalse);
         connect(control, &TavrinX::OnError, this, [&](qint32 &code, QString &) {
             if (code != -100)
                 return;
-            control->setStreamFindings(vbTrue);
+            control->setStreamFindings(Tavrin::vbTrue);
             QElapsedTimer waited;
             waited.start();
             while (found < 1 && waited.elapsed() < 2000)
@@ -523,7 +523,7 @@ void tst_SearchRelay::serverKilledDuringSearchIsReported() {
         QVERIFY(!log.events.contains("ScanCompleted"));
         QCOMPARE(ControlFixture::grid(control)->TextMatrix(1, 3), QString("needle"));
         // The next Grep fails clearly with the platform error, and the host lives on.
-        QVERIFY_THROWS_EXCEPTION(PlatformError, control->Grep());
+        QVERIFY_THROWS_EXCEPTION(Tavrin::PlatformError, control->Grep());
         return;
     }
 }
@@ -564,7 +564,7 @@ void tst_SearchRelay::hostLettingGoAnywhereLeavesNothingBehind() {
     QPointer<WatchedControl> control = f.load<WatchedControl>("Relay");
     control->setSearchPath(f.tree());
     control->setSearchString("needle");
-    control->setStreamFindings(place == "tick" ? vbTrue : vbFalse);
+    control->setStreamFindings(place == "tick" ? Tavrin::vbTrue : Tavrin::vbFalse);
     EventLog log(control);
     control->log = &log.events;
     const auto bus = QDBusConnection::sessionBus().interface();

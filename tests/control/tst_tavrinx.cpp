@@ -63,7 +63,7 @@ void tst_TavrinX::laterLoadedInstanceOwnsTheSettingsFile() {
     ControlFixture f;
     TavrinX *a = f.load("A");
     TavrinX *b = f.load("B");
-    a->setCaseSensitive(vbTrue);
+    a->setCaseSensitive(Tavrin::vbTrue);
     QCOMPARE(f.readSetting("B", "General", "CaseSensitive"), QString("TRUE"));
     QCOMPARE(f.readSetting("A", "General", "CaseSensitive"), QString("<none>"));
     b->setSearchString("needle");
@@ -76,11 +76,11 @@ void tst_TavrinX::laterLoadedInstanceOwnsTheSettingsFile() {
 void tst_TavrinX::newInstanceKeepsThePathAlreadySet() {
     ControlFixture f;
     TavrinX *first = f.createNew();
-    first->setStreamFindings(vbFalse);
+    first->setStreamFindings(Tavrin::vbFalse);
     QCOMPARE(f.readSetting("Tavrin", "General", "StreamFindings"), QString("FALSE"));
     f.load("Named");
     TavrinX *later = f.createNew("Other");
-    later->setStreamFindings(vbTrue);
+    later->setStreamFindings(Tavrin::vbTrue);
     QCOMPARE(f.readSetting("Named", "General", "StreamFindings"), QString("TRUE"));
     QCOMPARE(f.readSetting("Tavrin", "General", "StreamFindings"), QString("FALSE"));
 }
@@ -93,10 +93,10 @@ void tst_TavrinX::optionsLoadIntoEngineAndStreamFlag() {
     WritePrivateProfileStringA("General", "StreamFindings", "FALSE", file);
     WritePrivateProfileStringA("SearchPath", "SearchPath20", "/somewhere", file);
     TavrinX *control = f.load("Loaded");
-    QCOMPARE(control->CaseSensitive(), vbTrue);
+    QCOMPARE(control->CaseSensitive(), Tavrin::vbTrue);
     QCOMPARE(control->WholeWordOnly(), QVariant(true));
     QCOMPARE(control->LookInSubfolders(), QVariant(false));
-    QCOMPARE(control->StreamFindings(), vbFalse);
+    QCOMPARE(control->StreamFindings(), Tavrin::vbFalse);
     // The text settings are not restored: the engine starts with its own defaults.
     QCOMPARE(control->SearchPath(), QString());
     QCOMPARE(control->SearchExt(), QString("*.*"));
@@ -142,7 +142,8 @@ void tst_TavrinX::textWritesReachEngineThenRecentList() {
     QCOMPARE(control->SearchPath(), other);
     QCOMPARE(f.readSetting("Texts", "SearchPath", "SearchPath20"), other);
     // A write the engine refuses writes nothing to the settings file.
-    QVERIFY_THROWS_EXCEPTION(PlatformError, control->setLookInSubfolders(QVariant("maybe")));
+    QVERIFY_THROWS_EXCEPTION(Tavrin::PlatformError,
+                             control->setLookInSubfolders(QVariant("maybe")));
     QCOMPARE(f.readSetting("Texts", "General", "LookInSubfolders"), QString("<none>"));
 }
 
@@ -162,54 +163,54 @@ void tst_TavrinX::searchOptionsReachEngineAndSettingsFile() {
     TavrinX *control = f.load("Options");
     control->setExcludeFolders(".git;node_modules");
     control->setSkipBinaryFiles(1); // any non-zero value: the engine and the file say true
-    control->setUseRegularExpression(vbTrue);
+    control->setUseRegularExpression(Tavrin::vbTrue);
     QCOMPARE(control->ExcludeFolders(), QString(".git;node_modules"));
-    QCOMPARE(control->SkipBinaryFiles(), vbTrue);
-    QCOMPARE(control->UseRegularExpression(), vbTrue);
+    QCOMPARE(control->SkipBinaryFiles(), Tavrin::vbTrue);
+    QCOMPARE(control->UseRegularExpression(), Tavrin::vbTrue);
     QCOMPARE(f.readSetting("Options", "General", "ExcludeFolders"), QString(".git;node_modules"));
     QCOMPARE(f.readSetting("Options", "General", "SkipBinaryFiles"), QString("TRUE"));
     QCOMPARE(f.readSetting("Options", "General", "UseRegularExpression"), QString("TRUE"));
 
     TavrinX *again = f.load("Options");
     QCOMPARE(again->ExcludeFolders(), QString(".git;node_modules"));
-    QCOMPARE(again->SkipBinaryFiles(), vbTrue);
-    QCOMPARE(again->UseRegularExpression(), vbTrue);
-    again->setUseRegularExpression(vbFalse);
+    QCOMPARE(again->SkipBinaryFiles(), Tavrin::vbTrue);
+    QCOMPARE(again->UseRegularExpression(), Tavrin::vbTrue);
+    again->setUseRegularExpression(Tavrin::vbFalse);
     again->setExcludeFolders("");
     QCOMPARE(f.readSetting("Options", "General", "UseRegularExpression"), QString("FALSE"));
     QCOMPARE(f.readSetting("Options", "General", "ExcludeFolders"), QString());
-    QCOMPARE(f.load("Options")->UseRegularExpression(), vbFalse);
+    QCOMPARE(f.load("Options")->UseRegularExpression(), Tavrin::vbFalse);
 }
 
 void tst_TavrinX::searchOptionsShapeTheFindings_data() {
     QTest::addColumn<QString>("exclude");
-    QTest::addColumn<VBool>("skipBinary");
-    QTest::addColumn<VBool>("regex");
+    QTest::addColumn<Tavrin::VBool>("skipBinary");
+    QTest::addColumn<Tavrin::VBool>("regex");
     QTest::addColumn<QVariant>("wholeWord");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QStringList>("findings"); // file:line:column, sorted
     QTest::addColumn<qint32>("filesSearched");
     const QStringList all{"a.txt:1:5", "a.txt:2:1", "b.txt:1:1", "bin.dat:1:1", "m.txt:1:1"};
-    QTest::newRow("no options") << "" << vbFalse << vbFalse << QVariant(false) << "needle" << all
-                                << 4;
+    QTest::newRow("no options") << "" << Tavrin::vbFalse << Tavrin::vbFalse << QVariant(false)
+                                << "needle" << all << 4;
     QTest::newRow("excluded folders, blanks and an empty entry")
-        << " node_modules ;; build*" << vbFalse << vbFalse << QVariant(false) << "needle"
-        << QStringList{"a.txt:1:5", "a.txt:2:1", "bin.dat:1:1"} << 2;
+        << " node_modules ;; build*" << Tavrin::vbFalse << Tavrin::vbFalse << QVariant(false)
+        << "needle" << QStringList{"a.txt:1:5", "a.txt:2:1", "bin.dat:1:1"} << 2;
     QTest::newRow("binary file skipped")
-        << "" << vbTrue << vbFalse << QVariant(false) << "needle"
+        << "" << Tavrin::vbTrue << Tavrin::vbFalse << QVariant(false) << "needle"
         << QStringList{"a.txt:1:5", "a.txt:2:1", "b.txt:1:1", "m.txt:1:1"} << 4;
     QTest::newRow("pattern: column of its first match")
-        << "" << vbFalse << vbTrue << QVariant(false) << "e{2}dle\\b"
+        << "" << Tavrin::vbFalse << Tavrin::vbTrue << QVariant(false) << "e{2}dle\\b"
         << QStringList{"a.txt:1:6", "b.txt:1:2", "bin.dat:1:2", "m.txt:1:2"} << 4;
     QTest::newRow("pattern as a whole word, all options")
-        << "node_modules" << vbTrue << vbTrue << QVariant(true) << "NEED(LE|ful)"
+        << "node_modules" << Tavrin::vbTrue << Tavrin::vbTrue << QVariant(true) << "NEED(LE|ful)"
         << QStringList{"a.txt:1:5", "b.txt:1:1"} << 3;
 }
 
 void tst_TavrinX::searchOptionsShapeTheFindings() {
     QFETCH(QString, exclude);
-    QFETCH(VBool, skipBinary);
-    QFETCH(VBool, regex);
+    QFETCH(Tavrin::VBool, skipBinary);
+    QFETCH(Tavrin::VBool, regex);
     QFETCH(QVariant, wholeWord);
     QFETCH(QString, text);
     QFETCH(QStringList, findings);
@@ -272,7 +273,7 @@ void tst_TavrinX::refusedOptionsReachHostThroughOnError() {
     ControlFixture f;
     f.write("a.txt", "abc\n");
     TavrinX *control = f.load("Refused");
-    control->setUseRegularExpression(vbTrue);
+    control->setUseRegularExpression(Tavrin::vbTrue);
     control->setExcludeFolders(exclude);
     control->setSearchPath(f.tree());
     control->setSearchString(pattern);
@@ -280,7 +281,7 @@ void tst_TavrinX::refusedOptionsReachHostThroughOnError() {
     QSignalSpy started(control, &TavrinX::ScanStarted);
     control->Grep();
     QCOMPARE(static_cast<const ErrorLog::Base &>(errors), (ErrorLog::Base{{code, message}}));
-    QCOMPARE(control->SearchActive(), vbFalse);
+    QCOMPARE(control->SearchActive(), Tavrin::vbFalse);
     QTest::qWait(50);
     QCOMPARE(started.count(), 0);
 }
@@ -293,11 +294,11 @@ void tst_TavrinX::writeThatBreaksRunningSearchIsRefused() {
     connect(control, &TavrinX::ScanStarted, this, [&] {
         // The engine serves this write while it waits for the event: the scan has begun.
         for (const auto &write : std::initializer_list<std::function<void()>>{
-                 [&] { control->setUseRegularExpression(vbTrue); },
+                 [&] { control->setUseRegularExpression(Tavrin::vbTrue); },
                  [&] { control->setExcludeFolders("a/b"); }}) {
             try {
                 write();
-            } catch (const PlatformError &e) {
+            } catch (const Tavrin::PlatformError &e) {
                 refusals << QString::number(e.number());
             }
         }
@@ -305,7 +306,7 @@ void tst_TavrinX::writeThatBreaksRunningSearchIsRefused() {
     searchToEnd(control, f.tree(), "a(b");
     QCOMPARE(refusals, (QStringList{"380", "380"}));
     QCOMPARE(control->SearchCount(), 1); // the literal search went on as it was
-    QCOMPARE(control->UseRegularExpression(), vbFalse);
+    QCOMPARE(control->UseRegularExpression(), Tavrin::vbFalse);
     QCOMPARE(control->ExcludeFolders(), QString());
     QCOMPARE(f.readSetting("Running", "General", "UseRegularExpression"), QString("<none>"));
     QCOMPARE(f.readSetting("Running", "General", "ExcludeFolders"), QString("<none>"));
@@ -327,7 +328,7 @@ void tst_TavrinX::freshGridHoldsHeaderRowOnly() {
     const QList<int> widths{2150, 630, 450, 1750};
     for (int c = 0; c < 4; ++c)
         QCOMPARE(grid->ColWidth(c), widths.at(c));
-    QCOMPARE(control->findChildren<MSFlexGridLib::MSFlexGrid *>("fgFiles").size(), 1);
+    QCOMPARE(control->findChildren<Tavrin::ResultsTableView *>("fgFiles").size(), 1);
 }
 
 void tst_TavrinX::columnWidthsSurviveRecreationAndTermination() {
@@ -423,18 +424,18 @@ void tst_TavrinX::getDataMatrixAtItsEdges() {
     QCOMPARE(read(2, 3), QString("needle two"));
     QCOMPARE(errors.count(), 0);
 
-    QVERIFY_THROWS_EXCEPTION(PlatformError, read(1, 4));
+    QVERIFY_THROWS_EXCEPTION(Tavrin::PlatformError, read(1, 4));
     QCOMPARE(errors.count(), 1);
     QCOMPARE(errors.at(0).at(0).toInt(), -103);
     QCOMPARE(errors.at(0).at(1).toString(), QString("The parameters sent are not valid."));
 
-    QVERIFY_THROWS_EXCEPTION(PlatformError, read(3, 0)); // past the findings, no error row
+    QVERIFY_THROWS_EXCEPTION(Tavrin::PlatformError, read(3, 0)); // past the findings, no error row
     QCOMPARE(errors.count(), 2);
     ControlFixture::grid(control)->AddItem("engine message");
     QCOMPARE(read(3, 0), QString("engine message"));
     QCOMPARE(errors.count(), 3);
 
-    QVERIFY_THROWS_EXCEPTION(PlatformError, read(-1, 0));
+    QVERIFY_THROWS_EXCEPTION(Tavrin::PlatformError, read(-1, 0));
     QCOMPARE(errors.count(), 3);
 }
 
@@ -443,7 +444,7 @@ void tst_TavrinX::exportWritesHeaderAndFindingsWithCrLf() {
     TavrinX *control = f.load("Export");
     QTemporaryDir out;
     QString first = out.filePath("empty.txt");
-    QCOMPARE(control->SaveDataToTabFile(first), vbTrue);
+    QCOMPARE(control->SaveDataToTabFile(first), Tavrin::vbTrue);
     QFile empty(first);
     QVERIFY(empty.open(QIODevice::ReadOnly));
     QCOMPARE(empty.readAll(), QByteArray("File\tLine\tCol\tItem Found\r\n"));
@@ -452,7 +453,7 @@ void tst_TavrinX::exportWritesHeaderAndFindingsWithCrLf() {
     searchToEnd(control, f.tree(), "needle");
     ControlFixture::grid(control)->AddItem("an error row"); // never exported
     QString second = out.filePath("two.txt");
-    QCOMPARE(control->SaveDataToTabFile(second), vbTrue);
+    QCOMPARE(control->SaveDataToTabFile(second), Tavrin::vbTrue);
     QFile full(second);
     QVERIFY(full.open(QIODevice::ReadOnly));
     const QByteArray p = path.toUtf8();
@@ -467,7 +468,7 @@ void tst_TavrinX::exportFailureRaisesErrorAndReturnsFalse() {
     TavrinX *control = f.load("Export");
     ErrorLog errors(control);
     QString missing = f.tree() + "/no/such/folder/out.txt";
-    QCOMPARE(control->SaveDataToTabFile(missing), vbFalse);
+    QCOMPARE(control->SaveDataToTabFile(missing), Tavrin::vbFalse);
     QCOMPARE(errors.count(), 1);
     QCOMPARE(errors.at(0).at(0).toInt(), -104);
     QCOMPARE(errors.at(0).at(1).toString(), QString("Unable to save to file"));
@@ -478,7 +479,7 @@ void tst_TavrinX::layoutKeepsGridAboveStatusBar() {
     ControlFixture f;
     TavrinX *control = f.load("Layout");
     auto *grid = ControlFixture::grid(control);
-    auto *bar = control->findChild<ComctlLib::StatusBar *>("sbStatus");
+    auto *bar = control->findChild<Tavrin::StatusBar *>("sbStatus");
     f.form()->show();
     QVERIFY(QTest::qWaitForWindowExposed(f.form()));
     control->resize(600, 400);

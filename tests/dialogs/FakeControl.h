@@ -70,7 +70,7 @@ public:
 private:
     void record(const char *name, const QVariant &v) {
         if (failOn == name)
-            throw PlatformError(PlatformError::ServerUnavailable, "server gone");
+            throw Tavrin::PlatformError(Tavrin::PlatformError::ServerUnavailable, "server gone");
         writes.append({name, v});
     }
 

@@ -4,6 +4,7 @@
 #include "Twips.h"
 #include "frmAbout.h"
 #include "ppgAbout.h"
+#include "ppgAboutPrivate.h"
 
 #include <QLabel>
 #include <QPointer>
@@ -50,7 +51,7 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QRect, twips);
         frmAbout window;
-        ppgAbout page;
+        Tavrin::ppgAbout page;
         QWidget &host = onPage ? static_cast<QWidget &>(page) : window;
         const auto *label = host.findChild<QLabel *>(name);
         QVERIFY(label);
@@ -66,8 +67,8 @@ private slots:
     }
 
     void ticksCycleThroughTheSixFrames() {
-        ppgAbout page;
-        AboutAnimation &animation = page.animation();
+        Tavrin::ppgAbout page;
+        AboutAnimation &animation = Tavrin::ppgAboutPrivate::animation(page);
         QCOMPARE(animation.Timer1.interval(), 500);
         QVERIFY(animation.Timer1.isActive());
         animation.Timer1.stop(); // ticks are driven by hand below
@@ -75,7 +76,7 @@ private slots:
         for (int tick = 1; tick <= 13; ++tick) {
             animation.Timer1_Timer();
             const int expected = (tick - 1) % 6 + 1;
-            QCOMPARE(shownFrames(page.content()), QList<int>({expected}));
+            QCOMPARE(shownFrames(Tavrin::ppgAboutPrivate::content(page)), QList<int>({expected}));
             QCOMPARE(animation.lFrame, expected % 6 + 1);
         }
     }
@@ -114,15 +115,15 @@ private slots:
 
     void pageAnimatesIndependentlyOfTheWindow() {
         frmAbout window;
-        ppgAbout page;
+        Tavrin::ppgAbout page;
         window.animation().Timer1.stop();
-        page.animation().Timer1.stop();
+        Tavrin::ppgAboutPrivate::animation(page).Timer1.stop();
         window.animation().Timer1_Timer();
         window.animation().Timer1_Timer();
-        QCOMPARE(page.animation().lFrame, 1);
-        QCOMPARE(shownFrames(page.content()), QList<int>());
-        page.animation().Timer1_Timer();
-        QCOMPARE(shownFrames(page.content()), QList<int>({1}));
+        QCOMPARE(Tavrin::ppgAboutPrivate::animation(page).lFrame, 1);
+        QCOMPARE(shownFrames(Tavrin::ppgAboutPrivate::content(page)), QList<int>());
+        Tavrin::ppgAboutPrivate::animation(page).Timer1_Timer();
+        QCOMPARE(shownFrames(Tavrin::ppgAboutPrivate::content(page)), QList<int>({1}));
         QCOMPARE(shownFrames(window.content()), QList<int>({2}));
     }
 };

@@ -12,7 +12,7 @@
 namespace {
 
 // A page that logs the frame's calls into a shared journal and can be told to fail.
-class LoggingPage : public PropertyPage {
+class LoggingPage : public Tavrin::PropertyPage {
 public:
     LoggingPage(const QString &caption, QStringList *journal) : mJournal(journal) {
         setWindowTitle(caption);
@@ -21,12 +21,12 @@ public:
     void SelectionChanged() override {
         *mJournal << windowTitle() + " load " + QString::number(SelectedControls().size());
         if (failLoad)
-            throw PlatformError(438, "load failed");
+            throw Tavrin::PlatformError(438, "load failed");
     }
     void ApplyChanges() override {
         *mJournal << windowTitle() + " apply";
         if (failApply)
-            throw PlatformError(438, "apply failed");
+            throw Tavrin::PlatformError(438, "apply failed");
     }
     bool failLoad = false;
     bool failApply = false;
@@ -52,7 +52,7 @@ private slots:
     void pagesGetTheSelectionAndOneTabEach() {
         QStringList journal;
         QObject a, b;
-        PropertyPageFrame frame(
+        Tavrin::PropertyPageFrame frame(
             {&a, &b}, {new LoggingPage("One", &journal), new LoggingPage("Two", &journal)});
         QCOMPARE(journal, QStringList({"One load 2", "Two load 2"}));
         auto *tabs = frame.findChild<QTabWidget *>();
@@ -65,7 +65,7 @@ private slots:
         QStringList journal;
         auto *one = new LoggingPage("One", &journal);
         auto *two = new LoggingPage("Two", &journal);
-        PropertyPageFrame frame({}, {one, two});
+        Tavrin::PropertyPageFrame frame({}, {one, two});
         journal.clear();
         QVERIFY(!frame.applyButton()->isEnabled());
 
@@ -87,9 +87,9 @@ private slots:
         QFETCH(bool, ok);
         QStringList journal;
         auto *page = new LoggingPage("One", &journal);
-        PropertyPageFrame frame({}, {page});
+        Tavrin::PropertyPageFrame frame({}, {page});
         journal.clear();
-        whenModal<PropertyPageFrame>([&](PropertyPageFrame *open) {
+        whenModal<Tavrin::PropertyPageFrame>([&](Tavrin::PropertyPageFrame *open) {
             page->setChanged(true);
             QTest::mouseClick(ok ? open->okButton() : open->cancelButton(), Qt::LeftButton);
         });
@@ -103,12 +103,12 @@ private slots:
         auto *one = new LoggingPage("One", &journal);
         auto *two = new LoggingPage("Two", &journal);
         one->failApply = true;
-        PropertyPageFrame frame({}, {one, two});
-        QSignalSpy reported(&frame, &PropertyPageFrame::errorReported);
+        Tavrin::PropertyPageFrame frame({}, {one, two});
+        QSignalSpy reported(&frame, &Tavrin::PropertyPageFrame::errorReported);
         journal.clear();
         QString shown;
         bool openAfterOk = false;
-        whenModal<PropertyPageFrame>([&](PropertyPageFrame *open) {
+        whenModal<Tavrin::PropertyPageFrame>([&](Tavrin::PropertyPageFrame *open) {
             one->setChanged(true);
             two->setChanged(true);
             closeNextMessageBox(&shown);
@@ -133,7 +133,7 @@ private slots:
         QString shown;
         closeNextMessageBox(&shown);
         // The load runs while the frame is built; the report must not block it.
-        PropertyPageFrame frame({}, {page});
+        Tavrin::PropertyPageFrame frame({}, {page});
         QCOMPARE(shown, QString("load failed"));
     }
 };

@@ -107,7 +107,7 @@ private slots:
         QCOMPARE(control.writes[4].value, QVariant("/src"));
         QCOMPARE(control.writes[5].value, QVariant("*.cpp"));
         QCOMPARE(control.writes[6].value, QVariant("needle"));
-        QCOMPARE(tavrinOptionsDialog()->bCancelled, vbFalse);
+        QCOMPARE(tavrinOptionsDialog()->bCancelled, Tavrin::vbFalse);
     }
 
     void failingSetterEndsTheWriteBack() {
@@ -117,8 +117,8 @@ private slots:
         try {
             show(control, {"/p"}, {"*.h"}, {"s"},
                  [](frmTavrinOptions *frm) { QTest::mouseClick(frm->cbSearch, Qt::LeftButton); });
-        } catch (const PlatformError &error) {
-            thrown = error.number() == PlatformError::ServerUnavailable;
+        } catch (const Tavrin::PlatformError &error) {
+            thrown = error.number() == Tavrin::PlatformError::ServerUnavailable;
         }
         QVERIFY(thrown);
         // What was written before the failure stays written; nothing after it is.
@@ -140,7 +140,7 @@ private slots:
         });
         QVERIFY(!cancelled);
         QVERIFY(control.writes.isEmpty());
-        QCOMPARE(tavrinOptionsDialog()->bCancelled, vbTrue);
+        QCOMPARE(tavrinOptionsDialog()->bCancelled, Tavrin::vbTrue);
 
         show(control, {}, {}, {"old"}, [](frmTavrinOptions *frm) {
             QCOMPARE(frm->cbSearchFor->currentText(), QString("old"));

@@ -9,6 +9,16 @@
 #include <QSignalSpy>
 #include <QTest>
 
+namespace {
+// One of the page's check boxes, by its object name.
+QCheckBox *box(QWidget *page, const char *name) {
+    auto *found = page->findChild<QCheckBox *>(QLatin1String(name));
+    if (!found)
+        qFatal("the page has no check box %s", name);
+    return found;
+}
+} // namespace
+
 class TestPpgGeneral : public QObject {
     Q_OBJECT
 
@@ -29,16 +39,16 @@ private slots:
         FakeControl first, second;
         first.preset(caseSensitive, wholeWord, subfolders, stream);
         second.preset(caseSensitive ? 0 : -1, !wholeWord, !subfolders, stream ? 0 : -1);
-        auto *page = new ppgGeneral;
+        auto *page = new Tavrin::ppgGeneral;
         // Start from the opposite state so every box must move during the load.
-        page->cbDontStreamFindings->setChecked(stream == -1);
-        page->cbCaseSensitive->setChecked(caseSensitive != -1);
+        box(page, "cbDontStreamFindings")->setChecked(stream == -1);
+        box(page, "cbCaseSensitive")->setChecked(caseSensitive != -1);
         page->setChanged(true);
-        PropertyPageFrame frame({&first, &second}, {page});
-        QCOMPARE(page->cbDontStreamFindings->isChecked(), stream != -1);
-        QCOMPARE(page->cbCaseSensitive->isChecked(), caseSensitive == -1);
-        QCOMPARE(page->cbLookInSubfolders->isChecked(), subfolders);
-        QCOMPARE(page->cbWholeWordOnly->isChecked(), wholeWord);
+        Tavrin::PropertyPageFrame frame({&first, &second}, {page});
+        QCOMPARE(box(page, "cbDontStreamFindings")->isChecked(), stream != -1);
+        QCOMPARE(box(page, "cbCaseSensitive")->isChecked(), caseSensitive == -1);
+        QCOMPARE(box(page, "cbLookInSubfolders")->isChecked(), subfolders);
+        QCOMPARE(box(page, "cbWholeWordOnly")->isChecked(), wholeWord);
         QVERIFY(!page->Changed());
         QVERIFY(!frame.applyButton()->isEnabled());
         QVERIFY(first.writes.isEmpty());
@@ -48,12 +58,12 @@ private slots:
         FakeControl first, second;
         first.preset(0, false, true, -1);
         second.preset(0, false, true, -1);
-        auto *page = new ppgGeneral;
-        PropertyPageFrame frame({&first, &second}, {page});
+        auto *page = new Tavrin::ppgGeneral;
+        Tavrin::PropertyPageFrame frame({&first, &second}, {page});
         frame.show();
         // Clicked twice: back where it was, but still an edit.
-        QTest::mouseClick(page->cbCaseSensitive, Qt::LeftButton);
-        QTest::mouseClick(page->cbCaseSensitive, Qt::LeftButton);
+        QTest::mouseClick(box(page, "cbCaseSensitive"), Qt::LeftButton);
+        QTest::mouseClick(box(page, "cbCaseSensitive"), Qt::LeftButton);
         QVERIFY(page->Changed());
         QVERIFY(first.writes.isEmpty());
         QTest::mouseClick(frame.applyButton(), Qt::LeftButton);
@@ -70,11 +80,11 @@ private slots:
     void checkingTheStreamingBoxTurnsStreamingOff() {
         FakeControl control;
         control.preset(-1, true, false, -1);
-        auto *page = new ppgGeneral;
-        PropertyPageFrame frame({&control}, {page});
-        whenModal<PropertyPageFrame>([&](PropertyPageFrame *open) {
-            QVERIFY(!page->cbDontStreamFindings->isChecked());
-            QTest::mouseClick(page->cbDontStreamFindings, Qt::LeftButton);
+        auto *page = new Tavrin::ppgGeneral;
+        Tavrin::PropertyPageFrame frame({&control}, {page});
+        whenModal<Tavrin::PropertyPageFrame>([&](Tavrin::PropertyPageFrame *open) {
+            QVERIFY(!box(page, "cbDontStreamFindings")->isChecked());
+            QTest::mouseClick(box(page, "cbDontStreamFindings"), Qt::LeftButton);
             QTest::mouseClick(open->okButton(), Qt::LeftButton);
         });
         QCOMPARE(frame.exec(), int(QDialog::Accepted));
@@ -99,8 +109,9 @@ private slots:
             shown = box->text();
             box->close();
         });
-        auto *page = new ppgGeneral;
-        PropertyPageFrame frame(empty ? QList<QObject *>() : QList<QObject *>({&plain}), {page});
+        auto *page = new Tavrin::ppgGeneral;
+        Tavrin::PropertyPageFrame frame(empty ? QList<QObject *>() : QList<QObject *>({&plain}),
+                                        {page});
         QCOMPARE(shown, message);
         // Nothing was created on the object by the attempt.
         QVERIFY(plain.dynamicPropertyNames().isEmpty());

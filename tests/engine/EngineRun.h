@@ -30,9 +30,9 @@ struct EngineRun {
     // Waits until the engine is idle again.
     bool waitIdle(int timeoutMs = 20000) {
         QDeadlineTimer deadline(timeoutMs);
-        while (engine->SearchActive() != vbFalse && !deadline.hasExpired())
+        while (engine->SearchActive() != Tavrin::vbFalse && !deadline.hasExpired())
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        return engine->SearchActive() == vbFalse;
+        return engine->SearchActive() == Tavrin::vbFalse;
     }
 
     // Searches root for needle in the files of type ext and waits for the end; the findings as

@@ -318,9 +318,9 @@ void run(Engine &engine, const std::function<bool(const QString &op, const QStri
     });
     engine.setSearchPath(root + "/s");
     engine.setSearchString(find);
-    engine.setCaseSensitive(toVBool(flags.contains("cs")));
+    engine.setCaseSensitive(Tavrin::toVBool(flags.contains("cs")));
     engine.setWholeWordOnly(flags.contains("ww"));
-    engine.setUseRegularExpression(toVBool(flags.contains("re")));
+    engine.setUseRegularExpression(Tavrin::toVBool(flags.contains("re")));
     engine.setReplaceWith(with);
 
     for (const QString &op : ops) {
@@ -339,7 +339,7 @@ void run(Engine &engine, const std::function<bool(const QString &op, const QStri
             });
             engine.Grep();
             QDeadlineTimer deadline(20000);
-            while (engine.SearchActive() != vbFalse && !deadline.hasExpired())
+            while (engine.SearchActive() != Tavrin::vbFalse && !deadline.hasExpired())
                 QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
             QObject::disconnect(once);
         } else if (op.startsWith("replace") || op == "undo") {
@@ -362,9 +362,9 @@ void run(Engine &engine, const std::function<bool(const QString &op, const QStri
             QFAIL(qPrintable("unknown op " + op));
         }
         QDeadlineTimer deadline(20000);
-        while (engine.SearchActive() != vbFalse && !deadline.hasExpired())
+        while (engine.SearchActive() != Tavrin::vbFalse && !deadline.hasExpired())
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QCOMPARE(engine.SearchActive(), vbFalse);
+        QCOMPARE(engine.SearchActive(), Tavrin::vbFalse);
         abortAtError = false;
     }
 

@@ -131,7 +131,7 @@ QStringList plainScan(const QString &root, const QString &needle, bool caseSensi
     EngineRun run;
     run.engine->setSearchPath(root);
     run.engine->setSearchString(needle);
-    run.engine->setCaseSensitive(toVBool(caseSensitive));
+    run.engine->setCaseSensitive(Tavrin::toVBool(caseSensitive));
     run.engine->setWholeWordOnly(wholeWord);
     run.engine->Grep();
     if (!run.waitIdle())
@@ -273,8 +273,8 @@ void tst_BlockSearchDifferential::patternPrefilterKeepsEveryLineThePatternMatche
     EngineRun run;
     run.engine->setSearchPath(dir.path());
     run.engine->setSearchString(pattern);
-    run.engine->setUseRegularExpression(vbTrue);
-    run.engine->setCaseSensitive(toVBool(caseSensitive));
+    run.engine->setUseRegularExpression(Tavrin::vbTrue);
+    run.engine->setCaseSensitive(Tavrin::toVBool(caseSensitive));
     run.engine->setWholeWordOnly(wholeWord);
     run.engine->Grep();
     QVERIFY(run.waitIdle());

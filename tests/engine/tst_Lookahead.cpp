@@ -81,9 +81,9 @@ void tst_Lookahead::sameOutcomeWithAndWithoutHelper_data() {
     QTest::newRow("subfolders left out") << "small" << 30 << std::function<void(TavrinX &)>([](TavrinX &e) {
         e.setExcludeFolders(QStringLiteral("sub2"));
     });
-    QTest::newRow("binary files skipped") << "small" << 30 << std::function<void(TavrinX &)>([](TavrinX &e) {
-        e.setSkipBinaryFiles(vbTrue);
-    });
+    QTest::newRow("binary files skipped")
+        << "small" << 30
+        << std::function<void(TavrinX &)>([](TavrinX &e) { e.setSkipBinaryFiles(Tavrin::vbTrue); });
     QTest::newRow("aborted") << "small" << 45 << std::function<void(TavrinX &)>([](TavrinX &e) {
         e.Abort();
     });

@@ -154,7 +154,7 @@ void tst_Scan::lineRulesGiveColumnOfFirstAcceptedOccurrence() {
     QTemporaryDir dir;
     writeTree(dir.path(), {{"f", "first line\n" + line.toUtf8() + "\r\n"}});
     EngineRun run;
-    run.engine->setCaseSensitive(VBool(caseSensitive));
+    run.engine->setCaseSensitive(Tavrin::VBool(caseSensitive));
     run.engine->setWholeWordOnly(wholeWord);
     const QStringList found = run.scan(dir.path(), needle);
     if (column == 0)
@@ -268,7 +268,7 @@ void tst_Scan::utf16TextIsSearchedAsText() {
     writeTree(dir.path(), {{"f", content}});
     EngineRun run;
     run.engine->setWholeWordOnly(wholeWord);
-    run.engine->setSkipBinaryFiles(toVBool(skipBinary));
+    run.engine->setSkipBinaryFiles(Tavrin::toVBool(skipBinary));
     QCOMPARE(run.scan(dir.path(), "hit"), expected);
     QCOMPARE(run.events, (QStringList{"ScanStarted", "ScanCompleted"}));
 }
@@ -571,9 +571,9 @@ void tst_Scan::settingChangedDuringYieldAppliesToRestOfScan() {
         const auto found = run.engine->FoundFiles()->Count();
         if (found == 1 && run.engine->SearchString() == "foo") {
             run.engine->setSearchString("bar");
-            run.engine->setCaseSensitive(vbTrue);
+            run.engine->setCaseSensitive(Tavrin::vbTrue);
         } else if (found == 2 && run.engine->WholeWordOnly() == QVariant(false)) {
-            run.engine->setCaseSensitive(vbFalse);
+            run.engine->setCaseSensitive(Tavrin::vbFalse);
             run.engine->setWholeWordOnly(true);
         }
     });

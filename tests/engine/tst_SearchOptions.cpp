@@ -92,8 +92,8 @@ void tst_SearchOptions::regexLineRules() {
     QTemporaryDir dir;
     writeTree(dir.path(), {{"f", "first\n" + line + "\r\nlast\n"}});
     EngineRun run;
-    run.engine->setUseRegularExpression(vbTrue);
-    run.engine->setCaseSensitive(toVBool(caseSensitive));
+    run.engine->setUseRegularExpression(Tavrin::vbTrue);
+    run.engine->setCaseSensitive(Tavrin::toVBool(caseSensitive));
     run.engine->setWholeWordOnly(wholeWord);
     const QStringList found = run.scan(dir.path(), pattern);
     QCOMPARE(run.events.filter("OnError"), QStringList{});
@@ -114,7 +114,7 @@ void tst_SearchOptions::regexOnLongLineMatchesKeptText() {
     far.replace(far.size() - 10, 5, "ab123");
     writeTree(dir.path(), {{"a", "0\n" + line + "\n" + far + "\nab9\n"}});
     EngineRun run;
-    run.engine->setUseRegularExpression(vbTrue);
+    run.engine->setUseRegularExpression(Tavrin::vbTrue);
     run.scan(dir.path(), "ab\\d+");
     QCOMPARE(run.engine->SearchCount(), 2);
     QCOMPARE(run.engine->FoundLines()->Item(1).toInt(), 2);
@@ -186,7 +186,7 @@ void tst_SearchOptions::badOptionsAreRefusedAtGrep() {
     QFETCH(QString, error);
     QTemporaryDir dir;
     EngineRun run;
-    run.engine->setUseRegularExpression(vbTrue);
+    run.engine->setUseRegularExpression(Tavrin::vbTrue);
     run.engine->setWholeWordOnly(wholeWord);
     run.engine->setExcludeFolders(exclude);
     QCOMPARE(run.scan(dir.path(), pattern, QString()), QStringList{});
@@ -202,10 +202,10 @@ void tst_SearchOptions::writeThatBreaksOptionsDuringScanIsRefused() {
     EngineRun run;
     run.engine->setSearchPath(dir.path());
     run.engine->setSearchString("a\\(");
-    run.engine->setUseRegularExpression(vbTrue);
+    run.engine->setUseRegularExpression(Tavrin::vbTrue);
     run.engine->Grep(); // armed: the scan starts at the next tick
-    QVERIFY_THROWS_EXCEPTION(PlatformError, run.engine->setSearchString("a("));
-    QVERIFY_THROWS_EXCEPTION(PlatformError, run.engine->setExcludeFolders("a/b"));
+    QVERIFY_THROWS_EXCEPTION(Tavrin::PlatformError, run.engine->setSearchString("a("));
+    QVERIFY_THROWS_EXCEPTION(Tavrin::PlatformError, run.engine->setExcludeFolders("a/b"));
     run.engine->setSearchString("\\(b"); // a sound pattern is taken
     QVERIFY(run.waitIdle());
     QCOMPARE(run.engine->SearchString(), QString("\\(b"));
@@ -221,7 +221,7 @@ void tst_SearchOptions::catastrophicPatternIsReportedNotHung() {
     const QByteArray evil = QByteArray(40, 'a') + "!\n";
     writeTree(dir.path(), {{"1", "aa\n" + evil + evil}, {"2", "aa\n"}});
     EngineRun run;
-    run.engine->setUseRegularExpression(vbTrue);
+    run.engine->setUseRegularExpression(Tavrin::vbTrue);
     QCOMPARE(run.scan(dir.path(), "^(a+)+$"), (QStringList{"1:1:1:aa", "2:1:1:aa"}));
     QCOMPARE(run.events.size(), 3);
     QVERIFY2(run.events.at(1).startsWith("OnError -100 " + dir.path() +
@@ -311,7 +311,7 @@ void tst_SearchOptions::binaryFilesAreSkippedOnlyWhenAsked() {
               {{"bin", QByteArray("hit\0x\n", 6)}, {"late", lateNul}, {"text", "hit\n"}});
     EngineRun run;
     QCOMPARE(run.scan(dir.path(), "hit").size(), 3);
-    run.engine->setSkipBinaryFiles(vbTrue);
+    run.engine->setSkipBinaryFiles(Tavrin::vbTrue);
     QStringList paths;
     for (const QString &finding : run.scan(dir.path(), "hit"))
         paths << finding.section(u':', 0, 0);

@@ -45,12 +45,12 @@ void tst_TavrinX::newEngineHoldsCreationValues() {
     QCOMPARE(e->SearchPath(), QString());
     QCOMPARE(e->SearchExt(), QStringLiteral("*.*"));
     QCOMPARE(e->SearchString(), QStringLiteral("DefaultSearchString"));
-    QCOMPARE(e->CaseSensitive(), vbFalse);
+    QCOMPARE(e->CaseSensitive(), Tavrin::vbFalse);
     QCOMPARE(e->WholeWordOnly(), QVariant(false));
     QCOMPARE(e->LookInSubfolders(), QVariant(true));
     QCOMPARE(e->SearchCount(), 0);
     QCOMPARE(e->SearchTime(), 0);
-    QCOMPARE(e->SearchActive(), vbFalse);
+    QCOMPARE(e->SearchActive(), Tavrin::vbFalse);
     QVERIFY(e->FoundFiles() && e->FoundFiles() == e->mclnFileNames());
     QVERIFY(e->ResultsFound() && e->ResultsFound() == e->mclnResults());
     QVERIFY(e->FoundFiles() != e->FoundLines());
@@ -128,11 +128,11 @@ void tst_TavrinX::grepRefusesInFixedOrder() {
     run.engine->Grep();
     if (expected.isEmpty()) {
         QVERIFY(run.events.isEmpty());
-        QCOMPARE(run.engine->SearchActive(), vbTrue);
+        QCOMPARE(run.engine->SearchActive(), Tavrin::vbTrue);
         QVERIFY(run.waitIdle());
     } else {
         QCOMPARE(run.events, QStringList{expected}); // raised before Grep returned
-        QCOMPARE(run.engine->SearchActive(), vbFalse);
+        QCOMPARE(run.engine->SearchActive(), Tavrin::vbFalse);
         QCOMPARE(run.engine->SearchTime(), 0);
     }
 }
@@ -177,8 +177,8 @@ void tst_TavrinX::booleanVariantsConvertOrLeaveValue() {
     e->setWholeWordOnly(QVariant(false));
     e->setLookInSubfolders(QVariant(true));
     if (!converts) {
-        QVERIFY_THROWS_EXCEPTION(PlatformError, e->setWholeWordOnly(value));
-        QVERIFY_THROWS_EXCEPTION(PlatformError, e->setLookInSubfolders(value));
+        QVERIFY_THROWS_EXCEPTION(Tavrin::PlatformError, e->setWholeWordOnly(value));
+        QVERIFY_THROWS_EXCEPTION(Tavrin::PlatformError, e->setLookInSubfolders(value));
         QCOMPARE(e->WholeWordOnly(), QVariant(false));
         QCOMPARE(e->LookInSubfolders(), QVariant(true));
         return;
@@ -193,7 +193,7 @@ void tst_TavrinX::booleanVariantsConvertOrLeaveValue() {
 void tst_TavrinX::handlerInsideScanCompletedSeesActiveEngine() {
     EngineRun run;
     TavrinX *e = run.engine.get();
-    VBool activeInside = vbFalse;
+    Tavrin::VBool activeInside = Tavrin::vbFalse;
     qint32 countInside = -1;
     connect(e, &TavrinX::ScanCompleted, e, [&] {
         activeInside = e->SearchActive();
@@ -204,7 +204,7 @@ void tst_TavrinX::handlerInsideScanCompletedSeesActiveEngine() {
     e->setSearchString("hit");
     e->Grep();
     QVERIFY(run.waitIdle());
-    QCOMPARE(activeInside, vbTrue);
+    QCOMPARE(activeInside, Tavrin::vbTrue);
     QCOMPARE(countInside, 3);
     QCOMPARE(run.events, (QStringList{"ScanStarted", "ScanCompleted",
                                       "OnError -101 Search is in process, abort current "
@@ -244,7 +244,7 @@ void tst_TavrinX::abortWhileArmedEndsWithoutCompletion() {
     run.engine->setSearchString("hit");
     run.engine->Grep();
     run.engine->Abort();
-    QCOMPARE(run.engine->SearchActive(), vbTrue);
+    QCOMPARE(run.engine->SearchActive(), Tavrin::vbTrue);
     QVERIFY(run.waitIdle());
     QCOMPARE(run.events, QStringList{"ScanStarted"});
     QCOMPARE(run.engine->SearchCount(), 0);
@@ -295,7 +295,7 @@ void tst_TavrinX::assignedCollectionReceivesFindings() {
     QCOMPARE(run.engine->FoundText(), mine);
     QCOMPARE(mine->Count(), 2);
     QCOMPARE(mine->Item(2).toString(), QStringLiteral("hit again"));
-    QVERIFY_THROWS_EXCEPTION(PlatformError, run.engine->setMclnLines(nullptr));
+    QVERIFY_THROWS_EXCEPTION(Tavrin::PlatformError, run.engine->setMclnLines(nullptr));
 }
 
 void tst_TavrinX::releasedEngineLivesUntilScanEnds() {

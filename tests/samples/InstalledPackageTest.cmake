@@ -54,12 +54,36 @@ run(nm -D --defined-only -C ${library})
 foreach(public "TavrinX::Grep()" "UserControlHost::" "PlatformError" "PropertyPageFrame::")
   require_contains("${output}" "${public}" "symbols of libtavrinx")
 endforeach()
-foreach(internal "SearchRelay::" "ResultsGrid::" "MSFlexGrid::" "TavrinXProxy::" "IniDocument::")
+foreach(internal "SearchRelay::" "ResultsGrid::" "ResultsTableView::" "TavrinXProxy::" "IniDocument::")
   string(FIND "${output}" "${internal}" at)
   if(NOT at EQUAL -1)
     message(FATAL_ERROR "libtavrinx exports ${internal}")
   endif()
 endforeach()
+
+# The installed headers declare nothing in the host's global namespace but the control's class
+# and the namespace Tavrin that holds the rest (the export macros are macros): every header is
+# compiled into one unit and the compiler's own record of its declarations is read.
+file(GLOB_RECURSE pc_file ${prefix}/tavrinx.pc)
+get_filename_component(pc_dir ${pc_file} DIRECTORY)
+run(${CMAKE_COMMAND} -E env PKG_CONFIG_PATH=${pc_dir} pkg-config --cflags tavrinx)
+separate_arguments(cflags UNIX_COMMAND "${output}")
+file(GLOB headers ${prefix}/include/tavrinx/*.h)
+set(unit "")
+foreach(header IN LISTS headers)
+  get_filename_component(name ${header} NAME)
+  string(APPEND unit "#include <tavrinx/${name}>\n")
+endforeach()
+file(WRITE ${WORK_DIR}/all-headers.cpp "${unit}")
+run(${CXX} -std=c++17 -fPIC -DQT_NO_KEYWORDS -fsyntax-only -fdump-lang-raw=${WORK_DIR}/all-headers.raw
+    ${cflags} ${WORK_DIR}/all-headers.cpp)
+find_program(PYTHON3 python3 REQUIRED)
+run(${PYTHON3} ${CMAKE_CURRENT_LIST_DIR}/global_names.py ${WORK_DIR}/all-headers.raw ${headers})
+file(REMOVE ${WORK_DIR}/all-headers.raw)
+string(REGEX REPLACE "[^\n]+ (TavrinX|Tavrin)\n" "" leaked "${output}")
+if(leaked)
+  message(FATAL_ERROR "the installed headers declare in the global namespace:\n${leaked}")
+endif()
 
 # Some data: two findings of "needle", one in a subfolder, none in the third file.
 set(data ${WORK_DIR}/data)
@@ -98,8 +122,6 @@ run(${CMAKE_COMMAND} --build ${WORK_DIR}/host -j2)
 search_with(${WORK_DIR}/host/installed-host)
 
 # pkg-config tavrinx
-file(GLOB_RECURSE pc_file ${prefix}/tavrinx.pc)
-get_filename_component(pc_dir ${pc_file} DIRECTORY)
 run(${CMAKE_COMMAND} -E env PKG_CONFIG_PATH=${pc_dir} pkg-config --cflags --libs tavrinx)
 separate_arguments(flags UNIX_COMMAND "${output}")
 get_filename_component(libdir ${pc_dir} DIRECTORY)

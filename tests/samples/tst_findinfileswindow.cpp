@@ -91,7 +91,7 @@ private slots:
         {
             FindInFilesWindow window;
             SearchOptionsBar *row = window.optionsBar();
-            QCOMPARE(window.control()->SkipBinaryFiles(), vbTrue);
+            QCOMPARE(window.control()->SkipBinaryFiles(), Tavrin::vbTrue);
             QCOMPARE(window.control()->ExcludeFolders(), QStringLiteral(".git"));
             QVERIFY(row->skipBinaryFiles()->isChecked());
             QCOMPARE(row->excludeFolders()->text(), QStringLiteral(".git"));
@@ -100,7 +100,7 @@ private slots:
             emit row->excludeFolders()->editingFinished();
         }
         FindInFilesWindow window;
-        QCOMPARE(window.control()->SkipBinaryFiles(), vbFalse);
+        QCOMPARE(window.control()->SkipBinaryFiles(), Tavrin::vbFalse);
         QCOMPARE(window.control()->ExcludeFolders(), QString());
         QVERIFY(!window.optionsBar()->skipBinaryFiles()->isChecked());
         QCOMPARE(window.optionsBar()->excludeFolders()->text(), QString());
@@ -117,8 +117,8 @@ private slots:
             row->skipBinaryFiles()->setChecked(true);
             row->useRegularExpression()->setChecked(true);
             QCOMPARE(window.control()->ExcludeFolders(), QStringLiteral("sub;.git"));
-            QCOMPARE(window.control()->SkipBinaryFiles(), vbTrue);
-            QCOMPARE(window.control()->UseRegularExpression(), vbTrue);
+            QCOMPARE(window.control()->SkipBinaryFiles(), Tavrin::vbTrue);
+            QCOMPARE(window.control()->UseRegularExpression(), Tavrin::vbTrue);
         }
         FindInFilesWindow window;
         SearchOptionsBar *row = window.optionsBar();
@@ -155,7 +155,7 @@ private slots:
         writeFile(mData.filePath(QStringLiteral("sub/c.txt")), QByteArray(40, 'x') + "z y\n");
         control->setSearchPath(mData.filePath(QStringLiteral("sub")));
         control->setSearchString(QStringLiteral("(x+x+)+y"));
-        control->setUseRegularExpression(vbTrue);
+        control->setUseRegularExpression(Tavrin::vbTrue);
         QString during;
         bool messageFits = false;
         window.show();
@@ -201,7 +201,7 @@ private slots:
         window.show();
         window.control()->setSearchPath(mData.path());
         window.control()->setSearchString(QStringLiteral("TODO(x"));
-        window.control()->setUseRegularExpression(vbTrue);
+        window.control()->setUseRegularExpression(Tavrin::vbTrue);
         window.searchAction()->trigger();
         QVERIFY2(window.statusText().startsWith(QStringLiteral("Error -13: ")),
                  qPrintable(window.statusText()));
@@ -398,7 +398,7 @@ private slots:
             if (!dialog)
                 return;
             nonNative = dialog->testOption(QFileDialog::DontUseNativeDialog);
-            plainIcons = dynamic_cast<PlainFileIconProvider *>(dialog->iconProvider());
+            plainIcons = dynamic_cast<Tavrin::PlainFileIconProvider *>(dialog->iconProvider());
             dialog->reject();
         });
         window.saveAction()->trigger();

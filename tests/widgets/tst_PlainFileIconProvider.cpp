@@ -41,7 +41,7 @@ private slots:
     void typesComeFromMetadataAndExtension() {
         QFETCH(QString, name);
         QFETCH(QString, type);
-        PlainFileIconProvider provider;
+        Tavrin::PlainFileIconProvider provider;
         const QFileInfo info(mDir.filePath(name));
         const QString shown = provider.type(info);
         if (type.isEmpty())

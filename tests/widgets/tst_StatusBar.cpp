@@ -5,8 +5,8 @@
 
 #include <QTest>
 
-using ComctlLib::StatusBar;
-using ComctlLib::StatusBarPanel;
+using Tavrin::StatusBar;
+using Tavrin::StatusBarPanel;
 
 class tst_StatusBar : public QObject {
     Q_OBJECT
@@ -45,8 +45,8 @@ void tst_StatusBar::missingPanelFailsWithSubscriptOutOfRange() {
     try {
         bar.Panels(n);
         QFAIL("no failure");
-    } catch (const PlatformError &error) {
-        QCOMPARE(error.number(), int(PlatformError::SubscriptOutOfRange));
+    } catch (const Tavrin::PlatformError &error) {
+        QCOMPARE(error.number(), int(Tavrin::PlatformError::SubscriptOutOfRange));
     }
 }
 
@@ -67,7 +67,7 @@ void tst_StatusBar::panelWidthsAreInTwips() {
 
 void tst_StatusBar::autoSizedPanelGrowsToShowItsText() {
     QWidget parent;
-    ComctlLib::StatusBar bar(&parent);
+    Tavrin::StatusBar bar(&parent);
     auto &fixed = bar.addPanel(QString(), 1440);
     auto &sized = bar.addPanel(QString(), 1440);
     sized.setAutoSize(true);

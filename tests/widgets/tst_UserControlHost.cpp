@@ -1,5 +1,5 @@
-#include "MSFlexGrid.h"
 #include "PlatformError.h"
+#include "ResultsTableView.h"
 #include "Twips.h"
 #include "UserControlHost.h"
 
@@ -10,9 +10,9 @@
 namespace {
 
 // Records its container events; the log outlives the control.
-class RecordingControl : public UserControl {
+class RecordingControl : public Tavrin::UserControl {
 public:
-    explicit RecordingControl(QWidget *parent) : UserControl(parent) {}
+    explicit RecordingControl(QWidget *parent) : Tavrin::UserControl(parent) {}
 
     static QStringList log;
     static bool failInitialize;
@@ -21,7 +21,7 @@ protected:
     void Initialize() override {
         log << "Initialize:" + Name();
         if (failInitialize)
-            throw PlatformError(PlatformError::ServerUnavailable, "server gone");
+            throw Tavrin::PlatformError(Tavrin::PlatformError::ServerUnavailable, "server gone");
     }
     void InitProperties() override { log << "InitProperties:" + Name(); }
     void ReadProperties() override { log << "ReadProperties:" + Name(); }
@@ -76,7 +76,7 @@ void tst_UserControlHost::containerEventsComeInOrder() {
     QFETCH(bool, loaded);
     QFETCH(QStringList, events);
     QWidget form;
-    auto *host = new UserControlHost(&form);
+    auto *host = new Tavrin::UserControlHost(&form);
     const QString name = QStringLiteral("TavrinX1");
     RecordingControl *control =
         loaded ? host->load<RecordingControl>(name) : host->createNew<RecordingControl>(name);
@@ -101,9 +101,9 @@ void tst_UserControlHost::terminateComesOnceWhateverEndsTheControl_data() {
 void tst_UserControlHost::terminateComesOnceWhateverEndsTheControl() {
     QFETCH(QString, ending);
     auto *form = new QWidget;
-    auto *host = new UserControlHost(form);
-    QPointer<UserControl> a = host->createNew<RecordingControl>("A");
-    QPointer<UserControl> b = host->load<RecordingControl>("B");
+    auto *host = new Tavrin::UserControlHost(form);
+    QPointer<Tavrin::UserControl> a = host->createNew<RecordingControl>("A");
+    QPointer<Tavrin::UserControl> b = host->load<RecordingControl>("B");
     form->show();
     if (ending == "close") {
         form->close();
@@ -125,8 +125,8 @@ void tst_UserControlHost::formThatRefusesToCloseKeepsItsControls() {
     protected:
         void closeEvent(QCloseEvent *event) override { event->ignore(); }
     } form;
-    auto *host = new UserControlHost(&form);
-    QPointer<UserControl> control = host->createNew<RecordingControl>("A");
+    auto *host = new Tavrin::UserControlHost(&form);
+    QPointer<Tavrin::UserControl> control = host->createNew<RecordingControl>("A");
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QVERIFY(!form.close());
@@ -137,43 +137,44 @@ void tst_UserControlHost::formThatRefusesToCloseKeepsItsControls() {
 
 void tst_UserControlHost::failedInitializeLeavesNoControl() {
     QWidget form;
-    auto *host = new UserControlHost(&form);
+    auto *host = new Tavrin::UserControlHost(&form);
     RecordingControl::failInitialize = true;
-    QVERIFY_THROWS_EXCEPTION(PlatformError, host->createNew<RecordingControl>("A"));
+    QVERIFY_THROWS_EXCEPTION(Tavrin::PlatformError, host->createNew<RecordingControl>("A"));
     QVERIFY(host->controls().isEmpty());
     QVERIFY(form.findChildren<RecordingControl *>().isEmpty());
     QCOMPARE(countOf("Terminate:"), 0);
 }
 
 void tst_UserControlHost::controlsAreAddedAndRemovedByName() {
-    UserControl control;
-    ControlCollection &controls = control.Controls();
+    Tavrin::UserControl control;
+    Tavrin::ControlCollection &controls = control.Controls();
     QWidget *added = controls.Add(QStringLiteral("MSFlexGridLib.MSFlexGrid.1"), "fgFiles");
-    QVERIFY(qobject_cast<MSFlexGridLib::MSFlexGrid *>(added));
+    QVERIFY(qobject_cast<Tavrin::ResultsTableView *>(added));
     QCOMPARE(added->parentWidget(), &control);
     QCOMPARE(added->objectName(), QStringLiteral("fgFiles"));
     QCOMPARE(controls.Item("FGFILES"), added);
     QCOMPARE(controls.Count(), 1);
-    QVERIFY_THROWS_EXCEPTION(PlatformError, controls.Add("MSFlexGridLib.MSFlexGrid.1", "fgFiles"));
-    QVERIFY_THROWS_EXCEPTION(PlatformError, controls.Add("No.Such.Class", "x"));
+    QVERIFY_THROWS_EXCEPTION(Tavrin::PlatformError,
+                             controls.Add("MSFlexGridLib.MSFlexGrid.1", "fgFiles"));
+    QVERIFY_THROWS_EXCEPTION(Tavrin::PlatformError, controls.Add("No.Such.Class", "x"));
     QCOMPARE(controls.Count(), 1);
 
     QPointer<QWidget> removed = added;
     controls.Remove("fgFiles");
     QCOMPARE(controls.Item("fgFiles"), nullptr);
-    QVERIFY_THROWS_EXCEPTION(PlatformError, controls.Remove("fgFiles"));
+    QVERIFY_THROWS_EXCEPTION(Tavrin::PlatformError, controls.Remove("fgFiles"));
     QWidget *again = controls.Add("msflexgridlib.msflexgrid.1", "fgFiles"); // the name is free
     QVERIFY(again != removed);
     QTRY_VERIFY(!removed);
 }
 
 void tst_UserControlHost::controlRemovedFromItsOwnSignalStaysUsableUntilItReturns() {
-    UserControl control;
-    auto *grid = qobject_cast<MSFlexGridLib::MSFlexGrid *>(
+    Tavrin::UserControl control;
+    auto *grid = qobject_cast<Tavrin::ResultsTableView *>(
         control.Controls().Add("MSFlexGridLib.MSFlexGrid.1", "fgFiles"));
     QPointer<QWidget> guard = grid;
     bool rowReadAfterRemove = false;
-    connect(grid, &MSFlexGridLib::MSFlexGrid::DblClick, this, [&] {
+    connect(grid, &Tavrin::ResultsTableView::DblClick, this, [&] {
         control.Controls().Remove("fgFiles");
         control.Controls().Add("MSFlexGridLib.MSFlexGrid.1", "fgFiles");
         rowReadAfterRemove = grid->Row() == 0;
@@ -184,7 +185,7 @@ void tst_UserControlHost::controlRemovedFromItsOwnSignalStaysUsableUntilItReturn
 }
 
 void tst_UserControlHost::scaleSizeIsTheInnerSizeInTwips() {
-    UserControl control;
+    Tavrin::UserControl control;
     control.resize(Twips::toPixelsX(&control, 6195), Twips::toPixelsY(&control, 3465));
     QCOMPARE(control.ScaleWidth(), Twips::fromPixelsX(&control, control.width()));
     QCOMPARE(control.ScaleHeight(), Twips::fromPixelsY(&control, control.height()));

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PlatformError.h"
+#include "TavrinEXERuntime.h"
 
 #include <QDBusError>
 #include <QDBusMessage>

@@ -3,12 +3,12 @@
 // selected row, tab-indented lines, an engine-error row), to the PNG file given as the only
 // argument, for the documentation.
 
-#include "MSFlexGrid.h"
+#include "ResultsTableView.h"
 
 #include <QApplication>
 #include <QTextStream>
 
-using MSFlexGridLib::MSFlexGrid;
+using Tavrin::ResultsTableView;
 
 int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
@@ -16,7 +16,7 @@ int main(int argc, char *argv[]) {
         QTextStream(stderr) << "usage: " << argv[0] << " <picture.png>\n";
         return 2;
     }
-    MSFlexGrid grid;
+    ResultsTableView grid;
     grid.setRows(1);
     grid.setCols(4);
     grid.setFixedCols(0);

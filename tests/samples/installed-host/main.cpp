@@ -14,7 +14,8 @@ int main(int argc, char *argv[]) {
     QTextStream out(stdout);
 
     QMainWindow window;
-    auto *host = new UserControlHost(&window); // terminates the control when the window goes
+    // The host terminates the control when the window goes.
+    auto *host = new Tavrin::UserControlHost(&window);
     auto *tavrin = host->createNew<TavrinX>(QStringLiteral("TavrinX1"));
     window.setCentralWidget(tavrin);
 

@@ -1,4 +1,4 @@
-#include "FlexGridDelegate.h"
+#include "ResultsTableDelegate.h"
 
 #include <QApplication>
 #include <QFontMetrics>
@@ -6,7 +6,7 @@
 
 // What the highlight column shows of a line: tabs as spaces, the match where the engine's
 // column puts it (code points), and kept in view when the line is cut.
-class tst_FlexGridDelegate : public QObject {
+class tst_ResultsTableDelegate : public QObject {
     Q_OBJECT
 private slots:
     void shownLineKeepsTheMatch_data();
@@ -18,7 +18,7 @@ const QChar Ellipsis(0x2026);
 constexpr int Wide = 100000;
 } // namespace
 
-void tst_FlexGridDelegate::shownLineKeepsTheMatch_data() {
+void tst_ResultsTableDelegate::shownLineKeepsTheMatch_data() {
     QTest::addColumn<QString>("line");
     QTest::addColumn<int>("position");
     QTest::addColumn<int>("length");
@@ -59,7 +59,7 @@ void tst_FlexGridDelegate::shownLineKeepsTheMatch_data() {
         << huge << 0 << 0 << 150 << QString() << "" << false << true;
 }
 
-void tst_FlexGridDelegate::shownLineKeepsTheMatch() {
+void tst_ResultsTableDelegate::shownLineKeepsTheMatch() {
     QFETCH(QString, line);
     QFETCH(int, position);
     QFETCH(int, length);
@@ -69,7 +69,7 @@ void tst_FlexGridDelegate::shownLineKeepsTheMatch() {
     QFETCH(bool, cutBefore);
     QFETCH(bool, cutAfter);
     const QFontMetrics metrics(QApplication::font());
-    const auto shown = FlexGridDelegate::shownLine(line, position, length, metrics, width);
+    const auto shown = ResultsTableDelegate::shownLine(line, position, length, metrics, width);
     if (!text.isEmpty())
         QCOMPARE(shown.text, text);
     QCOMPARE(shown.text.mid(shown.matchStart, shown.matchLength), match);
@@ -79,5 +79,5 @@ void tst_FlexGridDelegate::shownLineKeepsTheMatch() {
     QVERIFY(!shown.text.contains(QLatin1Char('\t')));
 }
 
-QTEST_MAIN(tst_FlexGridDelegate)
-#include "tst_FlexGridDelegate.moc"
+QTEST_MAIN(tst_ResultsTableDelegate)
+#include "tst_ResultsTableDelegate.moc"

@@ -1,4 +1,4 @@
-#include "WindowsDirectory.h"
+#include "SettingsFolder.h"
 
 #include <QDir>
 #include <QStandardPaths>
@@ -19,12 +19,11 @@ QString configTavrinFolder() {
 
 } // namespace
 
-QString GetWindowsDirectoryA(int size) {
-    Q_UNUSED(size);
+QString SettingsFolder::path() {
     const auto &lookup = lookupOverride();
     return lookup ? lookup() : configTavrinFolder();
 }
 
-void setWindowsDirectoryLookup(std::function<QString()> lookup) {
+void SettingsFolder::setLookup(std::function<QString()> lookup) {
     lookupOverride() = std::move(lookup);
 }

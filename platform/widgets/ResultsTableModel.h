@@ -6,16 +6,16 @@
 #include <QList>
 #include <QTimer>
 
-// The cells of a flex grid: rows of packed strings, no item per cell. Grid row 0 is the fixed
+// The cells of a results table: rows of packed strings, no item per cell. Grid row 0 is the fixed
 // header row; it is shown as the horizontal header, so model rows are grid rows 1 and on.
 // Inserted rows are in the grid at once, but views learn of a run of adjacent insertions at
 // most every 50 ms: a view relays itself out in time proportional to all rows at each
 // announcement, which row-by-row insertion of a million rows cannot afford.
 // Indices given to the grid-row functions are trusted: the grid checks them.
-class FlexGridModel : public QAbstractTableModel {
+class ResultsTableModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    explicit FlexGridModel(QObject *parent = nullptr);
+    explicit ResultsTableModel(QObject *parent = nullptr);
 
     int gridRows() const { return static_cast<int>(mRows.size()); }
     void setGridRows(int count);

@@ -1,6 +1,6 @@
-#include "FlexGridDelegate.h"
-#include "MSFlexGrid.h"
 #include "PlatformError.h"
+#include "ResultsTableDelegate.h"
+#include "ResultsTableView.h"
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
@@ -9,11 +9,11 @@
 #include <QSignalSpy>
 #include <QTest>
 
-using MSFlexGridLib::MSFlexGrid;
+using Tavrin::ResultsTableView;
 
 namespace {
 // A grid laid out as the results grid: header row only, four columns, none fixed.
-void makeResultsGrid(MSFlexGrid &grid) {
+void makeResultsGrid(ResultsTableView &grid) {
     grid.setRows(1);
     grid.setCols(4);
     grid.setFixedCols(0);
@@ -21,7 +21,7 @@ void makeResultsGrid(MSFlexGrid &grid) {
     grid.setTextMatrix(0, 3, QStringLiteral("Item Found"));
 }
 
-QStringList rowTexts(const MSFlexGrid &grid, int row) {
+QStringList rowTexts(const ResultsTableView &grid, int row) {
     QStringList cells;
     for (int c = 0; c < grid.Cols(); ++c)
         cells << grid.TextMatrix(row, c);
@@ -31,14 +31,14 @@ QStringList rowTexts(const MSFlexGrid &grid, int row) {
 int platformErrorNumber(const std::function<void()> &call) {
     try {
         call();
-    } catch (const PlatformError &error) {
+    } catch (const Tavrin::PlatformError &error) {
         return error.number();
     }
     return 0;
 }
 } // namespace
 
-class tst_MSFlexGrid : public QObject {
+class tst_ResultsTableView : public QObject {
     Q_OBJECT
 private slots:
     void modelStaysConsistentThroughEdits();
@@ -69,8 +69,8 @@ private slots:
     void messageRowIsDrawnAcrossTheRow();
 };
 
-void tst_MSFlexGrid::modelStaysConsistentThroughEdits() {
-    MSFlexGrid grid;
+void tst_ResultsTableView::modelStaysConsistentThroughEdits() {
+    ResultsTableView grid;
     QAbstractItemModelTester tester(grid.model(),
                                     QAbstractItemModelTester::FailureReportingMode::QtTest);
     makeResultsGrid(grid);
@@ -91,7 +91,7 @@ void tst_MSFlexGrid::modelStaysConsistentThroughEdits() {
     QCOMPARE(grid.model()->columnCount(), 5);
 }
 
-void tst_MSFlexGrid::addItemSplitsTabbedTextIntoCells_data() {
+void tst_ResultsTableView::addItemSplitsTabbedTextIntoCells_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QStringList>("cells");
     QTest::newRow("four fields") << "/d/a.txt\t12\t3\tfound it"
@@ -107,10 +107,10 @@ void tst_MSFlexGrid::addItemSplitsTabbedTextIntoCells_data() {
         << QStringList{"Ünïcödé ✓", "2", "3", QString(300, u'é')};
 }
 
-void tst_MSFlexGrid::addItemSplitsTabbedTextIntoCells() {
+void tst_ResultsTableView::addItemSplitsTabbedTextIntoCells() {
     QFETCH(QString, text);
     QFETCH(QStringList, cells);
-    MSFlexGrid grid;
+    ResultsTableView grid;
     makeResultsGrid(grid);
     grid.AddItem(text);
     QCOMPARE(grid.Rows(), 2);
@@ -118,8 +118,8 @@ void tst_MSFlexGrid::addItemSplitsTabbedTextIntoCells() {
     QCOMPARE(grid.TextMatrix(0, 0), QStringLiteral("File"));
 }
 
-void tst_MSFlexGrid::addItemAtIndexShiftsLaterRows() {
-    MSFlexGrid grid;
+void tst_ResultsTableView::addItemAtIndexShiftsLaterRows() {
+    ResultsTableView grid;
     makeResultsGrid(grid);
     grid.AddItem(QStringLiteral("Unreadable file")); // an error row at the end
     grid.AddItem(QStringLiteral("f1\t1\t1\tone"), 1);
@@ -134,7 +134,7 @@ void tst_MSFlexGrid::addItemAtIndexShiftsLaterRows() {
     QCOMPARE(grid.TextMatrix(5, 0), QStringLiteral("last"));
 }
 
-void tst_MSFlexGrid::cellsOutsideTheGridFailWithSubscriptOutOfRange_data() {
+void tst_ResultsTableView::cellsOutsideTheGridFailWithSubscriptOutOfRange_data() {
     QTest::addColumn<int>("row");
     QTest::addColumn<int>("column");
     QTest::newRow("row past the end") << 3 << 0;
@@ -143,10 +143,10 @@ void tst_MSFlexGrid::cellsOutsideTheGridFailWithSubscriptOutOfRange_data() {
     QTest::newRow("negative column") << 0 << -1;
 }
 
-void tst_MSFlexGrid::cellsOutsideTheGridFailWithSubscriptOutOfRange() {
+void tst_ResultsTableView::cellsOutsideTheGridFailWithSubscriptOutOfRange() {
     QFETCH(int, row);
     QFETCH(int, column);
-    MSFlexGrid grid;
+    ResultsTableView grid;
     makeResultsGrid(grid);
     grid.AddItem(QStringLiteral("a"));
     grid.AddItem(QStringLiteral("b"));
@@ -154,7 +154,7 @@ void tst_MSFlexGrid::cellsOutsideTheGridFailWithSubscriptOutOfRange() {
     QCOMPARE(platformErrorNumber([&] { grid.setTextMatrix(row, column, "x"); }), 9);
     try {
         grid.TextMatrix(row, column);
-    } catch (const PlatformError &error) {
+    } catch (const Tavrin::PlatformError &error) {
         QCOMPARE(error.description(), QStringLiteral("Subscript out of range"));
     }
     QCOMPARE(platformErrorNumber([&] { grid.AddItem("x", 0); }), 9); // the header row stays
@@ -163,8 +163,8 @@ void tst_MSFlexGrid::cellsOutsideTheGridFailWithSubscriptOutOfRange() {
     QCOMPARE(grid.Rows(), 3);
 }
 
-void tst_MSFlexGrid::rowsShrinksAndGrowsWithEmptyRows() {
-    MSFlexGrid grid;
+void tst_ResultsTableView::rowsShrinksAndGrowsWithEmptyRows() {
+    ResultsTableView grid;
     makeResultsGrid(grid);
     for (int i = 1; i <= 5; ++i)
         grid.AddItem(QString("r%1\t%1").arg(i));
@@ -181,8 +181,8 @@ void tst_MSFlexGrid::rowsShrinksAndGrowsWithEmptyRows() {
     QCOMPARE(grid.Rows(), 1);
 }
 
-void tst_MSFlexGrid::narrowedColumnsDoNotComeBack() {
-    MSFlexGrid grid;
+void tst_ResultsTableView::narrowedColumnsDoNotComeBack() {
+    ResultsTableView grid;
     makeResultsGrid(grid);
     grid.AddItem(QStringLiteral("a\tb\tc\td"));
     grid.setCols(2);
@@ -192,8 +192,8 @@ void tst_MSFlexGrid::narrowedColumnsDoNotComeBack() {
     QCOMPARE(grid.TextMatrix(0, 3), QString());
 }
 
-void tst_MSFlexGrid::cellTextSurvivesRewritesOfNeighbours() {
-    MSFlexGrid grid;
+void tst_ResultsTableView::cellTextSurvivesRewritesOfNeighbours() {
+    ResultsTableView grid;
     makeResultsGrid(grid);
     grid.AddItem(QStringLiteral("a"));
     grid.setTextMatrix(1, 3, QString(200, u'z'));     // past the stored cells, length over 127
@@ -202,16 +202,16 @@ void tst_MSFlexGrid::cellTextSurvivesRewritesOfNeighbours() {
     QCOMPARE(rowTexts(grid, 1), (QStringList{"", "b\tb", "", QString(200, u'z')}));
 }
 
-void tst_MSFlexGrid::colWidthRoundTripsInTwips_data() {
+void tst_ResultsTableView::colWidthRoundTripsInTwips_data() {
     QTest::addColumn<int>("twips");
     QTest::newRow("designed File width, not a pixel multiple") << 2150;
     QTest::newRow("designed Col width") << 450;
     QTest::newRow("zero") << 0;
 }
 
-void tst_MSFlexGrid::colWidthRoundTripsInTwips() {
+void tst_ResultsTableView::colWidthRoundTripsInTwips() {
     QFETCH(int, twips);
-    MSFlexGrid grid;
+    ResultsTableView grid;
     makeResultsGrid(grid);
     grid.setColWidth(2, twips);
     QCOMPARE(grid.ColWidth(2), twips);
@@ -222,8 +222,8 @@ void tst_MSFlexGrid::colWidthRoundTripsInTwips() {
     QCOMPARE(grid.ColWidth(2), qRound(100 * 1440.0 / grid.logicalDpiX()));
 }
 
-void tst_MSFlexGrid::userResizingFollowsTheSetting() {
-    MSFlexGrid grid;
+void tst_ResultsTableView::userResizingFollowsTheSetting() {
+    ResultsTableView grid;
     makeResultsGrid(grid);
     grid.setAllowUserResizing(true);
     QCOMPARE(grid.horizontalHeader()->sectionResizeMode(3), QHeaderView::Interactive);
@@ -231,7 +231,7 @@ void tst_MSFlexGrid::userResizingFollowsTheSetting() {
     QCOMPARE(grid.horizontalHeader()->sectionResizeMode(0), QHeaderView::Fixed);
 }
 
-void tst_MSFlexGrid::lastColumnTakesTheRoomLeftWithoutChangingColWidth_data() {
+void tst_ResultsTableView::lastColumnTakesTheRoomLeftWithoutChangingColWidth_data() {
     QTest::addColumn<int>("viewWidth");
     QTest::addColumn<int>("dragged"); // column a user drags to 150 pixels, -1 for none
     QTest::newRow("wide view") << 900 << -1;
@@ -241,10 +241,10 @@ void tst_MSFlexGrid::lastColumnTakesTheRoomLeftWithoutChangingColWidth_data() {
     QTest::newRow("last column dragged wider than the view") << 120 << 3;
 }
 
-void tst_MSFlexGrid::lastColumnTakesTheRoomLeftWithoutChangingColWidth() {
+void tst_ResultsTableView::lastColumnTakesTheRoomLeftWithoutChangingColWidth() {
     QFETCH(int, viewWidth);
     QFETCH(int, dragged);
-    MSFlexGrid grid;
+    ResultsTableView grid;
     makeResultsGrid(grid);
     const QList<int> designed{2150, 630, 450, 1750};
     for (int c = 0; c < 4; ++c)
@@ -275,8 +275,8 @@ void tst_MSFlexGrid::lastColumnTakesTheRoomLeftWithoutChangingColWidth() {
                                            grid.viewport()->width() - others));
 }
 
-void tst_MSFlexGrid::headerRowShowsAsColumnHeader() {
-    MSFlexGrid grid;
+void tst_ResultsTableView::headerRowShowsAsColumnHeader() {
+    ResultsTableView grid;
     makeResultsGrid(grid);
     QSignalSpy changed(grid.model(), &QAbstractItemModel::headerDataChanged);
     grid.setTextMatrix(0, 1, QStringLiteral("Line"));
@@ -285,8 +285,8 @@ void tst_MSFlexGrid::headerRowShowsAsColumnHeader() {
     QCOMPARE(grid.model()->rowCount(), 0); // the header row is no data row
 }
 
-void tst_MSFlexGrid::doubleClickReportsTheRowClicked() {
-    MSFlexGrid grid;
+void tst_ResultsTableView::doubleClickReportsTheRowClicked() {
+    ResultsTableView grid;
     makeResultsGrid(grid);
     for (int i = 1; i <= 3; ++i)
         grid.AddItem(QString("f%1\t%1\t1\tx").arg(i));
@@ -296,7 +296,7 @@ void tst_MSFlexGrid::doubleClickReportsTheRowClicked() {
     grid.Refresh();
 
     QList<int> rows;
-    connect(&grid, &MSFlexGrid::DblClick, this, [&] { rows << grid.Row(); });
+    connect(&grid, &ResultsTableView::DblClick, this, [&] { rows << grid.Row(); });
     const QRect cell = grid.visualRect(grid.model()->index(1, 2));
     QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, cell.center());
     QTest::mouseDClick(grid.viewport(), Qt::LeftButton, {}, cell.center());
@@ -304,8 +304,8 @@ void tst_MSFlexGrid::doubleClickReportsTheRowClicked() {
     QCOMPARE(grid.TextMatrix(grid.Row(), 0), QStringLiteral("f2"));
 }
 
-void tst_MSFlexGrid::doubleClickOnHeaderReportsRowZero() {
-    MSFlexGrid grid;
+void tst_ResultsTableView::doubleClickOnHeaderReportsRowZero() {
+    ResultsTableView grid;
     makeResultsGrid(grid);
     grid.AddItem(QStringLiteral("f1\t1\t1\tx"));
     grid.setRow(1);
@@ -314,15 +314,15 @@ void tst_MSFlexGrid::doubleClickOnHeaderReportsRowZero() {
     QVERIFY(QTest::qWaitForWindowExposed(&grid));
 
     QList<int> rows;
-    connect(&grid, &MSFlexGrid::DblClick, this, [&] { rows << grid.Row(); });
+    connect(&grid, &ResultsTableView::DblClick, this, [&] { rows << grid.Row(); });
     QHeaderView *header = grid.horizontalHeader();
     const QPoint inFirstSection(header->sectionPosition(0) + 10, header->height() / 2);
     QTest::mouseDClick(header->viewport(), Qt::LeftButton, {}, inFirstSection);
     QCOMPARE(rows, QList<int>{0});
 }
 
-void tst_MSFlexGrid::rowsAddedInABurstReachTheViewTogether() {
-    MSFlexGrid grid;
+void tst_ResultsTableView::rowsAddedInABurstReachTheViewTogether() {
+    ResultsTableView grid;
     makeResultsGrid(grid);
     QSignalSpy inserted(grid.model(), &QAbstractItemModel::rowsInserted);
     for (int i = 1; i <= 1000; ++i)
@@ -336,7 +336,7 @@ void tst_MSFlexGrid::rowsAddedInABurstReachTheViewTogether() {
 
 namespace {
 // A shown results grid with rows f1..f3 (finding-like) and then the given message rows.
-void showResultsGrid(MSFlexGrid &grid, const QStringList &messages = {}) {
+void showResultsGrid(ResultsTableView &grid, const QStringList &messages = {}) {
     makeResultsGrid(grid);
     for (int i = 1; i <= 3; ++i)
         grid.AddItem(QString("/d/f%1.txt\t%1\t4\tabc needle xyz").arg(i));
@@ -364,12 +364,12 @@ int pixelsOf(const QImage &image, const QRect &area, const QColor &colour) {
 }
 } // namespace
 
-void tst_MSFlexGrid::drawsAtTheDesignPointSize() {
+void tst_ResultsTableView::drawsAtTheDesignPointSize() {
     const QFont before = QApplication::font();
     QFont large = before;
     large.setPointSizeF(12);
     QApplication::setFont(large);
-    MSFlexGrid grid;
+    ResultsTableView grid;
     QApplication::setFont(before);
     QCOMPARE(grid.font().pointSizeF(), 8.0);
     QCOMPARE(grid.horizontalHeader()->font().pointSizeF(), 8.0);
@@ -377,7 +377,7 @@ void tst_MSFlexGrid::drawsAtTheDesignPointSize() {
     QCOMPARE(grid.verticalHeader()->defaultSectionSize(), grid.fontMetrics().height() + 4);
 }
 
-void tst_MSFlexGrid::copyPutsSelectedRowsOnTheClipboard_data() {
+void tst_ResultsTableView::copyPutsSelectedRowsOnTheClipboard_data() {
     QTest::addColumn<QList<int>>("rows");
     QTest::addColumn<QString>("text");
     QTest::newRow("one finding") << QList<int>{2}
@@ -391,10 +391,10 @@ void tst_MSFlexGrid::copyPutsSelectedRowsOnTheClipboard_data() {
     QTest::newRow("nothing selected") << QList<int>{} << QString();
 }
 
-void tst_MSFlexGrid::copyPutsSelectedRowsOnTheClipboard() {
+void tst_ResultsTableView::copyPutsSelectedRowsOnTheClipboard() {
     QFETCH(QList<int>, rows);
     QFETCH(QString, text);
-    MSFlexGrid grid;
+    ResultsTableView grid;
     showResultsGrid(grid, {QStringLiteral("Cannot open /d/x: denied")});
     QVERIFY(QTest::qWaitForWindowExposed(&grid));
     grid.clearSelection();
@@ -410,8 +410,8 @@ void tst_MSFlexGrid::copyPutsSelectedRowsOnTheClipboard() {
              text.isEmpty() ? QStringLiteral("before") : text);
 }
 
-void tst_MSFlexGrid::selectAllTakesRowsNotYetShown() {
-    MSFlexGrid grid;
+void tst_ResultsTableView::selectAllTakesRowsNotYetShown() {
+    ResultsTableView grid;
     showResultsGrid(grid, {QStringLiteral("message")});
     QVERIFY(QTest::qWaitForWindowExposed(&grid));
     // A finding not yet announced to the view, above the message row.
@@ -423,7 +423,7 @@ void tst_MSFlexGrid::selectAllTakesRowsNotYetShown() {
     QVERIFY(grid.selectedRowsText().endsWith(QStringLiteral("/d/late.txt:9:1:late\nmessage\n")));
 }
 
-void tst_MSFlexGrid::enterReportsADoubleClickOnDataRowsOnly_data() {
+void tst_ResultsTableView::enterReportsADoubleClickOnDataRowsOnly_data() {
     QTest::addColumn<int>("current");
     QTest::addColumn<int>("key");
     QTest::addColumn<QList<int>>("reported");
@@ -433,28 +433,28 @@ void tst_MSFlexGrid::enterReportsADoubleClickOnDataRowsOnly_data() {
     QTest::newRow("no current row") << 0 << int(Qt::Key_Return) << QList<int>{};
 }
 
-void tst_MSFlexGrid::enterReportsADoubleClickOnDataRowsOnly() {
+void tst_ResultsTableView::enterReportsADoubleClickOnDataRowsOnly() {
     QFETCH(int, current);
     QFETCH(int, key);
     QFETCH(QList<int>, reported);
-    MSFlexGrid grid;
+    ResultsTableView grid;
     showResultsGrid(grid, {QStringLiteral("message")});
     QVERIFY(QTest::qWaitForWindowExposed(&grid));
     grid.setRow(current);
     QList<int> rows;
-    connect(&grid, &MSFlexGrid::DblClick, this, [&] { rows << grid.Row(); });
+    connect(&grid, &ResultsTableView::DblClick, this, [&] { rows << grid.Row(); });
     grid.setFocus();
     QTest::keyClick(&grid, Qt::Key(key));
     QCOMPARE(rows, reported);
 }
 
-void tst_MSFlexGrid::matchIsDrawnInTheHighlightColour() {
-    MSFlexGrid grid;
+void tst_ResultsTableView::matchIsDrawnInTheHighlightColour() {
+    ResultsTableView grid;
     showResultsGrid(grid);
     QVERIFY(QTest::qWaitForWindowExposed(&grid));
     grid.clearSelection();
     grid.setCurrentIndex({});
-    const QColor match = FlexGridDelegate::matchBackground();
+    const QColor match = ResultsTableDelegate::matchBackground();
     const auto highlighted = [&](int column) {
         const QRect cell = grid.visualRect(grid.model()->index(0, column));
         return pixelsOf(grid.viewport()->grab().toImage(), cell, match);
@@ -471,8 +471,8 @@ void tst_MSFlexGrid::matchIsDrawnInTheHighlightColour() {
     QCOMPARE(grid.TextMatrix(1, 3), QStringLiteral("abc needle xyz"));
 }
 
-void tst_MSFlexGrid::messageRowIsDrawnAcrossTheRow() {
-    MSFlexGrid grid;
+void tst_ResultsTableView::messageRowIsDrawnAcrossTheRow() {
+    ResultsTableView grid;
     const QString message =
         QStringLiteral("Cannot open /d/x: Permission denied ") + QString(40, 'W');
     showResultsGrid(grid, {message});
@@ -488,5 +488,5 @@ void tst_MSFlexGrid::messageRowIsDrawnAcrossTheRow() {
     QCOMPARE(grid.TextMatrix(4, 1), QString());
 }
 
-QTEST_MAIN(tst_MSFlexGrid)
-#include "tst_MSFlexGrid.moc"
+QTEST_MAIN(tst_ResultsTableView)
+#include "tst_ResultsTableView.moc"

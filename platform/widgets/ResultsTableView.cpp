@@ -1,9 +1,9 @@
-#include "MSFlexGrid.h"
+#include "ResultsTableView.h"
 
 #include "DesignFont.h"
-#include "FlexGridDelegate.h"
-#include "FlexGridModel.h"
 #include "PlatformError.h"
+#include "ResultsTableDelegate.h"
+#include "ResultsTableModel.h"
 #include "Twips.h"
 
 #include <QAction>
@@ -15,7 +15,7 @@
 #include <QScopedValueRollback>
 #include <QScrollBar>
 
-namespace MSFlexGridLib {
+namespace Tavrin {
 
 namespace {
 // A new grid has two rows and two columns, the first of each fixed, like the platform grid.
@@ -24,14 +24,15 @@ constexpr int kDefaultCols = 2;
 constexpr int kDefaultFixedCols = 1;
 constexpr int kDefaultColWidthTwips = 960;
 
-PlatformError invalidArgument() {
-    return {PlatformError::InvalidProcedureCall,
+Tavrin::PlatformError invalidArgument() {
+    return {Tavrin::PlatformError::InvalidProcedureCall,
             QStringLiteral("Invalid procedure call or argument")};
 }
 } // namespace
 
-MSFlexGrid::MSFlexGrid(QWidget *parent)
-    : QTableView(parent), mModel(new FlexGridModel(this)), mDelegate(new FlexGridDelegate(this)) {
+ResultsTableView::ResultsTableView(QWidget *parent)
+    : QTableView(parent), mModel(new ResultsTableModel(this)),
+      mDelegate(new ResultsTableDelegate(this)) {
     setFont(DesignFont::capped(font()));
     setModel(mModel);
     setItemDelegate(mDelegate);
@@ -55,8 +56,9 @@ MSFlexGrid::MSFlexGrid(QWidget *parent)
     columns->setHighlightSections(false);
     columns->setSectionsClickable(true);
     columns->setStretchLastSection(false);
-    connect(columns, &QHeaderView::sectionDoubleClicked, this, &MSFlexGrid::onHeaderDoubleClicked);
-    connect(columns, &QHeaderView::sectionResized, this, &MSFlexGrid::onSectionResized);
+    connect(columns, &QHeaderView::sectionDoubleClicked, this,
+            &ResultsTableView::onHeaderDoubleClicked);
+    connect(columns, &QHeaderView::sectionResized, this, &ResultsTableView::onSectionResized);
     setTabKeyNavigation(false);
     setAllowUserResizing(false);
 
@@ -66,11 +68,11 @@ MSFlexGrid::MSFlexGrid(QWidget *parent)
     createActions();
 }
 
-void MSFlexGrid::createActions() {
+void ResultsTableView::createActions() {
     auto *copy = new QAction(QStringLiteral("&Copy"), this);
     copy->setShortcut(QKeySequence::Copy);
     copy->setShortcutContext(Qt::WidgetShortcut);
-    connect(copy, &QAction::triggered, this, &MSFlexGrid::copySelection);
+    connect(copy, &QAction::triggered, this, &ResultsTableView::copySelection);
     auto *all = new QAction(QStringLiteral("Select &All"), this);
     all->setShortcut(QKeySequence::SelectAll);
     all->setShortcutContext(Qt::WidgetShortcut);
@@ -83,21 +85,21 @@ void MSFlexGrid::createActions() {
     setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
-int MSFlexGrid::Rows() const {
+int ResultsTableView::Rows() const {
     return mModel->gridRows();
 }
 
-void MSFlexGrid::setRows(int count) {
+void ResultsTableView::setRows(int count) {
     if (count < 1)
         throw invalidArgument();
     mModel->setGridRows(count);
 }
 
-int MSFlexGrid::Cols() const {
+int ResultsTableView::Cols() const {
     return mModel->gridCols();
 }
 
-void MSFlexGrid::setCols(int count) {
+void ResultsTableView::setCols(int count) {
     if (count < 1)
         throw invalidArgument();
     if (mFixedCols >= count)
@@ -108,52 +110,52 @@ void MSFlexGrid::setCols(int count) {
     stretchLastColumn();
 }
 
-void MSFlexGrid::setFixedCols(int count) {
+void ResultsTableView::setFixedCols(int count) {
     if (count < 0 || count >= Cols())
         throw invalidArgument();
     mFixedCols = count;
     mModel->setFixedCols(count);
 }
 
-void MSFlexGrid::checkColumn(int column) const {
+void ResultsTableView::checkColumn(int column) const {
     if (column < 0 || column >= Cols())
-        throw PlatformError::subscriptOutOfRange();
+        throw Tavrin::PlatformError::subscriptOutOfRange();
 }
 
-void MSFlexGrid::checkCell(int row, int column) const {
+void ResultsTableView::checkCell(int row, int column) const {
     if (row < 0 || row >= Rows())
-        throw PlatformError::subscriptOutOfRange();
+        throw Tavrin::PlatformError::subscriptOutOfRange();
     checkColumn(column);
 }
 
-QString MSFlexGrid::TextMatrix(int row, int column) const {
+QString ResultsTableView::TextMatrix(int row, int column) const {
     checkCell(row, column);
     return mModel->text(row, column);
 }
 
-void MSFlexGrid::setTextMatrix(int row, int column, const QString &text) {
+void ResultsTableView::setTextMatrix(int row, int column, const QString &text) {
     checkCell(row, column);
     mModel->setText(row, column, text);
 }
 
-int MSFlexGrid::insertionRow(int index) const {
+int ResultsTableView::insertionRow(int index) const {
     if (index == -1)
         return Rows();
     // Row 0 stays the header row.
     if (index < 1 || index > Rows())
-        throw PlatformError::subscriptOutOfRange();
+        throw Tavrin::PlatformError::subscriptOutOfRange();
     return index;
 }
 
-void MSFlexGrid::AddItem(const QString &text, int index) {
+void ResultsTableView::AddItem(const QString &text, int index) {
     mModel->insertTabbedRow(insertionRow(index), text);
 }
 
-void MSFlexGrid::addRow(const QList<QStringView> &cells, int index) {
+void ResultsTableView::addRow(const QList<QStringView> &cells, int index) {
     mModel->insertCells(insertionRow(index), cells);
 }
 
-int MSFlexGrid::ColWidth(int column) const {
+int ResultsTableView::ColWidth(int column) const {
     checkColumn(column);
     const int pixels = mColPixels.at(column);
     const int set = mColWidthSet.at(column);
@@ -162,7 +164,7 @@ int MSFlexGrid::ColWidth(int column) const {
     return Twips::fromPixelsX(this, pixels);
 }
 
-void MSFlexGrid::setColWidth(int column, int twips) {
+void ResultsTableView::setColWidth(int column, int twips) {
     checkColumn(column);
     if (twips < 0)
         throw invalidArgument();
@@ -175,7 +177,7 @@ void MSFlexGrid::setColWidth(int column, int twips) {
     stretchLastColumn();
 }
 
-void MSFlexGrid::onSectionResized(int column, int, int newPixels) {
+void ResultsTableView::onSectionResized(int column, int, int newPixels) {
     if (mStretching || column < 0 || column >= mColPixels.size())
         return;
     // A user's drag (or a width set through the view) is the column's own width.
@@ -183,7 +185,7 @@ void MSFlexGrid::onSectionResized(int column, int, int newPixels) {
     stretchLastColumn();
 }
 
-void MSFlexGrid::stretchLastColumn() {
+void ResultsTableView::stretchLastColumn() {
     const int last = int(mColPixels.size()) - 1;
     if (last < 0 || mModel->gridCols() != mColPixels.size())
         return;
@@ -200,30 +202,30 @@ void MSFlexGrid::stretchLastColumn() {
         setColumnWidth(last, shown);
 }
 
-void MSFlexGrid::resizeEvent(QResizeEvent *event) {
+void ResultsTableView::resizeEvent(QResizeEvent *event) {
     QTableView::resizeEvent(event);
     stretchLastColumn();
 }
 
-void MSFlexGrid::updateGeometries() {
+void ResultsTableView::updateGeometries() {
     // Also when a scroll bar comes or goes, which changes the room without a resize.
     QTableView::updateGeometries();
     stretchLastColumn();
 }
 
-void MSFlexGrid::setAllowUserResizing(bool allow) {
+void ResultsTableView::setAllowUserResizing(bool allow) {
     mAllowUserResizing = allow;
     horizontalHeader()->setSectionResizeMode(allow ? QHeaderView::Interactive : QHeaderView::Fixed);
 }
 
-int MSFlexGrid::Row() const {
+int ResultsTableView::Row() const {
     const QModelIndex current = currentIndex();
     return current.isValid() ? mModel->gridRow(current.row()) : 0;
 }
 
-void MSFlexGrid::setRow(int row) {
+void ResultsTableView::setRow(int row) {
     if (row < 0 || row >= Rows())
-        throw PlatformError::subscriptOutOfRange();
+        throw Tavrin::PlatformError::subscriptOutOfRange();
     if (row == 0) {
         selectionModel()->setCurrentIndex({}, QItemSelectionModel::Clear);
         return;
@@ -235,23 +237,23 @@ void MSFlexGrid::setRow(int row) {
                                           QItemSelectionModel::Rows);
 }
 
-void MSFlexGrid::Refresh() {
+void ResultsTableView::Refresh() {
     mModel->announcePendingRows();
     viewport()->update();
 }
 
-void MSFlexGrid::setHighlight(int textColumn, int positionColumn, int length) {
+void ResultsTableView::setHighlight(int textColumn, int positionColumn, int length) {
     mDelegate->setHighlight(textColumn, positionColumn, length);
     viewport()->update();
 }
 
-void MSFlexGrid::setHighlight(int textColumn, int positionColumn,
-                              std::function<int(const QString &line, int position)> length) {
+void ResultsTableView::setHighlight(int textColumn, int positionColumn,
+                                    std::function<int(const QString &line, int position)> length) {
     mDelegate->setHighlight(textColumn, positionColumn, std::move(length));
     viewport()->update();
 }
 
-void MSFlexGrid::setFirstMessageRow(int row) {
+void ResultsTableView::setFirstMessageRow(int row) {
     const int old = mModel->firstMessageRow();
     if (row == old)
         return;
@@ -264,7 +266,7 @@ void MSFlexGrid::setFirstMessageRow(int row) {
         viewport()->update();
 }
 
-bool MSFlexGrid::showsGridRows(int first, int end) const {
+bool ResultsTableView::showsGridRows(int first, int end) const {
     if (mModel->rowCount() == 0 || !viewport()->isVisible())
         return false;
     const int top = std::max(rowAt(0), 0);
@@ -275,11 +277,11 @@ bool MSFlexGrid::showsGridRows(int first, int end) const {
     return mModel->gridRow(bottom) >= first && mModel->gridRow(top) < end;
 }
 
-bool MSFlexGrid::isMessageRow(int row) const {
+bool ResultsTableView::isMessageRow(int row) const {
     return mModel->isMessageRow(row);
 }
 
-QString MSFlexGrid::selectedRowsText() const {
+QString ResultsTableView::selectedRowsText() const {
     QList<int> rows;
     for (const QItemSelectionRange &range : selectionModel()->selection()) {
         for (int r = range.top(); r <= range.bottom(); ++r)
@@ -303,38 +305,38 @@ QString MSFlexGrid::selectedRowsText() const {
     return text;
 }
 
-void MSFlexGrid::copySelection() const {
+void ResultsTableView::copySelection() const {
     const QString text = selectedRowsText();
     if (!text.isEmpty())
         QGuiApplication::clipboard()->setText(text);
 }
 
-int MSFlexGrid::Left() const {
+int ResultsTableView::Left() const {
     return Twips::fromPixelsX(this, x());
 }
-void MSFlexGrid::setLeft(int twips) {
+void ResultsTableView::setLeft(int twips) {
     move(Twips::toPixelsX(this, twips), y());
 }
-int MSFlexGrid::Top() const {
+int ResultsTableView::Top() const {
     return Twips::fromPixelsY(this, y());
 }
-void MSFlexGrid::setTop(int twips) {
+void ResultsTableView::setTop(int twips) {
     move(x(), Twips::toPixelsY(this, twips));
 }
-int MSFlexGrid::Width() const {
+int ResultsTableView::Width() const {
     return Twips::fromPixelsX(this, width());
 }
-void MSFlexGrid::setWidth(int twips) {
+void ResultsTableView::setWidth(int twips) {
     resize(Twips::toPixelsX(this, twips), height());
 }
-int MSFlexGrid::Height() const {
+int ResultsTableView::Height() const {
     return Twips::fromPixelsY(this, height());
 }
-void MSFlexGrid::setHeight(int twips) {
+void ResultsTableView::setHeight(int twips) {
     resize(width(), Twips::toPixelsY(this, twips));
 }
 
-void MSFlexGrid::mouseDoubleClickEvent(QMouseEvent *event) {
+void ResultsTableView::mouseDoubleClickEvent(QMouseEvent *event) {
     const QModelIndex index = indexAt(event->position().toPoint());
     if (index.isValid())
         setCurrentIndex(index);
@@ -343,7 +345,7 @@ void MSFlexGrid::mouseDoubleClickEvent(QMouseEvent *event) {
     emit DblClick();
 }
 
-void MSFlexGrid::keyPressEvent(QKeyEvent *event) {
+void ResultsTableView::keyPressEvent(QKeyEvent *event) {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
         const int row = Row();
         if (row > 0 && !isMessageRow(row))
@@ -367,12 +369,12 @@ void MSFlexGrid::keyPressEvent(QKeyEvent *event) {
     QTableView::keyPressEvent(event);
 }
 
-void MSFlexGrid::paintEvent(QPaintEvent *event) {
+void ResultsTableView::paintEvent(QPaintEvent *event) {
     QTableView::paintEvent(event);
     paintMessageRows(event->rect());
 }
 
-void MSFlexGrid::paintMessageRows(const QRect &area) {
+void ResultsTableView::paintMessageRows(const QRect &area) {
     if (mModel->rowCount() == 0 || Cols() == 0)
         return;
     const int first = std::max(rowAt(area.top()), 0);
@@ -407,7 +409,7 @@ void MSFlexGrid::paintMessageRows(const QRect &area) {
     }
 }
 
-void MSFlexGrid::goToRow(int row) {
+void ResultsTableView::goToRow(int row) {
     const QModelIndex index = mModel->index(mModel->modelRow(row), 0);
     selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
                                                  QItemSelectionModel::Rows);
@@ -415,9 +417,9 @@ void MSFlexGrid::goToRow(int row) {
     horizontalScrollBar()->setValue(horizontalScrollBar()->minimum());
 }
 
-void MSFlexGrid::onHeaderDoubleClicked() {
+void ResultsTableView::onHeaderDoubleClicked() {
     selectionModel()->setCurrentIndex({}, QItemSelectionModel::Clear);
     emit DblClick();
 }
 
-} // namespace MSFlexGridLib
+} // namespace Tavrin

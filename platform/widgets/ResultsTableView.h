@@ -5,10 +5,10 @@
 
 #include <functional>
 
-class FlexGridDelegate;
-class FlexGridModel;
+class ResultsTableDelegate;
+class ResultsTableModel;
 
-namespace MSFlexGridLib {
+namespace Tavrin {
 
 // The results grid: a table of text cells with one fixed header row (row 0, shown as the
 // column header) and the operations a form's code uses. Cells live in a compact model of its
@@ -21,10 +21,10 @@ namespace MSFlexGridLib {
 // than a message row reports a double-click; Ctrl+C and the context menu's Copy put the selected
 // rows on the clipboard; Ctrl+A selects every row. Tab leaves the grid like any other control;
 // Ctrl+Home and Ctrl+End go to the first and last row with the first column in view.
-class MSFlexGrid : public QTableView {
+class ResultsTableView : public QTableView {
     Q_OBJECT
 public:
-    explicit MSFlexGrid(QWidget *parent = nullptr);
+    explicit ResultsTableView(QWidget *parent = nullptr);
 
     // Rows counts the header row; at least 1. Shrinking drops rows at the end.
     int Rows() const;
@@ -60,7 +60,7 @@ public:
     // In column textColumn, `length` characters from the position held by positionColumn are
     // highlighted; length 0 for none.
     void setHighlight(int textColumn, int positionColumn, int length);
-    // As above, with a length found for each row's line (FlexGridDelegate::MatchLength).
+    // As above, with a length found for each row's line (ResultsTableDelegate::MatchLength).
     void setHighlight(int textColumn, int positionColumn,
                       std::function<int(const QString &line, int position)> length);
     // Rows from `row` on each hold a message in column 0, drawn across the whole row with an
@@ -111,8 +111,8 @@ private:
     // Makes grid row `row` current and selected, scrolled into view with column 0.
     void goToRow(int row);
 
-    FlexGridModel *mModel;
-    FlexGridDelegate *mDelegate;
+    ResultsTableModel *mModel;
+    ResultsTableDelegate *mDelegate;
     QString mCopySeparator = QStringLiteral("\t");
     int mFixedCols = 0;
     bool mAllowUserResizing = false;
@@ -125,4 +125,4 @@ private:
     bool mStretching = false;
 };
 
-} // namespace MSFlexGridLib
+} // namespace Tavrin

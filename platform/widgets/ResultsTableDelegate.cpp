@@ -1,4 +1,4 @@
-#include "FlexGridDelegate.h"
+#include "ResultsTableDelegate.h"
 
 #include <QApplication>
 #include <QPainter>
@@ -15,24 +15,25 @@ int codePointStart(const QString &text, int offset) {
 }
 } // namespace
 
-FlexGridDelegate::FlexGridDelegate(QObject *parent) : QStyledItemDelegate(parent) {}
+ResultsTableDelegate::ResultsTableDelegate(QObject *parent) : QStyledItemDelegate(parent) {}
 
-void FlexGridDelegate::setHighlight(int textColumn, int positionColumn, int length) {
+void ResultsTableDelegate::setHighlight(int textColumn, int positionColumn, int length) {
     setHighlight(textColumn, positionColumn,
                  length > 0 ? MatchLength([length](const QString &, int) { return length; })
                             : MatchLength());
 }
 
-void FlexGridDelegate::setHighlight(int textColumn, int positionColumn, MatchLength length) {
+void ResultsTableDelegate::setHighlight(int textColumn, int positionColumn, MatchLength length) {
     mTextColumn = textColumn;
     mPositionColumn = positionColumn;
     mMatchLength = std::move(length);
     mLayouts.clear();
 }
 
-FlexGridDelegate::ShownLine FlexGridDelegate::shownLine(const QString &line, int position,
-                                                        int length, const QFontMetrics &metrics,
-                                                        int width) {
+ResultsTableDelegate::ShownLine ResultsTableDelegate::shownLine(const QString &line, int position,
+                                                                int length,
+                                                                const QFontMetrics &metrics,
+                                                                int width) {
     // Tabs expanded; matchFrom and matchTo follow code points 'position' and 'position + length'.
     const int firstCodePoint = position - 1;
     const int endCodePoint = length > 0 && position >= 1 ? firstCodePoint + length : -1;
@@ -113,8 +114,8 @@ FlexGridDelegate::ShownLine FlexGridDelegate::shownLine(const QString &line, int
     return {prefix + tail, end > start ? shownStart : 0, qMax(0, end - start)};
 }
 
-void FlexGridDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
-                             const QModelIndex &index) const {
+void ResultsTableDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
+                                 const QModelIndex &index) const {
     // Drawn here rather than through the style's item-view element, which initialises a style
     // option, measures and elides the text anew for every cell at every repaint.
     const QString text = index.data(Qt::DisplayRole).toString();
@@ -185,9 +186,9 @@ void FlexGridDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
         painter->drawStaticText(QPointF(area.left() + layout.afterX, y), layout.after);
 }
 
-const FlexGridDelegate::CellLayout &
-FlexGridDelegate::cellLayout(const CellKey &key, const QFont &font,
-                             const QFontMetrics &metrics) const {
+const ResultsTableDelegate::CellLayout &
+ResultsTableDelegate::cellLayout(const CellKey &key, const QFont &font,
+                                 const QFontMetrics &metrics) const {
     // Enough for the cells of several screens; dropping all at once is cheaper than tracking
     // which were drawn last.
     constexpr qsizetype kMaxLayouts = 8192;
@@ -218,9 +219,9 @@ FlexGridDelegate::cellLayout(const CellKey &key, const QFont &font,
     return *mLayouts.insert(key, layout);
 }
 
-FlexGridDelegate::CellLayout FlexGridDelegate::lineLayout(const QString &text, int position,
-                                                          int width,
-                                                          const QFontMetrics &metrics) const {
+ResultsTableDelegate::CellLayout
+ResultsTableDelegate::lineLayout(const QString &text, int position, int width,
+                                 const QFontMetrics &metrics) const {
     const int length = mMatchLength && position >= 1 ? mMatchLength(text, position) : 0;
     const ShownLine shown = shownLine(text, position, length, metrics, width);
     CellLayout layout;

@@ -9,17 +9,17 @@
 
 class QFontMetrics;
 
-// Draws the cells of a flex grid so that narrow columns stay readable: numbers in the view's
+// Draws the cells of a results table so that narrow columns stay readable: numbers in the view's
 // font, elided at the right only when the column is too narrow; other text elided as the view's
 // text elide mode says (from the left keeps a path's file name); the highlight column shows tabs
 // as spaces and the matched characters in colours of their own, scrolled into view when the
 // line is too long. Only the drawing changes: the model's texts stay as they are.
 // What a cell shows is laid out once per text, width and font and then reused, so a repaint
 // costs a lookup and a few glyph runs per visible cell however many rows the grid holds.
-class FlexGridDelegate : public QStyledItemDelegate {
+class ResultsTableDelegate : public QStyledItemDelegate {
     Q_OBJECT
 public:
-    explicit FlexGridDelegate(QObject *parent = nullptr);
+    explicit ResultsTableDelegate(QObject *parent = nullptr);
 
     // In model column textColumn, `length` characters are highlighted from the position (first
     // character 1, in code points) held by the same row's positionColumn. length 0: none.

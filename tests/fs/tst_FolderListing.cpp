@@ -1,4 +1,3 @@
-#include "FileSystemObject.h"
 #include "FolderListing.h"
 #include "PlatformError.h"
 #include "TextStream.h"
@@ -19,39 +18,16 @@ QByteArray readAll(TextStream &stream) {
 }
 } // namespace
 
-class tst_FileSystemObject : public QObject {
+class tst_FolderListing : public QObject {
     Q_OBJECT
 private slots:
-    void extensionIsTextAfterLastDot_data();
-    void extensionIsTextAfterLastDot();
     void listingsAreInByteOrderWithNormalPaths();
     void listedFileOpensOnlyWhileRegular_data();
     void listedFileOpensOnlyWhileRegular();
     void listingKeepsRawNamesAndOpensRelativeToOpenFolder();
 };
 
-void tst_FileSystemObject::extensionIsTextAfterLastDot_data() {
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<QString>("extension");
-    QTest::newRow("plain") << "/a/b.txt"
-                           << "txt";
-    QTest::newRow("two dots") << "/a/b.tar.GZ"
-                              << "GZ";
-    QTest::newRow("none") << "/a.d/b"
-                          << "";
-    QTest::newRow("trailing dot") << "/a/b."
-                                  << "";
-    QTest::newRow("dot file") << "/a/.profile"
-                              << "profile";
-}
-
-void tst_FileSystemObject::extensionIsTextAfterLastDot() {
-    QFETCH(QString, path);
-    QFETCH(QString, extension);
-    QCOMPARE(FileSystemObject().GetExtensionName(path), extension);
-}
-
-void tst_FileSystemObject::listingsAreInByteOrderWithNormalPaths() {
+void tst_FolderListing::listingsAreInByteOrderWithNormalPaths() {
     QTemporaryDir dir;
     for (const char *name : {"b", "B", "a", "é", "_"})
         QFile(dir.filePath(name)).open(QIODevice::WriteOnly);
@@ -69,11 +45,11 @@ void tst_FileSystemObject::listingsAreInByteOrderWithNormalPaths() {
              (std::vector<QByteArray>{"B", "_", "a", "b", "linked-file", "\xc3\xa9"}));
     QCOMPARE(folder.subFolders(), (std::vector<QByteArray>{"Sub", "sub"}));
     QCOMPARE(FolderListing(root + "//sub///inner").path(), root + "/sub/inner");
-    QVERIFY_THROWS_EXCEPTION(PlatformError, FolderListing(root + "/a"));
-    QVERIFY_THROWS_EXCEPTION(PlatformError, FolderListing(root + "/missing"));
+    QVERIFY_THROWS_EXCEPTION(Tavrin::PlatformError, FolderListing(root + "/a"));
+    QVERIFY_THROWS_EXCEPTION(Tavrin::PlatformError, FolderListing(root + "/missing"));
 }
 
-void tst_FileSystemObject::listedFileOpensOnlyWhileRegular_data() {
+void tst_FolderListing::listedFileOpensOnlyWhileRegular_data() {
     QTest::addColumn<bool>("byPath");
     QTest::addColumn<QByteArray>("name");
     QTest::addColumn<int>("error"); // 0: opens
@@ -83,11 +59,11 @@ void tst_FileSystemObject::listedFileOpensOnlyWhileRegular_data() {
         QTest::addRow("%sreplaced by a FIFO", how) << byPath << QByteArray("b") << -1;
         QTest::addRow("%sreplaced by a folder", how) << byPath << QByteArray("c") << -1;
         QTest::addRow("%sremoved", how)
-            << byPath << QByteArray("d") << int(PlatformError::FileNotFound);
+            << byPath << QByteArray("d") << int(Tavrin::PlatformError::FileNotFound);
     }
 }
 
-void tst_FileSystemObject::listedFileOpensOnlyWhileRegular() {
+void tst_FolderListing::listedFileOpensOnlyWhileRegular() {
     QFETCH(bool, byPath);
     QFETCH(QByteArray, name);
     QFETCH(int, error);
@@ -111,7 +87,7 @@ void tst_FileSystemObject::listedFileOpensOnlyWhileRegular() {
         const auto stream = folder.openFile(name);
         QCOMPARE(error, 0);
         QCOMPARE(readAll(*stream), QByteArray("text of a\n"));
-    } catch (const PlatformError &e) {
+    } catch (const Tavrin::PlatformError &e) {
         QVERIFY2(error != 0, qPrintable(e.description()));
         if (error > 0) {
             QCOMPARE(e.number(), error);
@@ -120,7 +96,7 @@ void tst_FileSystemObject::listedFileOpensOnlyWhileRegular() {
     }
 }
 
-void tst_FileSystemObject::listingKeepsRawNamesAndOpensRelativeToOpenFolder() {
+void tst_FolderListing::listingKeepsRawNamesAndOpensRelativeToOpenFolder() {
     QTemporaryDir dir;
     const QByteArray root = QFile::encodeName(dir.path());
     QVERIFY(::mkdir(root + "/\xff", 0755) == 0);
@@ -146,9 +122,9 @@ void tst_FileSystemObject::listingKeepsRawNamesAndOpensRelativeToOpenFolder() {
     QVERIFY(sub.files().empty());
     // ... and once it has given its descriptor back, only by path, which is gone.
     inner.closeDescriptor();
-    QVERIFY_THROWS_EXCEPTION(PlatformError, inner.openFile("\xfe"));
-    QVERIFY_THROWS_EXCEPTION(PlatformError, FolderListing(inner, "sub"));
+    QVERIFY_THROWS_EXCEPTION(Tavrin::PlatformError, inner.openFile("\xfe"));
+    QVERIFY_THROWS_EXCEPTION(Tavrin::PlatformError, FolderListing(inner, "sub"));
 }
 
-QTEST_GUILESS_MAIN(tst_FileSystemObject)
-#include "tst_FileSystemObject.moc"
+QTEST_GUILESS_MAIN(tst_FolderListing)
+#include "tst_FolderListing.moc"

@@ -1,9 +1,9 @@
 // Fills a shown results grid with a million rows one AddItem at a time, yielding every 25 rows
 // as a delivery does, then scrolls to the end and resizes, printing time and resident memory of
 // each step; the filling is timed per tenth, so a cost that grows with the rows shows.
-//   QT_QPA_PLATFORM=offscreen bench_flexgrid [rows]
+//   QT_QPA_PLATFORM=offscreen bench_results_table [rows]
 
-#include "MSFlexGrid.h"
+#include "ResultsTableView.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -39,7 +39,7 @@ int main(int argc, char **argv) {
     QApplication app(argc, argv);
     const int rows = argc > 1 ? std::atoi(argv[1]) : 1000000;
 
-    MSFlexGridLib::MSFlexGrid grid;
+    Tavrin::ResultsTableView grid;
     grid.setRows(1);
     grid.setCols(4);
     grid.setFixedCols(0);

@@ -1,4 +1,4 @@
-#include "FlexGridModel.h"
+#include "ResultsTableModel.h"
 
 #include "PackedRow.h"
 
@@ -9,21 +9,21 @@ namespace {
 constexpr int kAnnounceIntervalMs = 50;
 }
 
-FlexGridModel::FlexGridModel(QObject *parent) : QAbstractTableModel(parent) {
+ResultsTableModel::ResultsTableModel(QObject *parent) : QAbstractTableModel(parent) {
     mAnnounceTimer.setSingleShot(true);
-    connect(&mAnnounceTimer, &QTimer::timeout, this, &FlexGridModel::announcePendingRows);
+    connect(&mAnnounceTimer, &QTimer::timeout, this, &ResultsTableModel::announcePendingRows);
     mSinceAnnounce.start();
 }
 
-int FlexGridModel::modelRow(int gridRow) const {
+int ResultsTableModel::modelRow(int gridRow) const {
     return gridRow < mPendingFirst ? gridRow - 1 : gridRow - 1 - mPendingCount;
 }
 
-int FlexGridModel::gridRow(int modelRow) const {
+int ResultsTableModel::gridRow(int modelRow) const {
     return modelRow + 1 < mPendingFirst ? modelRow + 1 : modelRow + 1 + mPendingCount;
 }
 
-void FlexGridModel::announcePendingRows() {
+void ResultsTableModel::announcePendingRows() {
     mAnnounceTimer.stop();
     mSinceAnnounce.restart();
     if (mPendingCount == 0)
@@ -36,7 +36,7 @@ void FlexGridModel::announcePendingRows() {
     endInsertRows();
 }
 
-void FlexGridModel::setGridRows(int count) {
+void ResultsTableModel::setGridRows(int count) {
     announcePendingRows();
     const int old = gridRows();
     if (count > old) {
@@ -50,7 +50,7 @@ void FlexGridModel::setGridRows(int count) {
     }
 }
 
-void FlexGridModel::setGridCols(int count) {
+void ResultsTableModel::setGridCols(int count) {
     announcePendingRows();
     const int old = mCols;
     if (count > old) {
@@ -67,7 +67,7 @@ void FlexGridModel::setGridCols(int count) {
     }
 }
 
-void FlexGridModel::setFixedCols(int count) {
+void ResultsTableModel::setFixedCols(int count) {
     if (count == mFixedCols)
         return;
     mFixedCols = count;
@@ -75,11 +75,11 @@ void FlexGridModel::setFixedCols(int count) {
         emit dataChanged(index(0, 0), index(rowCount() - 1, mCols - 1), {Qt::BackgroundRole});
 }
 
-QString FlexGridModel::text(int gridRow, int column) const {
+QString ResultsTableModel::text(int gridRow, int column) const {
     return PackedRow::cell(mRows.at(gridRow), column);
 }
 
-void FlexGridModel::setText(int gridRow, int column, const QString &text) {
+void ResultsTableModel::setText(int gridRow, int column, const QString &text) {
     QByteArray &row = mRows[gridRow];
     row = PackedRow::withCell(row, column, text);
     if (gridRow == 0) {
@@ -90,15 +90,15 @@ void FlexGridModel::setText(int gridRow, int column, const QString &text) {
     }
 }
 
-void FlexGridModel::insertTabbedRow(int gridRow, const QString &text) {
+void ResultsTableModel::insertTabbedRow(int gridRow, const QString &text) {
     insertPackedRow(gridRow, PackedRow::fromTabbedText(text, mCols));
 }
 
-void FlexGridModel::insertCells(int gridRow, const QList<QStringView> &cells) {
+void ResultsTableModel::insertCells(int gridRow, const QList<QStringView> &cells) {
     insertPackedRow(gridRow, PackedRow::fromCells(cells, mCols));
 }
 
-void FlexGridModel::insertPackedRow(int gridRow, const QByteArray &row) {
+void ResultsTableModel::insertPackedRow(int gridRow, const QByteArray &row) {
     const bool extendsRun =
         mPendingCount > 0 && gridRow >= mPendingFirst && gridRow <= mPendingFirst + mPendingCount;
     if (!extendsRun) {
@@ -113,15 +113,15 @@ void FlexGridModel::insertPackedRow(int gridRow, const QByteArray &row) {
     }
 }
 
-int FlexGridModel::rowCount(const QModelIndex &parent) const {
+int ResultsTableModel::rowCount(const QModelIndex &parent) const {
     return parent.isValid() ? 0 : gridRows() - 1 - mPendingCount;
 }
 
-int FlexGridModel::columnCount(const QModelIndex &parent) const {
+int ResultsTableModel::columnCount(const QModelIndex &parent) const {
     return parent.isValid() ? 0 : mCols;
 }
 
-QVariant FlexGridModel::data(const QModelIndex &index, int role) const {
+QVariant ResultsTableModel::data(const QModelIndex &index, int role) const {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid))
         return {};
     switch (role) {
@@ -137,7 +137,7 @@ QVariant FlexGridModel::data(const QModelIndex &index, int role) const {
     }
 }
 
-QVariant FlexGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
+QVariant ResultsTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation == Qt::Horizontal) {
         if (section < 0 || section >= mCols)
             return {};
