@@ -254,7 +254,9 @@ QString FileSearch::cutText(const QString &line) {
     if (line.size() * 3 <= kTextLimit)
         return line;
     qint64 bytes = 0;
-    return line.left(prefixWithin(line, kTextLimit, bytes));
+    const QString cut = line.left(prefixWithin(line, kTextLimit, bytes));
+    Q_ASSERT(cut.toUtf8().size() <= kTextLimit);
+    return cut;
 }
 
 FileSearch::FileSearch(SearchContext &context, TextStream &stream, std::function<QString()> path,
@@ -272,10 +274,31 @@ void FileSearch::useCurrentSearcher() {
     mRules = &mContext.rules();
     mSearcher = &mRules->searcher();
     mlVersion = mContext.settingsVersion();
+    mlLongest = std::max(mlLongest, mSearcher->longest());
 }
 
 qint64 FileSearch::capacity() const {
     return std::max<qint64>(2 * glBlockSize, mSearcher->longest() + glBlockSize);
+}
+
+// The invariants of the offsets (see the class), where assertions are compiled in.
+void FileSearch::checkOffsets() const {
+    Q_ASSERT(mSize >= 0 && mSize <= qint64(mBuffer.size()));
+    Q_ASSERT(mBase <= mSearched && mLineStart <= mSearched);
+    Q_ASSERT(mSearched <= mLfFreeUntil && mLfFreeUntil <= mBase + mSize);
+    Q_ASSERT(mBase - mCountedTo <= kCountDebt);
+}
+
+// As far as the buffer shows them: a line end reads the whole buffered part, so this is called
+// once a block.
+void FileSearch::checkLineEnds() const {
+    const auto noLineEnd = [this](qint64 from, qint64 to) {
+        from = std::max(from, mBase);
+        to = std::min(to, mBase + mSize);
+        return from >= to || !std::memchr(at(from), '\n', to - from);
+    };
+    Q_ASSERT(noLineEnd(mLineStart, mLfFreeUntil));
+    Q_ASSERT(noLineEnd(mLineStart, mCountedTo));
 }
 
 // Counting is put off until a line number is needed: most files have no finding. Bytes that
@@ -286,6 +309,7 @@ void FileSearch::countToLineStart() {
 }
 
 void FileSearch::countTo(qint64 to) {
+    Q_ASSERT(to <= mLineStart);
     if (mCountedTo >= to)
         return;
     const qint64 inBuffer = std::max(mBase, mCountedTo);
@@ -307,6 +331,7 @@ void FileSearch::countTo(qint64 to) {
 }
 
 void FileSearch::countLeaving(qint64 to) {
+    Q_ASSERT(to <= mLfFreeUntil);
     countTo(std::min(to, mLineStart));
     // [lineStart, to) lies before lfFreeUntil, in the current line: it holds no line end.
     mCountedTo = std::max(mCountedTo, to);
@@ -361,6 +386,7 @@ void FileSearch::afterYield() {
         mEof = false;
         mLfFreeUntil = mLineStart;
     }
+    checkOffsets();
 }
 
 void FileSearch::readBlock() {
@@ -381,12 +407,17 @@ void FileSearch::readBlock() {
             mSize -= drop;
             mBase = keepFrom;
         }
-        if (qint64(mBuffer.size()) - mSize < block)
+        if (qint64(mBuffer.size()) - mSize < block) {
+            // More than room only for a line kept for a longer string of earlier settings.
+            Q_ASSERT(mSize + block <= std::max(room, mlLongest + block));
             mBuffer.resize(std::max(room, mSize + block));
+        }
     }
     const qint64 n = mStream.ReadBlockAt(mBuffer.data() + mSize, block, mBase + mSize);
     mSize += n;
     mEof = n < block;
+    checkOffsets();
+    checkLineEnds();
 }
 
 FileSearch::Next FileSearch::searchBuffer() {
@@ -394,6 +425,7 @@ FileSearch::Next FileSearch::searchBuffer() {
     if (mLineStart >= mBase && mLineStart < end)
         checkLineNumber();
     for (;;) {
+        checkOffsets();
         const qsizetype hit = mSearcher->find(mBuffer.data(), mSize, mSearched - mBase, mBase);
         if (hit < 0) {
             // The lines that end before the end of the buffer hold no candidate.
@@ -404,6 +436,8 @@ FileSearch::Next FileSearch::searchBuffer() {
             if (mStream.size() > kCountDebt)
                 countLeaving(end); // now, while the block is in the cache
             mSearched = std::max({mLineStart, end - mSearcher->overlap(), mBase});
+            checkOffsets();
+            checkLineEnds();
             return mEof ? Next::Done : Next::More;
         }
         const qint64 candidate = mBase + hit;
@@ -506,6 +540,7 @@ FileSearch::LongLine FileSearch::streamLine(qint64 from) {
                 line.text = match.text();
                 line.end = offset + take;
                 line.ended = lineEnd != nullptr;
+                Q_ASSERT(line.text.toUtf8().size() <= kTextLimit);
                 return line;
             }
             offset += take;

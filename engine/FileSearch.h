@@ -40,7 +40,7 @@ protected:
 // columns, a yield after every matched line, settings read again after every yield.
 //
 // Invariants, all positions being file offsets:
-// - the buffer holds [base, base + size) and never more than max(2 blocks, the longest
+// - the buffer holds [base, base + size) and grows to no more than max(2 blocks, the longest
 //   searched string + 1 block), whatever the length of a line;
 // - lineStart is where the current line begins; while the line fits in the buffer, base <=
 //   lineStart; a longer line is searched on with its start dropped, and when it holds a
@@ -97,6 +97,8 @@ private:
     void countTo(qint64 to); // to <= lineStart
     void countLeaving(qint64 to); // to <= lfFreeUntil, before bytes up to it leave the buffer
     qint64 capacity() const;
+    void checkOffsets() const;
+    void checkLineEnds() const;
     const char *at(qint64 offset) const { return mBuffer.data() + (offset - mBase); }
 
     SearchContext &mContext;
@@ -111,6 +113,7 @@ private:
     std::vector<char> mScratch; // for counting bytes that have left mBuffer
     BlockSearcher *mSearcher = nullptr;
     quint64 mlVersion = 0; // settings version mSearcher was made for
+    qint64 mlLongest = 0;  // the longest string of the searchers used so far
 
     qint64 mBase = 0;
     qint64 mSize = 0;

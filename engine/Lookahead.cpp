@@ -9,26 +9,14 @@
 #include <new>
 #include <sys/resource.h>
 #include <unistd.h>
-#if defined(__x86_64__)
-#include <immintrin.h>
-#endif
 
 namespace TavrinEXE {
 
 namespace {
-// Waiting for the helper: a short spin first, far cheaper than sleeping and being woken when
-// the helper is about to post.
-constexpr int kSpins = 200; // a few microseconds
 // How long the scan waits for the helper between two yields.
 constexpr std::chrono::microseconds kWaitSlice{250};
 // The helper thread's niceness: a processor both want goes to the scan's thread first.
 constexpr int kNice = 10;
-
-void pause() {
-#if defined(__x86_64__)
-    _mm_pause();
-#endif
-}
 } // namespace
 
 // The helper's side of a file search: the rules of the settings the scan began with, findings
@@ -83,8 +71,11 @@ void Lookahead::run() {
     } catch (const std::bad_alloc &) {
         // As above, from here on.
     }
-    std::lock_guard lock(mMutex);
-    mbHelperDone = true;
+    {
+        // A claim the helper gave up on, by an exception, is the scan's again.
+        std::lock_guard lock(mMutex);
+        mbClaimed = false;
+    }
     mToScan.notify_one();
 }
 
@@ -123,7 +114,7 @@ void Lookahead::walkFolder(FolderListing *parent, const QByteArray &name, int de
 }
 
 bool Lookahead::helperIsAhead() const {
-    return mlHelperAt > mlScanAt + kAhead || mlFindingBytes > kFindingBytes;
+    return mlHelperAt >= mlScanAt + kAhead || mlFindingBytes > kFindingBytes;
 }
 
 // Once too far ahead, the helper waits until the scan has taken half of what it holds.
@@ -131,95 +122,92 @@ bool Lookahead::helperMayGoOn() const {
     return mbStop || (mlHelperAt <= mlScanAt + kAhead / 2 && mlFindingBytes <= kFindingBytes / 2);
 }
 
-// Who searches file n: the helper stores that it is at n, then reads where the scan is; the
-// scan stores where it is, then reads where the helper is (both sequentially consistent). So
-// at least one of them sees the other there, and the helper takes n only when the scan cannot
-// have taken it; when both step back, the scan searches it.
+qint64 Lookahead::heldFindingBytes() const {
+    qint64 bytes = 0;
+    for (const auto &[n, outcome] : mOutcomes)
+        bytes += outcome->bytes;
+    return bytes;
+}
+
+// The helper's next file: left to the scan, or claimed, searched and posted.
 void Lookahead::searchFile(FolderListing &folder, const QByteArray &name) {
-    const quint64 n = mlHelperAt.load(std::memory_order_relaxed) + 1;
+    quint64 n = 0;
     {
         std::unique_lock lock(mMutex);
-        if (helperIsAhead()) {
-            mbHelperWaits = true;
+        if (helperIsAhead())
             mToHelper.wait(lock, [&] { return helperMayGoOn(); });
-            mbHelperWaits = false;
-        }
         if (mbStop)
             return;
+        Q_ASSERT(!mbClaimed);
+        n = ++mlHelperAt;
+        if (n < mlScanAt + kLead)
+            return;
+        Q_ASSERT(n <= mlScanAt + kAhead);
+        mbClaimed = true;
     }
-    mlHelperAt.store(n);
-    std::unique_ptr<Outcome> outcome;
-    if (mlScanAt.load() + kLead <= n) {
-        outcome = std::make_unique<Outcome>();
-        outcome->path = folder.childPath(name);
-        Search search(*this, *outcome);
-        try {
-            FolderListing::Identity identity;
-            const std::unique_ptr<TextStream> stream = folder.openFile(name, &identity);
-            outcome->identity = identity;
-            FileSearch(search, *stream,
-                       [&] { return FolderListing::displayPath(outcome->path); }, mBuffer)
-                .run();
-        } catch (const PlatformError &e) {
-            outcome->error = e;
-        } catch (const std::bad_alloc &) {
-            outcome->error = PlatformError(7, QStringLiteral("Out of memory"));
-        }
+    auto outcome = std::make_unique<Outcome>();
+    outcome->path = folder.childPath(name);
+    Search search(*this, *outcome);
+    try {
+        FolderListing::Identity identity;
+        const std::unique_ptr<TextStream> stream = folder.openFile(name, &identity);
+        outcome->identity = identity;
+        FileSearch(
+            search, *stream, [&] { return FolderListing::displayPath(outcome->path); }, mBuffer)
+            .run();
+    } catch (const PlatformError &e) {
+        outcome->error = e;
+    } catch (const std::bad_alloc &) {
+        outcome->error = PlatformError(7, QStringLiteral("Out of memory"));
     }
-    std::lock_guard lock(mMutex);
-    if (outcome) {
+    // The helper stops a file's search at the first finding past the limit.
+    Q_ASSERT(outcome->bytes <= kFindingBytes + 2 * FileSearch::kTextLimit + 64);
+    {
+        std::lock_guard lock(mMutex);
+        Q_ASSERT(mbClaimed && mlHelperAt == n);
+        Q_ASSERT(mOutcomes.empty() || mOutcomes.rbegin()->first < n);
+        mbClaimed = false;
         mlFindingBytes += outcome->bytes;
         mOutcomes.emplace(n, std::move(outcome));
     }
-    mlDecided.store(n, std::memory_order_release);
-    if (mbScanWaits)
-        mToScan.notify_one();
+    mToScan.notify_one();
 }
 
-std::unique_ptr<Lookahead::Outcome> Lookahead::take(quint64 n, const FolderListing &folder,
+std::unique_ptr<Lookahead::Outcome> Lookahead::take(const FolderListing &folder,
                                                     const QByteArray &name,
                                                     const std::function<bool()> &wait) {
     if (mbOff)
         return nullptr;
-    mlScanAt.store(n);
-    if (mlHelperAt.load() < n)
-        return nullptr; // the helper has not got there: the scan searches it
-    for (int i = 0; i < kSpins && mlDecided.load(std::memory_order_acquire) < n; ++i)
-        pause();
     std::unique_ptr<Outcome> outcome;
     {
         std::unique_lock lock(mMutex);
+        const quint64 n = ++mlScanAt;
         // Outcomes of files the scan searched itself after all.
         while (!mOutcomes.empty() && mOutcomes.begin()->first < n) {
             mlFindingBytes -= mOutcomes.begin()->second->bytes;
             mOutcomes.erase(mOutcomes.begin());
         }
-        for (;;) {
-            if (mlDecided.load(std::memory_order_acquire) >= n) {
-                const auto it = mOutcomes.find(n);
-                if (it == mOutcomes.end())
-                    break; // the helper left it to the scan
+        const auto searching = [&] { return mbClaimed && mlHelperAt == n; };
+        while (searching()) {
+            if (mToScan.wait_for(lock, kWaitSlice, [&] { return !searching(); }))
+                break;
+            lock.unlock();
+            const bool goOn = wait();
+            lock.lock();
+            if (!goOn)
+                break;
+        }
+        if (!searching()) {
+            if (const auto it = mOutcomes.find(n); it != mOutcomes.end()) {
                 outcome = std::move(it->second);
                 mOutcomes.erase(it);
                 mlFindingBytes -= outcome->bytes;
-                break;
-            }
-            if (mbHelperDone)
-                break;
-            mbScanWaits = true;
-            const bool decided = mToScan.wait_for(lock, kWaitSlice, [&] {
-                return mlDecided.load(std::memory_order_acquire) >= n || mbHelperDone;
-            });
-            mbScanWaits = false;
-            if (!decided) {
-                lock.unlock();
-                const bool goOn = wait();
-                lock.lock();
-                if (!goOn)
-                    break;
             }
         }
-        if (mbHelperWaits && helperMayGoOn())
+        Q_ASSERT(mOutcomes.empty() ||
+                 (mOutcomes.begin()->first > n && mOutcomes.rbegin()->first <= n + kAhead));
+        Q_ASSERT(mlFindingBytes == heldFindingBytes());
+        if (helperMayGoOn())
             mToHelper.notify_one();
     }
     if (outcome && outcome->path != folder.childPath(name)) {

@@ -28,6 +28,12 @@ namespace TavrinEXE {
 // the helper's outcome (its findings, then its error), so that a client sees what the scan
 // alone shows.
 //
+// Who searches a file is decided under one mutex, so each file has one searcher. Both sides
+// number the files they take, each on its own. The helper takes its files in turn and either
+// leaves one (the scan is less than kLead files before it) or claims it, searches it and posts
+// its outcome; the scan, at its file n, finds n not yet reached (and so left to it), left,
+// claimed (it waits, yielding, or searches n itself once a yield says so) or posted.
+//
 // Invariants:
 // - an outcome serves only the file at its own path, and only while the settings are those it
 //   was searched with; when the paths differ a setting of the walk has changed and the helper
@@ -72,11 +78,11 @@ public:
     Lookahead(const Lookahead &) = delete;
     Lookahead &operator=(const Lookahead &) = delete;
 
-    // The outcome of the scan's file number n, name in folder, when the helper has searched
-    // it; null when the scan is to search the file itself. While the helper is still at the
-    // file, wait is called about every quarter millisecond; when it returns false the scan
-    // searches it itself.
-    std::unique_ptr<Outcome> take(quint64 n, const FolderListing &folder, const QByteArray &name,
+    // The outcome of the scan's next file, name in folder, when the helper has searched it;
+    // null when the scan is to search the file itself. While the helper is still at the file,
+    // wait is called about every quarter millisecond; when it returns false the scan searches
+    // it itself.
+    std::unique_ptr<Outcome> take(const FolderListing &folder, const QByteArray &name,
                                   const std::function<bool()> &wait);
     bool skipsBinaryFiles() const { return mWalk.skipBinaryFiles; }
     // The scan's next folder as the helper listed it, without a descriptor, when it is at path;
@@ -89,8 +95,9 @@ private:
     void run();
     void walkFolder(FolderListing *parent, const QByteArray &name, int depth);
     void searchFile(FolderListing &folder, const QByteArray &name);
-    bool helperIsAhead() const; // under mMutex, as the next one
+    bool helperIsAhead() const; // under mMutex, as the next two
     bool helperMayGoOn() const;
+    qint64 heldFindingBytes() const;
     void stop();
 
     const Walk mWalk;
@@ -98,20 +105,19 @@ private:
     std::optional<LineRules> mRules; // helper
     std::vector<char> mBuffer;       // helper
     MatchPause mWalkPause{[this] { return mbStop.load(std::memory_order_relaxed); }}; // helper
-    quint64 mlFolders = 0;           // helper: folders numbered so far
-    quint64 mlScanFolders = 0;       // scan: folders taken so far
-    std::atomic<quint64> mlHelperAt{0}; // the file number the helper is at, or last was
-    std::atomic<quint64> mlScanAt{0};   // ... the scan
-    std::atomic<quint64> mlDecided{0};  // the helper has searched or left files up to this
-    bool mbOff = false;                 // scan: the helper is stopped for good
+    quint64 mlFolders = 0;     // helper: folders numbered so far
+    quint64 mlScanFolders = 0; // scan: folders taken so far
+    bool mbOff = false;        // scan: the helper is stopped for good
 
     std::mutex mMutex; // guards the members below; mbStop is also read without it
     std::atomic<bool> mbStop{false};
     std::condition_variable mToScan, mToHelper;
+    quint64 mlHelperAt = 0; // the helper's last file: left, claimed or posted
+    bool mbClaimed = false; // the helper is searching file mlHelperAt
+    quint64 mlScanAt = 0;   // the scan's file
     std::map<quint64, std::unique_ptr<Outcome>> mOutcomes;
     std::map<quint64, std::unique_ptr<FolderListing>> mListings;
     qint64 mlFindingBytes = 0; // of the outcomes held
-    bool mbScanWaits = false, mbHelperWaits = false, mbHelperDone = false;
 
     std::thread mHelper; // last: starts once everything above is made
 };

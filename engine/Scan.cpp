@@ -121,10 +121,9 @@ void Scan::ScanFile(const FolderListing &folder, const QByteArray &name) {
     qint64 from = 0, linesBefore = 0;
     if (mLookahead) {
         const quint64 version = mEngine.mlSettingsVersion;
-        const std::unique_ptr<Lookahead::Outcome> outcome =
-            mLookahead->take(quint64(mEngine.mlFilesSearched), folder, name, [&] {
-                return !yieldAndCheckAbort() && mEngine.mlSettingsVersion == version;
-            });
+        const std::unique_ptr<Lookahead::Outcome> outcome = mLookahead->take(folder, name, [&] {
+            return !yieldAndCheckAbort() && mEngine.mlSettingsVersion == version;
+        });
         if (mEngine.mbAbort != vbFalse)
             return;
         const bool holds = mEngine.mlSettingsVersion == mlLookaheadVersion &&

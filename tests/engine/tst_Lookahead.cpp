@@ -87,6 +87,13 @@ void tst_Lookahead::sameOutcomeWithAndWithoutHelper_data() {
     QTest::newRow("aborted") << "small" << 45 << std::function<void(TavrinX &)>([](TavrinX &e) {
         e.Abort();
     });
+    // By then the helper holds all the findings it may: it waits for the scan, and the abort
+    // has to wake it.
+    QTest::newRow("aborted while the helper waits")
+        << "large" << 45 << std::function<void(TavrinX &)>([](TavrinX &e) {
+               QThread::msleep(300);
+               e.Abort();
+           });
 }
 
 void tst_Lookahead::sameOutcomeWithAndWithoutHelper() {
