@@ -6,6 +6,7 @@
 // same members and events.
 
 #include "Boolean.h"
+#include "TestFiles.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -24,28 +25,6 @@
 namespace ReplaceCases {
 
 using Files = QMap<QString, QByteArray>;
-
-// Writes files below root; keys are relative paths, folders are made as needed.
-inline void writeFiles(const QString &root, const Files &files) {
-    for (auto it = files.begin(); it != files.end(); ++it) {
-        const QString path = root + u'/' + it.key();
-        QDir().mkpath(QFileInfo(path).path());
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(it.value());
-    }
-}
-
-// text as UTF-16 with its byte order mark.
-inline QByteArray utf16(const QString &text, bool bigEndian) {
-    QByteArray out = bigEndian ? QByteArray("\xFE\xFF") : QByteArray("\xFF\xFE");
-    for (QChar c : text) {
-        const char high = char(c.unicode() >> 8), low = char(c.unicode() & 0xFF);
-        out += bigEndian ? high : low;
-        out += bigEndian ? low : high;
-    }
-    return out;
-}
 
 inline QByteArray le(const QString &text) {
     return utf16(text, false);
@@ -299,7 +278,7 @@ void run(Engine &engine, const std::function<bool(const QString &op, const QStri
 
     QTemporaryDir dir;
     const QString root = dir.path();
-    writeFiles(root, files);
+    writeTree(root, files);
     QStringList seen;
     bool abortAtError = false;
     const auto started = QObject::connect(&engine, &Engine::ScanStarted, &engine,
@@ -351,7 +330,7 @@ void run(Engine &engine, const std::function<bool(const QString &op, const QStri
             if (op == "replace twice")
                 engine.Replace();
         } else if (op.startsWith("write ")) {
-            writeFiles(root, {{op.section(u' ', 1, 1), argument.toUtf8()}});
+            writeTree(root, {{op.section(u' ', 1, 1), argument.toUtf8()}});
         } else if (op.startsWith("mode ")) {
             QCOMPARE(::chmod(QFile::encodeName(path), argument.toUInt(nullptr, 8)), 0);
         } else if (op.startsWith("link ")) {

@@ -28,7 +28,7 @@ void tst_Replace::replaceAndUndo() {
         setDoEventsHook([&, yields]() mutable {
             // The yield after the first line of the second file, once it has been read.
             if (engine->FilesReplaced() == 1 && ++yields == 2)
-                ReplaceCases::writeFiles(root, {{"s/b.txt", "foo\nmore\n"}});
+                writeTree(root, {{"s/b.txt", "foo\nmore\n"}});
         });
         engine->Replace();
         return true;
