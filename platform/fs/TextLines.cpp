@@ -1,5 +1,7 @@
 #include "TextLines.h"
 
+#include "Utf16Text.h"
+
 #include <QChar>
 #include <algorithm>
 #include <cstring>
@@ -84,22 +86,9 @@ QString TextLines::decode(const char *data, qint64 size) const {
     // byte is U+FFFD, and a mark at the start of a line is dropped.
     QString text;
     text.reserve(size / 2 + 1);
-    qint64 i = 0;
-    for (; i + 1 < size; i += 2) {
-        const char16_t unit = unitAt(data + i);
-        if (!QChar::isSurrogate(unit)) {
-            text += QChar(unit);
-        } else if (QChar::isHighSurrogate(unit) && i + 3 < size &&
-                   QChar::isLowSurrogate(unitAt(data + i + 2))) {
-            text += QChar(unit);
-            text += QChar(unitAt(data + i + 2));
-            i += 2;
-        } else {
-            text += QChar(QChar::ReplacementCharacter);
-        }
-    }
-    if (i < size)
-        text += QChar(QChar::ReplacementCharacter);
+    Utf16Text::decode(
+        size, [&](qint64 i) { return unitAt(data + i); },
+        [&](char32_t c) { text += QChar::fromUcs4(c); });
     if (text.startsWith(QChar(0xFEFF)))
         text.remove(0, 1);
     return text;

@@ -85,19 +85,5 @@ void Utf16Text::transcode(const Piece &piece, qint64 &rawEnd) {
     rawEnd = piece.raw + n;
     mText.clear();
     mText.reserve(n * 3 / 2 + 4);
-    qint64 i = 0;
-    for (; i + 1 < n; i += 2) {
-        const char16_t unit = unitAt(i);
-        if (!QChar::isSurrogate(unit)) {
-            appendUtf8(mText, unit);
-        } else if (QChar::isHighSurrogate(unit) && i + 3 < n &&
-                   QChar::isLowSurrogate(unitAt(i + 2))) {
-            appendUtf8(mText, QChar::surrogateToUcs4(unit, unitAt(i + 2)));
-            i += 2;
-        } else {
-            appendUtf8(mText, QChar::ReplacementCharacter);
-        }
-    }
-    if (i < n) // an odd last byte
-        appendUtf8(mText, QChar::ReplacementCharacter);
+    decode(n, unitAt, [this](char32_t c) { appendUtf8(mText, c); });
 }

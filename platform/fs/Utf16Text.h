@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QChar>
 #include <QtGlobal>
 #include <functional>
 #include <vector>
@@ -23,6 +24,27 @@ public:
 
     // Raw bytes transcoded at once (even); a seam for tests.
     static void setPieceBytes(qint64 lBytes);
+
+    // Calls put(char32_t) for each character of the UTF-16 text of size bytes whose units
+    // unitAt(i) gives at byte i: a lone surrogate or an odd last byte is U+FFFD.
+    template <typename UnitAt, typename Put>
+    static void decode(qint64 size, UnitAt unitAt, Put put) {
+        qint64 i = 0;
+        for (; i + 1 < size; i += 2) {
+            const char16_t unit = unitAt(i);
+            if (!QChar::isSurrogate(unit)) {
+                put(char32_t(unit));
+            } else if (QChar::isHighSurrogate(unit) && i + 3 < size &&
+                       QChar::isLowSurrogate(unitAt(i + 2))) {
+                put(char32_t(QChar::surrogateToUcs4(unit, unitAt(i + 2))));
+                i += 2;
+            } else {
+                put(char32_t(QChar::ReplacementCharacter));
+            }
+        }
+        if (i < size) // an odd last byte
+            put(char32_t(QChar::ReplacementCharacter));
+    }
 
 private:
     struct Piece {
