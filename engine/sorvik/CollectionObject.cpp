@@ -1,11 +1,10 @@
 #include "CollectionObject.h"
 
 #include "BusErrors.h"
+#include "ItemPacking.h"
 #include "MessageSize.h"
 #include "TavrinEXERuntime.h"
 
-#include <QDBusArgument>
-#include <QDBusUnixFileDescriptor>
 
 namespace TavrinEXE {
 
@@ -27,18 +26,24 @@ QDBusVariant CollectionObject::Item(int index) {
     return QDBusVariant(mCollection->Item(index));
 }
 
-CollectionSlice CollectionObject::Items(int first, int count) {
+qint32 CollectionObject::lastOfRun(int first, int count) {
     const qint32 total = mCollection->Count();
     if (count < 1) {
         fail(BusErrors::kInvalidArgs,
              QStringLiteral("The count of items to read must be positive"));
-        return {};
+        return 0;
     }
     if (first < 1 || first > total) {
         fail(BusErrors::kSubscriptOutOfRange, QStringLiteral("Subscript out of range"));
-        return {};
+        return 0;
     }
-    const qint32 last = static_cast<qint32>(qMin<qint64>(total, qint64(first) + count - 1));
+    return static_cast<qint32>(qMin<qint64>(total, qint64(first) + count - 1));
+}
+
+CollectionSlice CollectionObject::Items(int first, int count) {
+    const qint32 last = lastOfRun(first, count);
+    if (last == 0)
+        return {};
     const qint64 budget = MessageSize::bodyBudget() - 16; // the array's own length and padding
     CollectionSlice slice;
     // Items are weighed by a quick upper bound while the reply is far below the budget, and
@@ -66,13 +71,25 @@ CollectionSlice CollectionObject::Items(int first, int count) {
     return slice;
 }
 
+QByteArray CollectionObject::PackedItems(int first, int count) {
+    const qint32 last = lastOfRun(first, count);
+    if (last == 0)
+        return {};
+    qsizetype taken = 0;
+    QByteArray packed = ItemPacking::pack(mCollection->Items(first, last - first + 1),
+                                          MessageSize::bodyBudget() - 16, taken);
+    if (taken == 0)
+        fail(BusErrors::kLimitsExceeded,
+             QStringLiteral("Item %1 does not fit one message on the bus").arg(first));
+    return packed;
+}
+
 void CollectionObject::Add(const QDBusVariant &item) {
     const QVariant value = item.variant();
-    // Items are plain strings and numbers: structures and file descriptors have no place in a
-    // collection of findings (a descriptor kept here would hold a file open for every client).
-    if (value.metaType() == QMetaType::fromType<QDBusArgument>() ||
-        value.metaType() == QMetaType::fromType<QDBusVariant>() ||
-        value.metaType() == QMetaType::fromType<QDBusUnixFileDescriptor>())
+    // Items are plain strings and numbers: every item must pack into PackedItems' byte array.
+    // That leaves out structures, object paths, and file descriptors (one kept here would hold
+    // a file open for every client).
+    if (!value.metaType().hasRegisteredDataStreamOperators())
         throw PlatformError::typeMismatch();
     mCollection->Add(value);
 }

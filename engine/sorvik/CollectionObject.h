@@ -29,9 +29,14 @@ public slots:
     QDBusVariant Item(int index);
     // Fewer than count items when more would not fit one message on the bus.
     CollectionSlice Items(int first, int count); // marshalled as "av"
+    // The same run packed in one byte array (ItemPacking.h): what the client library reads.
+    QByteArray PackedItems(int first, int count);
     void Add(const QDBusVariant &item);
 
 private:
+    // The last index of a run that may be read, or 0 after answering the call with an error.
+    qint32 lastOfRun(int first, int count);
+
     std::shared_ptr<Collection> mCollection;
 };
 

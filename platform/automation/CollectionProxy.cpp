@@ -2,11 +2,10 @@
 
 #include "AutomationCall.h"
 #include "BusErrors.h"
+#include "ItemPacking.h"
 #include "TavrinEXERuntime.h"
 
-#include <QDBusArgument>
 #include <QDBusConnection>
-#include <QDBusVariant>
 #include <climits>
 
 namespace TavrinEXE {
@@ -19,12 +18,6 @@ constexpr qint32 kFirstBatch = 1024;
 // ends more in mapping fresh memory than in carrying the items, and one takes longer to come
 // while the reader waits.
 constexpr qint32 kLargestBatch = 2048;
-
-QVariant plain(QVariant v) {
-    while (v.metaType() == QMetaType::fromType<QDBusVariant>())
-        v = qvariant_cast<QDBusVariant>(v).variant();
-    return v;
-}
 } // namespace
 
 CollectionProxy::CollectionProxy(const QString &server, const QString &path)
@@ -62,7 +55,7 @@ QVariant CollectionProxy::Item(qint32 index) const {
 
 QDBusPendingCall CollectionProxy::requestItems(qint32 first, qint32 count) const {
     QDBusMessage call = QDBusMessage::createMethodCall(
-        mServer, mPath, AutomationCall::kCollectionInterface, QStringLiteral("Items"));
+        mServer, mPath, AutomationCall::kCollectionInterface, QStringLiteral("PackedItems"));
     call.setArguments({first, count});
     return QDBusConnection::sessionBus().asyncCall(call, INT_MAX);
 }
@@ -106,23 +99,16 @@ void CollectionProxy::readAhead(qint32 index) const {
                 next += ahead;
             }
         }
-        // Read the "av" reply item by item into the cache rather than through a QVariantList.
-        const QDBusArgument items = qvariant_cast<QDBusArgument>(reply.arguments().value(0));
-        if (items.currentSignature() != QLatin1String("av"))
-            throw PlatformError(PlatformError::AutomationError,
-                                QStringLiteral("Automation error: Items replied \"%1\"")
-                                    .arg(items.currentSignature()));
         // A walk keeps only the batch it is in: a client walks a collection once, in order, and
         // millions of cached items would only cost memory. A step back reads again.
         mItems.clear();
         mFirst = first;
-        items.beginArray();
-        while (!items.atEnd()) {
-            QDBusVariant item;
-            items >> item;
-            mItems.append(plain(item.variant()));
-        }
-        items.endArray();
+        const QVariant packed = reply.arguments().value(0);
+        if (packed.metaType() != QMetaType::fromType<QByteArray>() ||
+            !ItemPacking::unpack(packed.toByteArray(), mItems))
+            throw PlatformError(PlatformError::AutomationError,
+                                QStringLiteral("Automation error: PackedItems replied \"%1\"")
+                                    .arg(QString::fromLatin1(packed.typeName())));
         if (mItems.isEmpty())
             throw PlatformError::subscriptOutOfRange();
         mBatch = qMin(kLargestBatch, mBatch * 2);

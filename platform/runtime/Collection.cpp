@@ -18,6 +18,17 @@ QVariant Collection::Item(qint32 index) const {
     return itemAt(index - 1);
 }
 
+QVector<QVariant> Collection::Items(qint32 first, qint32 count) const {
+    std::shared_lock lock(mLock);
+    QVector<QVariant> items;
+    const qint64 begin = qMax<qint64>(first, 1);
+    const qint64 end = qMin<qint64>(qint64(first) + count, qint64(mCount) + 1);
+    items.reserve(qMax<qint64>(end - begin, 0));
+    for (qint64 i = begin; i < end; ++i)
+        items.append(itemAt(static_cast<qint32>(i - 1)));
+    return items;
+}
+
 void Collection::Add(const QVariant &item) {
     std::unique_lock lock(mLock);
     append(item);

@@ -22,6 +22,8 @@ public:
     qint32 Count() const;
     // Item 1 is the first; any other index throws PlatformError::subscriptOutOfRange().
     QVariant Item(qint32 index) const;
+    // Items first to first + count - 1 (1-based) that exist, read under one lock.
+    QVector<QVariant> Items(qint32 first, qint32 count) const;
     void Add(const QVariant &item);
     // Appends the result record "path<TAB>line<TAB>column<TAB>text" (a string item); the text is
     // built when the item is read, and path and text share the caller's string data.

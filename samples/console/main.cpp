@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QTextStream>
 #include <QTimer>
+#include <cstdio>
 #include <memory>
 
 int main(int argc, char *argv[]) {
@@ -55,6 +56,15 @@ int main(int argc, char *argv[]) {
         std::shared_ptr<TavrinEXE::CollectionProxy> results;
         qint32 printed = 0;
         bool printing = false; // a call waits in a nested loop, where the poll may fire again
+        // Lines go out a megabyte at a time: a write a line costs more than printing it.
+        constexpr qsizetype kOutputChunk = 1 << 20;
+        QByteArray lines;
+        const auto writeLines = [&] {
+            out.flush();
+            std::fwrite(lines.constData(), 1, lines.size(), stdout);
+            std::fflush(stdout);
+            lines.truncate(0); // keeps the buffer
+        };
         const auto printUpTo = [&](qint32 count) {
             if (printing)
                 return;
@@ -62,10 +72,16 @@ int main(int argc, char *argv[]) {
             for (; printed < count; ++printed) {
                 const QString record = results->Item(printed + 1).toString();
                 const QList<QStringView> fields = FindingRecord::fields(record);
-                for (qsizetype f = 0; f < fields.size(); ++f)
-                    out << (f > 0 ? ":" : "") << fields.at(f);
-                out << '\n';
+                for (qsizetype f = 0; f < fields.size(); ++f) {
+                    if (f > 0)
+                        lines.append(':');
+                    lines.append(fields.at(f).toUtf8());
+                }
+                lines.append('\n');
+                if (lines.size() >= kOutputChunk)
+                    writeLines();
             }
+            writeLines();
             printing = false;
         };
         QObject::connect(&engine, &TavrinEXE::TavrinXProxy::ScanStarted, &app,

@@ -237,6 +237,14 @@ void tst_Automation::badCallsFailAndChangeNothing_data() {
                                    << "Items" << QVariantList{1, 0} << invalid;
     QTest::newRow("Items count -1") << "collection"
                                     << "Items" << QVariantList{1, -1} << invalid;
+    QTest::newRow("PackedItems count 0") << "collection"
+                                         << "PackedItems" << QVariantList{1, 0} << invalid;
+    QTest::newRow("PackedItems past count") << "collection"
+                                            << "PackedItems" << QVariantList{4, 1} << range;
+    QTest::newRow("Add of an object path")
+        << "collection"
+        << "Add" << QVariantList{QVariant::fromValue(QDBusVariant(QVariant::fromValue(QDBusObjectPath("/x"))))}
+        << mismatch;
     QTest::newRow("unknown member") << "engine"
                                     << "Frobnicate" << QVariantList{} << unknown;
     QTest::newRow("slot of the class, not of the interface")

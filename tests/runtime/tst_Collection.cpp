@@ -30,6 +30,10 @@ void tst_Collection::itemsReadBackAsAppended() {
         QCOMPARE(c.Item(i + 1), items.at(i));
         QCOMPARE(c.Item(i + 1).typeId(), items.at(i).typeId());
     }
+    // A run read at once is the same items; one reaching past the end stops there.
+    QCOMPARE(QVariantList(c.Items(1, c.Count()).toList()), items);
+    QCOMPARE(QVariantList(c.Items(2, c.Count()).toList()), items.mid(1));
+    QVERIFY(c.Items(c.Count() + 1, 1).isEmpty());
 }
 
 void tst_Collection::recordTextIsBuiltFromItsParts() {

@@ -1,0 +1,127 @@
+#include "ItemPacking.h"
+
+#include <QDataStream>
+#include <QIODevice>
+#include <QStringDecoder>
+#include <cstring>
+#include <limits>
+
+namespace TavrinEXE::ItemPacking {
+
+namespace {
+constexpr char kString = 's';
+constexpr char kVariant = 'v';
+
+void setFormat(QDataStream &stream) {
+    stream.setVersion(QDataStream::Qt_6_0);
+    stream.setByteOrder(QDataStream::LittleEndian);
+}
+
+void appendNumber(QByteArray &packed, quint64 n) {
+    do {
+        const char low = static_cast<char>(n & 0x7f);
+        n >>= 7;
+        packed.append(n ? char(low | 0x80) : low);
+    } while (n);
+}
+
+// Reads a number at pos, or returns false past the end or beyond 2^31.
+bool readNumber(const QByteArray &packed, qsizetype &pos, qsizetype &n) {
+    quint64 value = 0;
+    for (int shift = 0; shift < 35 && pos < packed.size(); shift += 7) {
+        const auto byte = static_cast<quint8>(packed.at(pos++));
+        value |= quint64(byte & 0x7f) << shift;
+        if (!(byte & 0x80)) {
+            n = static_cast<qsizetype>(value);
+            return value <= quint64(std::numeric_limits<qint32>::max());
+        }
+    }
+    return false;
+}
+
+// The UTF-16 units text shares with previous from the start, never ending inside a pair.
+qsizetype sharedStart(QStringView previous, QStringView text) {
+    const qsizetype most = qMin(previous.size(), text.size());
+    qsizetype shared = 0;
+    while (shared < most && previous[shared] == text[shared])
+        ++shared;
+    if (shared > 0 && text[shared - 1].isHighSurrogate())
+        --shared;
+    return shared;
+}
+} // namespace
+
+QByteArray pack(const QVector<QVariant> &items, qint64 budget, qsizetype &taken) {
+    QStringEncoder utf8(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
+    QByteArray packed;
+    QByteArray rest; // reused: one allocation a run, not one an item
+    QString previous;
+    taken = 0;
+    for (const QVariant &item : items) {
+        const qsizetype before = packed.size();
+        const QString text = item.typeId() == QMetaType::QString ? item.toString() : QString();
+        if (item.typeId() == QMetaType::QString && QStringView(text).isValidUtf16()) {
+            const QStringView unshared = QStringView(text).mid(sharedStart(previous, text));
+            rest.resize(utf8.requiredSpace(unshared.size()));
+            const char *end = utf8.appendToBuffer(rest.data(), unshared);
+            packed.append(kString);
+            appendNumber(packed, text.size() - unshared.size());
+            appendNumber(packed, end - rest.constData());
+            packed.append(rest.constData(), end - rest.constData());
+            previous = text;
+        } else {
+            QByteArray data;
+            QDataStream out(&data, QIODevice::WriteOnly);
+            setFormat(out);
+            out << item;
+            packed.append(kVariant);
+            appendNumber(packed, data.size());
+            packed.append(data);
+        }
+        if (packed.size() > budget) {
+            packed.truncate(before);
+            break;
+        }
+        ++taken;
+    }
+    return packed;
+}
+
+bool unpack(const QByteArray &packed, QVector<QVariant> &items) {
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString previous;
+    qsizetype pos = 0;
+    while (pos < packed.size()) {
+        const char tag = packed.at(pos++);
+        qsizetype first = 0;
+        qsizetype bytes = 0;
+        if (tag == kString) {
+            if (!readNumber(packed, pos, first) || first > previous.size() ||
+                !readNumber(packed, pos, bytes) || bytes > packed.size() - pos)
+                return false;
+            const QByteArrayView rest(packed.constData() + pos, bytes);
+            QString text(first + utf8.requiredSpace(bytes), Qt::Uninitialized);
+            std::memcpy(text.data(), previous.constData(), first * sizeof(QChar));
+            const QChar *end = utf8.appendToBuffer(text.data() + first, rest);
+            text.truncate(end - text.constData());
+            items.append(text);
+            previous = std::move(text);
+        } else if (tag == kVariant) {
+            if (!readNumber(packed, pos, bytes) || bytes > packed.size() - pos)
+                return false;
+            QDataStream in(QByteArray::fromRawData(packed.constData() + pos, bytes));
+            setFormat(in);
+            QVariant item;
+            in >> item;
+            if (in.status() != QDataStream::Ok || !in.atEnd())
+                return false;
+            items.append(std::move(item));
+        } else {
+            return false;
+        }
+        pos += bytes;
+    }
+    return true;
+}
+
+} // namespace TavrinEXE::ItemPacking
