@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QTextStream>
+#include <QStringEncoder>
 #include <QTimer>
 #include <cstdio>
 #include <memory>
@@ -59,6 +60,12 @@ int main(int argc, char *argv[]) {
         // Lines go out a megabyte at a time: a write a line costs more than printing it.
         constexpr qsizetype kOutputChunk = 1 << 20;
         QByteArray lines;
+        QStringEncoder utf8(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
+        const auto appendUtf8 = [&](QStringView text) { // into lines, with no buffer of its own
+            const qsizetype size = lines.size();
+            lines.resize(size + utf8.requiredSpace(text.size()));
+            lines.truncate(utf8.appendToBuffer(lines.data() + size, text) - lines.constData());
+        };
         const auto writeLines = [&] {
             out.flush();
             std::fwrite(lines.constData(), 1, lines.size(), stdout);
@@ -75,7 +82,7 @@ int main(int argc, char *argv[]) {
                 for (qsizetype f = 0; f < fields.size(); ++f) {
                     if (f > 0)
                         lines.append(':');
-                    lines.append(fields.at(f).toUtf8());
+                    appendUtf8(fields.at(f));
                 }
                 lines.append('\n');
                 if (lines.size() >= kOutputChunk)
