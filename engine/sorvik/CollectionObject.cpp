@@ -5,6 +5,7 @@
 #include "MessageSize.h"
 #include "TavrinEXERuntime.h"
 
+#include <algorithm>
 
 namespace TavrinEXE {
 
@@ -75,13 +76,20 @@ QByteArray CollectionObject::PackedItems(int first, int count) {
     const qint32 last = lastOfRun(first, count);
     if (last == 0)
         return {};
-    qsizetype taken = 0;
-    QByteArray packed = ItemPacking::pack(mCollection->Items(first, last - first + 1),
-                                          MessageSize::bodyBudget() - 16, taken);
-    if (taken == 0)
+    // Read a few hundred at a time: a run asked for may be far longer than a reply holds.
+    constexpr qint32 kChunk = 256;
+    ItemPacking::Packer packer(MessageSize::bodyBudget() - 16); // the array's length, padding
+    for (qint64 next = first; next <= last; next += kChunk) {
+        const QVector<QVariant> items = mCollection->Items(
+            static_cast<qint32>(next), static_cast<qint32>(qMin<qint64>(kChunk, last - next + 1)));
+        if (!std::all_of(items.begin(), items.end(),
+                         [&](const QVariant &item) { return packer.add(item); }))
+            break;
+    }
+    if (packer.count() == 0)
         fail(BusErrors::kLimitsExceeded,
              QStringLiteral("Item %1 does not fit one message on the bus").arg(first));
-    return packed;
+    return packer.packed();
 }
 
 void CollectionObject::Add(const QDBusVariant &item) {

@@ -2,8 +2,19 @@
 
 #include <QtTest>
 
-using TavrinEXE::ItemPacking::pack;
 using TavrinEXE::ItemPacking::unpack;
+
+namespace {
+// Packs items from the first on while they fit budget; taken tells how many.
+QByteArray pack(const QVariantList &items, qint64 budget, qsizetype &taken) {
+    TavrinEXE::ItemPacking::Packer packer(budget);
+    for (const QVariant &item : items)
+        if (!packer.add(item))
+            break;
+    taken = packer.count();
+    return packer.packed();
+}
+} // namespace
 
 class tst_ItemPacking : public QObject {
     Q_OBJECT

@@ -51,40 +51,36 @@ qsizetype sharedStart(QStringView previous, QStringView text) {
 }
 } // namespace
 
-QByteArray pack(const QVector<QVariant> &items, qint64 budget, qsizetype &taken) {
-    QStringEncoder utf8(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
-    QByteArray packed;
-    QByteArray rest; // reused: one allocation a run, not one an item
-    QString previous;
-    taken = 0;
-    for (const QVariant &item : items) {
-        const qsizetype before = packed.size();
-        const QString text = item.typeId() == QMetaType::QString ? item.toString() : QString();
-        if (item.typeId() == QMetaType::QString && QStringView(text).isValidUtf16()) {
-            const QStringView unshared = QStringView(text).mid(sharedStart(previous, text));
-            rest.resize(utf8.requiredSpace(unshared.size()));
-            const char *end = utf8.appendToBuffer(rest.data(), unshared);
-            packed.append(kString);
-            appendNumber(packed, text.size() - unshared.size());
-            appendNumber(packed, end - rest.constData());
-            packed.append(rest.constData(), end - rest.constData());
-            previous = text;
-        } else {
-            QByteArray data;
-            QDataStream out(&data, QIODevice::WriteOnly);
-            setFormat(out);
-            out << item;
-            packed.append(kVariant);
-            appendNumber(packed, data.size());
-            packed.append(data);
-        }
-        if (packed.size() > budget) {
-            packed.truncate(before);
-            break;
-        }
-        ++taken;
+bool Packer::add(const QVariant &item) {
+    const qsizetype before = mPacked.size();
+    const QString text = item.typeId() == QMetaType::QString ? item.toString() : QString();
+    const bool asString = item.typeId() == QMetaType::QString && QStringView(text).isValidUtf16();
+    if (asString) {
+        QStringEncoder utf8(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
+        const QStringView unshared = QStringView(text).mid(sharedStart(mPrevious, text));
+        mRest.resize(utf8.requiredSpace(unshared.size()));
+        const qsizetype bytes = utf8.appendToBuffer(mRest.data(), unshared) - mRest.constData();
+        mPacked.append(kString);
+        appendNumber(mPacked, text.size() - unshared.size());
+        appendNumber(mPacked, bytes);
+        mPacked.append(mRest.constData(), bytes);
+    } else {
+        QByteArray data;
+        QDataStream out(&data, QIODevice::WriteOnly);
+        setFormat(out);
+        out << item;
+        mPacked.append(kVariant);
+        appendNumber(mPacked, data.size());
+        mPacked.append(data);
     }
-    return packed;
+    if (mPacked.size() > mBudget) {
+        mPacked.truncate(before);
+        return false;
+    }
+    if (asString)
+        mPrevious = text;
+    ++mCount;
+    return true;
 }
 
 bool unpack(const QByteArray &packed, QVector<QVariant> &items) {

@@ -17,8 +17,24 @@ namespace TavrinEXE {
 // findings costs; the findings of one file share their path, and "av" would also cost every
 // process on the way a check of every string. A string that is not valid UTF-16 goes as 'v'.
 namespace ItemPacking {
-// Packs items from the first on while the bytes stay within budget; taken tells how many.
-QByteArray pack(const QVector<QVariant> &items, qint64 budget, qsizetype &taken);
+// Packs items one after another into a run of at most budget bytes.
+class Packer {
+public:
+    explicit Packer(qint64 budget) : mBudget(budget) {}
+    // Packs item after the others, or returns false, packing nothing, when it would pass the
+    // budget.
+    bool add(const QVariant &item);
+    const QByteArray &packed() const { return mPacked; }
+    qsizetype count() const { return mCount; }
+
+private:
+    const qint64 mBudget;
+    QByteArray mPacked;
+    qsizetype mCount = 0;
+    QString mPrevious; // the string packed last
+    QByteArray mRest;  // reused: one buffer a run, not one an item
+};
+
 // Appends the items packed holds to items, or returns false when it is not a whole run.
 bool unpack(const QByteArray &packed, QVector<QVariant> &items);
 } // namespace ItemPacking
