@@ -56,10 +56,9 @@ bool Packer::add(const QVariant &item) {
     const QString text = item.typeId() == QMetaType::QString ? item.toString() : QString();
     const bool asString = item.typeId() == QMetaType::QString && QStringView(text).isValidUtf16();
     if (asString) {
-        QStringEncoder utf8(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
         const QStringView unshared = QStringView(text).mid(sharedStart(mPrevious, text));
-        mRest.resize(utf8.requiredSpace(unshared.size()));
-        const qsizetype bytes = utf8.appendToBuffer(mRest.data(), unshared) - mRest.constData();
+        mRest.resize(mUtf8.requiredSpace(unshared.size()));
+        const qsizetype bytes = mUtf8.appendToBuffer(mRest.data(), unshared) - mRest.constData();
         mPacked.append(kString);
         appendNumber(mPacked, text.size() - unshared.size());
         appendNumber(mPacked, bytes);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QStringEncoder>
 #include <QVariant>
 #include <QVector>
 
@@ -33,6 +34,7 @@ private:
     qsizetype mCount = 0;
     QString mPrevious; // the string packed last
     QByteArray mRest;  // reused: one buffer a run, not one an item
+    QStringEncoder mUtf8{QStringEncoder::Utf8, QStringEncoder::Flag::Stateless};
 };
 
 // Appends the items packed holds to items, or returns false when it is not a whole run.
