@@ -1,11 +1,13 @@
 #include "CollectionObject.h"
 
 #include "BusErrors.h"
-#include "ItemPacking.h"
+#include "ItemPipe.h"
 #include "MessageSize.h"
 #include "TavrinEXERuntime.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 namespace TavrinEXE {
 
@@ -72,24 +74,51 @@ CollectionSlice CollectionObject::Items(int first, int count) {
     return slice;
 }
 
+ItemPacking::Packer CollectionObject::packRun(qint32 first, qint32 last, qint64 budget) const {
+    // Read a few hundred at a time: a run asked for may be far longer than the budget holds,
+    // and an engine's thread appends meanwhile.
+    constexpr qint32 kChunk = 256;
+    ItemPacking::Packer packer(budget);
+    bool fits = true;
+    for (qint64 next = first; fits && next <= last; next += kChunk)
+        mCollection->Read(static_cast<qint32>(next),
+                          static_cast<qint32>(qMin<qint64>(kChunk, last - next + 1)),
+                          [&](const Collection::ItemView &item) {
+                              return fits = item.other ? packer.add(*item.other)
+                                                       : packer.addString(item.text);
+                          });
+    return packer;
+}
+
 QByteArray CollectionObject::PackedItems(int first, int count) {
     const qint32 last = lastOfRun(first, count);
     if (last == 0)
         return {};
-    // Read a few hundred at a time: a run asked for may be far longer than a reply holds.
-    constexpr qint32 kChunk = 256;
-    ItemPacking::Packer packer(MessageSize::bodyBudget() - 16); // the array's length, padding
-    for (qint64 next = first; next <= last; next += kChunk) {
-        const QVector<QVariant> items = mCollection->Items(
-            static_cast<qint32>(next), static_cast<qint32>(qMin<qint64>(kChunk, last - next + 1)));
-        if (!std::all_of(items.begin(), items.end(),
-                         [&](const QVariant &item) { return packer.add(item); }))
-            break;
-    }
+    // Less the array's length and padding.
+    const ItemPacking::Packer packer = packRun(first, last, MessageSize::bodyBudget() - 16);
     if (packer.count() == 0)
         fail(BusErrors::kLimitsExceeded,
              QStringLiteral("Item %1 does not fit one message on the bus").arg(first));
     return packer.packed();
+}
+
+int CollectionObject::WriteItems(int first, int count, const QDBusUnixFileDescriptor &pipe) {
+    const qint32 last = lastOfRun(first, count);
+    if (last == 0)
+        return 0;
+    const qint64 room = ItemPipe::roomIn(pipe.fileDescriptor());
+    if (room < 0) {
+        fail(BusErrors::kInvalidArgs, QStringLiteral("The descriptor is not the write end of a pipe"));
+        return 0;
+    }
+    // A pipe with no room for the first item gets nothing: its reader reads it another way.
+    const ItemPacking::Packer packer = packRun(first, last, room);
+    if (packer.count() > 0 && !ItemPipe::write(pipe.fileDescriptor(), packer.packed())) {
+        fail(BusErrors::kFailed, QStringLiteral("The pipe took part of the run: %1")
+                                     .arg(QString::fromLocal8Bit(strerror(errno))));
+        return 0;
+    }
+    return static_cast<int>(packer.packed().size());
 }
 
 void CollectionObject::Add(const QDBusVariant &item) {

@@ -3,10 +3,12 @@
 #include "TavrinEXENames.h"
 
 #include "Collection.h"
+#include "ItemPacking.h"
 #include "CollectionSlice.h"
 #include "ServedObject.h"
 #include "TavrinEXEIntrospection.h"
 
+#include <QDBusUnixFileDescriptor>
 #include <QDBusVariant>
 #include <memory>
 
@@ -31,11 +33,15 @@ public slots:
     CollectionSlice Items(int first, int count); // marshalled as "av"
     // The same run packed in one byte array (ItemPacking.h): what the client library reads.
     QByteArray PackedItems(int first, int count);
+    // The same run written to a pipe (ItemPipe.h), cut to the room in it: the bytes written.
+    int WriteItems(int first, int count, const QDBusUnixFileDescriptor &pipe);
     void Add(const QDBusVariant &item);
 
 private:
     // The last index of a run that may be read, or 0 after answering the call with an error.
     qint32 lastOfRun(int first, int count);
+    // Items first to last packed, as many as fit budget bytes.
+    ItemPacking::Packer packRun(qint32 first, qint32 last, qint64 budget) const;
 
     std::shared_ptr<Collection> mCollection;
 };

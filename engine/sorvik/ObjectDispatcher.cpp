@@ -247,12 +247,12 @@ QDBusMessage ObjectDispatcher::serveMethod(QObject *object, const QDBusMessage &
         QGenericReturnArgument ret;
         if (method.returnMetaType().isValid() && method.returnMetaType().id() != QMetaType::Void)
             ret = QGenericReturnArgument(method.returnMetaType().name(), result.data());
-        QGenericArgument a0, a1;
-        if (args.size() > 0)
-            a0 = QGenericArgument(args.at(0).metaType().name(), args.at(0).constData());
-        if (args.size() > 1)
-            a1 = QGenericArgument(args.at(1).metaType().name(), args.at(1).constData());
-        if (!method.invoke(object, Qt::DirectConnection, ret, a0, a1))
+        QGenericArgument a[3]; // the most any member takes
+        if (args.size() > 3)
+            continue;
+        for (int n = 0; n < args.size(); ++n)
+            a[n] = QGenericArgument(args.at(n).metaType().name(), args.at(n).constData());
+        if (!method.invoke(object, Qt::DirectConnection, ret, a[0], a[1], a[2]))
             return message.createErrorReply(
                 BusErrors::kFailed,
                 QStringLiteral("%1 could not be called").arg(QString::fromLatin1(method.name())));

@@ -12,6 +12,7 @@
 #include <QThread>
 #include <QTimer>
 #include <cstdio>
+#include <csignal>
 #include <cstdlib>
 #include <malloc.h>
 #include <sys/resource.h>
@@ -47,6 +48,8 @@ int main(int argc, char *argv[]) {
     qputenv("QT_NO_GLIB", "1");
     raiseDescriptorLimit();
     keepMemoryReturnable();
+    // A client may close a pipe it gave for a run of items: the write fails, the server goes on.
+    std::signal(SIGPIPE, SIG_IGN);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("sorvik"));
 

@@ -44,7 +44,7 @@ QVariant CollectionProxy::Item(qint32 index) const {
     const qint64 end = qint64(mFirst) + mItems.size(); // first index not cached
     if (index < mFirst || index > end + kFirstBatch) {
         mItems.clear();
-        mAhead.clear();
+        dropAhead();
         mFirst = index;
         mBatch = kFirstBatch;
     }
@@ -53,33 +53,68 @@ QVariant CollectionProxy::Item(qint32 index) const {
     return mItems.at(index - mFirst);
 }
 
-QDBusPendingCall CollectionProxy::requestItems(qint32 first, qint32 count) const {
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        mServer, mPath, AutomationCall::kCollectionInterface, QStringLiteral("PackedItems"));
-    call.setArguments({first, count});
-    return QDBusConnection::sessionBus().asyncCall(call, INT_MAX);
+CollectionProxy::Request CollectionProxy::requestItems(qint32 first, qint32 count, Via via) const {
+    const bool piped = via == Via::Pipe && !mPipeRefused && mPipe.open();
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(mServer, mPath, AutomationCall::kCollectionInterface,
+                                       piped ? QStringLiteral("WriteItems")
+                                             : QStringLiteral("PackedItems"));
+    call.setArguments(piped ? QVariantList{first, count, QVariant::fromValue(mPipe.writeEnd())}
+                            : QVariantList{first, count});
+    return {first, count, QDBusConnection::sessionBus().asyncCall(call, INT_MAX),
+            piped ? mPipe.generation() : 0};
+}
+
+bool CollectionProxy::runOf(const Request &request, const QDBusMessage &reply,
+                            QByteArray &run) const {
+    const QVariant value = reply.arguments().value(0);
+    if (reply.type() == QDBusMessage::ReplyMessage && request.pipe == 0)
+        run = value.toByteArray();
+    if (request.pipe == 0)
+        return reply.type() == QDBusMessage::ReplyMessage &&
+               value.metaType() == QMetaType::fromType<QByteArray>();
+    if (reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.UnknownMethod"))
+        mPipeRefused = true; // a server that does not write to pipes
+    else if (reply.errorName() == BusErrors::kFailed && request.pipe == mPipe.generation())
+        mPipe.close(); // a run may stand there in part
+    // A run written to a pipe since closed is gone; 0 bytes: no room for the first item.
+    const qint32 bytes = value.metaType() == QMetaType::fromType<int>() ? value.toInt() : 0;
+    return reply.type() == QDBusMessage::ReplyMessage && bytes > 0 &&
+           request.pipe == mPipe.generation() && mPipe.isOpen() && mPipe.read(bytes, run);
+}
+
+void CollectionProxy::dropAhead() const {
+    for (const Request &request : mAhead)
+        if (request.pipe != 0 && request.pipe == mPipe.generation())
+            mPipe.close();
+    mAhead.clear();
 }
 
 void CollectionProxy::readAhead(qint32 index) const {
     // Batches grow while a client walks the list, so a full walk takes few round trips; from
     // the second batch on, the next two are asked for before this one is unpacked, so the server
-    // builds one while the bus carries the other. The server answers fewer items than asked when
-    // more would not fit one message; the next batch then starts after the last one received.
+    // builds one while the client unpacks the other. The server answers fewer items than asked
+    // when more would not fit the pipe or one message; the next batch then starts after the
+    // last one received.
     while (index >= qint64(mFirst) + mItems.size()) {
         const qint32 first = mFirst + static_cast<qint32>(mItems.size());
         const qint32 count = qMax(mBatch, index - first + 1);
         const bool askedBefore = !mAhead.empty() && mAhead.front().first == first;
         if (!askedBefore)
-            mAhead.clear();
-        qint32 asked = askedBefore ? mAhead.front().count : count;
-        QDBusPendingCall pending = askedBefore ? mAhead.front().call : requestItems(first, count);
+            dropAhead();
+        Request request = askedBefore ? mAhead.front() : requestItems(first, count, Via::Pipe);
         if (askedBefore)
             mAhead.pop_front();
-        QDBusMessage reply = AutomationCall::finish(pending);
-        // A batch asked for ahead may have been asked before a growing collection held it.
-        if (askedBefore && reply.type() != QDBusMessage::ReplyMessage) {
-            asked = count;
-            reply = AutomationCall::finish(requestItems(first, count));
+        QDBusMessage reply = AutomationCall::finish(request.call);
+        QByteArray run;
+        // A batch asked for ahead may have been asked before a growing collection held it, and
+        // a pipe may have had no room: the batch is asked for again, in the reply, since the
+        // pipe may hold the runs of batches asked for after it.
+        bool received = runOf(request, reply, run);
+        if (!received && (askedBefore || request.pipe != 0)) {
+            request = requestItems(first, count, Via::Reply);
+            reply = AutomationCall::finish(request.call);
+            received = runOf(request, reply, run);
         }
         if (reply.errorName() == BusErrors::kLimitsExceeded && first < index) {
             // The item at first is too large for one message: go on from the one asked for.
@@ -92,10 +127,10 @@ void CollectionProxy::readAhead(qint32 index) const {
             AutomationCall::raise(reply);
         if (mBatch > kFirstBatch) {
             const qint32 ahead = qMin(kLargestBatch, mBatch * 2);
-            qint32 next =
-                mAhead.empty() ? first + asked : mAhead.back().first + mAhead.back().count;
+            qint32 next = mAhead.empty() ? first + request.count
+                                         : mAhead.back().first + mAhead.back().count;
             while (mAhead.size() < 2) {
-                mAhead.push_back({next, ahead, requestItems(next, ahead)});
+                mAhead.push_back(requestItems(next, ahead, Via::Pipe));
                 next += ahead;
             }
         }
@@ -103,11 +138,9 @@ void CollectionProxy::readAhead(qint32 index) const {
         // millions of cached items would only cost memory. A step back reads again.
         mItems.clear();
         mFirst = first;
-        const QVariant packed = reply.arguments().value(0);
-        if (packed.metaType() != QMetaType::fromType<QByteArray>() ||
-            !ItemPacking::unpack(packed.toByteArray(), mItems))
+        if (!received || !ItemPacking::unpack(run, mItems))
             throw PlatformError(PlatformError::AutomationError,
-                                QStringLiteral("Automation error: PackedItems replied no run of "
+                                QStringLiteral("Automation error: the server sent no run of "
                                                "items"));
         if (mItems.isEmpty())
             throw PlatformError::subscriptOutOfRange();

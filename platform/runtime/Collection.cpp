@@ -2,9 +2,44 @@
 
 #include "PlatformError.h"
 
-#include <QStringBuilder>
 #include <limits>
 #include <mutex>
+
+namespace {
+qsizetype decimalLength(qint32 n) {
+    qsizetype length = n < 0 ? 2 : 1;
+    for (qint64 value = qAbs(qint64(n)); value >= 10; value /= 10)
+        ++length;
+    return length;
+}
+
+// Appends n in decimal without a string of its own.
+void appendNumber(QString &text, qint32 n) {
+    char16_t digits[12];
+    char16_t *end = digits + std::size(digits);
+    char16_t *p = end;
+    qint64 value = qAbs(qint64(n));
+    do {
+        *--p = char16_t(u'0' + value % 10);
+        value /= 10;
+    } while (value);
+    if (n < 0)
+        *--p = u'-';
+    text.append(reinterpret_cast<const QChar *>(p), end - p);
+}
+
+// "path<TAB>line<TAB>column<TAB>text" into record, whose buffer is kept when large enough.
+void buildRecord(QStringView path, qint32 line, qint32 column, QStringView text,
+                 QString &record) {
+    record.truncate(0);
+    record.reserve(path.size() + decimalLength(line) + decimalLength(column) + text.size() + 3);
+    record.append(path).append(u'\t');
+    appendNumber(record, line);
+    record.append(u'\t');
+    appendNumber(record, column);
+    record.append(u'\t').append(text);
+}
+} // namespace
 
 qint32 Collection::Count() const {
     std::shared_lock lock(mLock);
@@ -19,14 +54,50 @@ QVariant Collection::Item(qint32 index) const {
 }
 
 QVector<QVariant> Collection::Items(qint32 first, qint32 count) const {
-    std::shared_lock lock(mLock);
     QVector<QVariant> items;
-    const qint64 begin = qMax<qint64>(first, 1);
-    const qint64 end = qMin<qint64>(qint64(first) + count, qint64(mCount) + 1);
-    items.reserve(qMax<qint64>(end - begin, 0));
-    for (qint64 i = begin; i < end; ++i)
-        items.append(itemAt(static_cast<qint32>(i - 1)));
+    Read(first, count, [&](const ItemView &item) {
+        items.append(item.other ? *item.other : QVariant(item.text.toString()));
+        return true;
+    });
     return items;
+}
+
+void Collection::Read(qint32 first, qint32 count,
+                      const std::function<bool(const ItemView &)> &take) const {
+    // Copied under the lock and handed on after it: a thread appending waits for the copy
+    // only, not for what the reader does with the items.
+    std::vector<Record> records;
+    std::vector<QString> paths; // of each record
+    std::vector<QVariant> others;
+    {
+        std::shared_lock lock(mLock);
+        const qint64 begin = qMax<qint64>(first, 1) - 1;
+        const qint64 end = qMin<qint64>(qint64(first) + count - 1, mCount);
+        if (mKind == Kind::Records) {
+            records.reserve(qMax<qint64>(end - begin, 0));
+            paths.reserve(records.capacity());
+            for (qint64 i = begin; i < end; ++i) {
+                records.push_back(mRecords[i]);
+                paths.push_back(mRecordPaths[mRecords[i].path]);
+            }
+        } else {
+            others.reserve(qMax<qint64>(end - begin, 0));
+            for (qint64 i = begin; i < end; ++i)
+                others.push_back(itemAt(static_cast<qint32>(i)));
+        }
+    }
+    QString text; // each record's, in one buffer
+    for (size_t i = 0; i < records.size(); ++i) {
+        buildRecord(paths[i], records[i].line, records[i].column, records[i].text, text);
+        if (!take({text}))
+            return;
+    }
+    for (const QVariant &item : others) {
+        const bool isString = item.typeId() == QMetaType::QString;
+        if (!take(isString ? ItemView{*static_cast<const QString *>(item.constData())}
+                           : ItemView{{}, &item}))
+            return;
+    }
 }
 
 void Collection::Add(const QVariant &item) {
@@ -46,7 +117,7 @@ void Collection::append(const QVariant &item) {
     if (mKind == Kind::Ints && type == QMetaType::Int)
         mInts.push_back(item.toInt());
     else if (mKind == Kind::Strings && type == QMetaType::QString)
-        mStrings.push_back(item.toString());
+        appendString(item.toString());
     else {
         toVariants();
         mItems.append(item);
@@ -54,18 +125,28 @@ void Collection::append(const QVariant &item) {
     ++mCount;
 }
 
+void Collection::appendString(const QString &text) {
+    if (mStrings.empty() || mStrings.back() != text)
+        mStrings.push_back(text);
+    mStringRuns.push_back(static_cast<qint32>(mStrings.size() - 1));
+}
+
 void Collection::AddRecord(const QString &path, qint32 line, qint32 column, const QString &text) {
     std::unique_lock lock(mLock);
     if (mKind == Kind::Empty)
         mKind = Kind::Records;
     if (mKind != Kind::Records) {
-        append(recordText({path, text, line, column}));
+        QString record;
+        buildRecord(path, line, column, text, record);
+        append(record);
         return;
     }
     if (mCount == std::numeric_limits<qint32>::max())
         throw Tavrin::PlatformError(Tavrin::PlatformError::AutomationError,
                                     QStringLiteral("Out of memory"));
-    mRecords.push_back({path, text, line, column});
+    if (mRecordPaths.empty() || mRecordPaths.back() != path)
+        mRecordPaths.push_back(path);
+    mRecords.push_back({text, line, column, static_cast<qint32>(mRecordPaths.size() - 1)});
     ++mCount;
 }
 
@@ -74,9 +155,12 @@ QVariant Collection::itemAt(qint32 i) const {
     case Kind::Ints:
         return mInts[i];
     case Kind::Strings:
-        return mStrings[i];
-    case Kind::Records:
-        return recordText(mRecords[i]);
+        return mStrings[mStringRuns[i]];
+    case Kind::Records: {
+        QString text;
+        recordText(mRecords[i], text);
+        return text;
+    }
     default:
         return mItems.at(i);
     }
@@ -90,12 +174,12 @@ void Collection::toVariants() {
         mItems.append(itemAt(i));
     mInts = {};
     mStrings = {};
+    mStringRuns = {};
     mRecords = {};
+    mRecordPaths = {};
     mKind = Kind::Variants;
 }
 
-QString Collection::recordText(const Record &r) {
-    const QChar tab(u'\t');
-    // One allocation: the builder sizes the whole text before copying.
-    return r.path % tab % QString::number(r.line) % tab % QString::number(r.column) % tab % r.text;
+void Collection::recordText(const Record &r, QString &text) const {
+    buildRecord(mRecordPaths[r.path], r.line, r.column, r.text, text);
 }

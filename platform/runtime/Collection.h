@@ -4,6 +4,7 @@
 #include <QVariant>
 #include <QVector>
 #include <deque>
+#include <functional>
 #include <shared_mutex>
 
 // An ordered list whose first item has index 1: count, item and append; it is enumerated by
@@ -12,7 +13,8 @@
 //
 // Items are kept compactly while they are all of one kind (32-bit integers, strings, or the
 // scan's result records, whose text is built when read); a list of mixed items falls back to
-// tagged values. Items never change once appended. One thread may append while others read.
+// tagged values. A run of equal strings, such as the path of each finding of one file, is kept
+// once. Items never change once appended. One thread may append while others read.
 class Collection {
 public:
     Collection() = default;
@@ -24,6 +26,16 @@ public:
     QVariant Item(qint32 index) const;
     // Items first to first + count - 1 (1-based) that exist, read under one lock.
     QVector<QVariant> Items(qint32 first, qint32 count) const;
+    // One item as Read hands it on: a string as its text, any other as a value.
+    struct ItemView {
+        QStringView text;
+        const QVariant *other = nullptr; // when the item is not a string
+    };
+    // Hands items first to first + count - 1 that exist to take, in order, until it returns
+    // false; they are taken under one lock, and handed on after it. A text is valid only
+    // during the call: a record's is built in a buffer that the next one reuses, so a run is
+    // read without making a string an item.
+    void Read(qint32 first, qint32 count, const std::function<bool(const ItemView &)> &take) const;
     void Add(const QVariant &item);
     // Appends the result record "path<TAB>line<TAB>column<TAB>text" (a string item); the text is
     // built when the item is read, and path and text share the caller's string data.
@@ -31,24 +43,27 @@ public:
 
 private:
     struct Record {
-        QString path;
         QString text;
         qint32 line;
         qint32 column;
+        qint32 path; // in mRecordPaths
     };
     enum class Kind { Empty, Ints, Strings, Records, Variants };
 
     // Callers hold mLock.
     QVariant itemAt(qint32 zeroBased) const;
     void append(const QVariant &item);
+    void appendString(const QString &text);
     void toVariants();
-    static QString recordText(const Record &r);
+    void recordText(const Record &r, QString &text) const;
 
     mutable std::shared_mutex mLock;
     Kind mKind = Kind::Empty;
     qint32 mCount = 0;
     std::deque<qint32> mInts;
-    std::deque<QString> mStrings;
+    std::deque<QString> mStrings;   // one a run of equal strings
+    std::deque<qint32> mStringRuns; // an item's string in mStrings
     std::deque<Record> mRecords;
+    std::deque<QString> mRecordPaths; // one a run of records of one path
     QVector<QVariant> mItems;
 };

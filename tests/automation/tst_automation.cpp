@@ -1,4 +1,5 @@
 #include "BusTestHelpers.h"
+#include "ItemPacking.h"
 #include "PlatformError.h"
 #include "TavrinXProxy.h"
 
@@ -6,6 +7,7 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
+#include <QDBusUnixFileDescriptor>
 #include <QDBusVariant>
 #include <QFile>
 #include <QProcess>
@@ -13,6 +15,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
 #include <memory>
 
 using namespace TavrinEXE;
@@ -33,6 +37,8 @@ private slots:
     void abortEndsScanWithoutCompleted();
     void badCallsFailAndChangeNothing_data();
     void badCallsFailAndChangeNothing();
+    void writeItemsFillsOnlyThePipesRoom_data();
+    void writeItemsFillsOnlyThePipesRoom();
     void callerWithoutReferenceIsDenied();
     void twoClientsSeeOnlyTheirOwnFindings();
     void killedClientIsDroppedAndServerServesOthers();
@@ -293,6 +299,76 @@ void tst_Automation::badCallsFailAndChangeNothing() {
     QCOMPARE(engine.WholeWordOnly(), QVariant(true));
     QCOMPARE(engine.SearchCount(), 3);
     QCOMPARE(engine.SearchPath(), mDir.filePath(QStringLiteral("a")));
+}
+
+void tst_Automation::writeItemsFillsOnlyThePipesRoom_data() {
+    QTest::addColumn<QString>("pipe");
+    QTest::addColumn<QString>("error"); // empty: a reply
+    const QString invalid = QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs");
+    QTest::newRow("room for all") << "empty" << QString();
+    QTest::newRow("room for some") << "small" << QString();
+    QTest::newRow("no room: never waits") << "full" << QString();
+    QTest::newRow("reader gone: server lives") << "no reader"
+                                               << "org.freedesktop.DBus.Error.Failed";
+    QTest::newRow("read end") << "read end" << invalid;
+    QTest::newRow("a file") << "file" << invalid;
+}
+
+// A client hands the write end of a pipe with each call; what it does with the pipe may not
+// make the server wait, fail or write past the room.
+void tst_Automation::writeItemsFillsOnlyThePipesRoom() {
+    QFETCH(QString, pipe);
+    QFETCH(QString, error);
+    TavrinXProxy engine;
+    const auto results = engine.ResultsFound();
+    const QString path = results->objectPath();
+    constexpr int kItems = 600; // some 28 KB packed: a pipe's default room holds them
+    for (int i = 1; i <= kItems; ++i)
+        rawCall(path, "TavrinEXE.Collection", "Add",
+                {QVariant::fromValue(QDBusVariant(
+                    QStringLiteral("item %1 %2").arg(i).arg(QString(40, QChar(u'x')))))});
+    int ends[2];
+    QVERIFY(pipe2(ends, O_CLOEXEC | O_NONBLOCK) == 0);
+    const auto closeEnds = qScopeGuard([&] { ::close(ends[0]), ::close(ends[1]); });
+    int handed = ends[1];
+    QFile file(mDir.filePath(QStringLiteral("a/one.txt")));
+    if (pipe == QLatin1String("small"))
+        QVERIFY(fcntl(ends[1], F_SETPIPE_SZ, 4 * 4096) > 0);
+    else if (pipe == QLatin1String("full"))
+        while (::write(ends[1], "f", 1) == 1) {
+        }
+    else if (pipe == QLatin1String("no reader"))
+        ::close(std::exchange(ends[0], ::dup(ends[1])));
+    else if (pipe == QLatin1String("read end"))
+        handed = ends[0];
+    else if (pipe == QLatin1String("file")) {
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        handed = file.handle();
+    }
+    const QDBusMessage reply =
+        rawCall(path, "TavrinEXE.Collection", "WriteItems",
+                {1, kItems, QVariant::fromValue(QDBusUnixFileDescriptor(handed))});
+    if (!error.isEmpty()) {
+        QCOMPARE(reply.errorName(), error);
+    } else {
+        QCOMPARE(reply.type(), QDBusMessage::ReplyMessage);
+        const int bytes = reply.arguments().value(0).toInt();
+        if (pipe == QLatin1String("full"))
+            QCOMPARE(bytes, 0);
+        QByteArray run(bytes + 1, Qt::Uninitialized);
+        if (bytes > 0) // all of the run is there, and no more
+            QCOMPARE(::read(ends[0], run.data(), bytes + 1), qint64(bytes));
+        run.truncate(bytes);
+        QVector<QVariant> items;
+        QVERIFY(ItemPacking::unpack(run, items));
+        if (pipe == QLatin1String("empty"))
+            QCOMPARE(items.size(), kItems);
+        else if (pipe == QLatin1String("small"))
+            QVERIFY2(items.size() > 0 && bytes <= 2 * 4096, qPrintable(QString::number(bytes)));
+        for (int i = 0; i < items.size(); ++i)
+            QCOMPARE(items.at(i), results->Item(i + 1));
+    }
+    QCOMPARE(results->Count(), kItems); // and the server still answers
 }
 
 void tst_Automation::callerWithoutReferenceIsDenied() {

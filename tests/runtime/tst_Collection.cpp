@@ -2,6 +2,7 @@
 #include "PlatformError.h"
 
 #include <QtTest>
+#include <climits>
 
 class tst_Collection : public QObject {
     Q_OBJECT
@@ -16,6 +17,7 @@ void tst_Collection::itemsReadBackAsAppended_data() {
     QTest::addColumn<QVariantList>("items");
     QTest::newRow("integers") << QVariantList{1, -7, 2147483647};
     QTest::newRow("strings") << QVariantList{"a", "", "é\tx"};
+    QTest::newRow("runs of equal strings") << QVariantList{"a", "a", "b", "", "", "a", "a"};
     QTest::newRow("strings then integer") << QVariantList{"a", 5, "b"};
     QTest::newRow("integers then other") << QVariantList{3, 2.5, true, QVariant()};
 }
@@ -42,6 +44,20 @@ void tst_Collection::recordTextIsBuiltFromItsParts() {
     records.AddRecord("/c", 1, 1, "");
     QCOMPARE(records.Item(1), QVariant(QStringLiteral("/a/b\t12\t3\tx\ty")));
     QCOMPARE(records.Item(2), QVariant(QStringLiteral("/c\t1\t1\t")));
+
+    // Runs of one path, a path coming back, and the widest numbers.
+    records.AddRecord("/c", 2, 1, "u");
+    records.AddRecord("/a/b", INT_MIN, INT_MAX, "v");
+    const QStringList expected = {"/a/b\t12\t3\tx\ty", "/c\t1\t1\t", "/c\t2\t1\tu",
+                                  "/a/b\t-2147483648\t2147483647\tv"};
+    QStringList read;
+    records.Read(2, 10, [&](const Collection::ItemView &item) {
+        read << item.text.toString();
+        return read.size() < 2; // stops where the reader says
+    });
+    QCOMPARE(read, expected.mid(1, 2));
+    for (int i = 0; i < expected.size(); ++i)
+        QCOMPARE(records.Item(i + 1), QVariant(expected.at(i)));
 
     Collection mixed; // a collection that already holds other items takes the text
     mixed.Add(4);

@@ -52,32 +52,47 @@ qsizetype sharedStart(QStringView previous, QStringView text) {
 } // namespace
 
 bool Packer::add(const QVariant &item) {
+    if (item.typeId() == QMetaType::QString)
+        return addString(item.toString());
+    return addVariant(item);
+}
+
+bool Packer::addVariant(const QVariant &item) {
     const qsizetype before = mPacked.size();
-    const QString text = item.typeId() == QMetaType::QString ? item.toString() : QString();
-    const bool asString = item.typeId() == QMetaType::QString && QStringView(text).isValidUtf16();
-    if (asString) {
-        const QStringView unshared = QStringView(text).mid(sharedStart(mPrevious, text));
-        mRest.resize(mUtf8.requiredSpace(unshared.size()));
-        const qsizetype bytes = mUtf8.appendToBuffer(mRest.data(), unshared) - mRest.constData();
-        mPacked.append(kString);
-        appendNumber(mPacked, text.size() - unshared.size());
-        appendNumber(mPacked, bytes);
-        mPacked.append(mRest.constData(), bytes);
-    } else {
-        QByteArray data;
-        QDataStream out(&data, QIODevice::WriteOnly);
-        setFormat(out);
-        out << item;
-        mPacked.append(kVariant);
-        appendNumber(mPacked, data.size());
-        mPacked.append(data);
-    }
+    QByteArray data;
+    QDataStream out(&data, QIODevice::WriteOnly);
+    setFormat(out);
+    out << item;
+    mPacked.append(kVariant);
+    appendNumber(mPacked, data.size());
+    mPacked.append(data);
+    return kept(before);
+}
+
+bool Packer::addString(QStringView text) {
+    if (!text.isValidUtf16())
+        return addVariant(text.toString()); // so that it comes back exactly
+    const qsizetype before = mPacked.size();
+    const QStringView unshared = text.mid(sharedStart(mPrevious, text));
+    mRest.resize(mUtf8.requiredSpace(unshared.size()));
+    const qsizetype bytes = mUtf8.appendToBuffer(mRest.data(), unshared) - mRest.constData();
+    mPacked.append(kString);
+    appendNumber(mPacked, text.size() - unshared.size());
+    appendNumber(mPacked, bytes);
+    mPacked.append(mRest.constData(), bytes);
+    if (!kept(before))
+        return false;
+    // Copied into the buffer of the one before: the text may live only during the call.
+    mPrevious.resize(text.size());
+    std::copy(text.begin(), text.end(), mPrevious.begin());
+    return true;
+}
+
+bool Packer::kept(qsizetype before) {
     if (mPacked.size() > mBudget) {
         mPacked.truncate(before);
         return false;
     }
-    if (asString)
-        mPrevious = text;
     ++mCount;
     return true;
 }

@@ -25,10 +25,16 @@ public:
     // Packs item after the others, or returns false, packing nothing, when it would pass the
     // budget.
     bool add(const QVariant &item);
+    // The same for a string item.
+    bool addString(QStringView text);
     const QByteArray &packed() const { return mPacked; }
     qsizetype count() const { return mCount; }
 
 private:
+    bool addVariant(const QVariant &item);
+    // Counts the item packed from before on, or takes it back when it passed the budget.
+    bool kept(qsizetype before);
+
     const qint64 mBudget;
     QByteArray mPacked;
     qsizetype mCount = 0;
