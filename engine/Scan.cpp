@@ -213,10 +213,10 @@ bool Scan::yieldAndCheckAbort() {
 
 void Scan::addFinding(const QString &path, qint32 lLine, qint32 lColumn, const QString &line,
                       qint64) {
-    mEngine.mclnFileNames_->Add(path);
-    mEngine.mclnLines_->Add(lLine);
-    mEngine.mclnColumns_->Add(lColumn);
-    mEngine.mclnItemsFound_->Add(line);
+    mEngine.mclnFileNames_->AddString(path);
+    mEngine.mclnLines_->AddInteger(lLine);
+    mEngine.mclnColumns_->AddInteger(lColumn);
+    mEngine.mclnItemsFound_->AddString(line);
     mEngine.mclnResults_->AddRecord(path, lLine, lColumn, line);
     mEngine.mSearchRecord.add(mFilePath, lLine, line);
 }

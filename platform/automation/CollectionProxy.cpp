@@ -107,11 +107,18 @@ void CollectionProxy::readAhead(qint32 index) const {
             mAhead.pop_front();
         QDBusMessage reply = AutomationCall::finish(request.call);
         QByteArray run;
-        // A batch asked for ahead may have been asked before a growing collection held it, and
-        // a pipe may have had no room: the batch is asked for again, in the reply, since the
-        // pipe may hold the runs of batches asked for after it.
         bool received = runOf(request, reply, run);
-        if (!received && (askedBefore || request.pipe != 0)) {
+        if (!received && askedBefore) {
+            // A batch asked for ahead may have been asked before a growing collection held it
+            // (a poller catching up with a scan): it is asked for again, and those after it
+            // anew, since the pipe may hold their runs before its own.
+            dropAhead();
+            request = requestItems(first, count, Via::Pipe);
+            reply = AutomationCall::finish(request.call);
+            received = runOf(request, reply, run);
+        }
+        if (!received && request.pipe != 0) {
+            // The pipe had no room for the first item: the batch comes in the reply.
             request = requestItems(first, count, Via::Reply);
             reply = AutomationCall::finish(request.call);
             received = runOf(request, reply, run);

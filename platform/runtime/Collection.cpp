@@ -105,10 +105,38 @@ void Collection::Add(const QVariant &item) {
     append(item);
 }
 
-void Collection::append(const QVariant &item) {
+void Collection::AddString(const QString &item) {
+    std::unique_lock lock(mLock);
+    if (mKind == Kind::Empty || mKind == Kind::Strings) {
+        checkRoom();
+        mKind = Kind::Strings;
+        appendString(item);
+        ++mCount;
+    } else {
+        append(item);
+    }
+}
+
+void Collection::AddInteger(qint32 item) {
+    std::unique_lock lock(mLock);
+    if (mKind == Kind::Empty || mKind == Kind::Ints) {
+        checkRoom();
+        mKind = Kind::Ints;
+        mInts.push_back(item);
+        ++mCount;
+    } else {
+        append(item);
+    }
+}
+
+void Collection::checkRoom() const {
     if (mCount == std::numeric_limits<qint32>::max())
         throw Tavrin::PlatformError(Tavrin::PlatformError::AutomationError,
                                     QStringLiteral("Out of memory"));
+}
+
+void Collection::append(const QVariant &item) {
+    checkRoom();
     const int type = item.typeId();
     if (mKind == Kind::Empty)
         mKind = type == QMetaType::Int       ? Kind::Ints
@@ -141,9 +169,7 @@ void Collection::AddRecord(const QString &path, qint32 line, qint32 column, cons
         append(record);
         return;
     }
-    if (mCount == std::numeric_limits<qint32>::max())
-        throw Tavrin::PlatformError(Tavrin::PlatformError::AutomationError,
-                                    QStringLiteral("Out of memory"));
+    checkRoom();
     if (mRecordPaths.empty() || mRecordPaths.back() != path)
         mRecordPaths.push_back(path);
     mRecords.push_back({text, line, column, static_cast<qint32>(mRecordPaths.size() - 1)});

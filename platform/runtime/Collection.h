@@ -37,6 +37,9 @@ public:
     // read without making a string an item.
     void Read(qint32 first, qint32 count, const std::function<bool(const ItemView &)> &take) const;
     void Add(const QVariant &item);
+    // Add of a string or a number, for a caller that holds one: no variant is made.
+    void AddString(const QString &item);
+    void AddInteger(qint32 item);
     // Appends the result record "path<TAB>line<TAB>column<TAB>text" (a string item); the text is
     // built when the item is read, and path and text share the caller's string data.
     void AddRecord(const QString &path, qint32 line, qint32 column, const QString &text);
@@ -51,6 +54,7 @@ private:
     enum class Kind { Empty, Ints, Strings, Records, Variants };
 
     // Callers hold mLock.
+    void checkRoom() const; // throws when no item can be added
     QVariant itemAt(qint32 zeroBased) const;
     void append(const QVariant &item);
     void appendString(const QString &text);
