@@ -250,6 +250,15 @@ void FileSearch::setLastLineNumber(qint32 lLast) {
     glLastLineNumber = lLast;
 }
 
+const QString &FileSearch::decodeLine(qint64 from, qint64 to) {
+    // As QString::fromUtf8 decodes: a byte order mark at the start dropped, each bad sequence
+    // one U+FFFD.
+    const QByteArrayView bytes(at(from), to - from);
+    mLine.resize(mUtf8.requiredSpace(bytes.size())); // keeps the buffer of the line before
+    mLine.truncate(mUtf8.appendToBuffer(mLine.data(), bytes) - mLine.constData());
+    return mLine;
+}
+
 QString FileSearch::cutText(const QString &line) {
     if (line.size() * 3 <= kTextLimit)
         return line;
@@ -469,7 +478,7 @@ FileSearch::Next FileSearch::searchBuffer() {
         const bool matched =
             !regex || regex->mayMatch(at(mLineStart), textEnd - mLineStart, &mPause);
         if (matched) {
-            const QString line = QString::fromUtf8(at(mLineStart), textEnd - mLineStart);
+            const QString &line = decodeLine(mLineStart, textEnd);
             const qint32 lColumn = mRules->MatchLine(line, &mPause);
             if (lColumn > 0) {
                 countToLineStart();

@@ -3,6 +3,7 @@
 #include "MatchPause.h"
 
 #include <QString>
+#include <QStringDecoder>
 #include <functional>
 #include <vector>
 
@@ -100,6 +101,7 @@ private:
     void checkOffsets() const;
     void checkLineEnds() const;
     const char *at(qint64 offset) const { return mBuffer.data() + (offset - mBase); }
+    const QString &decodeLine(qint64 from, qint64 to);
 
     SearchContext &mContext;
     LineRules *mRules = nullptr; // of settings version mlVersion
@@ -109,6 +111,10 @@ private:
     MatchPause mPause;
     std::function<QString()> mPathOf;
     QString msPath; // once asked for
+    // The candidate line decoded, in one buffer for the file: a scan decodes millions of them,
+    // and a string each is an allocation each, amid the texts the findings keep.
+    QString mLine;
+    QStringDecoder mUtf8{QStringDecoder::Utf8, QStringDecoder::Flag::Stateless};
     std::vector<char> &mBuffer;
     std::vector<char> mScratch; // for counting bytes that have left mBuffer
     BlockSearcher *mSearcher = nullptr;

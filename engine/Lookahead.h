@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CompactText.h"
 #include "FileTypeFilter.h"
 #include "FolderFilter.h"
 #include "FolderListing.h"
@@ -54,7 +55,7 @@ public:
     };
     struct Finding {
         qint32 line = 0, column = 0;
-        QString text;
+        CompactText text; // made on the helper's thread, which frees the line it was cut as
         qint64 next = -1; // offset of the line after it, -1 when it is the file's last
     };
     struct Outcome {

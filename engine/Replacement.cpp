@@ -63,14 +63,16 @@ void Replacement::replaceFile(const SearchRecord::File &file) {
             return;
         TextLines lines(rewrite.contents());
         ReplaceJournal::File entry{file.path, 0, {}};
-        for (const SearchRecord::Finding &finding : file.findings) {
+        for (std::size_t i = file.first; i < file.first + file.count; ++i) {
+            const SearchRecord::Finding &finding = mEngine.mSearchRecord.findings[i];
             const qint32 n = finding.line;
             if (!lines.hasLine(n))
                 return report(Replacement::kChangedSince, file.path, changed);
             const QString text = lines.text(n);
-            if (text != finding.text) {
+            const QString kept = finding.text.toString();
+            if (text != kept) {
                 // The search kept the start of a longer line only: the rest was never seen.
-                if (text.size() > finding.text.size() && FileSearch::cutText(text) == finding.text)
+                if (text.size() > kept.size() && FileSearch::cutText(text) == kept)
                     return report(-100, file.path,
                                   QStringLiteral("line %1 is longer than a finding keeps").arg(n));
                 return report(Replacement::kChangedSince, file.path, changed);

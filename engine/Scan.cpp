@@ -154,7 +154,7 @@ void Scan::ScanFile(const FolderListing &folder, const QByteArray &name) {
 bool Scan::replay(const Lookahead::Outcome &outcome, qint64 &from, qint64 &linesBefore) {
     const QString path = FolderListing::displayPath(outcome.path);
     for (const Lookahead::Finding &finding : outcome.findings) {
-        addFinding(path, finding.line, finding.column, finding.text, finding.next);
+        keepFinding(path, finding.line, finding.column, finding.text);
         if (yieldAndCheckAbort())
             return false;
         if (mEngine.mlSettingsVersion != mlLookaheadVersion) {
@@ -213,12 +213,20 @@ bool Scan::yieldAndCheckAbort() {
 
 void Scan::addFinding(const QString &path, qint32 lLine, qint32 lColumn, const QString &line,
                       qint64) {
-    mEngine.mclnFileNames_->AddString(path);
+    // One copy of the text, in half the bytes for most lines, for the three that keep it.
+    keepFinding(path, lLine, lColumn, CompactText(line));
+}
+
+void Scan::keepFinding(const QString &path, qint32 lLine, qint32 lColumn,
+                       const CompactText &text) {
+    if (path != mPathAdded.first)
+        mPathAdded = {path, CompactText(path)};
+    mEngine.mclnFileNames_->AddString(mPathAdded.second);
     mEngine.mclnLines_->AddInteger(lLine);
     mEngine.mclnColumns_->AddInteger(lColumn);
-    mEngine.mclnItemsFound_->AddString(line);
-    mEngine.mclnResults_->AddRecord(path, lLine, lColumn, line);
-    mEngine.mSearchRecord.add(mFilePath, lLine, line);
+    mEngine.mclnItemsFound_->AddString(text);
+    mEngine.mclnResults_->AddRecord(path, lLine, lColumn, text);
+    mEngine.mSearchRecord.add(mFilePath, lLine, text);
 }
 
 void Scan::raiseError(const QString &path, const QString &description) {

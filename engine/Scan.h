@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CompactText.h"
 #include "FileSearch.h"
 #include "FileTypeFilter.h"
 #include "FolderFilter.h"
@@ -60,6 +61,8 @@ private:
     bool turnInMatch() override { return yieldAndCheckAbort(); }
     void addFinding(const QString &path, qint32 lLine, qint32 lColumn, const QString &line,
                     qint64 next) override;
+    // Appends a finding to the results and the record of the scan.
+    void keepFinding(const QString &path, qint32 lLine, qint32 lColumn, const CompactText &text);
 
     void raiseError(const QString &path, const QString &description);
     const FolderFilter &folderFilter();
@@ -77,6 +80,7 @@ private:
     std::optional<Lookahead> mLookahead;
     quint64 mlLookaheadVersion = 0; // the settings the helper searches with
     QByteArray mFilePath; // raw path of the file being searched
+    std::pair<QString, CompactText> mPathAdded; // the path last added, and as kept
 };
 
 } // namespace TavrinEXE

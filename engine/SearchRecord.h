@@ -1,9 +1,11 @@
 #pragma once
 
+#include "CompactText.h"
 #include "LineRules.h"
 
 #include <QByteArray>
 #include <QString>
+#include <deque>
 #include <vector>
 
 namespace TavrinEXE {
@@ -15,22 +17,27 @@ struct SearchRecord {
     enum class State { None, Running, Completed, Aborted };
     struct Finding {
         qint32 line = 0;
-        QString text;
+        CompactText text;
     };
     struct File {
         QByteArray path;
-        std::vector<Finding> findings; // in line order
+        std::size_t first = 0; // its findings: findings[first] on
+        std::size_t count = 0;
     };
 
     State state = State::None;
     LineRules::Settings settings; // as the scan began
     bool settingsChanged = false; // a setting of the line rules was written while it ran
     std::vector<File> files;
+    // Of all files, in the order found: one list grows by blocks, where a list a file would
+    // move each finding again every time it doubles.
+    std::deque<Finding> findings;
 
-    void add(const QByteArray &path, qint32 line, const QString &text) {
+    void add(const QByteArray &path, qint32 line, const CompactText &text) {
         if (files.empty() || files.back().path != path)
-            files.push_back({path, {}});
-        files.back().findings.push_back({line, text});
+            files.push_back({path, findings.size(), 0});
+        findings.push_back({line, text});
+        ++files.back().count;
     }
 };
 

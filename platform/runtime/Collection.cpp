@@ -29,7 +29,7 @@ void appendNumber(QString &text, qint32 n) {
 }
 
 // "path<TAB>line<TAB>column<TAB>text" into record, whose buffer is kept when large enough.
-void buildRecord(QStringView path, qint32 line, qint32 column, QStringView text,
+void buildRecord(QStringView path, qint32 line, qint32 column, const CompactText &text,
                  QString &record) {
     record.truncate(0);
     record.reserve(path.size() + decimalLength(line) + decimalLength(column) + text.size() + 3);
@@ -37,7 +37,8 @@ void buildRecord(QStringView path, qint32 line, qint32 column, QStringView text,
     appendNumber(record, line);
     record.append(u'\t');
     appendNumber(record, column);
-    record.append(u'\t').append(text);
+    record.append(u'\t');
+    text.appendTo(record);
 }
 } // namespace
 
@@ -68,27 +69,39 @@ void Collection::Read(qint32 first, qint32 count,
     // only, not for what the reader does with the items.
     std::vector<Record> records;
     std::vector<QString> paths; // of each record
+    std::vector<CompactText> strings;
     std::vector<QVariant> others;
     {
         std::shared_lock lock(mLock);
         const qint64 begin = qMax<qint64>(first, 1) - 1;
         const qint64 end = qMin<qint64>(qint64(first) + count - 1, mCount);
+        const std::size_t n = qMax<qint64>(end - begin, 0);
         if (mKind == Kind::Records) {
-            records.reserve(qMax<qint64>(end - begin, 0));
-            paths.reserve(records.capacity());
+            records.reserve(n);
+            paths.reserve(n);
             for (qint64 i = begin; i < end; ++i) {
                 records.push_back(mRecords[i]);
                 paths.push_back(mRecordPaths[mRecords[i].path]);
             }
+        } else if (mKind == Kind::Strings) {
+            strings.reserve(n);
+            for (qint64 i = begin; i < end; ++i)
+                strings.push_back(mStrings[mStringRuns[i]]);
         } else {
-            others.reserve(qMax<qint64>(end - begin, 0));
+            others.reserve(n);
             for (qint64 i = begin; i < end; ++i)
                 others.push_back(itemAt(static_cast<qint32>(i)));
         }
     }
-    QString text; // each record's, in one buffer
-    for (size_t i = 0; i < records.size(); ++i) {
+    QString text; // each string's, in one buffer
+    for (std::size_t i = 0; i < records.size(); ++i) {
         buildRecord(paths[i], records[i].line, records[i].column, records[i].text, text);
+        if (!take({text}))
+            return;
+    }
+    for (const CompactText &string : strings) {
+        text.truncate(0);
+        string.appendTo(text);
         if (!take({text}))
             return;
     }
@@ -105,7 +118,7 @@ void Collection::Add(const QVariant &item) {
     append(item);
 }
 
-void Collection::AddString(const QString &item) {
+void Collection::AddString(const CompactText &item) {
     std::unique_lock lock(mLock);
     if (mKind == Kind::Empty || mKind == Kind::Strings) {
         checkRoom();
@@ -113,7 +126,7 @@ void Collection::AddString(const QString &item) {
         appendString(item);
         ++mCount;
     } else {
-        append(item);
+        append(item.toString());
     }
 }
 
@@ -145,7 +158,7 @@ void Collection::append(const QVariant &item) {
     if (mKind == Kind::Ints && type == QMetaType::Int)
         mInts.push_back(item.toInt());
     else if (mKind == Kind::Strings && type == QMetaType::QString)
-        appendString(item.toString());
+        appendString(CompactText(item.toString()));
     else {
         toVariants();
         mItems.append(item);
@@ -153,13 +166,14 @@ void Collection::append(const QVariant &item) {
     ++mCount;
 }
 
-void Collection::appendString(const QString &text) {
+void Collection::appendString(const CompactText &text) {
     if (mStrings.empty() || mStrings.back() != text)
         mStrings.push_back(text);
     mStringRuns.push_back(static_cast<qint32>(mStrings.size() - 1));
 }
 
-void Collection::AddRecord(const QString &path, qint32 line, qint32 column, const QString &text) {
+void Collection::AddRecord(const QString &path, qint32 line, qint32 column,
+                           const CompactText &text) {
     std::unique_lock lock(mLock);
     if (mKind == Kind::Empty)
         mKind = Kind::Records;
@@ -181,7 +195,7 @@ QVariant Collection::itemAt(qint32 i) const {
     case Kind::Ints:
         return mInts[i];
     case Kind::Strings:
-        return mStrings[mStringRuns[i]];
+        return mStrings[mStringRuns[i]].toString();
     case Kind::Records: {
         QString text;
         recordText(mRecords[i], text);

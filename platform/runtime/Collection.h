@@ -1,5 +1,7 @@
 #pragma once
 
+#include "CompactText.h"
+
 #include <QString>
 #include <QVariant>
 #include <QVector>
@@ -14,7 +16,7 @@
 // Items are kept compactly while they are all of one kind (32-bit integers, strings, or the
 // scan's result records, whose text is built when read); a list of mixed items falls back to
 // tagged values. A run of equal strings, such as the path of each finding of one file, is kept
-// once. Items never change once appended. One thread may append while others read.
+// once, and strings are kept compactly (CompactText). Items never change once appended. One thread may append while others read.
 class Collection {
 public:
     Collection() = default;
@@ -37,16 +39,17 @@ public:
     // read without making a string an item.
     void Read(qint32 first, qint32 count, const std::function<bool(const ItemView &)> &take) const;
     void Add(const QVariant &item);
-    // Add of a string or a number, for a caller that holds one: no variant is made.
-    void AddString(const QString &item);
+    // Add of a string or a number, for a caller that holds one: no variant is made. Copies of
+    // one CompactText added to several collections share its bytes.
+    void AddString(const CompactText &item);
     void AddInteger(qint32 item);
     // Appends the result record "path<TAB>line<TAB>column<TAB>text" (a string item); the text is
-    // built when the item is read, and path and text share the caller's string data.
-    void AddRecord(const QString &path, qint32 line, qint32 column, const QString &text);
+    // built when the item is read, and path and text share the caller's data.
+    void AddRecord(const QString &path, qint32 line, qint32 column, const CompactText &text);
 
 private:
     struct Record {
-        QString text;
+        CompactText text;
         qint32 line;
         qint32 column;
         qint32 path; // in mRecordPaths
@@ -57,7 +60,7 @@ private:
     void checkRoom() const; // throws when no item can be added
     QVariant itemAt(qint32 zeroBased) const;
     void append(const QVariant &item);
-    void appendString(const QString &text);
+    void appendString(const CompactText &text);
     void toVariants();
     void recordText(const Record &r, QString &text) const;
 
@@ -65,7 +68,7 @@ private:
     Kind mKind = Kind::Empty;
     qint32 mCount = 0;
     std::deque<qint32> mInts;
-    std::deque<QString> mStrings;   // one a run of equal strings
+    std::deque<CompactText> mStrings; // one a run of equal strings
     std::deque<qint32> mStringRuns; // an item's string in mStrings
     std::deque<Record> mRecords;
     std::deque<QString> mRecordPaths; // one a run of records of one path

@@ -18,6 +18,8 @@ void tst_Collection::itemsReadBackAsAppended_data() {
     QTest::newRow("integers") << QVariantList{1, -7, 2147483647};
     QTest::newRow("strings") << QVariantList{"a", "", "é\tx"};
     QTest::newRow("runs of equal strings") << QVariantList{"a", "a", "b", "", "", "a", "a"};
+    // Kept one byte a character when they can be, else as UTF-16, a lone surrogate too.
+    QTest::newRow("beyond Latin-1") << QVariantList{"ÿ", "€ 😀", QString(QChar(0xD800)), "ÿ"};
     QTest::newRow("strings then integer") << QVariantList{"a", 5, "b"};
     QTest::newRow("integers then other") << QVariantList{3, 2.5, true, QVariant()};
 }
@@ -40,15 +42,15 @@ void tst_Collection::itemsReadBackAsAppended() {
 
 void tst_Collection::recordTextIsBuiltFromItsParts() {
     Collection records;
-    records.AddRecord("/a/b", 12, 3, "x\ty");
-    records.AddRecord("/c", 1, 1, "");
+    records.AddRecord("/a/b", 12, 3, CompactText(u"x\ty"));
+    records.AddRecord("/c", 1, 1, CompactText());
     QCOMPARE(records.Item(1), QVariant(QStringLiteral("/a/b\t12\t3\tx\ty")));
     QCOMPARE(records.Item(2), QVariant(QStringLiteral("/c\t1\t1\t")));
 
     // Runs of one path, a path coming back, and the widest numbers.
-    records.AddRecord("/c", 2, 1, "u");
-    records.AddRecord("/a/b", INT_MIN, INT_MAX, "v");
-    const QStringList expected = {"/a/b\t12\t3\tx\ty", "/c\t1\t1\t", "/c\t2\t1\tu",
+    records.AddRecord("/c", 2, 1, CompactText(u"u€"));
+    records.AddRecord("/a/b", INT_MIN, INT_MAX, CompactText(u"v"));
+    const QStringList expected = {"/a/b\t12\t3\tx\ty", "/c\t1\t1\t", "/c\t2\t1\tu€",
                                   "/a/b\t-2147483648\t2147483647\tv"};
     QStringList read;
     records.Read(2, 10, [&](const Collection::ItemView &item) {
@@ -61,7 +63,7 @@ void tst_Collection::recordTextIsBuiltFromItsParts() {
 
     Collection mixed; // a collection that already holds other items takes the text
     mixed.Add(4);
-    mixed.AddRecord("/p", 2, 5, "t");
+    mixed.AddRecord("/p", 2, 5, CompactText(u"t"));
     QCOMPARE(mixed.Item(2), QVariant(QStringLiteral("/p\t2\t5\tt")));
     mixed.Add("more");
     QCOMPARE(mixed.Item(1), QVariant(4));
