@@ -35,8 +35,8 @@ public:
     };
     // Hands items first to first + count - 1 that exist to take, in order, until it returns
     // false; they are taken under one lock, and handed on after it. A text is valid only
-    // during the call: a record's is built in a buffer that the next one reuses, so a run is
-    // read without making a string an item.
+    // during the call: it is built in a buffer that the next one reuses, so a run is read
+    // without making a string an item.
     void Read(qint32 first, qint32 count, const std::function<bool(const ItemView &)> &take) const;
     void Add(const QVariant &item);
     // Add of a string or a number, for a caller that holds one: no variant is made. Copies of

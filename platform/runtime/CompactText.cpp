@@ -5,17 +5,21 @@
 CompactText::CompactText(QStringView text) {
     if (text.isEmpty())
         return;
-    const bool latin1 = QtPrivate::isLatin1(text);
-    // Sized exactly: resize() would round the block up for growth.
-    mBytes = QByteArray(1 + text.size() * (latin1 ? 1 : qsizetype(sizeof(QChar))), Qt::Uninitialized);
-    char *out = mBytes.data();
-    *out++ = latin1 ? kLatin1 : kUtf16;
-    if (latin1) {
-        for (const QChar c : text) // narrowed by hand: toLatin1() would make a second copy
-            *out++ = static_cast<char>(c.unicode());
-    } else {
-        std::memcpy(out, text.data(), text.size() * sizeof(QChar));
+    // Narrowed in one pass by hand: toLatin1() would check and copy in two. The arrays are
+    // sized exactly: resize() would round the block up for growth.
+    QByteArray bytes(1 + text.size(), Qt::Uninitialized);
+    char *out = bytes.data();
+    *out++ = kLatin1;
+    for (const QChar c : text) {
+        if (c.unicode() > 0xff) {
+            bytes = QByteArray(1 + text.size() * qsizetype(sizeof(QChar)), Qt::Uninitialized);
+            bytes[0] = kUtf16;
+            std::memcpy(bytes.data() + 1, text.data(), text.size() * sizeof(QChar));
+            break;
+        }
+        *out++ = static_cast<char>(c.unicode());
     }
+    mBytes = std::move(bytes);
 }
 
 QLatin1StringView CompactText::latin1() const {

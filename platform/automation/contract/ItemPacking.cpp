@@ -70,12 +70,14 @@ bool Packer::addVariant(const QVariant &item) {
 }
 
 bool Packer::addString(QStringView text) {
-    if (!text.isValidUtf16())
-        return addVariant(text.toString()); // so that it comes back exactly
     const qsizetype before = mPacked.size();
+    // The shared start is valid UTF-16, as the string before was: the encoder checks the rest.
     const QStringView unshared = text.mid(sharedStart(mPrevious, text));
     mRest.resize(mUtf8.requiredSpace(unshared.size()));
+    mUtf8.resetState();
     const qsizetype bytes = mUtf8.appendToBuffer(mRest.data(), unshared) - mRest.constData();
+    if (mUtf8.hasError())
+        return addVariant(text.toString()); // a lone surrogate: so that it comes back exactly
     mPacked.append(kString);
     appendNumber(mPacked, text.size() - unshared.size());
     appendNumber(mPacked, bytes);
