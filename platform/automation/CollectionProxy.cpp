@@ -68,19 +68,21 @@ CollectionProxy::Request CollectionProxy::requestItems(qint32 first, qint32 coun
 bool CollectionProxy::runOf(const Request &request, const QDBusMessage &reply,
                             QByteArray &run) const {
     const QVariant value = reply.arguments().value(0);
-    if (reply.type() == QDBusMessage::ReplyMessage && request.pipe == 0)
+    const bool replied = reply.type() == QDBusMessage::ReplyMessage;
+    if (request.pipe == 0) {
+        if (!replied || value.metaType() != QMetaType::fromType<QByteArray>())
+            return false;
         run = value.toByteArray();
-    if (request.pipe == 0)
-        return reply.type() == QDBusMessage::ReplyMessage &&
-               value.metaType() == QMetaType::fromType<QByteArray>();
+        return true;
+    }
     if (reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.UnknownMethod"))
         mPipeRefused = true; // a server that does not write to pipes
     else if (reply.errorName() == BusErrors::kFailed && request.pipe == mPipe.generation())
         mPipe.close(); // a run may stand there in part
     // A run written to a pipe since closed is gone; 0 bytes: no room for the first item.
     const qint32 bytes = value.metaType() == QMetaType::fromType<int>() ? value.toInt() : 0;
-    return reply.type() == QDBusMessage::ReplyMessage && bytes > 0 &&
-           request.pipe == mPipe.generation() && mPipe.isOpen() && mPipe.read(bytes, run);
+    return replied && bytes > 0 && request.pipe == mPipe.generation() && mPipe.isOpen() &&
+           mPipe.read(bytes, run);
 }
 
 void CollectionProxy::dropAhead() const {
