@@ -84,8 +84,9 @@ ItemPacking::Packer CollectionObject::packRun(qint32 first, qint32 last, qint64 
         mCollection->Read(static_cast<qint32>(next),
                           static_cast<qint32>(qMin<qint64>(kChunk, last - next + 1)),
                           [&](const Collection::ItemView &item) {
-                              return fits = item.other ? packer.add(*item.other)
-                                                       : packer.addString(item.text);
+                              return fits = item.other    ? packer.add(*item.other)
+                                            : item.record ? packer.addRecord(*item.record)
+                                                          : packer.addString(item.text);
                           });
     return packer;
 }

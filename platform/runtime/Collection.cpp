@@ -28,19 +28,19 @@ void appendNumber(QString &text, qint32 n) {
     text.append(reinterpret_cast<const QChar *>(p), end - p);
 }
 
-// "path<TAB>line<TAB>column<TAB>text" into record, whose buffer is kept when large enough.
-void buildRecord(QStringView path, qint32 line, qint32 column, const CompactText &text,
-                 QString &record) {
-    record.truncate(0);
-    record.reserve(path.size() + decimalLength(line) + decimalLength(column) + text.size() + 3);
-    record.append(path).append(u'\t');
-    appendNumber(record, line);
-    record.append(u'\t');
-    appendNumber(record, column);
-    record.append(u'\t');
-    text.appendTo(record);
-}
 } // namespace
+
+void Collection::buildRecord(const RecordView &parts, QString &record) {
+    record.truncate(0);
+    record.reserve(parts.path.size() + decimalLength(parts.line) + decimalLength(parts.column) +
+                   parts.text.size() + 3);
+    record.append(parts.path).append(u'\t');
+    appendNumber(record, parts.line);
+    record.append(u'\t');
+    appendNumber(record, parts.column);
+    record.append(u'\t');
+    parts.text.appendTo(record);
+}
 
 qint32 Collection::Count() const {
     std::shared_lock lock(mLock);
@@ -56,8 +56,13 @@ QVariant Collection::Item(qint32 index) const {
 
 QVector<QVariant> Collection::Items(qint32 first, qint32 count) const {
     QVector<QVariant> items;
+    QString record;
     Read(first, count, [&](const ItemView &item) {
-        items.append(item.other ? *item.other : QVariant(item.text.toString()));
+        if (item.record)
+            buildRecord(*item.record, record);
+        items.append(item.other    ? *item.other
+                     : item.record ? QVariant(QString(record))
+                                   : QVariant(item.text.toString()));
         return true;
     });
     return items;
@@ -95,8 +100,8 @@ void Collection::Read(qint32 first, qint32 count,
     }
     QString text; // each string's, in one buffer
     for (std::size_t i = 0; i < records.size(); ++i) {
-        buildRecord(paths[i], records[i].line, records[i].column, records[i].text, text);
-        if (!take({text}))
+        const RecordView parts{paths[i], records[i].line, records[i].column, records[i].text};
+        if (!take({{}, nullptr, &parts}))
             return;
     }
     for (const CompactText &string : strings) {
@@ -179,7 +184,7 @@ void Collection::AddRecord(const QString &path, qint32 line, qint32 column,
         mKind = Kind::Records;
     if (mKind != Kind::Records) {
         QString record;
-        buildRecord(path, line, column, text, record);
+        buildRecord({path, line, column, text}, record);
         append(record);
         return;
     }
@@ -221,5 +226,5 @@ void Collection::toVariants() {
 }
 
 void Collection::recordText(const Record &r, QString &text) const {
-    buildRecord(mRecordPaths[r.path], r.line, r.column, r.text, text);
+    buildRecord({mRecordPaths[r.path], r.line, r.column, r.text}, text);
 }

@@ -28,15 +28,23 @@ public:
     QVariant Item(qint32 index) const;
     // Items first to first + count - 1 (1-based) that exist, read under one lock.
     QVector<QVariant> Items(qint32 first, qint32 count) const;
-    // One item as Read hands it on: a string as its text, any other as a value.
+    // One item as Read hands it on: a string as its text, any other as a value; a result
+    // record also as its parts, for a reader that has no need of its text.
+    struct RecordView {
+        QStringView path;
+        qint32 line;
+        qint32 column;
+        const CompactText &text;
+    };
     struct ItemView {
         QStringView text;
-        const QVariant *other = nullptr; // when the item is not a string
+        const QVariant *other = nullptr;   // when the item is not a string
+        const RecordView *record = nullptr; // when it is a result record
     };
     // Hands items first to first + count - 1 that exist to take, in order, until it returns
-    // false; they are taken under one lock, and handed on after it. A text is valid only
-    // during the call: it is built in a buffer that the next one reuses, so a run is read
-    // without making a string an item.
+    // false; they are taken under one lock, and handed on after it. A result record comes as
+    // its parts, other strings as a text built in a buffer that the next one reuses: a run is
+    // read without making a string an item. Both are valid only during the call.
     void Read(qint32 first, qint32 count, const std::function<bool(const ItemView &)> &take) const;
     void Add(const QVariant &item);
     // Add of a string or a number, for a caller that holds one: no variant is made. Copies of
@@ -46,6 +54,8 @@ public:
     // Appends the result record "path<TAB>line<TAB>column<TAB>text" (a string item); the text is
     // built when the item is read, and path and text share the caller's data.
     void AddRecord(const QString &path, qint32 line, qint32 column, const CompactText &text);
+    // The text of such a record, into record, whose buffer is kept when large enough.
+    static void buildRecord(const RecordView &parts, QString &record);
 
 private:
     struct Record {

@@ -48,3 +48,31 @@ void CompactText::appendTo(QString &out) const {
 qsizetype CompactText::size() const {
     return isLatin1() ? latin1().size() : (mBytes.size() - 1) / qsizetype(sizeof(QChar));
 }
+
+bool CompactText::appendUtf8(QByteArray &out, QStringEncoder &utf8) const {
+    const qsizetype at = out.size();
+    if (isLatin1()) {
+        const QLatin1StringView text = latin1();
+        out.resize(at + 2 * text.size()); // a character takes two bytes at most
+        char *p = out.data() + at;
+        for (const char c : text) { // by hand: Latin-1 maps to UTF-8 in a line
+            const auto u = static_cast<uchar>(c);
+            if (u < 0x80) {
+                *p++ = c;
+            } else {
+                *p++ = static_cast<char>(0xc0 | (u >> 6));
+                *p++ = static_cast<char>(0x80 | (u & 0x3f));
+            }
+        }
+        out.truncate(p - out.constData());
+        return true;
+    }
+    const QString text = toString();
+    out.resize(at + utf8.requiredSpace(text.size()));
+    utf8.resetState();
+    out.truncate(utf8.appendToBuffer(out.data() + at, text) - out.constData());
+    if (!utf8.hasError())
+        return true;
+    out.truncate(at);
+    return false;
+}

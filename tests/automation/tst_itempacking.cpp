@@ -1,6 +1,8 @@
+#include "Collection.h"
 #include "ItemPacking.h"
 
 #include <QtTest>
+#include <climits>
 
 using TavrinEXE::ItemPacking::unpack;
 
@@ -22,6 +24,7 @@ private slots:
     void itemsComeBackAsPacked_data();
     void itemsComeBackAsPacked();
     void cutRunsNeverYieldOtherItems();
+    void recordsComeBackAsTheirText();
 };
 
 void tst_ItemPacking::itemsComeBackAsPacked_data() {
@@ -84,6 +87,52 @@ void tst_ItemPacking::cutRunsNeverYieldOtherItems() {
     QVERIFY2(!unpack(QByteArray("x"), back), "unknown kind of item");
     QVERIFY2(!unpack(QByteArray("s\x05\x01z", 4), back), "more shared than the string before");
     QVERIFY2(!unpack(QByteArray("s\x00\xff\xff\xff\xff\x7f", 7), back), "length past 2^31");
+}
+
+// Records packed from their parts, amid strings and other items, read back as the text each
+// would be: a record shares its path with a record of the same path just before it only.
+void tst_ItemPacking::recordsComeBackAsTheirText() {
+    const QString lone(QChar(0xDC00));
+    struct Item {
+        QString path; // a record's, unless other is valid
+        qint32 line = 0, column = 0;
+        QString text;
+        QVariant other;
+    };
+    const QList<Item> items = {
+        {"/a/b.h", 1, 1, "x"},
+        {"/a/b.h", 12, 3, "y\tz"},
+        {"/a/c.h", 7, 2, "é ÿ"},
+        {{}, 0, 0, {}, "/a/c.h\t7\t2\tafter a record"},
+        {"/a/c.h", 8, 1, "日本語"},
+        {{}, 0, 0, {}, 5},
+        {"/a/c.h", 9, 1, "x" + lone},
+        {"/a/c.h", 10, 1, "after a lone surrogate"},
+        {"/p" + lone, 1, 1, "t"},
+        {"", -1, INT_MAX, ""},
+        {"", 2, 2, "same empty path"},
+        {{}, 0, 0, {}, "/q/one"},
+        {"/a/b.h", 3, 1, "between two strings alike"},
+        {{}, 0, 0, {}, "/q/two"},
+    };
+    TavrinEXE::ItemPacking::Packer packer(std::numeric_limits<qint64>::max());
+    QVariantList expected;
+    for (const Item &item : items) {
+        if (item.other.isValid()) {
+            expected << item.other;
+            QVERIFY(packer.add(item.other));
+            continue;
+        }
+        const CompactText text(item.text);
+        const Collection::RecordView parts{item.path, item.line, item.column, text};
+        QString built;
+        Collection::buildRecord(parts, built);
+        expected << built;
+        QVERIFY(packer.addRecord(parts));
+    }
+    QVector<QVariant> back;
+    QVERIFY(unpack(packer.packed(), back));
+    QCOMPARE(QVariantList(back.toList()), expected);
 }
 
 QTEST_GUILESS_MAIN(tst_ItemPacking)

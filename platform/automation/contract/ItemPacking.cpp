@@ -25,6 +25,21 @@ void appendNumber(QByteArray &packed, quint64 n) {
     } while (n);
 }
 
+// n in decimal, as the text of a record has it; no string of its own.
+void appendDecimal(QByteArray &packed, qint32 n) {
+    char digits[12];
+    char *const end = digits + sizeof digits;
+    char *p = end;
+    qint64 value = qAbs(qint64(n));
+    do {
+        *--p = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value);
+    if (n < 0)
+        *--p = '-';
+    packed.append(p, end - p);
+}
+
 // Reads a number at pos, or returns false past the end or beyond 2^31.
 bool readNumber(const QByteArray &packed, qsizetype &pos, qsizetype &n) {
     quint64 value = 0;
@@ -84,9 +99,45 @@ bool Packer::addString(QStringView text) {
     mPacked.append(mRest.constData(), bytes);
     if (!kept(before))
         return false;
+    mRecordPath.clear();
     // Copied into the buffer of the one before: the text may live only during the call.
     mPrevious.resize(text.size());
     std::copy(text.begin(), text.end(), mPrevious.begin());
+    return true;
+}
+
+bool Packer::addRecord(const Collection::RecordView &record) {
+    const qsizetype before = mPacked.size();
+    // A record after one of the same file shares its path and tab; any other shares nothing,
+    // which the unpacking reads the same.
+    const bool samePath = !mRecordPath.isEmpty() && record.path == mRecordPath;
+    mRest.truncate(0);
+    bool encoded = true;
+    if (!samePath) {
+        mRest.resize(mUtf8.requiredSpace(record.path.size()));
+        mUtf8.resetState();
+        mRest.truncate(mUtf8.appendToBuffer(mRest.data(), record.path) - mRest.constData());
+        encoded = !mUtf8.hasError();
+        mRest.append('\t');
+    }
+    appendDecimal(mRest, record.line);
+    mRest.append('\t');
+    appendDecimal(mRest, record.column);
+    mRest.append('\t');
+    if (!encoded || !record.text.appendUtf8(mRest, mUtf8)) {
+        // A lone surrogate: the text goes as addString packs it, as a QVariant.
+        Collection::buildRecord(record, mRecord);
+        return addString(mRecord);
+    }
+    mPacked.append(kString);
+    appendNumber(mPacked, samePath ? record.path.size() + 1 : 0);
+    appendNumber(mPacked, mRest.size());
+    mPacked.append(mRest);
+    if (!kept(before))
+        return false;
+    if (!samePath)
+        mRecordPath = record.path.toString();
+    mPrevious.clear(); // a start of this record: what addString shares with it is not worth more
     return true;
 }
 

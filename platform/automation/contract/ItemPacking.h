@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Collection.h"
+
 #include <QByteArray>
 #include <QStringEncoder>
 #include <QVariant>
@@ -27,6 +29,9 @@ public:
     bool add(const QVariant &item);
     // The same for a string item.
     bool addString(QStringView text);
+    // The same for a result record, packed as its text would be, without making the text: the
+    // records of one file share their path with the one before.
+    bool addRecord(const Collection::RecordView &record);
     const QByteArray &packed() const { return mPacked; }
     qsizetype count() const { return mCount; }
 
@@ -38,7 +43,9 @@ private:
     const qint64 mBudget;
     QByteArray mPacked;
     qsizetype mCount = 0;
-    QString mPrevious; // the string packed last
+    QString mPrevious; // the string packed last, or a start of it
+    QString mRecordPath; // of the string packed last when it is a record, else empty
+    QString mRecord;     // the text of a record that goes as addString packs it
     QByteArray mRest;  // reused: one buffer a run, not one an item
     QStringEncoder mUtf8{QStringEncoder::Utf8, QStringEncoder::Flag::Stateless};
 };
