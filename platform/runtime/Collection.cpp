@@ -12,33 +12,28 @@ qsizetype decimalLength(qint32 n) {
         ++length;
     return length;
 }
+} // namespace
 
-// Appends n in decimal without a string of its own.
-void appendNumber(QString &text, qint32 n) {
-    char16_t digits[12];
-    char16_t *end = digits + std::size(digits);
-    char16_t *p = end;
+QLatin1StringView Collection::decimal(qint32 n, char (&digits)[12]) {
+    char *const end = digits + sizeof digits;
+    char *p = end;
     qint64 value = qAbs(qint64(n));
     do {
-        *--p = char16_t(u'0' + value % 10);
+        *--p = static_cast<char>('0' + value % 10);
         value /= 10;
     } while (value);
     if (n < 0)
-        *--p = u'-';
-    text.append(reinterpret_cast<const QChar *>(p), end - p);
+        *--p = '-';
+    return QLatin1StringView(p, end - p);
 }
-
-} // namespace
 
 void Collection::buildRecord(const RecordView &parts, QString &record) {
     record.truncate(0);
     record.reserve(parts.path.size() + decimalLength(parts.line) + decimalLength(parts.column) +
                    parts.text.size() + 3);
-    record.append(parts.path).append(u'\t');
-    appendNumber(record, parts.line);
-    record.append(u'\t');
-    appendNumber(record, parts.column);
-    record.append(u'\t');
+    char digits[12];
+    record.append(parts.path).append(u'\t').append(decimal(parts.line, digits)).append(u'\t');
+    record.append(decimal(parts.column, digits)).append(u'\t');
     parts.text.appendTo(record);
 }
 

@@ -56,6 +56,8 @@ public:
     void AddRecord(const QString &path, qint32 line, qint32 column, const CompactText &text);
     // The text of such a record, into record, whose buffer is kept when large enough.
     static void buildRecord(const RecordView &parts, QString &record);
+    // A record's number in decimal, written into digits: no string of its own.
+    static QLatin1StringView decimal(qint32 n, char (&digits)[12]);
 
 private:
     struct Record {

@@ -25,21 +25,6 @@ void appendNumber(QByteArray &packed, quint64 n) {
     } while (n);
 }
 
-// n in decimal, as the text of a record has it; no string of its own.
-void appendDecimal(QByteArray &packed, qint32 n) {
-    char digits[12];
-    char *const end = digits + sizeof digits;
-    char *p = end;
-    qint64 value = qAbs(qint64(n));
-    do {
-        *--p = static_cast<char>('0' + value % 10);
-        value /= 10;
-    } while (value);
-    if (n < 0)
-        *--p = '-';
-    packed.append(p, end - p);
-}
-
 // Reads a number at pos, or returns false past the end or beyond 2^31.
 bool readNumber(const QByteArray &packed, qsizetype &pos, qsizetype &n) {
     quint64 value = 0;
@@ -120,10 +105,11 @@ bool Packer::addRecord(const Collection::RecordView &record) {
         encoded = !mUtf8.hasError();
         mRest.append('\t');
     }
-    appendDecimal(mRest, record.line);
-    mRest.append('\t');
-    appendDecimal(mRest, record.column);
-    mRest.append('\t');
+    char digits[12];
+    const QLatin1StringView line = Collection::decimal(record.line, digits);
+    mRest.append(line.data(), line.size()).append('\t');
+    const QLatin1StringView column = Collection::decimal(record.column, digits);
+    mRest.append(column.data(), column.size()).append('\t');
     if (!encoded || !record.text.appendUtf8(mRest, mUtf8)) {
         // A lone surrogate: the text goes as addString packs it, as a QVariant.
         Collection::buildRecord(record, mRecord);
