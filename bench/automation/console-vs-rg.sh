@@ -16,5 +16,5 @@ for ((i = 1; i <= rounds; i++)); do
   console=$(seconds dbus-run-session --config-file="$build/tests/test-session.conf" -- \
     "$build/samples/console/tavrin-console" "$folder" "$needle")
   rg=$(seconds rg -j1 -i -n --column "$needle" "$folder")
-  echo "round $i: tavrin-console $console s, rg -j1 $rg s, ratio $(echo "scale=1; $console / $rg" | bc)"
+  echo "round $i: tavrin-console $console s, rg -j1 $rg s, ratio $(printf "%.2f" "$(echo "scale=4; $console / $rg" | bc)")"
 done
