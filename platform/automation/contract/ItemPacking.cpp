@@ -72,17 +72,11 @@ bool Packer::addVariant(const QVariant &item) {
 bool Packer::addString(QStringView text) {
     const qsizetype before = mPacked.size();
     // The shared start is valid UTF-16, as the string before was: the encoder checks the rest.
-    const QStringView unshared = text.mid(sharedStart(mPrevious, text));
-    mRest.resize(mUtf8.requiredSpace(unshared.size()));
-    mUtf8.resetState();
-    const qsizetype bytes = mUtf8.appendToBuffer(mRest.data(), unshared) - mRest.constData();
-    if (mUtf8.hasError())
+    const qsizetype shared = sharedStart(mPrevious, text);
+    mRest.truncate(0);
+    if (!appendUtf8(text.mid(shared), mRest))
         return addVariant(text.toString()); // a lone surrogate: so that it comes back exactly
-    mPacked.append(kString);
-    appendNumber(mPacked, text.size() - unshared.size());
-    appendNumber(mPacked, bytes);
-    mPacked.append(mRest.constData(), bytes);
-    if (!kept(before))
+    if (!packString(before, shared))
         return false;
     mRecordPath.clear();
     // Copied into the buffer of the one before: the text may live only during the call.
@@ -97,14 +91,9 @@ bool Packer::addRecord(const Collection::RecordView &record) {
     // which the unpacking reads the same.
     const bool samePath = !mRecordPath.isEmpty() && record.path == mRecordPath;
     mRest.truncate(0);
-    bool encoded = true;
-    if (!samePath) {
-        mRest.resize(mUtf8.requiredSpace(record.path.size()));
-        mUtf8.resetState();
-        mRest.truncate(mUtf8.appendToBuffer(mRest.data(), record.path) - mRest.constData());
-        encoded = !mUtf8.hasError();
+    const bool encoded = samePath || appendUtf8(record.path, mRest);
+    if (!samePath)
         mRest.append('\t');
-    }
     char digits[12];
     const QLatin1StringView line = Collection::decimal(record.line, digits);
     mRest.append(line.data(), line.size()).append('\t');
@@ -115,16 +104,28 @@ bool Packer::addRecord(const Collection::RecordView &record) {
         Collection::buildRecord(record, mRecord);
         return addString(mRecord);
     }
-    mPacked.append(kString);
-    appendNumber(mPacked, samePath ? record.path.size() + 1 : 0);
-    appendNumber(mPacked, mRest.size());
-    mPacked.append(mRest);
-    if (!kept(before))
+    if (!packString(before, samePath ? record.path.size() + 1 : 0))
         return false;
     if (!samePath)
         mRecordPath = record.path.toString();
     mPrevious.clear(); // a start of this record: what addString shares with it is not worth more
     return true;
+}
+
+bool Packer::appendUtf8(QStringView text, QByteArray &out) {
+    const qsizetype at = out.size();
+    out.resize(at + mUtf8.requiredSpace(text.size()));
+    mUtf8.resetState();
+    out.truncate(mUtf8.appendToBuffer(out.data() + at, text) - out.constData());
+    return !mUtf8.hasError();
+}
+
+bool Packer::packString(qsizetype before, qsizetype shared) {
+    mPacked.append(kString);
+    appendNumber(mPacked, shared);
+    appendNumber(mPacked, mRest.size());
+    mPacked.append(mRest);
+    return kept(before);
 }
 
 bool Packer::kept(qsizetype before) {

@@ -37,6 +37,10 @@ public:
 
 private:
     bool addVariant(const QVariant &item);
+    // Appends text to out as UTF-8; false when it holds a lone surrogate.
+    bool appendUtf8(QStringView text, QByteArray &out);
+    // Packs mRest as a string sharing its first `shared` units with the string before.
+    bool packString(qsizetype before, qsizetype shared);
     // Counts the item packed from before on, or takes it back when it passed the budget.
     bool kept(qsizetype before);
 
