@@ -44,7 +44,7 @@ public:
     bool turnInMatch() override { return mOwner.mbStop.load(std::memory_order_relaxed); }
     void addFinding(const QString &, qint32 lLine, qint32 lColumn, const QString &line,
                     qint64 next) override {
-        mOutcome.findings.push_back({lLine, lColumn, CompactText(line), next});
+        mOutcome.findings.push_back({lLine, lColumn, CompactText(line, mOwner.mTexts), next});
         mOutcome.bytes += line.size() * 2 + 64;
     }
 

@@ -105,6 +105,7 @@ private:
     const LineRules::Settings mSettings;
     std::optional<LineRules> mRules; // helper
     std::vector<char> mBuffer;       // helper
+    CompactText::Arena mTexts;       // helper: of the findings
     MatchPause mWalkPause{[this] { return mbStop.load(std::memory_order_relaxed); }}; // helper
     quint64 mlFolders = 0;     // helper: folders numbered so far
     quint64 mlScanFolders = 0; // scan: folders taken so far

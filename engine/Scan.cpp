@@ -214,7 +214,7 @@ bool Scan::yieldAndCheckAbort() {
 void Scan::addFinding(const QString &path, qint32 lLine, qint32 lColumn, const QString &line,
                       qint64) {
     // One copy of the text, in half the bytes for most lines, for the three that keep it.
-    keepFinding(path, lLine, lColumn, CompactText(line));
+    keepFinding(path, lLine, lColumn, CompactText(line, mTexts));
 }
 
 void Scan::keepFinding(const QString &path, qint32 lLine, qint32 lColumn,

@@ -81,6 +81,7 @@ private:
     quint64 mlLookaheadVersion = 0; // the settings the helper searches with
     QByteArray mFilePath; // raw path of the file being searched
     std::pair<QString, CompactText> mPathAdded; // the path last added, and as kept
+    CompactText::Arena mTexts; // of the findings the scan makes itself
 };
 
 } // namespace TavrinEXE

@@ -217,6 +217,7 @@ int memory(int findings) {
          results = std::make_shared<Collection>();
     qint64 pathBytes = 0, lineBytes = 0;
     QString path;
+    CompactText::Arena arena;
     for (int i = 0; i < findings; ++i) {
         if (i % 20 == 0)
             path = QStringLiteral("/tmp/tavrin-bench/corpus/d%1/sub%2/file%3.cpp")
@@ -227,7 +228,7 @@ int memory(int findings) {
                              QString(i % 61, u'x') + QStringLiteral(");");
         pathBytes += path.toUtf8().size();
         lineBytes += text.toUtf8().size();
-        const CompactText kept(text); // one copy for the two that keep it
+        const CompactText kept(text, arena); // one copy for the two that keep it
         names->Add(path);
         lines->AddInteger(i / 20 + 1);
         columns->AddInteger(14);
