@@ -44,14 +44,10 @@ void *mapBlock(bool huge) {
     return block;
 }
 
-void unmapBlock(void *block) {
-    ::munmap(block, kBlockSize);
-}
-
 // Drops count from what block counts live, and frees it when nothing is left.
 void dropFrom(void *block, qint64 count) {
     if (liveIn(block).fetch_sub(count, std::memory_order_acq_rel) == count)
-        unmapBlock(block);
+        ::munmap(block, kBlockSize);
 }
 } // namespace
 
