@@ -109,7 +109,8 @@ int CollectionObject::WriteItems(int first, int count, const QDBusUnixFileDescri
         return 0;
     const qint64 room = ItemPipe::roomIn(pipe.fileDescriptor());
     if (room < 0) {
-        fail(BusErrors::kInvalidArgs, QStringLiteral("The descriptor is not the write end of a pipe"));
+        fail(BusErrors::kInvalidArgs,
+             QStringLiteral("The descriptor is not the write end of a pipe"));
         return 0;
     }
     // A pipe with no room for the first item gets nothing: its reader reads it another way.

@@ -5,15 +5,6 @@
 #include <limits>
 #include <mutex>
 
-namespace {
-qsizetype decimalLength(qint32 n) {
-    qsizetype length = n < 0 ? 2 : 1;
-    for (qint64 value = qAbs(qint64(n)); value >= 10; value /= 10)
-        ++length;
-    return length;
-}
-} // namespace
-
 QLatin1StringView Collection::decimal(qint32 n, char (&digits)[12]) {
     char *const end = digits + sizeof digits;
     char *p = end;
@@ -28,12 +19,13 @@ QLatin1StringView Collection::decimal(qint32 n, char (&digits)[12]) {
 }
 
 void Collection::buildRecord(const RecordView &parts, QString &record) {
+    char lineDigits[12], columnDigits[12];
+    const QLatin1StringView line = decimal(parts.line, lineDigits);
+    const QLatin1StringView column = decimal(parts.column, columnDigits);
     record.truncate(0);
-    record.reserve(parts.path.size() + decimalLength(parts.line) + decimalLength(parts.column) +
-                   parts.text.size() + 3);
-    char digits[12];
-    record.append(parts.path).append(u'\t').append(decimal(parts.line, digits)).append(u'\t');
-    record.append(decimal(parts.column, digits)).append(u'\t');
+    record.reserve(parts.path.size() + line.size() + column.size() + parts.text.size() + 3);
+    record.append(parts.path).append(u'\t').append(line).append(u'\t').append(column);
+    record.append(u'\t');
     parts.text.appendTo(record);
 }
 

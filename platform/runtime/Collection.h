@@ -16,7 +16,8 @@
 // Items are kept compactly while they are all of one kind (32-bit integers, strings, or the
 // scan's result records, whose text is built when read); a list of mixed items falls back to
 // tagged values. A run of equal strings, such as the path of each finding of one file, is kept
-// once, and strings are kept compactly (CompactText). Items never change once appended. One thread may append while others read.
+// once, and strings are kept compactly (CompactText). Items never change once appended. One thread
+// may append while others read.
 class Collection {
 public:
     Collection() = default;
@@ -38,7 +39,7 @@ public:
     };
     struct ItemView {
         QStringView text;
-        const QVariant *other = nullptr;   // when the item is not a string
+        const QVariant *other = nullptr;    // when the item is not a string
         const RecordView *record = nullptr; // when it is a result record
     };
     // Hands items first to first + count - 1 that exist to take, in order, until it returns
@@ -81,7 +82,7 @@ private:
     qint32 mCount = 0;
     std::deque<qint32> mInts;
     std::deque<CompactText> mStrings; // one a run of equal strings
-    std::deque<qint32> mStringRuns; // an item's string in mStrings
+    std::deque<qint32> mStringRuns;   // an item's string in mStrings
     std::deque<Record> mRecords;
     std::deque<QString> mRecordPaths; // one a run of records of one path
     QVector<QVariant> mItems;

@@ -28,7 +28,8 @@ void *blockOf(const void *bytes) {
 // small pages cost 512; it is also resident whole once touched.
 void *mapBlock(bool huge) {
     const std::size_t span = 2 * kBlockSize;
-    void *mapped = ::mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    void *mapped =
+        ::mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (mapped == MAP_FAILED)
         throw std::bad_alloc();
     const auto at = reinterpret_cast<std::uintptr_t>(mapped);
@@ -92,7 +93,8 @@ CompactText::CompactText(const CompactText &other) noexcept : mHead(other.mHead)
         mHead->refs.fetch_add(1, std::memory_order_relaxed);
 }
 
-CompactText::CompactText(CompactText &&other) noexcept : mHead(std::exchange(other.mHead, nullptr)) {}
+CompactText::CompactText(CompactText &&other) noexcept
+    : mHead(std::exchange(other.mHead, nullptr)) {}
 
 CompactText &CompactText::operator=(const CompactText &other) noexcept {
     if (other.mHead)

@@ -56,8 +56,8 @@ private:
 
 // Makes the bytes of many texts in blocks of 2 MB, a block freed when its last text goes: one
 // allocation a block, not one with the allocator's header a text, and the memory a scan takes
-// fresh from the system comes in large pieces. One thread at a time uses an arena; the texts it made may go to
-// any thread and outlive it.
+// fresh from the system comes in large pieces. One thread at a time uses an arena; the texts it
+// made may go to any thread and outlive it.
 class CompactText::Arena {
 public:
     Arena() = default;
